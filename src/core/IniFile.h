@@ -1,0 +1,44 @@
+#pragma once
+// INI files with profile semantics: section and key names compare case-insensitively,
+// values are trimmed, a value in a matching pair of quotes loses them, values are read up
+// to 2047 characters, and a missing entry gives the caller's default. Writing an entry
+// rewrites the file whole (atomically) and keeps every other section and entry as it was.
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+class IniFile
+{
+public:
+    static constexpr int MaxValueLength = 2047;
+
+    explicit IniFile(QString path);
+
+    const QString &path() const { return path_; }
+    QString readString(const QString &section, const QString &key, const QString &def) const;
+    int readInteger(const QString &section, const QString &key, int def) const;
+    bool readBool(const QString &section, const QString &key, bool def) const;
+    bool hasSection(const QString &section) const;
+    QStringList sectionKeys(const QString &section) const;
+
+    // Each write goes to the file at once; returns false when the file cannot be written.
+    bool writeString(const QString &section, const QString &key, const QString &value);
+    bool writeInteger(const QString &section, const QString &key, int value);
+    bool writeBool(const QString &section, const QString &key, bool value);
+
+private:
+    struct Line { QString text; QString key; bool isEntry = false; };
+    struct Section { QString name; std::vector<Line> lines; };
+
+    void load();
+    bool save() const;
+    const Section *findSection(const QString &name) const;
+    const Line *findEntry(const Section &s, const QString &key) const;
+
+    QString path_;
+    std::vector<Line> preamble_;
+    std::vector<Section> sections_;
+};
+
+// Reads a text file that may be UTF-8 (with or without byte-order mark) or Windows-1252.
+QString readTextFileAnyEncoding(const QString &path, bool *ok = nullptr);

@@ -1,0 +1,280 @@
+#include "core/Raster.h"
+
+#include <QPainter>
+#include <cstring>
+
+namespace {
+bool validBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
+
+int whiteIndex(const QVector<QRgb> &palette)
+{
+    int best = 0, bestDist = INT_MAX;
+    for (int i = 0; i < palette.size(); ++i) {
+        const QRgb c = palette[i];
+        const int d = (255 - qRed(c)) + (255 - qGreen(c)) + (255 - qBlue(c));
+        if (d < bestDist) { best = i; bestDist = d; }
+    }
+    return best;
+}
+} // namespace
+
+Raster::Raster(int width, int height, int bitCount, TColor fill) : bits_(validBits(bitCount) ? bitCount : 24)
+{
+    if (width <= 0 || height <= 0 || !sizeAllowed(width, height))
+        return;
+    if (isIndexed()) {
+        image_ = QImage(width, height, QImage::Format_Indexed8);
+        QVector<QRgb> pal(1 << bits_);
+        for (int i = 0; i < pal.size(); ++i) {
+            const int v = pal.size() == 1 ? 0 : 255 * i / (int(pal.size()) - 1);
+            pal[i] = qRgb(v, v, v);
+        }
+        image_.setColorTable(pal);
+        image_.fill(uint(whiteIndex(pal)));
+    } else {
+        image_ = QImage(width, height, QImage::Format_RGB32);
+        image_.fill(toRgb(resolveColor(fill)));
+    }
+}
+
+bool Raster::sizeAllowed(qint64 width, qint64 height, int bits)
+{
+    if (width < 0 || height < 0 || width > MaxSide || height > MaxSide)
+        return false;
+    const qint64 bytesPerPixel = bits <= 8 ? 1 : 4;
+    return width * height * bytesPerPixel <= MaxBytes;
+}
+
+QImage &Raster::paintable()
+{
+    if (isIndexed() && !image_.isNull())
+        image_ = image_.convertToFormat(QImage::Format_RGB32);
+    if (isIndexed())
+        bits_ = 24;
+    return image_;
+}
+
+void Raster::setSize(int w, int h)
+{
+    w = qMax(0, w);
+    h = qMax(0, h);
+    if (w == width() && h == height())
+        return;
+    if (!sizeAllowed(w, h)) {
+        qWarning("Raster size %dx%d is beyond the limits; raster emptied", w, h);
+        image_ = QImage();
+        return;
+    }
+    if (w == 0 || h == 0) {
+        const QVector<QRgb> pal = image_.colorTable();
+        image_ = QImage();
+        if (isIndexed())
+            image_ = QImage(0, 0, QImage::Format_Indexed8);
+        (void)pal;
+        return;
+    }
+    QImage next(w, h, isIndexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32);
+    if (isIndexed()) {
+        QVector<QRgb> pal = image_.colorTable();
+        if (pal.isEmpty()) {
+            pal = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+        }
+        next.setColorTable(pal);
+        next.fill(uint(whiteIndex(pal)));
+    } else {
+        next.fill(qRgb(255, 255, 255));
+    }
+    const int cw = qMin(w, width()), ch = qMin(h, height());
+    const int bpp = isIndexed() ? 1 : 4;
+    for (int y = 0; y < ch; ++y)
+        std::memcpy(next.scanLine(y), image_.constScanLine(y), size_t(cw) * bpp);
+    image_ = next;
+}
+
+void Raster::setBitCount(int bits)
+{
+    if (!validBits(bits) || bits == bits_)
+        return;
+    if (bits > 8) {
+        if (isIndexed() && !image_.isNull())
+            image_ = image_.convertToFormat(QImage::Format_RGB32);
+        bits_ = bits;
+        return;
+    }
+    if (!image_.isNull() && !image_.size().isEmpty()) {
+        QImage rgb = toRgb32();
+        if (bits == 1)
+            image_ = rgb.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither).convertToFormat(QImage::Format_Indexed8);
+        else {
+            QImage idx = rgb.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
+            if (bits == 4 && idx.colorCount() > 16)
+                idx = rgb.convertToFormat(QImage::Format_Indexed8, [&] {
+                    QVector<QRgb> pal;
+                    for (int i = 0; i < 16; ++i) {
+                        static const int vga[16][3] = {{0, 0, 0}, {128, 0, 0}, {0, 128, 0}, {128, 128, 0}, {0, 0, 128}, {128, 0, 128}, {0, 128, 128}, {128, 128, 128}, {192, 192, 192}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0}, {0, 0, 255}, {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+                        pal << qRgb(vga[i][0], vga[i][1], vga[i][2]);
+                    }
+                    return pal;
+                }(), Qt::ThresholdDither);
+            image_ = idx;
+        }
+    } else {
+        image_ = QImage();
+    }
+    bits_ = bits;
+}
+
+QRgb Raster::pixelRgb(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width() || y >= height())
+        return 0;
+    return isIndexed() ? image_.pixel(x, y) : reinterpret_cast<const QRgb *>(image_.constScanLine(y))[x];
+}
+
+TColor Raster::pixel(int x, int y) const { return fromRgb(pixelRgb(x, y)); }
+
+void Raster::setPixel(int x, int y, TColor c)
+{
+    if (x < 0 || y < 0 || x >= width() || y >= height())
+        return;
+    QImage &img = paintable();
+    reinterpret_cast<QRgb *>(img.scanLine(y))[x] = toRgb(resolveColor(c));
+}
+
+void Raster::fill(TColor c)
+{
+    if (image_.isNull())
+        return;
+    paintable().fill(toRgb(resolveColor(c)));
+}
+
+QImage Raster::toRgb32() const
+{
+    if (image_.isNull())
+        return QImage();
+    if (image_.format() == QImage::Format_RGB32)
+        return image_;
+    return image_.convertToFormat(QImage::Format_RGB32);
+}
+
+Raster Raster::fromImage(const QImage &image, int bits)
+{
+    Raster r;
+    if (image.isNull() || !sizeAllowed(image.width(), image.height()))
+        return r;
+    const bool indexed = image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono ||
+                         image.format() == QImage::Format_MonoLSB;
+    if (bits == 0) {
+        if (indexed) {
+            const int n = image.colorCount();
+            bits = n <= 2 ? 1 : n <= 16 ? 4 : 8;
+        } else {
+            bits = 24;
+        }
+    }
+    r.bits_ = validBits(bits) ? bits : 24;
+    if (r.isIndexed()) {
+        if (indexed) {
+            r.image_ = image.format() == QImage::Format_Indexed8 ? image : image.convertToFormat(QImage::Format_Indexed8);
+            r.image_.setDotsPerMeterX(3780);
+            r.image_.setDotsPerMeterY(3780);
+            return r;
+        }
+        r.bits_ = 24;
+        r.image_ = image.convertToFormat(QImage::Format_RGB32);
+        r.setBitCount(bits);
+        return r;
+    }
+    r.image_ = image.convertToFormat(QImage::Format_RGB32);
+    r.image_.setDotsPerMeterX(3780);
+    r.image_.setDotsPerMeterY(3780);
+    return r;
+}
+
+Raster Raster::fromIndices(int width, int height, int bits, const QVector<QRgb> &palette, const uchar *indices,
+                           qsizetype stride)
+{
+    Raster r;
+    if (width <= 0 || height <= 0 || !sizeAllowed(width, height, 8) || !validBits(bits) || bits > 8)
+        return r;
+    r.bits_ = bits;
+    r.image_ = QImage(width, height, QImage::Format_Indexed8);
+    QVector<QRgb> pal = palette;
+    int maxIndex = 0;
+    for (int y = 0; y < height; ++y) {
+        const uchar *src = indices + y * stride;
+        std::memcpy(r.image_.scanLine(y), src, size_t(width));
+        for (int x = 0; x < width; ++x)
+            maxIndex = qMax(maxIndex, int(src[x]));
+    }
+    // Indices beyond a short palette show as black, as a device would show them.
+    while (pal.size() <= maxIndex)
+        pal << qRgb(0, 0, 0);
+    r.image_.setColorTable(pal);
+    return r;
+}
+
+QByteArray Raster::dibBits() const
+{
+    if (isEmpty())
+        return {};
+    const int w = width(), h = height();
+    const qsizetype stride = dibStride(w, bits_);
+    QByteArray out(stride * h, '\0');
+    for (int y = 0; y < h; ++y) {
+        uchar *dst = reinterpret_cast<uchar *>(out.data()) + (h - 1 - y) * stride;
+        const uchar *src = image_.constScanLine(y);
+        switch (bits_) {
+        case 1:
+            for (int x = 0; x < w; ++x)
+                if (src[x] & 1) dst[x >> 3] |= uchar(0x80 >> (x & 7));
+            break;
+        case 4:
+            for (int x = 0; x < w; ++x)
+                dst[x >> 1] |= uchar((src[x] & 15) << ((x & 1) ? 0 : 4));
+            break;
+        case 8:
+            std::memcpy(dst, src, size_t(w));
+            break;
+        case 16: {
+            const QRgb *p = reinterpret_cast<const QRgb *>(src);
+            for (int x = 0; x < w; ++x) {
+                const quint16 v = quint16(((qRed(p[x]) >> 3) << 10) | ((qGreen(p[x]) >> 3) << 5) | (qBlue(p[x]) >> 3));
+                dst[2 * x] = uchar(v & 0xFF);
+                dst[2 * x + 1] = uchar(v >> 8);
+            }
+            break;
+        }
+        case 24: {
+            const QRgb *p = reinterpret_cast<const QRgb *>(src);
+            for (int x = 0; x < w; ++x) {
+                dst[3 * x] = uchar(qBlue(p[x]));
+                dst[3 * x + 1] = uchar(qGreen(p[x]));
+                dst[3 * x + 2] = uchar(qRed(p[x]));
+            }
+            break;
+        }
+        default: {
+            const QRgb *p = reinterpret_cast<const QRgb *>(src);
+            for (int x = 0; x < w; ++x) {
+                dst[4 * x] = uchar(qBlue(p[x]));
+                dst[4 * x + 1] = uchar(qGreen(p[x]));
+                dst[4 * x + 2] = uchar(qRed(p[x]));
+                dst[4 * x + 3] = 0;
+            }
+        }
+        }
+    }
+    return out;
+}
+
+bool Raster::samePixels(const Raster &other) const
+{
+    if (width() != other.width() || height() != other.height())
+        return false;
+    for (int y = 0; y < height(); ++y)
+        for (int x = 0; x < width(); ++x)
+            if (pixelRgb(x, y) != other.pixelRgb(x, y))
+                return false;
+    return true;
+}

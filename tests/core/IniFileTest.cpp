@@ -1,0 +1,92 @@
+#include "core/IniFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+QString writeFile(const QTemporaryDir &dir, const QByteArray &content)
+{
+    const QString path = dir.filePath(QStringLiteral("t.ini"));
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(content);
+    return path;
+}
+QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+} // namespace
+
+TEST(IniFile, NamesAreCaseInsensitiveAndValuesTrimmed)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "[Captions]\r\nOK =  Gut  \r\n[messages]\nAre you sure?=Sicher?\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.readString("captions", "ok", "x"), "Gut");
+    EXPECT_EQ(ini.readString("MESSAGES", "are YOU sure?", "x"), "Sicher?");
+}
+
+TEST(IniFile, QuotesAreDroppedAndKeepInnerBlanks)
+{
+    QTemporaryDir dir;
+    IniFile ini(writeFile(dir, "[S]\na=\"  two blanks  \"\nb='single'\nc=\"unmatched'\nd=\"\n"));
+    EXPECT_EQ(ini.readString("S", "a", ""), "  two blanks  ");
+    EXPECT_EQ(ini.readString("S", "b", ""), "single");
+    EXPECT_EQ(ini.readString("S", "c", ""), "\"unmatched'");
+    EXPECT_EQ(ini.readString("S", "d", ""), "\"");
+}
+
+TEST(IniFile, MissingEntriesGiveTheDefault)
+{
+    QTemporaryDir dir;
+    IniFile ini(writeFile(dir, "[S]\nk=v\n"));
+    EXPECT_EQ(ini.readString("S", "missing", "def"), "def");
+    EXPECT_EQ(ini.readString("Nope", "k", "def"), "def");
+    EXPECT_EQ(ini.readInteger("S", "k", 7), 7);
+    IniFile none(dir.filePath("absent.ini"));
+    EXPECT_EQ(none.readString("S", "k", "def"), "def");
+}
+
+TEST(IniFile, EmptyValueIsNotMissing)
+{
+    QTemporaryDir dir;
+    IniFile ini(writeFile(dir, "[S]\nCaption=\n"));
+    EXPECT_EQ(ini.readString("S", "Caption", "def"), "");
+}
+
+TEST(IniFile, ValuesAreCutAt2047Characters)
+{
+    QTemporaryDir dir;
+    IniFile ini(writeFile(dir, "[S]\nlong=" + QByteArray(3000, 'x') + "\n"));
+    EXPECT_EQ(ini.readString("S", "long", "").size(), 2047);
+}
+
+TEST(IniFile, WritePreservesOtherSectionsAndComments)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "; comment\n[A]\nx=1\n\n[B]\ny=2\n");
+    IniFile ini(path);
+    ASSERT_TRUE(ini.writeString("A", "X", "10"));
+    ASSERT_TRUE(ini.writeString("A", "z", "3"));
+    ASSERT_TRUE(ini.writeInteger("C", "n", -5));
+    const QByteArray text = readFile(path);
+    EXPECT_TRUE(text.contains("; comment"));
+    EXPECT_TRUE(text.contains("y=2"));
+    IniFile again(path);
+    EXPECT_EQ(again.readString("a", "x", ""), "10");
+    EXPECT_EQ(again.readString("A", "z", ""), "3");
+    EXPECT_EQ(again.readString("B", "y", ""), "2");
+    EXPECT_EQ(again.readInteger("C", "n", 0), -5);
+    EXPECT_EQ(again.sectionKeys("A"), (QStringList{"x", "z"}));
+}
+
+TEST(IniFile, ReadsWindows1252Files)
+{
+    QTemporaryDir dir;
+    IniFile ini(writeFile(dir, "[Captions]\nOptions=Einstellungen f\xfcr \xc4nderung\n"));
+    EXPECT_EQ(ini.readString("Captions", "Options", ""), QString::fromUtf8("Einstellungen für Änderung"));
+}

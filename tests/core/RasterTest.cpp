@@ -1,0 +1,82 @@
+#include "core/Raster.h"
+
+#include <gtest/gtest.h>
+
+TEST(Raster, NewRasterIsWhite24Bit)
+{
+    Raster r(4, 3);
+    EXPECT_EQ(r.bitCount(), 24);
+    EXPECT_EQ(r.width(), 4);
+    EXPECT_EQ(r.height(), 3);
+    EXPECT_EQ(r.pixel(3, 2), Colors::clWhite);
+    EXPECT_TRUE(Raster().isEmpty());
+}
+
+TEST(Raster, ResizingKeepsTheOverlapAndWhitensTheRest)
+{
+    Raster r(3, 3, 24, Colors::clBlue);
+    r.setPixel(0, 0, Colors::clYellow);
+    r.setSize(5, 2);
+    EXPECT_EQ(r.width(), 5);
+    EXPECT_EQ(r.height(), 2);
+    EXPECT_EQ(r.pixel(0, 0), Colors::clYellow);
+    EXPECT_EQ(r.pixel(2, 1), Colors::clBlue);
+    EXPECT_EQ(r.pixel(3, 0), Colors::clWhite);
+    EXPECT_EQ(r.pixel(4, 1), Colors::clWhite);
+    r.setHeight(0);
+    EXPECT_TRUE(r.isEmpty());
+    r.setSize(2, 2);
+    EXPECT_EQ(r.pixel(1, 1), Colors::clWhite);
+}
+
+TEST(Raster, AbsurdSizesAreRefused)
+{
+    EXPECT_FALSE(Raster::sizeAllowed(40000, 10));
+    EXPECT_FALSE(Raster::sizeAllowed(30000, 30000));
+    EXPECT_TRUE(Raster::sizeAllowed(8000, 8000));
+    Raster r(1, 1);
+    r.setSize(100000, 100000);
+    EXPECT_TRUE(r.isEmpty());
+}
+
+TEST(Raster, DibCopyIsBottomUpAndPadded)
+{
+    Raster r(2, 2);
+    r.setPixel(0, 0, makeColor(1, 2, 3));   // top-left
+    r.setPixel(1, 1, makeColor(4, 5, 6));   // bottom-right
+    const QByteArray dib = r.dibBits();
+    ASSERT_EQ(dib.size(), 2 * 8); // 6 bytes padded to 8
+    // First stored row is the bottom row: white, then (4,5,6) as blue, green, red.
+    EXPECT_EQ(uchar(dib[3]), 6);
+    EXPECT_EQ(uchar(dib[4]), 5);
+    EXPECT_EQ(uchar(dib[5]), 4);
+    EXPECT_EQ(uchar(dib[8]), 3);
+    EXPECT_EQ(uchar(dib[9]), 2);
+    EXPECT_EQ(uchar(dib[10]), 1);
+}
+
+TEST(Raster, IndexedRastersKeepIndicesAndPalette)
+{
+    const uchar idx[] = {0, 1, 1, 0, 2, 0};
+    const QVector<QRgb> pal{qRgb(0, 0, 0), qRgb(255, 0, 0), qRgb(0, 255, 0)};
+    Raster r = Raster::fromIndices(3, 2, 4, pal, idx, 3);
+    EXPECT_EQ(r.bitCount(), 4);
+    EXPECT_EQ(r.pixel(1, 0), makeColor(255, 0, 0));
+    EXPECT_EQ(r.pixel(1, 1), makeColor(0, 255, 0));
+    const QByteArray dib = r.dibBits();
+    ASSERT_EQ(dib.size(), 8);
+    EXPECT_EQ(uchar(dib[0]), 0x02); // bottom row 0,2,0 packed as nibbles
+    EXPECT_EQ(uchar(dib[1]), 0x00);
+    EXPECT_EQ(uchar(dib[4]), 0x01); // top row 0,1,1
+    EXPECT_EQ(uchar(dib[5]), 0x10);
+    r.setBitCount(24);
+    EXPECT_EQ(r.bitCount(), 24);
+    EXPECT_EQ(r.pixel(2, 0), makeColor(255, 0, 0));
+}
+
+TEST(Raster, PaletteIndicesBeyondAShortPaletteShowBlack)
+{
+    const uchar idx[] = {5};
+    Raster r = Raster::fromIndices(1, 1, 8, {qRgb(9, 9, 9)}, idx, 1);
+    EXPECT_EQ(r.pixel(0, 0), makeColor(0, 0, 0));
+}
