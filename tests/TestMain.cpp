@@ -1,13 +1,19 @@
-// Test entry point: a widget application on the offscreen platform, so that fonts,
-// painting and widgets work without a display and nothing waits on a window.
+// Test entry point: an application on the offscreen platform, so that fonts, painting
+// (and for window tests, widgets) work without a display and nothing waits on a window.
+#ifdef LETRAFEX_WIDGET_TESTS
 #include <QApplication>
+using TestApplication = QApplication;
+#else
+#include <QGuiApplication>
+using TestApplication = QGuiApplication;
+#endif
 #include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
