@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <cstring>
+#include <vector>
 
 void SetImageSize(ImageBox &image, int width, int height)
 {
@@ -47,7 +48,7 @@ void StretchDraw(const Raster &source, Raster &target, int width, int height)
     // Nearest-neighbour, as a device's plain stretch copy does.
     const QImage src = source.toRgb32();
     const int x1 = qMin(width, dst.width()), y1 = qMin(height, dst.height());
-    std::vector<int> columns(size_t(x1));
+    std::vector<int> columns(static_cast<size_t>(x1));
     for (int x = 0; x < x1; ++x)
         columns[size_t(x)] = int(qint64(x) * src.width() / width);
     for (int y = 0; y < y1; ++y) {
