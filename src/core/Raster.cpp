@@ -20,7 +20,11 @@ int whiteIndex(const QVector<QRgb> &palette)
 
 Raster::Raster(int width, int height, int bitCount, TColor fill) : bits_(validBits(bitCount) ? bitCount : 24)
 {
-    if (width <= 0 || height <= 0 || !sizeAllowed(width, height))
+    if (width < 0 || height < 0 || !sizeAllowed(width, height))
+        return;
+    w_ = width;
+    h_ = height;
+    if (width == 0 || height == 0)
         return;
     if (isIndexed()) {
         image_ = QImage(width, height, QImage::Format_Indexed8);
@@ -63,19 +67,20 @@ void Raster::setSize(int w, int h)
     if (!sizeAllowed(w, h)) {
         qWarning("Raster size %dx%d is beyond the limits; raster emptied", w, h);
         image_ = QImage();
+        w_ = h_ = 0;
         return;
     }
     if (w == 0 || h == 0) {
-        const QVector<QRgb> pal = image_.colorTable();
+        if (!image_.isNull())
+            palette_ = image_.colorTable();
         image_ = QImage();
-        if (isIndexed())
-            image_ = QImage(0, 0, QImage::Format_Indexed8);
-        (void)pal;
+        w_ = w;
+        h_ = h;
         return;
     }
     QImage next(w, h, isIndexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32);
     if (isIndexed()) {
-        QVector<QRgb> pal = image_.colorTable();
+        QVector<QRgb> pal = image_.isNull() ? palette_ : image_.colorTable();
         if (pal.isEmpty()) {
             pal = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
         }
@@ -84,11 +89,15 @@ void Raster::setSize(int w, int h)
     } else {
         next.fill(qRgb(255, 255, 255));
     }
-    const int cw = qMin(w, width()), ch = qMin(h, height());
-    const int bpp = isIndexed() ? 1 : 4;
-    for (int y = 0; y < ch; ++y)
-        std::memcpy(next.scanLine(y), image_.constScanLine(y), size_t(cw) * bpp);
+    if (!image_.isNull()) {
+        const int cw = qMin(w, image_.width()), ch = qMin(h, image_.height());
+        const int bpp = isIndexed() ? 1 : 4;
+        for (int y = 0; y < ch; ++y)
+            std::memcpy(next.scanLine(y), image_.constScanLine(y), size_t(cw) * bpp);
+    }
     image_ = next;
+    w_ = w;
+    h_ = h;
 }
 
 void Raster::setBitCount(int bits)
@@ -122,6 +131,8 @@ void Raster::setBitCount(int bits)
         image_ = QImage();
     }
     bits_ = bits;
+    if (!image_.isNull())
+        syncSize();
 }
 
 QRgb Raster::pixelRgb(int x, int y) const
@@ -178,16 +189,19 @@ Raster Raster::fromImage(const QImage &image, int bits)
             r.image_ = image.format() == QImage::Format_Indexed8 ? image : image.convertToFormat(QImage::Format_Indexed8);
             r.image_.setDotsPerMeterX(3780);
             r.image_.setDotsPerMeterY(3780);
+            r.syncSize();
             return r;
         }
         r.bits_ = 24;
         r.image_ = image.convertToFormat(QImage::Format_RGB32);
+        r.syncSize();
         r.setBitCount(bits);
         return r;
     }
     r.image_ = image.convertToFormat(QImage::Format_RGB32);
     r.image_.setDotsPerMeterX(3780);
     r.image_.setDotsPerMeterY(3780);
+    r.syncSize();
     return r;
 }
 
@@ -211,6 +225,7 @@ Raster Raster::fromIndices(int width, int height, int bits, const QVector<QRgb> 
     while (pal.size() <= maxIndex)
         pal << qRgb(0, 0, 0);
     r.image_.setColorTable(pal);
+    r.syncSize();
     return r;
 }
 

@@ -19,12 +19,13 @@ public:
     Raster() = default;
     Raster(int width, int height, int bitCount = 24, TColor fill = Colors::clWhite);
 
-    int width() const { return image_.width(); }
-    int height() const { return image_.height(); }
-    bool isEmpty() const { return image_.isNull() || width() <= 0 || height() <= 0; }
+    // The size is kept even when one side is 0 (a raster may be given its height first).
+    int width() const { return w_; }
+    int height() const { return h_; }
+    bool isEmpty() const { return w_ <= 0 || h_ <= 0 || image_.isNull(); }
     int bitCount() const { return bits_; }
     bool isIndexed() const { return bits_ <= 8; }
-    QVector<QRgb> palette() const { return image_.colorTable(); }
+    QVector<QRgb> palette() const { return image_.isNull() ? palette_ : image_.colorTable(); }
 
     // The stored image: Format_RGB32 for 16/24/32 bits, Format_Indexed8 for 1/4/8 bits.
     const QImage &image() const { return image_; }
@@ -67,6 +68,11 @@ public:
     bool samePixels(const Raster &other) const;
 
 private:
+    void syncSize() { w_ = image_.width(); h_ = image_.height(); }
+
     QImage image_;
+    QVector<QRgb> palette_; // kept while an indexed raster has no pixels
     int bits_ = 24;
+    int w_ = 0;
+    int h_ = 0;
 };

@@ -80,3 +80,15 @@ TEST(Raster, PaletteIndicesBeyondAShortPaletteShowBlack)
     Raster r = Raster::fromIndices(1, 1, 8, {qRgb(9, 9, 9)}, idx, 1);
     EXPECT_EQ(r.pixel(0, 0), makeColor(0, 0, 0));
 }
+
+TEST(Raster, HeightSetBeforeWidthIsKept)
+{
+    Raster r;
+    r.setHeight(20);
+    EXPECT_EQ(r.height(), 20);
+    EXPECT_TRUE(r.isEmpty());
+    r.setWidth(30);
+    EXPECT_EQ(r.width(), 30);
+    EXPECT_EQ(r.height(), 20);
+    EXPECT_EQ(r.pixel(29, 19), Colors::clWhite);
+}

@@ -1,0 +1,28 @@
+#pragma once
+// PNG reading and writing through libpng.
+//
+// Reading composes the file's pixels onto what the picture showed before (transparent
+// pixels let the old picture through) and leaves a 24-bit picture of the file's size.
+// Writing produces an 8-bit RGB file, or RGBA when a colour key marks one colour as
+// fully transparent. No function shows a message: failures only return false.
+#include "core/Color.h"
+
+class QByteArray;
+class QString;
+class Raster;
+
+// Reads the PNG file into picture. False when the file cannot be opened or decoded; the
+// picture is then left exactly as it was.
+bool LoadPngFile(const QString &fileName, Raster &picture);
+
+// The same as LoadPngFile for a PNG held in memory.
+bool ReadPng(const QByteArray &data, Raster &picture);
+
+// Writes picture as an 8-bit PNG. colorKey clNone gives colour type 2 (RGB); any other
+// value gives colour type 6 (RGBA) where pixels whose colour equals the key's low 24 bits
+// get alpha 0 and all others alpha 255. The file is replaced only when the whole PNG was
+// written; on failure an existing file stays untouched.
+bool SavePngWriter(const QString &fileName, const Raster &picture, TColor colorKey);
+
+// SavePngWriter without a colour key: an opaque RGB file.
+bool SavePngFile(const QString &fileName, const Raster &picture);

@@ -1,0 +1,87 @@
+#include "ui/DialogService.h"
+
+#include <QColorDialog>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace {
+DialogService defaultService;
+DialogService *current = nullptr;
+} // namespace
+
+DialogService &Dialogs() { return current ? *current : defaultService; }
+void setDialogService(DialogService *service) { current = service; }
+
+int DialogService::exec(QDialog &dialog) { return dialog.exec(); }
+
+bool DialogService::chooseFont(QFont &font, QWidget *parent)
+{
+    bool ok = false;
+    const QFont chosen = QFontDialog::getFont(&ok, font, parent);
+    if (ok)
+        font = chosen;
+    return ok;
+}
+
+bool DialogService::chooseColor(QColor &color, QWidget *parent)
+{
+    const QColor chosen = QColorDialog::getColor(Qt::white, parent);
+    if (!chosen.isValid())
+        return false;
+    color = chosen;
+    return true;
+}
+
+QStringList qtNameFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        // Qt reads the patterns from the last parentheses; the description keeps its own.
+        out << parts[i] + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return out;
+}
+
+namespace {
+bool runFileDialog(QFileDialog::AcceptMode mode, QString &fileName, const QString &filter, int &filterIndex,
+                   QWidget *parent)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    const QStringList filters = qtNameFilters(filter);
+    dialog.setNameFilters(filters);
+    if (filterIndex >= 1 && filterIndex <= filters.size())
+        dialog.selectNameFilter(filters[filterIndex - 1]);
+    if (!fileName.isEmpty())
+        dialog.selectFile(fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    fileName = dialog.selectedFiles().first();
+    filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    return true;
+}
+} // namespace
+
+bool DialogService::openFile(QString &fileName, const QString &filter, int &filterIndex, QWidget *parent)
+{
+    return runFileDialog(QFileDialog::AcceptOpen, fileName, filter, filterIndex, parent);
+}
+
+bool DialogService::saveFile(QString &fileName, const QString &filter, int &filterIndex, QWidget *parent)
+{
+    return runFileDialog(QFileDialog::AcceptSave, fileName, filter, filterIndex, parent);
+}
+
+bool DialogService::printerSetup(QPrinter &printer, QWidget *parent)
+{
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// Every modal dialog the program shows goes through this one interface: the program's own
+// message dialogs and the platform's open, save, font, colour and printer dialogs. The
+// default implementation shows them; tests install their own and answer without waiting.
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QDialog;
+class QPrinter;
+class QWidget;
+
+class DialogService
+{
+public:
+    virtual ~DialogService() = default;
+
+    // Runs a prepared dialog modally and returns its result code.
+    virtual int exec(QDialog &dialog);
+    // Font dialog preset with font; true and the chosen font when confirmed.
+    virtual bool chooseFont(QFont &font, QWidget *parent);
+    // Colour dialog; true and the chosen colour when confirmed.
+    virtual bool chooseColor(QColor &color, QWidget *parent);
+    // Open and save dialogs. The filter is a list of description|pattern pairs separated by
+    // vertical bars; filterIndex counts from 1 and carries the user's choice both ways.
+    virtual bool openFile(QString &fileName, const QString &filter, int &filterIndex, QWidget *parent);
+    virtual bool saveFile(QString &fileName, const QString &filter, int &filterIndex, QWidget *parent);
+    // Printer set-up; true when the user confirms.
+    virtual bool printerSetup(QPrinter &printer, QWidget *parent);
+};
+
+// The service in use. Setting nullptr restores the default one; the caller keeps ownership.
+DialogService &Dialogs();
+void setDialogService(DialogService *service);
+
+// Turns a description|pattern filter into Qt's name filters, in order.
+QStringList qtNameFilters(const QString &filter);

@@ -1,0 +1,36 @@
+#pragma once
+// A dialog service for tests: every dialog is answered by a script instead of waiting.
+#include "ui/DialogService.h"
+
+#include <QDialog>
+#include <functional>
+
+class ScriptedDialogs : public DialogService
+{
+public:
+    ScriptedDialogs() { setDialogService(this); }
+    ~ScriptedDialogs() override { setDialogService(nullptr); }
+
+    std::function<int(QDialog &)> onExec = [](QDialog &) { return 0; };
+    std::function<bool(QFont &)> onFont = [](QFont &) { return false; };
+    std::function<bool(QColor &)> onColor = [](QColor &) { return false; };
+    std::function<bool(QString &, int &)> onOpen = [](QString &, int &) { return false; };
+    std::function<bool(QString &, int &)> onSave = [](QString &, int &) { return false; };
+    int execCount = 0;
+    QString lastFilter;
+
+    int exec(QDialog &dialog) override { ++execCount; return onExec(dialog); }
+    bool chooseFont(QFont &font, QWidget *) override { return onFont(font); }
+    bool chooseColor(QColor &color, QWidget *) override { return onColor(color); }
+    bool openFile(QString &fileName, const QString &filter, int &index, QWidget *) override
+    {
+        lastFilter = filter;
+        return onOpen(fileName, index);
+    }
+    bool saveFile(QString &fileName, const QString &filter, int &index, QWidget *) override
+    {
+        lastFilter = filter;
+        return onSave(fileName, index);
+    }
+    bool printerSetup(QPrinter &, QWidget *) override { return false; }
+};
