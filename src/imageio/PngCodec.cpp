@@ -1,0 +1,334 @@
+#include "imageio/PngCodec.h"
+
+#include "core/Raster.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QSaveFile>
+#include <QString>
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+// libpng reports errors by longjmp back to the setjmp in decode() or encode(). A longjmp
+// skips destructors, so those two functions and the callbacks libpng calls hold nothing
+// but raw pointers and plain values; every C++ object (files, images, the picture) lives
+// in the callers, whose frames a longjmp never crosses. Each call has its own state
+// struct, so calls share nothing.
+
+namespace {
+
+constexpr png_uint_32 MaxSide = png_uint_32(Raster::MaxSide);
+constexpr std::uint64_t MaxDecodedBytes = std::uint64_t(Raster::MaxBytes);
+// Ancillary chunks (text, ICC profiles, ...) larger than this make the file unreadable
+// rather than letting a small file ask for a huge allocation.
+constexpr png_alloc_size_t MaxChunkBytes = 8 * 1024 * 1024;
+
+struct FreeDeleter
+{
+    void operator()(void *p) const { std::free(p); }
+};
+
+// Neither handler prints: a bad file only makes the call return false. The error
+// handler must not return to libpng.
+[[noreturn]] void failQuietly(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void ignoreWarning(png_structp, png_const_charp) {}
+
+// ---------------------------------------------------------------------------- reading
+
+struct DecodeState
+{
+    QIODevice *source = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int bitDepth = 0;  // after the transformations: 8 or 16
+    int colorType = 0; // after the transformations: grey, grey+alpha, RGB or RGBA
+    int channels = 0;
+    std::size_t rowBytes = 0;
+    unsigned char *buffer = nullptr; // rows top to bottom, rowBytes each, no padding
+    png_bytep *rows = nullptr;
+};
+
+void readFromDevice(png_structp png, png_bytep data, std::size_t length)
+{
+    auto *device = static_cast<QIODevice *>(png_get_io_ptr(png));
+    if (length > std::size_t(INT64_MAX) || device->read(reinterpret_cast<char *>(data), qint64(length)) != qint64(length))
+        png_error(png, "unexpected end of file");
+}
+
+// The only layouts the transformations below can produce: 8- or 16-bit grey, grey+alpha,
+// RGB or RGBA, with rows exactly width * channels * sample size long.
+bool layoutExpected(const DecodeState *st)
+{
+    int channels = 0;
+    switch (st->colorType) {
+    case PNG_COLOR_TYPE_GRAY: channels = 1; break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA: channels = 2; break;
+    case PNG_COLOR_TYPE_RGB: channels = 3; break;
+    case PNG_COLOR_TYPE_RGB_ALPHA: channels = 4; break;
+    default: return false;
+    }
+    if ((st->bitDepth != 8 && st->bitDepth != 16) || st->channels != channels)
+        return false;
+    return std::uint64_t(st->rowBytes) == std::uint64_t(st->width) * channels * (st->bitDepth / 8);
+}
+
+bool decode(DecodeState *st)
+{
+    st->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
+    if (!st->png)
+        return false;
+    st->info = png_create_info_struct(st->png);
+    if (!st->info)
+        return false;
+    if (setjmp(png_jmpbuf(st->png)))
+        return false;
+
+    png_set_user_limits(st->png, MaxSide, MaxSide);
+    png_set_chunk_malloc_max(st->png, MaxChunkBytes);
+    png_set_read_fn(st->png, st->source, readFromDevice);
+    png_read_info(st->png, st->info);
+    png_get_IHDR(st->png, st->info, &st->width, &st->height, &st->bitDepth, &st->colorType, nullptr, nullptr, nullptr);
+
+    // Alpha arrives inverted: 0 is opaque, 255 fully transparent. Palettes, grey below
+    // 8 bits and tRNS transparency are expanded, so that only 8- and 16-bit samples
+    // remain; 16-bit samples arrive least significant byte first.
+    png_set_invert_alpha(st->png);
+    if (st->colorType == PNG_COLOR_TYPE_PALETTE && st->bitDepth <= 8)
+        png_set_expand(st->png);
+    if (st->colorType == PNG_COLOR_TYPE_GRAY && st->bitDepth < 8)
+        png_set_expand(st->png);
+    if (png_get_valid(st->png, st->info, PNG_INFO_tRNS) == PNG_INFO_tRNS)
+        png_set_expand(st->png);
+    if (st->bitDepth < 8)
+        png_set_packing(st->png);
+    if (st->bitDepth == 16)
+        png_set_swap(st->png);
+    png_set_interlace_handling(st->png);
+    png_read_update_info(st->png, st->info);
+
+    png_get_IHDR(st->png, st->info, &st->width, &st->height, &st->bitDepth, &st->colorType, nullptr, nullptr, nullptr);
+    st->channels = png_get_channels(st->png, st->info);
+    st->rowBytes = png_get_rowbytes(st->png, st->info);
+    if (st->width == 0 || st->height == 0 || !layoutExpected(st))
+        png_error(st->png, "unexpected pixel layout");
+    const std::uint64_t total = std::uint64_t(st->rowBytes) * st->height;
+    if (total > MaxDecodedBytes || !Raster::sizeAllowed(st->width, st->height))
+        png_error(st->png, "picture too large");
+
+    st->buffer = static_cast<unsigned char *>(std::malloc(std::size_t(total)));
+    st->rows = static_cast<png_bytep *>(std::malloc(std::size_t(st->height) * sizeof(png_bytep)));
+    if (!st->buffer || !st->rows)
+        png_error(st->png, "out of memory");
+    for (png_uint_32 y = 0; y < st->height; ++y)
+        st->rows[y] = st->buffer + std::size_t(y) * st->rowBytes;
+    png_read_image(st->png, st->rows);
+    return true;
+}
+
+// Builds the new picture: the old one resized to the file's size (the overlap keeps its
+// pixels, the new area is white) as the backdrop, with the file's pixels composed on top.
+// Grey is replicated to red, green and blue; of a 16-bit sample only the most significant
+// byte counts (the second byte, as the samples arrive swapped).
+bool compose(const DecodeState &st, Raster &picture)
+{
+    const int width = int(st.width);
+    const int height = int(st.height);
+    QImage result(width, height, QImage::Format_RGB32);
+    if (result.isNull())
+        return false;
+    result.fill(qRgb(255, 255, 255));
+    const QImage old = picture.toRgb32();
+    if (!old.isNull()) {
+        const int cw = qMin(width, old.width());
+        const int ch = qMin(height, old.height());
+        for (int y = 0; y < ch; ++y)
+            std::memcpy(result.scanLine(y), old.constScanLine(y), std::size_t(cw) * sizeof(QRgb));
+    }
+
+    const int sampleBytes = st.bitDepth / 8;
+    const int high = sampleBytes - 1;
+    const int pixelBytes = st.channels * sampleBytes;
+    const bool grey = st.channels <= 2;
+    const bool hasAlpha = st.channels == 2 || st.channels == 4;
+    const int greenAt = grey ? high : sampleBytes + high;
+    const int blueAt = grey ? high : 2 * sampleBytes + high;
+    const int alphaAt = (st.channels - 1) * sampleBytes + high;
+
+    for (int y = 0; y < height; ++y) {
+        const unsigned char *s = st.buffer + std::size_t(y) * st.rowBytes;
+        QRgb *d = reinterpret_cast<QRgb *>(result.scanLine(y));
+        for (int x = 0; x < width; ++x, s += pixelBytes) {
+            const int r = s[high], g = s[greenAt], b = s[blueAt];
+            const int a = hasAlpha ? s[alphaAt] : 0; // inverted: 0 opaque, 255 transparent
+            if (a == 0) {
+                d[x] = qRgb(r, g, b);
+            } else if (a != 255) {
+                const QRgb back = d[x];
+                d[x] = qRgb((a * qRed(back) + (255 - a) * r) / 255, (a * qGreen(back) + (255 - a) * g) / 255,
+                            (a * qBlue(back) + (255 - a) * b) / 255);
+            }
+        }
+    }
+    // The raster takes this resolution too; setting it first keeps the buffer shared.
+    result.setDotsPerMeterX(3780);
+    result.setDotsPerMeterY(3780);
+    Raster composed = Raster::fromImage(result, 24);
+    if (composed.width() != width || composed.height() != height)
+        return false;
+    picture = composed;
+    return true;
+}
+
+bool readPng(QIODevice &source, Raster &picture)
+{
+    DecodeState st;
+    st.source = &source;
+    const bool decoded = decode(&st);
+    png_destroy_read_struct(&st.png, &st.info, nullptr);
+    std::free(st.rows);
+    st.rows = nullptr;
+    const std::unique_ptr<unsigned char, FreeDeleter> buffer(st.buffer);
+    return decoded && compose(st, picture);
+}
+
+// ---------------------------------------------------------------------------- writing
+
+struct EncodeState
+{
+    QIODevice *target = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    const unsigned char *pixels = nullptr; // 32-bit RGB rows, top row first
+    std::size_t stride = 0;
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    bool keyed = false;
+    std::uint32_t key = 0; // 0x00BBGGRR
+    unsigned char *row = nullptr;
+};
+
+void writeToDevice(png_structp png, png_bytep data, std::size_t length)
+{
+    auto *device = static_cast<QIODevice *>(png_get_io_ptr(png));
+    if (length > std::size_t(INT64_MAX) ||
+        device->write(reinterpret_cast<const char *>(data), qint64(length)) != qint64(length))
+        png_error(png, "write failed");
+}
+
+void flushDevice(png_structp) {}
+
+bool encode(EncodeState *st)
+{
+    st->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
+    if (!st->png)
+        return false;
+    st->info = png_create_info_struct(st->png);
+    if (!st->info)
+        return false;
+    if (setjmp(png_jmpbuf(st->png)))
+        return false;
+
+    png_set_write_fn(st->png, st->target, writeToDevice, flushDevice);
+    png_set_IHDR(st->png, st->info, st->width, st->height, 8, st->keyed ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    static char softwareKey[] = "Software";
+    static char softwareText[] = "Letrafex";
+    png_text text;
+    std::memset(&text, 0, sizeof text);
+    text.compression = PNG_TEXT_COMPRESSION_NONE;
+    text.key = softwareKey;
+    text.text = softwareText;
+    text.text_length = sizeof softwareText - 1;
+    png_set_text(st->png, st->info, &text, 1);
+    png_write_info(st->png, st->info);
+
+    const std::size_t pixelBytes = st->keyed ? 4 : 3;
+    st->row = static_cast<unsigned char *>(std::malloc(std::size_t(st->width) * pixelBytes));
+    if (!st->row)
+        png_error(st->png, "out of memory");
+    for (png_uint_32 y = 0; y < st->height; ++y) {
+        const QRgb *src = reinterpret_cast<const QRgb *>(st->pixels + std::size_t(y) * st->stride);
+        unsigned char *out = st->row;
+        for (png_uint_32 x = 0; x < st->width; ++x, out += pixelBytes) {
+            const int r = qRed(src[x]), g = qGreen(src[x]), b = qBlue(src[x]);
+            out[0] = std::uint8_t(r);
+            out[1] = std::uint8_t(g);
+            out[2] = std::uint8_t(b);
+            if (st->keyed)
+                out[3] = std::uint32_t(r | g << 8 | b << 16) == st->key ? 0 : 255;
+        }
+        png_write_row(st->png, st->row);
+    }
+    png_write_end(st->png, st->info);
+    png_write_flush(st->png);
+    return true;
+}
+
+} // namespace
+
+bool LoadPngFile(const QString &fileName, Raster &picture)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return readPng(file, picture);
+}
+
+bool ReadPng(const QByteArray &data, Raster &picture)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    return readPng(buffer, picture);
+}
+
+bool SavePngWriter(const QString &fileName, const Raster &picture, TColor colorKey)
+{
+    if (picture.isEmpty())
+        return false;
+    const QImage pixels = picture.toRgb32();
+    if (pixels.isNull() || pixels.format() != QImage::Format_RGB32)
+        return false;
+
+    // The PNG goes to a temporary file beside the target, which replaces the target only
+    // once everything is written: a failed save leaves the old file as it was.
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    EncodeState st;
+    st.target = &file;
+    st.pixels = pixels.constBits();
+    st.stride = std::size_t(pixels.bytesPerLine());
+    st.width = png_uint_32(pixels.width());
+    st.height = png_uint_32(pixels.height());
+    st.keyed = colorKey != Colors::clNone;
+    st.key = std::uint32_t(colorKey) & 0xFFFFFFu;
+    const bool encoded = encode(&st);
+    png_destroy_write_struct(&st.png, &st.info);
+    std::free(st.row);
+    if (!encoded) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool SavePngFile(const QString &fileName, const Raster &picture)
+{
+    return SavePngWriter(fileName, picture, Colors::clNone);
+}
