@@ -27,9 +27,12 @@ namespace {
 
 constexpr png_uint_32 MaxSide = png_uint_32(Raster::MaxSide);
 constexpr std::uint64_t MaxDecodedBytes = std::uint64_t(Raster::MaxBytes);
-// Ancillary chunks (text, ICC profiles, ...) larger than this make the file unreadable
-// rather than letting a small file ask for a huge allocation.
+// Ancillary chunks (text, ICC profiles, ...) larger than this are not read. libpng only
+// warns about a chunk over this limit and then still asks for the memory, so its
+// allocator below also refuses anything larger than libpng legitimately needs (row
+// buffers are at most a few hundred KiB): a small file cannot claim gigabytes.
 constexpr png_alloc_size_t MaxChunkBytes = 8 * 1024 * 1024;
+constexpr png_alloc_size_t MaxLibpngAllocation = 2 * MaxChunkBytes;
 
 struct FreeDeleter
 {
@@ -44,6 +47,16 @@ struct FreeDeleter
 }
 
 void ignoreWarning(png_structp, png_const_charp) {}
+
+png_voidp cappedMalloc(png_structp, png_alloc_size_t size)
+{
+    return size > MaxLibpngAllocation ? nullptr : std::malloc(size);
+}
+
+void plainFree(png_structp, png_voidp p)
+{
+    std::free(p);
+}
 
 // ---------------------------------------------------------------------------- reading
 
@@ -88,7 +101,8 @@ bool layoutExpected(const DecodeState *st)
 
 bool decode(DecodeState *st)
 {
-    st->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
+    st->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning, nullptr, cappedMalloc,
+                                       plainFree);
     if (!st->png)
         return false;
     st->info = png_create_info_struct(st->png);
@@ -100,6 +114,10 @@ bool decode(DecodeState *st)
     png_set_user_limits(st->png, MaxSide, MaxSide);
     png_set_chunk_malloc_max(st->png, MaxChunkBytes);
     png_set_read_fn(st->png, st->source, readFromDevice);
+    // Only IHDR, PLTE, tRNS and IDAT matter to the pixels here (no gamma or background
+    // transformation is asked for), so every other chunk is skipped unread: no text or
+    // profile is decompressed or stored, whatever size it claims.
+    png_set_keep_unknown_chunks(st->png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(st->png, st->info);
     png_get_IHDR(st->png, st->info, &st->width, &st->height, &st->bitDepth, &st->colorType, nullptr, nullptr, nullptr);
 

@@ -14,7 +14,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <csignal>
 #include <functional>
+#include <random>
+
+#ifdef __unix__
+#include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -338,7 +344,7 @@ TEST(PngDamagedFiles, AreRefusedAndLeaveThePictureUnchanged)
                            "png_zero_width.png",      "png_too_wide.png",       "png_too_many_bytes.png",
                            "png_bad_depth.png",       "png_missing_plte.png",   "png_short_data.png",
                            "png_bad_filter.png",      "png_not_png.png",        "png_empty.png",
-                           "png_signature_only.png"};
+                           "png_signature_only.png",  "png_huge_text_chunk.png"};
     for (const char *name : names) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(QFile::exists(BadFixtures + name));
@@ -347,6 +353,29 @@ TEST(PngDamagedFiles, AreRefusedAndLeaveThePictureUnchanged)
         EXPECT_TRUE(sameRaster(markedPicture(), picture));
         EXPECT_FALSE(ReadPng(readAll(BadFixtures + name), picture));
         EXPECT_TRUE(sameRaster(markedPicture(), picture));
+    }
+}
+
+TEST(PngDamagedFiles, OversizedAncillaryChunksAreNotRead)
+{
+    // A text chunk claiming 1.7 GB in a file of 160 bytes.
+    Raster picture = markedPicture();
+    EXPECT_FALSE(ReadPng(readAll(BadFixtures + "png_huge_text_chunk.png"), picture));
+    EXPECT_TRUE(sameRaster(markedPicture(), picture));
+
+    QByteArray png = makePng({2, 1, 8, 2, bytes({255, 0, 0, 0, 0, 255}), {}, {}});
+    // Real chunks of 20 MiB, plain and compressed text, are skipped: the pixels load.
+    const QByteArray text = QByteArray(20 * 1024 * 1024, 'x');
+    QByteArray withText = png;
+    withText.insert(33, chunk("tEXt", QByteArray("Comment") + '\0' + text));
+    QByteArray withZText = png;
+    withZText.insert(33, chunk("zTXt", QByteArray("Comment") + '\0' + '\0' + qCompress(text).mid(4)));
+    for (const QByteArray &file : {withText, withZText}) {
+        Raster loaded = markedPicture();
+        ASSERT_TRUE(ReadPng(file, loaded));
+        EXPECT_EQ(loaded.width(), 2);
+        EXPECT_EQ(loaded.pixel(0, 0), Red);
+        EXPECT_EQ(loaded.pixel(1, 0), Blue);
     }
 }
 
@@ -485,3 +514,46 @@ TEST(PngWriting, FailedSaveKeepsTheOldFileAndLeavesNothingBehind)
     ASSERT_TRUE(LoadPngFile(path, back));
     EXPECT_EQ(back.width(), 2);
 }
+
+#ifdef __unix__
+TEST(PngWriting, WriteFailingPartWayKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath("old.png");
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("previous contents");
+    }
+    // Noise does not compress, so the PNG is far larger than the file size limit below and
+    // the disk "fills up" in the middle of the image data.
+    Raster noise(300, 300);
+    std::mt19937 random(7);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 300; ++x)
+            noise.setPixel(x, y, TColor(random() & 0xFFFFFF));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 20000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool saved1 = SavePngFile(path, noise);
+    const bool saved2 = SavePngWriter(path, noise, Colors::clWhite);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved1);
+    EXPECT_FALSE(saved2);
+    EXPECT_EQ(readAll(path), QByteArray("previous contents"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old.png"});
+
+    // With room on the disk the same picture saves and reads back.
+    ASSERT_TRUE(SavePngFile(path, noise));
+    Raster back;
+    ASSERT_TRUE(LoadPngFile(path, back));
+    EXPECT_TRUE(sameRaster(noise, back));
+}
+#endif
