@@ -356,6 +356,17 @@ TEST(PngDamagedFiles, AreRefusedAndLeaveThePictureUnchanged)
     }
 }
 
+TEST(PngDamagedFiles, SidesUpToTheLimitLoad)
+{
+    // 32,768 pixels is the longest side accepted; png_too_wide.png has one more.
+    const QByteArray wide = makePng({32768, 1, 8, 0, QByteArray(32768, char(0x80)), {}, {}});
+    Raster picture;
+    ASSERT_TRUE(ReadPng(wide, picture));
+    EXPECT_EQ(picture.width(), 32768);
+    EXPECT_EQ(picture.height(), 1);
+    EXPECT_EQ(picture.pixel(32767, 0), makeColor(0x80, 0x80, 0x80));
+}
+
 TEST(PngDamagedFiles, OversizedAncillaryChunksAreNotRead)
 {
     // A text chunk claiming 1.7 GB in a file of 160 bytes.
