@@ -7,6 +7,9 @@
 
 struct ImageBox
 {
+    ImageBox() = default;
+    explicit ImageBox(QString componentName) : name(std::move(componentName)) {}
+
     QString name;
     int width = 0;  // display size of the control
     int height = 0;

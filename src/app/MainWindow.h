@@ -1,0 +1,177 @@
+#pragma once
+// The main window: the page list, the picture with its layers, the text creation controls
+// and the objects every page shares.
+#include "app/ItemTable.h"
+#include "app/UndoHistory.h"
+#include "core/Raster.h"
+
+#include <QWidget>
+#include <cstdint>
+
+class QAbstractButton;
+class QButtonGroup;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class QTextEdit;
+class QToolButton;
+class QTreeWidget;
+class TImage;
+class TPreviewLabel;
+class TRadioGroup;
+class TShape;
+class TSplashScreen;
+class TBackgroundForm;
+class TOptionsForm;
+class THelpForm;
+class TAboutForm;
+struct ItemAttributes;
+
+// The one shared open-file dialog's state: its file name persists between uses.
+struct TOpenDialogState
+{
+    QString fileName;
+    int filterIndex = 1;
+};
+
+class TLetrafex : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TLetrafex(QWidget *parent = nullptr);
+    ~TLetrafex() override;
+
+    // Creates the four secondary windows hidden; the program does this right after the
+    // main window, and the main window owns them.
+    void createSecondaryWindows();
+
+    // Program start and pages.
+    void FormCreate();
+    void FormShow();
+    void SelectionViewClick();
+    void OKButtonClick();
+    // Asks and tidies up; false when the user keeps the window open.
+    bool FormClose();
+
+    // Text items.
+    void CreateItems();
+    void StoreItem();
+    void LoadItem();
+    void UpdateStyleButtons();
+    void ClearSurface();
+    void TextNoBoxClick();
+    void TextMemoChange();
+    void FontSizeEditChange();
+    void FontButtonClick();
+    void BoldButtonClick();
+    void ItalicButtonClick();
+    void UnderLineButtonClick();
+    void AlignLeftButtonClick();
+    void AlignCenterButtonClick();
+    void AlignRightButtonClick();
+    void StartColorMouseDown(TShape *shape);
+
+    // Picture layers, composition and placement.
+    void InitPics();
+    void ResizeLayers(int w, int h);
+    void RenderAll();
+    void Text3DButtonClick(QAbstractButton *sender);
+    void TitleImageMouseDown(int mx, int my);
+    void TitleImageMouseMove(int mx, int my, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void PreviewLabelMouseDown(int x, int y);
+    void PreviewLabelMouseMove(int x, int y, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+    void FormResize();
+
+    // Undo and redo.
+    void PushUndoSnapshot();
+    void UndoButtonClick();
+    void RedoButtonClick();
+
+    // The values the editing controls hold, and writing such values back into them.
+    ItemAttributes gatherAttributes() const;
+    void applyAttributes(const ItemAttributes &a, bool loadSurface);
+    QStringList memoLines() const;
+    void setMemoLines(const QStringList &lines);
+    int styleSetOfMemo() const;
+    void setStyleSetOfMemo(int styleSet);
+    int directionCode() const;
+    void setDirectionCode(int code);
+    int alignmentCode() const;
+    void setAlignmentCode(int code);
+
+    // Shared state.
+    ItemTable Items;
+    std::uint8_t CurrentItem = 0;
+    std::uint8_t CurrentType = 1;
+    bool DroppedFile = false;
+    Raster SharedBackground;
+    TOpenDialogState *PictureOpenDialog = nullptr;
+    UndoHistory *Undo = nullptr;
+    QWidget *ShownForm = nullptr;
+
+    // Controls (object names as the language files know them).
+    QGroupBox *SelectionBox = nullptr;
+    QListWidget *SelectionView = nullptr;
+    QWidget *OkBottomPanel = nullptr;
+    QGroupBox *ProgressBox = nullptr;
+    QProgressBar *ProgressGauge = nullptr;
+    QWidget *OKRightPanel = nullptr;
+    QPushButton *OKButton = nullptr;
+    QWidget *MainPanel = nullptr;
+    QGroupBox *PictureBox = nullptr;
+    QScrollArea *sbxPicture = nullptr;
+    QWidget *PicRightPanel = nullptr;
+    QWidget *PicButtonPanel = nullptr;
+    QToolButton *PicLoadButton = nullptr, *PicSaveButton = nullptr, *UndoButton = nullptr, *RedoButton = nullptr;
+    QToolButton *SendClipboardButton = nullptr, *GetClipboardButton = nullptr, *PrintButton = nullptr;
+    QToolButton *PicDeleteButton = nullptr, *btnResizeImage = nullptr;
+    TImage *TextureImage = nullptr, *TextCreateImage = nullptr, *BgImage = nullptr, *SurfaceImage = nullptr,
+           *TitleImage = nullptr;
+    TPreviewLabel *PreviewLabel = nullptr;
+    QGroupBox *TextCreateBox = nullptr;
+    TRadioGroup *TextNoBox = nullptr;
+    QGroupBox *ContentBox = nullptr;
+    QTextEdit *TextMemo = nullptr;
+    QGroupBox *TextAttribBox = nullptr;
+    QToolButton *FontButton = nullptr, *BoldButton = nullptr, *ItalicButton = nullptr, *UnderLineButton = nullptr;
+    QToolButton *AlignLeftButton = nullptr, *AlignCenterButton = nullptr, *AlignRightButton = nullptr;
+    QGroupBox *FontSizeBox = nullptr, *DepthBox = nullptr, *ColorBox = nullptr, *DirectionBox = nullptr,
+              *SurfaceBox = nullptr, *PosBox = nullptr;
+    QSpinBox *FontSizeEdit = nullptr, *FontDepth = nullptr;
+    TShape *StartColor = nullptr, *EndColor = nullptr;
+    QToolButton *TextUpLeftButton = nullptr, *TextUpButton = nullptr, *TextUpRightButton = nullptr;
+    QToolButton *TextDownLeftButton = nullptr, *TextDownButton = nullptr, *TextDownRightButton = nullptr;
+    QButtonGroup *directionGroup = nullptr;
+    QButtonGroup *alignGroup = nullptr;
+    TImage *SurfaceIconImage = nullptr;
+    QToolButton *SurfaceOpenButton = nullptr, *SurfaceDeleteButton = nullptr;
+    QLineEdit *XEdit = nullptr, *YEdit = nullptr;
+    QWidget *TextButtonPanel = nullptr;
+    QToolButton *Text3dButton = nullptr, *TextShadowButton = nullptr, *TextFlatButton = nullptr;
+    QTreeWidget *DataBase = nullptr;
+
+    TBackgroundForm *BackgroundForm = nullptr;
+    TOptionsForm *OptionsForm = nullptr;
+    THelpForm *HelpForm = nullptr;
+    TAboutForm *AboutForm = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildLayout();
+    QWidget *buildPictureBox();
+    QWidget *buildTextCreateBox();
+    QWidget *buildAttributeBox();
+    void connectHandlers();
+    void releaseSharedObjects();
+
+    bool shownOnce_ = false;
+    QWidget *pictureLayers_ = nullptr;
+};

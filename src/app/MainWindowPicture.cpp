@@ -1,0 +1,121 @@
+// The main window's picture: layers, composition, text placement, undo and redo.
+#include "app/MainWindow.h"
+
+#include "app/TextPainter.h"
+#include "ui/Controls.h"
+#include "ui/ImageWidget.h"
+
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QToolButton>
+
+namespace {
+PictureLayers layersOf(TLetrafex &w)
+{
+    return PictureLayers{&w.TextureImage->box(), &w.TextCreateImage->box(), &w.BgImage->box(),
+                         &w.SurfaceImage->box(), &w.TitleImage->box(), {}, {}};
+}
+} // namespace
+
+void TLetrafex::ResizeLayers(int w, int h)
+{
+    PictureLayers layers = layersOf(*this);
+    ::ResizeLayers(layers, w, h);
+    for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage})
+        layer->syncGeometry();
+    pictureLayers_->resize(w, h);
+}
+
+void TLetrafex::InitPics()
+{
+    ClearSurface();
+    PictureLayers layers = layersOf(*this);
+    ::InitPics(layers);
+    for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage})
+        layer->syncGeometry();
+}
+
+void TLetrafex::RenderAll()
+{
+    const std::uint8_t remembered = CurrentItem;
+    PictureLayers layers = layersOf(*this);
+    ComposeItems(layers, Items, [this](int k) {
+        CurrentItem = std::uint8_t(k);
+        LoadItem();
+        return gatherAttributes();
+    }, [this](int percent) { ProgressGauge->setValue(percent); });
+    TitleImage->syncGeometry();
+    pictureLayers_->resize(qMax(TitleImage->width(), BgImage->width()), qMax(TitleImage->height(), BgImage->height()));
+    CurrentItem = remembered;
+    LoadItem();
+    PreviewLabel->clear();
+    PreviewLabel->adjustSize();
+    PushUndoSnapshot();
+    TitleImage->pictureChanged();
+}
+
+void TLetrafex::Text3DButtonClick(QAbstractButton *sender)
+{
+    CurrentType = std::uint8_t(sender->property("tag").toInt());
+    StoreItem();
+    if (Undo->isEmpty() || Undo->index() < Undo->lastIndex())
+        PushUndoSnapshot();
+    RenderAll();
+}
+
+void TLetrafex::TitleImageMouseDown(int mx, int my)
+{
+    XEdit->setText(QString::number(mx - 3));
+    YEdit->setText(QString::number(my - 5));
+    PreviewLabel->move(mx, my);
+    PreviewLabel->setText(TextMemo->toPlainText());
+    QFont f = PreviewLabel->font();
+    const QFont editor = TextMemo->font();
+    f.setFamily(editor.family());
+    f.setBold(editor.bold());
+    f.setItalic(editor.italic());
+    f.setUnderline(editor.underline());
+    f.setStrikeOut(editor.strikeOut());
+    PreviewLabel->setFont(f);
+    PreviewLabel->adjustSize();
+}
+
+void TLetrafex::TitleImageMouseMove(int mx, int my, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    if (buttons != Qt::LeftButton || (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
+        return;
+    PreviewLabel->setVisible(true);
+    PreviewLabel->move(mx, my);
+    XEdit->setText(QString::number(mx - 3));
+    YEdit->setText(QString::number(my - 5));
+}
+
+void TLetrafex::PreviewLabelMouseDown(int x, int y)
+{
+    TitleImageMouseDown(PreviewLabel->x() + x, PreviewLabel->y() + y);
+}
+
+void TLetrafex::PreviewLabelMouseMove(int x, int y, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
+{
+    TitleImageMouseMove(PreviewLabel->x() + x, PreviewLabel->y() + y, buttons, modifiers);
+}
+
+void TLetrafex::PushUndoSnapshot()
+{
+    Undo->push(TitleImage->picture(), TitleImage->box().width, TitleImage->box().height);
+}
+
+void TLetrafex::UndoButtonClick()
+{
+    Undo->undo(TitleImage->picture());
+    TitleImage->pictureChanged();
+}
+
+void TLetrafex::RedoButtonClick()
+{
+    Undo->redo(TitleImage->picture());
+    TitleImage->pictureChanged();
+}

@@ -1,0 +1,265 @@
+#include "app/TextPainter.h"
+
+#include <QFontMetrics>
+#include <QGlyphRun>
+#include <QPainter>
+#include <QTextLayout>
+
+namespace {
+
+// Offset of the first (deepest) layer from the line's aligned position, and the step from
+// one layer to the next, by direction.
+struct Extrusion { int startX, startY, stepX, stepY; };
+
+Extrusion extrusionFor(int direction, int d)
+{
+    switch (direction) {
+    case DirUpLeft: return {d, 0, -1, -1};
+    case DirUpRight: return {-d, 0, 1, -1};
+    case DirDownLeft: return {d, -2 * d, -1, 1};
+    case DirDown: return {0, -d, 0, 1};
+    case DirDownRight: return {-d, -d, 1, 1};
+    case DirUp:
+    default: return {0, 0, 0, -1};
+    }
+}
+
+// One line shaped once, drawn many times.
+struct ShapedLine
+{
+    QList<QGlyphRun> runs;
+    void draw(QPainter &p, int x, int y) const
+    {
+        for (const QGlyphRun &run : runs)
+            p.drawGlyphRun(QPointF(x, y), run);
+    }
+};
+
+ShapedLine shape(const QString &text, const QFont &font)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid())
+        line.setPosition(QPointF(0, 0));
+    layout.endLayout();
+    ShapedLine s;
+    if (line.isValid()) {
+        s.runs = layout.glyphRuns();
+        // Glyph runs lie at the line's baseline; move them so (x, y) is the top-left corner
+        // of a box as high as the font's ascent plus descent.
+        const qreal shift = QFontMetricsF(font).ascent() - line.ascent();
+        if (shift != 0)
+            for (QGlyphRun &run : s.runs) {
+                QList<QPointF> pos = run.positions();
+                for (QPointF &pt : pos)
+                    pt.ry() += shift;
+                run.setPositions(pos);
+            }
+    }
+    return s;
+}
+
+bool whole(const ImageBox *b) { return b && !b->picture.isEmpty(); }
+
+} // namespace
+
+void ResizeLayers(PictureLayers &layers, int w, int h)
+{
+    for (ImageBox *b : {layers.bg, layers.texture, layers.surface, layers.textCreate, layers.title})
+        if (b)
+            SetImageSize(*b, w, h);
+}
+
+void InitPics(PictureLayers &layers)
+{
+    const int w = layers.title->width, h = layers.title->height;
+    const Raster white(w, h);
+    layers.title->picture = white;
+    layers.textCreate->picture = white;
+    layers.surface->picture = white;
+    layers.bg->height = h;
+    layers.bg->width = w;
+    layers.bg->picture = white;
+}
+
+void InvertImage(Raster &raster)
+{
+    if (raster.isEmpty())
+        return;
+    QImage &img = raster.paintable();
+    img.invertPixels(QImage::InvertRgb);
+}
+
+void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::uint8_t style, int X, int Y,
+                       TColor backColor, TColor frontColor, const ProgressFn &progress)
+{
+    Raster &L = layers.title->picture;
+    CanvasFont &font = layers.titleFont;
+    font.name = item.fontName;
+    font.size = item.fontSize;
+    const int d = item.depth;
+    const QStringList &lines = item.lines;
+    const int wmax = MaxLineWidth(font, lines);
+    const QFont qfont = toQFont(font);
+    const QFontMetrics fm(qfont);
+    const int h = fm.height();
+    const bool drawMask = d > 0 && item.surface.height() > 0;
+    const Extrusion ex = extrusionFor(item.direction, d);
+    const bool shadow = style == StyleShadow, flat = style == StyleFlat;
+
+    if (L.isEmpty()) {
+        if (progress) progress(100);
+        return;
+    }
+    QPainter p(&L.paintable());
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    QPainter mask;
+    for (int j = 0; j < lines.size(); ++j) {
+        const QString &text = lines[j];
+        int x = X;
+        int y = Y + j * h;
+        const int w = fm.horizontalAdvance(text);
+        if (item.alignment == AlignRightCode)
+            x = X + wmax - w;
+        else if (item.alignment == AlignCenterCode)
+            x = X + wmax / 2 - w / 2;
+        x += ex.startX;
+        y += ex.startY;
+        const ShapedLine shaped = shape(text, qfont);
+        for (int i = 0; i <= d; ++i) {
+            if (progress)
+                progress(d == 0 ? 100 : 100 * i / d);
+            const TColor c = ColorStep(backColor, frontColor, d, i);
+            font.color = c;
+            const bool draw = shadow ? (i == 0 || i == d) : flat ? (i == d) : true;
+            if (draw) {
+                p.setPen(toQColor(c));
+                shaped.draw(p, x, y);
+            }
+            x += ex.stepX;
+            y += ex.stepY;
+        }
+        if (drawMask) {
+            // The front face one step beyond the front layer, as hard-edged black letters on
+            // the mask and on the picture, so that the surface fill can replace exactly them.
+            const ShapedLine hard = shape(text, toQFont(font, false));
+            if (whole(layers.textCreate)) {
+                if (!mask.isActive())
+                    mask.begin(&layers.textCreate->picture.paintable());
+                mask.setPen(Qt::black);
+                shape(text, toQFont(layers.maskFont, false)).draw(mask, x, y);
+            }
+            p.setRenderHint(QPainter::TextAntialiasing, false);
+            p.setPen(Qt::black);
+            hard.draw(p, x, y);
+            p.setRenderHint(QPainter::TextAntialiasing, true);
+            font.color = Colors::clBlack;
+        }
+    }
+    if (progress)
+        progress(100);
+}
+
+void DrawText3D(PictureLayers &layers, const ItemAttributes &item, std::uint8_t style, int X, int Y,
+                TColor backColor, TColor frontColor, const ProgressFn &progress)
+{
+    PaintGradientText(layers, item, style, X, Y, backColor, frontColor, progress);
+    if (!layers.surface || layers.surface->picture.height() < 1)
+        return;
+    const int d = item.depth;
+    // Without a surface picture or depth the mask holds no letters, and the fill below would
+    // leave every pixel as it is.
+    if (!(d > 0 && item.surface.height() > 0) || !whole(layers.textCreate) || !whole(layers.title))
+        return;
+    ImageBox &surface = *layers.surface;
+    const int width = MaxLineWidth(layers.titleFont, item.lines) + d;
+    const int height = TextHeight(layers.titleFont) * int(item.lines.size()) + d;
+    surface.picture.setWidth(width);
+    surface.picture.setHeight(height);
+    StretchDraw(item.surface, surface.picture, width, height);
+    InvertImage(surface.picture);
+
+    Raster &mask = layers.textCreate->picture;
+    QImage &m = mask.paintable();
+    const QImage s = surface.picture.toRgb32();
+    const int ox = X - d, oy = Y - d;
+    const int x0 = qMax(0, ox), y0 = qMax(0, oy);
+    const int x1 = qMin(m.width(), ox + s.width()), y1 = qMin(m.height(), oy + s.height());
+    for (int y = y0; y < y1; ++y) {
+        QRgb *mp = reinterpret_cast<QRgb *>(m.scanLine(y));
+        const QRgb *sp = reinterpret_cast<const QRgb *>(s.constScanLine(y - oy));
+        for (int x = x0; x < x1; ++x)
+            mp[x] |= sp[x - ox];
+    }
+    QImage &t = layers.title->picture.paintable();
+    const int w = qMin(t.width(), m.width()), h = qMin(t.height(), m.height());
+    for (int y = 0; y < h; ++y) {
+        QRgb *tp = reinterpret_cast<QRgb *>(t.scanLine(y));
+        const QRgb *mp = reinterpret_cast<const QRgb *>(m.constScanLine(y));
+        for (int x = 0; x < w; ++x)
+            tp[x] |= (~mp[x]) & 0x00FFFFFFu;
+    }
+    m.fill(qRgb(255, 255, 255));
+}
+
+void DrawItem(PictureLayers &layers, const ItemRow &row, const ItemAttributes &item, const ProgressFn &progress)
+{
+    layers.titleFont.name = item.fontName;
+    layers.titleFont.size = item.fontSize;
+    layers.titleFont.color = item.endColor;
+    layers.titleFont.style = cellInteger(row.cells[CellStyleSet]) & 0xFF;
+    layers.maskFont.name = item.fontName;
+    layers.maskFont.style = item.styleSet;
+    layers.maskFont.size = item.fontSize;
+    const std::uint8_t style = std::uint8_t(cellInteger(row.cells[CellType]));
+    DrawText3D(layers, item, style, positionValue(item.xText), positionValue(item.yText), item.endColor,
+               item.startColor, progress);
+}
+
+QStringList editorLines(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.size() > 1 && lines.last().isEmpty())
+        lines.removeLast();
+    for (QString &l : lines)
+        if (l.endsWith(QLatin1Char('\r')))
+            l.chop(1);
+    return lines;
+}
+
+QString editorText(const QStringList &lines) { return lines.join(QLatin1Char('\n')); }
+
+void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::function<ItemAttributes(int)> &loadItem,
+                  const ProgressFn &progress)
+{
+    SetImageSize(*layers.title, layers.bg->picture.width(), layers.bg->picture.height());
+    CopyPixels(layers.bg->picture, layers.title->picture, 0, 0);
+    for (int k = 0; k < ItemCount; ++k) {
+        const ItemAttributes item = loadItem(k);
+        if (item.lines.isEmpty() || item.lines.first().isEmpty())
+            continue;
+        DrawItem(layers, table.rows[size_t(k)], item, progress);
+    }
+}
+
+Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start)
+{
+    OwnedLayers owned;
+    ResizeLayers(owned.layers, background.width(), background.height());
+    InitPics(owned.layers);
+    owned.bg.picture = background;
+    std::uint8_t type = 1;
+    ItemAttributes controls = std::move(start);
+    ComposeItems(owned.layers, table, [&](int k) {
+        loadItemRow(table.rows[size_t(k)], table.surfaces[size_t(k)], controls, type);
+        controls.lines = editorLines(editorText(controls.lines));
+        return controls;
+    });
+    return owned.title.picture;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// The layered gradient text painter, the surface fill and the composition of all ten
+// items over the background.
+#include "app/ItemTable.h"
+#include "core/Canvas.h"
+#include "core/ImageBox.h"
+
+#include <functional>
+
+using ProgressFn = std::function<void(int)>;
+
+// The five picture layers of the working picture, from the bottom of the stack to the top,
+// and the fonts of the two layers that are drawn on with text.
+struct PictureLayers
+{
+    ImageBox *texture = nullptr;
+    ImageBox *textCreate = nullptr; // mask layer, white between item drawings
+    ImageBox *bg = nullptr;         // background: the picture without texts
+    ImageBox *surface = nullptr;    // scratch raster of the surface fill
+    ImageBox *title = nullptr;      // the working picture
+    CanvasFont titleFont;
+    CanvasFont maskFont;
+};
+
+// Five layers owned together, for drawing without windows.
+struct OwnedLayers
+{
+    ImageBox texture{QStringLiteral("TextureImage")}, textCreate{QStringLiteral("TextCreateImage")},
+        bg{QStringLiteral("BgImage")}, surface{QStringLiteral("SurfaceImage")}, title{QStringLiteral("TitleImage")};
+    PictureLayers layers{&texture, &textCreate, &bg, &surface, &title, {}, {}};
+
+    OwnedLayers() = default;
+    OwnedLayers(const OwnedLayers &) = delete;
+    OwnedLayers &operator=(const OwnedLayers &) = delete;
+};
+
+// Sets every layer to width x height, in the order background, texture, surface, mask,
+// working picture; pixels where old and new sizes overlap stay, the rest is white.
+void ResizeLayers(PictureLayers &layers, int w, int h);
+// White working picture, mask and surface layers and background of the working picture's size.
+void InitPics(PictureLayers &layers);
+
+// Every pixel becomes its bitwise NOT.
+void InvertImage(Raster &raster);
+
+// Draws the item's lines as a stack of d + 1 copies on the working picture. The working
+// picture's font (face, size, style set) must be set; style is 2 shadow, 3 flat, else 3D.
+void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::uint8_t style, int x, int y,
+                       TColor backColor, TColor frontColor, const ProgressFn &progress = {});
+// Draws the item and fills its letter faces with its surface picture.
+void DrawText3D(PictureLayers &layers, const ItemAttributes &item, std::uint8_t style, int x, int y,
+                TColor backColor, TColor frontColor, const ProgressFn &progress = {});
+
+// Draws row k's item, already loaded into item, on the layers: sets the layers' fonts from
+// the item and the row's style set, takes the row's style code and draws.
+void DrawItem(PictureLayers &layers, const ItemRow &row, const ItemAttributes &item, const ProgressFn &progress = {});
+
+// The lines a one-column text editor shows for its text, and the text for lines: a last
+// empty line is not a line of its own.
+QStringList editorLines(const QString &text);
+QString editorText(const QStringList &lines);
+
+// Recomposes the working picture: background copied, then items 1 to 10 drawn in turn,
+// each loaded by loadItem(k) (which returns what the editing controls then hold). Items
+// whose first line is empty are skipped.
+void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::function<ItemAttributes(int)> &loadItem,
+                  const ProgressFn &progress = {});
+
+// The whole composition without windows: background plus the ten rows, loaded through the
+// same rules as the editing controls, starting from the controls' values in start.
+Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start = {});

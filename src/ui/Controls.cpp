@@ -1,0 +1,90 @@
+#include "ui/Controls.h"
+
+#include <QButtonGroup>
+#include <QPainter>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+TShape::TShape(const QString &name, QWidget *parent) : QWidget(parent)
+{
+    setObjectName(name);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void TShape::setBrushColor(TColor c)
+{
+    color_ = c;
+    update();
+}
+
+void TShape::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.setBrush(toQColor(resolveColor(color_)));
+    p.drawRoundedRect(r, 4, 4);
+    p.setPen(QPen(QColor(255, 255, 255, 110), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(r.adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
+}
+
+TRadioGroup::TRadioGroup(const QString &name, const QString &caption, QWidget *parent)
+    : QGroupBox(caption, parent), layout_(new QVBoxLayout(this)), group_(new QButtonGroup(this))
+{
+    setObjectName(name);
+    layout_->setContentsMargins(6, 2, 2, 2);
+    layout_->setSpacing(0);
+    group_->setExclusive(true);
+    connect(group_, &QButtonGroup::idClicked, this, &TRadioGroup::clicked);
+}
+
+void TRadioGroup::setItems(const QStringList &items)
+{
+    const int index = itemIndex();
+    qDeleteAll(buttons_);
+    buttons_.clear();
+    for (int i = 0; i < items.size(); ++i) {
+        auto *b = new QRadioButton(items[i], this);
+        b->setFocusPolicy(Qt::TabFocus);
+        group_->addButton(b, i);
+        layout_->addWidget(b);
+        buttons_ << b;
+    }
+    layout_->addStretch();
+    // Remove stretches of earlier item lists.
+    for (int i = layout_->count() - 2; i >= 0; --i)
+        if (layout_->itemAt(i)->spacerItem())
+            delete layout_->takeAt(i);
+    setItemIndex(index < buttons_.size() ? index : -1);
+}
+
+QStringList TRadioGroup::items() const
+{
+    QStringList out;
+    for (QRadioButton *b : buttons_)
+        out << b->text();
+    return out;
+}
+
+int TRadioGroup::itemIndex() const { return group_->checkedId(); }
+
+void TRadioGroup::setItemIndex(int index)
+{
+    if (index >= 0 && index < buttons_.size()) {
+        buttons_[index]->setChecked(true);
+    } else if (QAbstractButton *b = group_->checkedButton()) {
+        group_->setExclusive(false);
+        b->setChecked(false);
+        group_->setExclusive(true);
+    }
+}
+
+TPreviewLabel::TPreviewLabel(const QString &name, QWidget *parent) : QLabel(parent)
+{
+    setObjectName(name);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setAutoFillBackground(false);
+    setTextFormat(Qt::PlainText);
+}

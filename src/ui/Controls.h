@@ -1,0 +1,71 @@
+#pragma once
+// Small controls the windows share: a colour shape, a radio group whose items can be
+// replaced, and a transparent text label that reports its mouse events.
+#include "core/Color.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QWidget>
+
+class QButtonGroup;
+class QRadioButton;
+class QVBoxLayout;
+
+// A rounded shape filled with one colour (a colour well the user clicks to change).
+class TShape : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TShape(const QString &name, QWidget *parent = nullptr);
+    TColor brushColor() const { return color_; }
+    void setBrushColor(TColor c);
+    QSize sizeHint() const override { return {32, 24}; }
+
+signals:
+    void mousePressed(QMouseEvent *event);
+
+protected:
+    void paintEvent(QPaintEvent *) override;
+    void mousePressEvent(QMouseEvent *event) override { emit mousePressed(event); }
+
+private:
+    TColor color_ = Colors::clWhite;
+};
+
+// A captioned group of radio buttons, one per item, in one column.
+class TRadioGroup : public QGroupBox
+{
+    Q_OBJECT
+public:
+    TRadioGroup(const QString &name, const QString &caption, QWidget *parent = nullptr);
+    void setItems(const QStringList &items);
+    QStringList items() const;
+    int count() const { return int(buttons_.size()); }
+    int itemIndex() const;
+    void setItemIndex(int index);
+
+signals:
+    // An item was chosen by the user.
+    void clicked(int index);
+
+private:
+    QVBoxLayout *layout_;
+    QButtonGroup *group_;
+    QList<QRadioButton *> buttons_;
+};
+
+// A label without background that reports its mouse events (the text preview).
+class TPreviewLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit TPreviewLabel(const QString &name, QWidget *parent = nullptr);
+
+signals:
+    void mousePressed(QMouseEvent *event);
+    void mouseMoved(QMouseEvent *event);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override { emit mousePressed(event); }
+    void mouseMoveEvent(QMouseEvent *event) override { emit mouseMoved(event); }
+};

@@ -1,0 +1,38 @@
+#pragma once
+// A secondary window shown as a borderless page inside the main window's page area.
+#include <QWidget>
+
+class TPageForm : public QWidget
+{
+    Q_OBJECT
+public:
+    TPageForm(const QString &name, const QString &caption, QWidget *parent = nullptr);
+};
+
+class TBackgroundForm : public TPageForm
+{
+    Q_OBJECT
+public:
+    explicit TBackgroundForm(QWidget *parent = nullptr);
+};
+
+class TOptionsForm : public TPageForm
+{
+    Q_OBJECT
+public:
+    explicit TOptionsForm(QWidget *parent = nullptr);
+};
+
+class THelpForm : public TPageForm
+{
+    Q_OBJECT
+public:
+    explicit THelpForm(QWidget *parent = nullptr);
+};
+
+class TAboutForm : public TPageForm
+{
+    Q_OBJECT
+public:
+    explicit TAboutForm(QWidget *parent = nullptr);
+};
