@@ -1,0 +1,585 @@
+#include "imageio/BmpCodec.h"
+
+#include <QFile>
+#include <QIODevice>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace {
+
+constexpr qint64 FileHeaderSize = 14;
+constexpr int DotsPerMeter = 3780; // 96 pixels per inch
+
+enum Compression : quint32 { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiAlphaBitfields = 6 };
+
+[[noreturn]] void fail(const QString &detail)
+{
+    throw LetrafexError(QStringLiteral("Bitmap image is not valid: %1").arg(detail));
+}
+
+quint16 u16(const uchar *p) { return qFromLittleEndian<quint16>(p); }
+quint32 u32(const uchar *p) { return qFromLittleEndian<quint32>(p); }
+qint32 i32(const uchar *p) { return qFromLittleEndian<qint32>(p); }
+
+bool knownInfoSize(quint32 size)
+{
+    switch (size) {
+    case 12: case 16: case 40: case 52: case 56: case 64: case 108: case 124:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isOs2(quint32 infoSize) { return infoSize == 12 || infoSize == 16 || infoSize == 64; }
+
+// Bytes of bit-field masks that follow a 40-byte information header.
+qint64 trailingMaskBytes(quint32 infoSize, quint32 compression)
+{
+    if (infoSize != 40)
+        return 0;
+    return compression == BiBitfields ? 12 : compression == BiAlphaBitfields ? 16 : 0;
+}
+
+// What the headers say about a file image. Offsets are from the start of the file header.
+struct Layout
+{
+    qint64 width = 0;
+    qint64 height = 0;
+    bool topDown = false;
+    int bits = 0;
+    quint32 compression = BiRgb;
+    quint32 masks[3] = {0, 0, 0};
+    qint64 paletteOffset = 0;
+    int paletteEntrySize = 4;
+    int paletteCount = 0;
+    qint64 dataOffset = 0;
+    qint64 dataSize = 0; // bytes of pixel data; for run-length data 0 means "to the end"
+    qint64 fileSize = 0; // the file header's size field
+    qint64 stride = 0;
+
+    bool rle() const { return compression == BiRle8 || compression == BiRle4; }
+    bool bitfields() const { return compression == BiBitfields || compression == BiAlphaBitfields; }
+    // Where the headers, palette and pixel data end, as far as the headers tell.
+    qint64 extent() const { return std::max(paletteOffset + qint64(paletteCount) * paletteEntrySize, dataOffset + dataSize); }
+};
+
+bool contiguous(quint32 mask)
+{
+    if (mask == 0)
+        return true;
+    const quint32 m = mask >> std::countr_zero(mask);
+    return (m & (m + 1)) == 0;
+}
+
+void readMasks(Layout &l, const uchar *p)
+{
+    for (int i = 0; i < 3; ++i)
+        l.masks[i] = u32(p + 4 * i);
+    const quint32 limit = l.bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+    for (quint32 m : l.masks)
+        if (!contiguous(m) || (m & ~limit))
+            fail(QStringLiteral("bit-field mask 0x%1 is not usable").arg(m, 0, 16));
+    if ((l.masks[0] | l.masks[1] | l.masks[2]) == 0)
+        fail(QStringLiteral("all bit-field masks are zero"));
+}
+
+// Reads the headers from the first `size` bytes. They must hold the file header, the
+// information header and any mask block; the palette and pixels are checked later.
+Layout parseHeaders(const uchar *p, qint64 size)
+{
+    if (size < FileHeaderSize + 4)
+        fail(QStringLiteral("the data ends inside the file header"));
+    if (p[0] != 'B' || p[1] != 'M')
+        throw LetrafexError(QStringLiteral("Bitmap image is not valid"));
+    Layout l;
+    l.fileSize = u32(p + 2);
+    const quint32 offBits = u32(p + 10);
+    const quint32 infoSize = u32(p + 14);
+    if (!knownInfoSize(infoSize))
+        fail(QStringLiteral("unknown information header size %1").arg(infoSize));
+    if (size < FileHeaderSize + infoSize)
+        fail(QStringLiteral("the data ends inside the information header"));
+    const uchar *h = p + FileHeaderSize;
+    quint32 colorsUsed = 0;
+    quint32 sizeImage = 0;
+    if (infoSize == 12) {
+        l.width = u16(h + 4);
+        l.height = u16(h + 6);
+        l.bits = u16(h + 10);
+        l.paletteEntrySize = 3;
+    } else {
+        l.width = i32(h + 4);
+        l.height = i32(h + 8);
+        l.bits = u16(h + 14);
+        if (infoSize >= 40) {
+            l.compression = u32(h + 16);
+            sizeImage = u32(h + 20);
+            colorsUsed = u32(h + 32);
+        }
+    }
+    if (l.height < 0) {
+        l.topDown = true;
+        l.height = -l.height;
+    }
+    if (l.bits != 1 && l.bits != 4 && l.bits != 8 && l.bits != 16 && l.bits != 24 && l.bits != 32)
+        fail(QStringLiteral("%1 bits per pixel are not supported").arg(l.bits));
+    if (l.width <= 0 || l.height <= 0)
+        fail(QStringLiteral("the picture size %1 x %2 is empty or negative").arg(l.width).arg(l.height));
+    if (!Raster::sizeAllowed(l.width, l.height, l.bits))
+        fail(QStringLiteral("the picture size %1 x %2 is beyond the limits").arg(l.width).arg(l.height));
+
+    const bool compressionOk = l.compression == BiRgb || (l.compression == BiRle8 && l.bits == 8) ||
+                               (l.compression == BiRle4 && l.bits == 4) ||
+                               (l.bitfields() && (l.bits == 16 || l.bits == 32) && !isOs2(infoSize));
+    if (!compressionOk)
+        fail(QStringLiteral("compression %1 with %2 bits per pixel is not supported").arg(l.compression).arg(l.bits));
+
+    const qint64 maskBytes = trailingMaskBytes(infoSize, l.compression);
+    if (size < FileHeaderSize + infoSize + maskBytes)
+        fail(QStringLiteral("the data ends inside the bit-field masks"));
+    if (l.bitfields())
+        readMasks(l, maskBytes ? h + infoSize : h + 40);
+    else if (l.bits == 16)
+        l.masks[0] = 0x7C00, l.masks[1] = 0x03E0, l.masks[2] = 0x001F;
+    else if (l.bits == 32)
+        l.masks[0] = 0xFF0000, l.masks[1] = 0xFF00, l.masks[2] = 0xFF;
+
+    // The colour table: 2^bits entries unless the header names fewer; a non-indexed
+    // picture may carry a table too, which only moves the pixel data.
+    const quint32 fullCount = l.bits <= 8 ? (1u << l.bits) : 256u;
+    if (colorsUsed > fullCount)
+        fail(QStringLiteral("the colour count %1 is too large for %2 bits per pixel").arg(colorsUsed).arg(l.bits));
+    const qint64 declared = colorsUsed ? colorsUsed : (l.bits <= 8 ? fullCount : 0);
+    l.paletteOffset = FileHeaderSize + infoSize + maskBytes;
+    if (offBits == 0) {
+        l.dataOffset = l.paletteOffset + declared * l.paletteEntrySize;
+        l.paletteCount = l.bits <= 8 ? int(declared) : 0;
+    } else {
+        if (offBits < l.paletteOffset)
+            fail(QStringLiteral("the pixel data offset %1 points into the headers").arg(offBits));
+        l.dataOffset = offBits;
+        const qint64 room = (l.dataOffset - l.paletteOffset) / l.paletteEntrySize;
+        l.paletteCount = l.bits <= 8 ? int(std::min(declared, room)) : 0;
+    }
+
+    l.stride = Raster::dibStride(int(l.width), l.bits);
+    if (l.rle()) {
+        if (sizeImage)
+            l.dataSize = sizeImage;
+        else if (l.fileSize > l.dataOffset)
+            l.dataSize = l.fileSize - l.dataOffset;
+    } else {
+        // The last row's padding may be missing.
+        l.dataSize = l.stride * (l.height - 1) + (l.width * l.bits + 7) / 8;
+    }
+    return l;
+}
+
+QVector<QRgb> readPalette(const uchar *p, qint64 size, const Layout &l)
+{
+    QVector<QRgb> palette;
+    if (l.paletteCount == 0)
+        return palette;
+    if (l.paletteOffset + qint64(l.paletteCount) * l.paletteEntrySize > size)
+        fail(QStringLiteral("the data ends inside the colour table"));
+    palette.reserve(l.paletteCount);
+    const uchar *e = p + l.paletteOffset;
+    for (int i = 0; i < l.paletteCount; ++i, e += l.paletteEntrySize)
+        palette << qRgb(e[2], e[1], e[0]);
+    return palette;
+}
+
+// Row y of the picture (0 = top) is stored as file row fileRow(y).
+qint64 fileRow(const Layout &l, int y) { return l.topDown ? y : l.height - 1 - y; }
+
+void unpackIndices(const uchar *src, uchar *dst, int width, int bits)
+{
+    switch (bits) {
+    case 1:
+        for (int x = 0; x < width; ++x)
+            dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
+        break;
+    case 4:
+        for (int x = 0; x < width; ++x)
+            dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
+        break;
+    default:
+        std::memcpy(dst, src, size_t(width));
+    }
+}
+
+// Run-length data: pairs of (count, index) and escapes (0,0) end of line, (0,1) end of
+// picture, (0,2,dx,dy) move, (0,n) n literal indices padded to 16 bits. Pixels the data
+// never reaches keep index 0. Some encoders run each row on into its 4-byte padding, as
+// if encoding the stored row; those pixels are dropped, and only a run past the padded
+// row is an error.
+void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
+{
+    const bool four = l.compression == BiRle4;
+    const int w = int(l.width), h = int(l.height);
+    const qint64 paddedWidth = four ? l.stride * 2 : l.stride;
+    image.fill(0);
+    qint64 pos = 0;
+    int x = 0, y = 0; // y counts stored rows
+    // Where a run of count pixels goes, and how many of them are inside the picture.
+    auto place = [&](int count, int &visible) {
+        if (y >= h)
+            fail(QStringLiteral("run-length data runs past the picture"));
+        if (x + count > paddedWidth)
+            fail(QStringLiteral("a run-length run goes past the end of row %1").arg(y));
+        visible = std::clamp(w - x, 0, count);
+        return image.scanLine(int(fileRow(l, y))) + std::min(x, w);
+    };
+    for (;;) {
+        if (pos + 2 > size) {
+            if (y >= h)
+                return;
+            fail(QStringLiteral("the run-length data ends before the end of the picture"));
+        }
+        const int n = src[pos], v = src[pos + 1];
+        pos += 2;
+        int visible = 0;
+        if (n > 0) {
+            uchar *d = place(n, visible);
+            if (four)
+                for (int i = 0; i < visible; ++i)
+                    d[i] = uchar((i & 1) ? (v & 0x0F) : (v >> 4));
+            else
+                std::memset(d, v, size_t(visible));
+            x += n;
+        } else if (v == 0) {
+            x = 0;
+            ++y;
+        } else if (v == 1) {
+            return;
+        } else if (v == 2) {
+            if (pos + 2 > size)
+                fail(QStringLiteral("the run-length data ends inside a move"));
+            const int dx = src[pos], dy = src[pos + 1];
+            pos += 2;
+            if (x + dx > paddedWidth || y + dy > h)
+                fail(QStringLiteral("a run-length move goes past the picture"));
+            x += dx;
+            y += dy;
+        } else {
+            const qint64 bytes = four ? (v + 1) / 2 : v;
+            if (pos + bytes > size)
+                fail(QStringLiteral("the run-length data ends inside a literal run"));
+            uchar *d = place(v, visible);
+            const uchar *s = src + pos;
+            if (four)
+                for (int i = 0; i < visible; ++i)
+                    d[i] = uchar((i & 1) ? (s[i >> 1] & 0x0F) : (s[i >> 1] >> 4));
+            else
+                std::memcpy(d, s, size_t(visible));
+            x += v;
+            pos += bytes + (bytes & 1);
+        }
+    }
+}
+
+QImage decodeIndexed(const uchar *p, qint64 size, const Layout &l, QVector<QRgb> palette)
+{
+    const int w = int(l.width), h = int(l.height);
+    QImage image(w, h, QImage::Format_Indexed8);
+    if (image.isNull())
+        fail(QStringLiteral("out of memory for %1 x %2 pixels").arg(w).arg(h));
+    if (l.rle()) {
+        qint64 avail = size - l.dataOffset;
+        if (l.dataSize > 0)
+            avail = std::min(avail, l.dataSize);
+        decodeRle(p + l.dataOffset, avail, l, image);
+    } else {
+        for (int y = 0; y < h; ++y)
+            unpackIndices(p + l.dataOffset + fileRow(l, y) * l.stride, image.scanLine(y), w, l.bits);
+    }
+    // Indices beyond a short colour table show black.
+    int maxIndex = 0;
+    for (int y = 0; y < h && maxIndex < 255; ++y) {
+        const uchar *s = image.constScanLine(y);
+        uchar m = 0;
+        for (int x = 0; x < w; ++x)
+            m = std::max(m, s[x]);
+        maxIndex = std::max(maxIndex, int(m));
+    }
+    while (palette.size() <= maxIndex)
+        palette << qRgb(0, 0, 0);
+    image.setColorTable(palette);
+    return image;
+}
+
+// One colour channel of a bit-field pixel: the masked value shifted down to at most 8
+// bits, then widened to 0..255 by a table.
+struct Channel
+{
+    int shift = 0;
+    quint32 mask = 0;
+    uchar table[256] = {};
+
+    explicit Channel(quint32 m) : mask(m)
+    {
+        if (m == 0)
+            return;
+        const int n = std::popcount(m);
+        const int kept = std::min(n, 8);
+        shift = std::countr_zero(m) + (n - kept);
+        const int top = (1 << kept) - 1;
+        for (int v = 0; v <= top; ++v)
+            table[v] = uchar(v * 255 / top);
+    }
+    quint32 operator()(quint32 pixel) const { return table[(pixel & mask) >> shift]; }
+};
+
+void decode24(const uchar *s, QRgb *d, int w)
+{
+    // Four-byte loads: the byte after each pixel is overwritten by the alpha.
+    int x = 0;
+    for (; x + 1 < w; ++x, s += 3)
+        d[x] = qFromLittleEndian<quint32>(s) | 0xFF000000u;
+    for (; x < w; ++x, s += 3)
+        d[x] = 0xFF000000u | (quint32(s[2]) << 16) | (quint32(s[1]) << 8) | s[0];
+}
+
+QImage decodeRgb(const uchar *p, const Layout &l)
+{
+    const int w = int(l.width), h = int(l.height);
+    QImage image(w, h, QImage::Format_RGB32);
+    if (image.isNull())
+        fail(QStringLiteral("out of memory for %1 x %2 pixels").arg(w).arg(h));
+    const bool plain32 = l.bits == 32 && l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF;
+    const Channel r(l.masks[0]), g(l.masks[1]), b(l.masks[2]);
+    for (int y = 0; y < h; ++y) {
+        const uchar *s = p + l.dataOffset + fileRow(l, y) * l.stride;
+        QRgb *d = reinterpret_cast<QRgb *>(image.scanLine(y));
+        if (l.bits == 24) {
+            decode24(s, d, w);
+        } else if (plain32) {
+            for (int x = 0; x < w; ++x)
+                d[x] = qFromLittleEndian<quint32>(s + 4 * x) | 0xFF000000u;
+        } else if (l.bits == 32) {
+            for (int x = 0; x < w; ++x) {
+                const quint32 v = qFromLittleEndian<quint32>(s + 4 * x);
+                d[x] = 0xFF000000u | (r(v) << 16) | (g(v) << 8) | b(v);
+            }
+        } else {
+            for (int x = 0; x < w; ++x) {
+                const quint32 v = qFromLittleEndian<quint16>(s + 2 * x);
+                d[x] = 0xFF000000u | (r(v) << 16) | (g(v) << 8) | b(v);
+            }
+        }
+    }
+    return image;
+}
+
+Raster decode(const uchar *p, qint64 size, const Layout &l)
+{
+    const QVector<QRgb> palette = readPalette(p, size, l);
+    if (l.dataOffset > size)
+        fail(QStringLiteral("the pixel data offset %1 lies past the end of the data").arg(l.dataOffset));
+    if (!l.rle() && l.dataOffset + l.dataSize > size)
+        fail(QStringLiteral("the data ends inside the pixel data"));
+    if (l.bits <= 8) {
+        QImage image = decodeIndexed(p, size, l, palette);
+        image.setDotsPerMeterX(DotsPerMeter);
+        image.setDotsPerMeterY(DotsPerMeter);
+        if (Raster::sizeAllowed(image.width(), image.height()))
+            return Raster::fromImage(image, l.bits);
+        return Raster::fromIndices(image.width(), image.height(), l.bits, image.colorTable(), image.constBits(),
+                                   image.bytesPerLine());
+    }
+    QImage image = decodeRgb(p, l);
+    image.setDotsPerMeterX(DotsPerMeter);
+    image.setDotsPerMeterY(DotsPerMeter);
+    return Raster::fromImage(image, l.bits);
+}
+
+Raster decodeSpan(const uchar *p, qint64 size) { return decode(p, size, parseHeaders(p, size)); }
+
+// Reads exactly n more bytes onto buffer, in pieces so that a size from a damaged header
+// costs no memory the device cannot back.
+void readMore(QIODevice &device, QByteArray &buffer, qint64 n)
+{
+    constexpr qint64 Piece = qint64(1) << 20;
+    while (n > 0) {
+        const qint64 want = std::min(n, Piece);
+        const qsizetype old = buffer.size();
+        buffer.resize(old + want);
+        const qint64 got = device.read(buffer.data() + old, want);
+        if (got != want)
+            throw LetrafexError(QStringLiteral("Stream read error"));
+        n -= got;
+    }
+}
+
+// Four-byte stores whose spare byte the next pixel overwrites; the last pixel goes byte by
+// byte so nothing lands past the row.
+void encode24(const QRgb *s, uchar *d, int w)
+{
+    int x = 0;
+    for (; x + 1 < w; ++x, d += 3)
+        qToLittleEndian<quint32>(s[x], d);
+    for (; x < w; ++x, d += 3) {
+        d[0] = uchar(qBlue(s[x]));
+        d[1] = uchar(qGreen(s[x]));
+        d[2] = uchar(qRed(s[x]));
+    }
+}
+
+void encodeRow(const uchar *src, uchar *dst, qsizetype stride, int w, int bits)
+{
+    const qsizetype used = bits < 8 ? 0 : qsizetype(w) * (bits / 8);
+    std::memset(dst + used, 0, size_t(stride - used));
+    const QRgb *rgb = reinterpret_cast<const QRgb *>(src);
+    switch (bits) {
+    case 1:
+        for (int x = 0; x < w; ++x)
+            dst[x >> 3] |= uchar((src[x] & 1) << (7 - (x & 7)));
+        break;
+    case 4:
+        for (int x = 0; x < w; ++x)
+            dst[x >> 1] |= uchar((src[x] & 0x0F) << ((x & 1) ? 0 : 4));
+        break;
+    case 8:
+        std::memcpy(dst, src, size_t(w));
+        break;
+    case 16:
+        for (int x = 0; x < w; ++x)
+            qToLittleEndian<quint16>(quint16(((qRed(rgb[x]) >> 3) << 10) | ((qGreen(rgb[x]) >> 3) << 5) | (qBlue(rgb[x]) >> 3)),
+                                     dst + 2 * x);
+        break;
+    case 24:
+        encode24(rgb, dst, w);
+        break;
+    default:
+        for (int x = 0; x < w; ++x)
+            qToLittleEndian<quint32>(rgb[x] & 0x00FFFFFFu, dst + 4 * x);
+    }
+}
+
+} // namespace
+
+Raster ReadBmp(const QByteArray &data)
+{
+    return decodeSpan(reinterpret_cast<const uchar *>(data.constData()), data.size());
+}
+
+Raster ReadBmp(QIODevice &device)
+{
+    QByteArray buffer;
+    readMore(device, buffer, FileHeaderSize + 4);
+    const uchar *p = reinterpret_cast<const uchar *>(buffer.constData());
+    if (p[0] != 'B' || p[1] != 'M')
+        throw LetrafexError(QStringLiteral("Bitmap image is not valid"));
+    const quint32 infoSize = u32(p + 14);
+    if (!knownInfoSize(infoSize))
+        fail(QStringLiteral("unknown information header size %1").arg(infoSize));
+    readMore(device, buffer, infoSize - 4);
+    if (infoSize == 40)
+        readMore(device, buffer, trailingMaskBytes(infoSize, u32(reinterpret_cast<const uchar *>(buffer.constData()) + 30)));
+
+    const Layout l = parseHeaders(reinterpret_cast<const uchar *>(buffer.constData()), buffer.size());
+    if (l.rle() && l.dataSize == 0)
+        fail(QStringLiteral("the size of the run-length data is not given"));
+    const qint64 extent = l.extent();
+    readMore(device, buffer, extent - buffer.size());
+    Raster raster = decode(reinterpret_cast<const uchar *>(buffer.constData()), buffer.size(), l);
+
+    // Anything the size field counts beyond the pixels (a colour profile, say) belongs to
+    // this image too; skip it as far as the device has it.
+    for (qint64 rest = l.fileSize - extent; rest > 0;) {
+        const qint64 skipped = device.skip(rest);
+        if (skipped <= 0)
+            break;
+        rest -= skipped;
+    }
+    return raster;
+}
+
+Raster LoadBmpFile(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    const qint64 size = file.size();
+    if (size > 0) {
+        if (const uchar *mapped = file.map(0, size)) {
+            struct Unmap
+            {
+                QFile &f;
+                const uchar *m;
+                ~Unmap() { f.unmap(const_cast<uchar *>(m)); }
+            } unmap{file, mapped};
+            return decodeSpan(mapped, size);
+        }
+    }
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
+    return ReadBmp(data);
+}
+
+QByteArray WriteBmp(const Raster &raster, int bitCount)
+{
+    if (raster.isEmpty())
+        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a bitmap"));
+    const int bits = bitCount ? bitCount : raster.bitCount();
+    const bool indexed = bits <= 8;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        throw LetrafexError(QStringLiteral("A bitmap cannot be written with %1 bits per pixel").arg(bits));
+    if (indexed && bits != raster.bitCount())
+        throw LetrafexError(QStringLiteral("A %1-bit picture cannot be written as a %2-bit bitmap").arg(raster.bitCount()).arg(bits));
+
+    const QImage source = indexed || !raster.isIndexed() ? raster.image() : raster.toRgb32();
+    const int w = source.width(), h = source.height();
+    QVector<QRgb> palette = indexed ? raster.palette().mid(0, 1 << bits) : QVector<QRgb>();
+    if (indexed && palette.isEmpty())
+        palette.resize(1 << bits, qRgb(0, 0, 0));
+    const qsizetype stride = Raster::dibStride(w, bits);
+    const qint64 offBits = FileHeaderSize + 40 + qint64(palette.size()) * 4;
+    const qint64 total = offBits + stride * h;
+    if (total > 0x7FFFFFFF)
+        throw LetrafexError(QStringLiteral("The picture is too large for a bitmap file"));
+
+    QByteArray out(total, Qt::Uninitialized);
+    uchar *p = reinterpret_cast<uchar *>(out.data());
+    std::memset(p, 0, size_t(offBits));
+    p[0] = 'B';
+    p[1] = 'M';
+    qToLittleEndian<quint32>(quint32(total), p + 2);
+    qToLittleEndian<quint32>(quint32(offBits), p + 10);
+    uchar *info = p + FileHeaderSize;
+    qToLittleEndian<quint32>(40, info);
+    qToLittleEndian<qint32>(w, info + 4);
+    qToLittleEndian<qint32>(h, info + 8);
+    qToLittleEndian<quint16>(1, info + 12);
+    qToLittleEndian<quint16>(quint16(bits), info + 14);
+    qToLittleEndian<quint32>(quint32(stride * h), info + 20);
+    qToLittleEndian<qint32>(source.dotsPerMeterX() > 0 ? source.dotsPerMeterX() : DotsPerMeter, info + 24);
+    qToLittleEndian<qint32>(source.dotsPerMeterY() > 0 ? source.dotsPerMeterY() : DotsPerMeter, info + 28);
+    qToLittleEndian<quint32>(palette.size() == (1 << bits) ? 0 : quint32(palette.size()), info + 32);
+    uchar *e = info + 40;
+    for (QRgb c : palette) {
+        e[0] = uchar(qBlue(c));
+        e[1] = uchar(qGreen(c));
+        e[2] = uchar(qRed(c));
+        e += 4;
+    }
+    for (int y = 0; y < h; ++y)
+        encodeRow(source.constScanLine(y), p + offBits + qint64(h - 1 - y) * stride, stride, w, bits);
+    return out;
+}
+
+void SaveBmpFile(const QString &fileName, const Raster &raster)
+{
+    const QByteArray data = WriteBmp(raster);
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
+    if (file.write(data) != data.size() || !file.commit())
+        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+}

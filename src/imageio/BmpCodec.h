@@ -1,0 +1,39 @@
+#pragma once
+// Windows bitmap files (BMP): reading every common variant into a Raster that keeps the
+// file's pixel layout, and writing a Raster in its own layout.
+//
+// Read: 1, 4, 8, 16, 24 and 32 bits per pixel; RLE4 and RLE8; bit-field masks (16 and 32
+// bits, any contiguous masks, from the 40-byte header's mask block or a V2..V5 header);
+// the 12-byte OS/2 core header with 3-byte palette entries; bottom-up and top-down rows;
+// short palettes (missing entries are black). A damaged file throws LetrafexError.
+//
+// Write: a 40-byte information header, bottom-up rows padded to 4 bytes, 1/4/8 bits with
+// their palette, 16 bits as 5-5-5, 24 and 32 bits as blue, green, red (and 0).
+#include "core/Errors.h"
+#include "core/Raster.h"
+
+#include <QByteArray>
+#include <QString>
+
+class QIODevice;
+
+// Decodes a complete BMP file image held in memory. Bytes after the image are ignored.
+Raster ReadBmp(const QByteArray &data);
+
+// Reads one BMP file image from the device's current position and leaves the device just
+// after it: the image's extent is the larger of the file header's size field and the end
+// of the pixel data, so images stored back to back can be read one after another.
+// A device that ends early throws LetrafexError("Stream read error"); a stream that does
+// not start with "BM" throws LetrafexError("Bitmap image is not valid").
+Raster ReadBmp(QIODevice &device);
+
+// Reads a BMP file; throws LetrafexError when it is missing, unreadable or damaged.
+Raster LoadBmpFile(const QString &fileName);
+
+// Encodes the raster as a BMP file image. bitCount 0 writes the raster's own layout;
+// 16, 24 or 32 force that layout (any raster can be written so). An empty raster or an
+// unsupported bitCount throws LetrafexError.
+QByteArray WriteBmp(const Raster &raster, int bitCount = 0);
+
+// Writes the raster in its own layout; the file is replaced whole or not at all.
+void SaveBmpFile(const QString &fileName, const Raster &raster);
