@@ -5,12 +5,6 @@
 #include <QPainter>
 #include <QTextLayout>
 
-namespace {
-
-// Offset of the first (deepest) layer from the line's aligned position, and the step from
-// one layer to the next, by direction.
-struct Extrusion { int startX, startY, stepX, stepY; };
-
 Extrusion extrusionFor(int direction, int d)
 {
     switch (direction) {
@@ -23,6 +17,17 @@ Extrusion extrusionFor(int direction, int d)
     default: return {0, 0, 0, -1};
     }
 }
+
+int alignedLineX(int X, int wmax, int w, int alignment)
+{
+    if (alignment == AlignRightCode)
+        return X + wmax - w;
+    if (alignment == AlignCenterCode)
+        return X + wmax / 2 - w / 2;
+    return X;
+}
+
+namespace {
 
 // One line shaped once, drawn many times.
 struct ShapedLine
@@ -120,13 +125,8 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
     QPainter mask;
     for (int j = 0; j < lines.size(); ++j) {
         const QString &text = lines[j];
-        int x = X;
+        int x = alignedLineX(X, wmax, fm.horizontalAdvance(text), item.alignment);
         int y = Y + j * h;
-        const int w = fm.horizontalAdvance(text);
-        if (item.alignment == AlignRightCode)
-            x = X + wmax - w;
-        else if (item.alignment == AlignCenterCode)
-            x = X + wmax / 2 - w / 2;
         x += ex.startX;
         y += ex.startY;
         const ShapedLine shaped = shape(text, qfont);

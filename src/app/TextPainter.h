@@ -40,6 +40,14 @@ void ResizeLayers(PictureLayers &layers, int w, int h);
 // White working picture, mask and surface layers and background of the working picture's size.
 void InitPics(PictureLayers &layers);
 
+// Left edge of a line of width w in a block of width wmax at X: right-aligned lines end at
+// X + wmax, centred lines start at X + wmax div 2 - w div 2 (div rounds toward zero).
+int alignedLineX(int X, int wmax, int w, int alignment);
+
+// Offset of the deepest layer from a line's aligned position, and the step per layer.
+struct Extrusion { int startX, startY, stepX, stepY; };
+Extrusion extrusionFor(int direction, int depth);
+
 // Every pixel becomes its bitwise NOT.
 void InvertImage(Raster &raster);
 

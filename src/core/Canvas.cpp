@@ -17,7 +17,7 @@ QFont toQFont(const CanvasFont &f, bool antialias)
     font.setUnderline(f.style & 4);
     font.setStrikeOut(f.style & 8);
     font.setKerning(false);
-    font.setHintingPreference(QFont::PreferNoHinting);
+    font.setHintingPreference(QFont::PreferVerticalHinting);
     font.setStyleStrategy(antialias ? QFont::PreferAntialias : QFont::NoAntialias);
     return font;
 }

@@ -1,0 +1,81 @@
+#include "PainterTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const CanvasFont arial48{QStringLiteral("Arial"), 48, 0, 0};
+
+Raster quadrants()
+{
+    Raster s(2, 2);
+    s.setPixel(0, 0, makeColor(255, 0, 0));
+    s.setPixel(1, 0, makeColor(0, 0, 255));
+    s.setPixel(0, 1, makeColor(0, 160, 0));
+    s.setPixel(1, 1, makeColor(255, 0, 255));
+    return s;
+}
+} // namespace
+
+TEST(SurfaceFill, LettersShowTheStretchedSurfaceBesideAOnePixelRim)
+{
+    TestLayers t;
+    ItemAttributes item = makeItem({"H"}, 10, DirDownRight, Colors::clYellow, Colors::clGreen);
+    item.surface = quadrants();
+    DrawText3D(t.layers(), item, StyleFlat, 50, 40, Colors::clGreen, Colors::clYellow);
+
+    // The flat copy at (50, 40), then the letters one step further filled with the surface
+    // stretched over the rectangle from (40, 30).
+    const int W = TextWidth(arial48, "H") + 10, H = TextHeight(arial48) + 10;
+    QImage expected(400, 300, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    referenceText(expected, arial48, "H", 50, 40, Colors::clYellow);
+    QImage hard(400, 300, QImage::Format_RGB32);
+    hard.fill(Qt::white);
+    referenceText(hard, arial48, "H", 51, 41, Colors::clBlack, false);
+    int letterPixels = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) {
+            if ((hard.pixel(x, y) & 0xFFFFFF) != 0)
+                continue;
+            ++letterPixels;
+            const int sx = x - 40, sy = y - 30;
+            QRgb c = qRgb(255, 255, 255);
+            if (sx >= 0 && sy >= 0 && sx < W && sy < H)
+                c = toRgb(quadrants().pixel(sx * 2 / W, sy * 2 / H));
+            expected.setPixel(x, y, c);
+        }
+    EXPECT_GT(letterPixels, 200);
+    EXPECT_EQ(differingPixels(t.picture().toRgb32(), expected), 0);
+    // The rim: the flat copy shows left of the filled letters.
+    const QRect ink = inkBox(t.picture());
+    EXPECT_EQ(ink.left(), inkBox([&] { TestLayers f; PaintGradientText(f.layers(), makeItem({"H"}, 0, 1), StyleFlat, 50, 40, 0, 0); return f.picture(); }()).left());
+    // The mask is white again.
+    const Raster &mask = t.owned.textCreate.picture;
+    EXPECT_EQ(inkBox(mask), QRect());
+}
+
+TEST(SurfaceFill, DepthZeroOrNoSurfaceLeavesThePainterOutput)
+{
+    for (int depth : {0, 10}) {
+        TestLayers withFill, plain;
+        ItemAttributes item = makeItem({"Ab"}, depth, DirDownRight);
+        if (depth == 0)
+            item.surface = quadrants();
+        DrawText3D(withFill.layers(), item, Style3D, 30, 60, Colors::clGreen, Colors::clYellow);
+        PaintGradientText(plain.layers(), item, Style3D, 30, 60, Colors::clGreen, Colors::clYellow);
+        EXPECT_TRUE(withFill.picture().samePixels(plain.picture())) << depth;
+        // No black letters were left behind for a fill.
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 400; ++x)
+                ASSERT_NE(withFill.picture().pixel(x, y), Colors::clBlack);
+    }
+}
+
+TEST(SurfaceFill, InvertFlipsEveryChannel)
+{
+    Raster r(2, 1);
+    r.setPixel(0, 0, makeColor(0, 100, 255));
+    InvertImage(r);
+    EXPECT_EQ(r.pixel(0, 0), makeColor(255, 155, 0));
+    EXPECT_EQ(r.pixel(1, 0), Colors::clBlack);
+}

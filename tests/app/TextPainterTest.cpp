@@ -1,0 +1,168 @@
+#include "PainterTestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const CanvasFont arial48{QStringLiteral("Arial"), 48, 0, 0};
+
+// Coverage of "A" drawn black at (0, 0): true where the glyph fully covers the pixel.
+QImage glyphCoverage(const QString &text)
+{
+    QImage img(120, 90, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    referenceText(img, arial48, text, 0, 0, Colors::clBlack);
+    return img;
+}
+bool full(const QImage &c, int x, int y)
+{
+    return x >= 0 && y >= 0 && x < c.width() && y < c.height() && (c.pixel(x, y) & 0xFFFFFF) == 0;
+}
+bool blank(const QImage &c, int x, int y)
+{
+    return x < 0 || y < 0 || x >= c.width() || y >= c.height() || (c.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF;
+}
+// A fully covered glyph pixel whose `above` pixels straight above are all blank.
+QPoint topEdgePixel(const QImage &c, int above)
+{
+    for (int y = 0; y < c.height(); ++y)
+        for (int x = 0; x < c.width(); ++x) {
+            if (!full(c, x, y))
+                continue;
+            bool ok = true;
+            for (int k = 1; k <= above && ok; ++k)
+                ok = blank(c, x, y - k);
+            if (ok)
+                return {x, y};
+        }
+    return {-1, -1};
+}
+} // namespace
+
+TEST(GradientText, DepthTenDownFromGreenToYellow)
+{
+    TestLayers t;
+    const ItemAttributes item = makeItem({"A"}, 10, DirDown);
+    PaintGradientText(t.layers(), item, Style3D, 100, 100, Colors::clGreen, Colors::clYellow);
+    const QImage cov = glyphCoverage("A");
+    const QPoint deepest = topEdgePixel(cov, 10);
+    const QPoint middle = topEdgePixel(cov, 5);
+    ASSERT_GE(deepest.x(), 0);
+    // Layer 0 at (100, 90) is pure green, layer 5 at (100, 95) is (128, 192, 0).
+    EXPECT_EQ(t.picture().pixel(100 + deepest.x(), 90 + deepest.y()), makeColor(0, 128, 0));
+    EXPECT_EQ(t.picture().pixel(100 + middle.x(), 95 + middle.y()), makeColor(128, 192, 0));
+    // The front copy at (100, 100) is pure yellow wherever the glyph covers a pixel.
+    int checked = 0;
+    for (int y = 0; y < cov.height(); ++y)
+        for (int x = 0; x < cov.width(); ++x)
+            if (full(cov, x, y)) {
+                ASSERT_EQ(t.picture().pixel(100 + x, 100 + y), Colors::clYellow) << x << "," << y;
+                ++checked;
+            }
+    EXPECT_GT(checked, 100);
+}
+
+TEST(GradientText, MatchesPlainTextOutputLayerByLayer)
+{
+    for (std::uint8_t style : {Style3D, StyleShadow, StyleFlat}) {
+        TestLayers t;
+        const ItemAttributes item = makeItem({"Wg"}, 6, DirUpRight, Colors::clFuchsia, Colors::clBlue);
+        PaintGradientText(t.layers(), item, style, 60, 80, Colors::clBlue, Colors::clFuchsia);
+        QImage expected(400, 300, QImage::Format_RGB32);
+        expected.fill(Qt::white);
+        const Extrusion ex = extrusionFor(DirUpRight, 6);
+        for (int i = 0; i <= 6; ++i) {
+            const bool drawn = style == Style3D || (style == StyleShadow && (i == 0 || i == 6)) || i == 6;
+            if (drawn)
+                referenceText(expected, arial48, "Wg", 60 + ex.startX + i * ex.stepX, 80 + ex.startY + i * ex.stepY,
+                              ColorStep(Colors::clBlue, Colors::clFuchsia, 6, i));
+        }
+        EXPECT_EQ(differingPixels(t.picture().toRgb32(), expected), 0) << "style " << int(style);
+    }
+}
+
+TEST(GradientText, DeepestAndFrontLayerPositionsForAllDirections)
+{
+    struct Case { int direction; QPoint deepest, front; };
+    const int d = 8;
+    const Case cases[] = {
+        {DirUpLeft, {d, 0}, {0, -d}},      {DirUp, {0, 0}, {0, -d}},
+        {DirUpRight, {-d, 0}, {0, -d}},    {DirDownLeft, {d, -2 * d}, {0, -d}},
+        {DirDown, {0, -d}, {0, 0}},        {DirDownRight, {-d, -d}, {0, 0}},
+    };
+    TestLayers ref;
+    PaintGradientText(ref.layers(), makeItem({"H"}, 0, DirUp), StyleFlat, 150, 150, Colors::clBlack, Colors::clBlack);
+    const QRect glyph = inkBox(ref.picture()).translated(-150, -150);
+    ASSERT_FALSE(glyph.isEmpty());
+    for (const Case &c : cases) {
+        TestLayers flat;
+        PaintGradientText(flat.layers(), makeItem({"H"}, d, c.direction), StyleFlat, 150, 150, makeColor(255, 0, 0), 0);
+        EXPECT_EQ(inkBox(flat.picture()), glyph.translated(150 + c.front.x(), 150 + c.front.y())) << c.direction;
+        TestLayers shadow;
+        PaintGradientText(shadow.layers(), makeItem({"H"}, d, c.direction), StyleShadow, 150, 150, 0, 0);
+        const QRect both = glyph.translated(150 + c.deepest.x(), 150 + c.deepest.y()) |
+                           glyph.translated(150 + c.front.x(), 150 + c.front.y());
+        EXPECT_EQ(inkBox(shadow.picture()), both) << c.direction;
+    }
+}
+
+TEST(GradientText, ShadowDrawsExactlyTwoCopiesAndFlatOne)
+{
+    TestLayers shadow;
+    PaintGradientText(shadow.layers(), makeItem({"T"}, 5, DirDown), StyleShadow, 50, 50, Colors::clGreen,
+                      Colors::clYellow);
+    QImage expected(400, 300, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    referenceText(expected, arial48, "T", 50, 45, Colors::clGreen);
+    referenceText(expected, arial48, "T", 50, 50, Colors::clYellow);
+    EXPECT_EQ(differingPixels(shadow.picture().toRgb32(), expected), 0);
+
+    TestLayers flat;
+    PaintGradientText(flat.layers(), makeItem({"T"}, 5, DirUpLeft), StyleFlat, 50, 50, Colors::clGreen,
+                      Colors::clYellow);
+    expected.fill(Qt::white);
+    referenceText(expected, arial48, "T", 50, 45, Colors::clYellow); // d pixels above for up-left
+    EXPECT_EQ(differingPixels(flat.picture().toRgb32(), expected), 0);
+}
+
+TEST(GradientText, DepthZeroDrawsOneCopyInTheFrontColour)
+{
+    TestLayers t;
+    int last = -1;
+    PaintGradientText(t.layers(), makeItem({"O"}, 0, DirDownLeft), Style3D, 20, 20, Colors::clGreen, Colors::clBlue,
+                      [&](int p) { last = p; });
+    QImage expected(400, 300, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    referenceText(expected, arial48, "O", 20, 20, Colors::clBlue);
+    EXPECT_EQ(differingPixels(t.picture().toRgb32(), expected), 0);
+    EXPECT_EQ(last, 100);
+}
+
+TEST(GradientText, LinesStackByTheFontHeightAndAlign)
+{
+    EXPECT_EQ(alignedLineX(10, 101, 40, AlignCenterCode), 10 + 50 - 20);
+    EXPECT_EQ(alignedLineX(10, 101, 40, AlignRightCode), 10 + 61);
+    EXPECT_EQ(alignedLineX(10, 101, 40, AlignLeftCode), 10);
+    EXPECT_EQ(alignedLineX(10, 101, 41, AlignCenterCode), 10 + 50 - 20);
+
+    TestLayers t;
+    ItemAttributes item = makeItem({"WWW", "i"}, 0, DirUp);
+    item.alignment = AlignCenterCode;
+    PaintGradientText(t.layers(), item, StyleFlat, 30, 20, 0, 0);
+    const int h = TextHeight(arial48);
+    EXPECT_EQ(h, 72); // 48 pt at 96 pixels per inch: ascent plus descent
+    const int wmax = TextWidth(arial48, "WWW"), w = TextWidth(arial48, "i");
+    QImage expected(400, 300, QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    referenceText(expected, arial48, "WWW", 30, 20, 0);
+    referenceText(expected, arial48, "i", 30 + wmax / 2 - w / 2, 20 + h, 0);
+    EXPECT_EQ(differingPixels(t.picture().toRgb32(), expected), 0);
+}
+
+TEST(GradientText, SystemColoursInterpolateWhatTheyStandFor)
+{
+    TestLayers t;
+    PaintGradientText(t.layers(), makeItem({"I"}, 0, DirUp), StyleFlat, 10, 10, Colors::clBtnFace, Colors::clWindow);
+    const QImage cov = glyphCoverage("I");
+    const QPoint p = topEdgePixel(cov, 0);
+    EXPECT_EQ(t.picture().pixel(10 + p.x(), 10 + p.y()), resolveColor(Colors::clWindow));
+}
