@@ -27,10 +27,11 @@ namespace {
 
 constexpr png_uint_32 MaxSide = png_uint_32(Raster::MaxSide);
 constexpr std::uint64_t MaxDecodedBytes = std::uint64_t(Raster::MaxBytes);
-// Ancillary chunks (text, ICC profiles, ...) larger than this are not read. libpng only
-// warns about a chunk over this limit and then still asks for the memory, so its
-// allocator below also refuses anything larger than libpng legitimately needs (row
-// buffers are at most a few hundred KiB): a small file cannot claim gigabytes.
+// Chunks the reader has no use for are skipped unread (see decode()). As a second line,
+// libpng may not buffer a chunk over MaxChunkBytes; since it only warns about such a chunk
+// and then still asks for the memory, its allocator also refuses anything larger than
+// libpng legitimately needs (row buffers are at most a few hundred KiB). A small file can
+// never claim gigabytes.
 constexpr png_alloc_size_t MaxChunkBytes = 8 * 1024 * 1024;
 constexpr png_alloc_size_t MaxLibpngAllocation = 2 * MaxChunkBytes;
 

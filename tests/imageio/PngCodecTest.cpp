@@ -15,7 +15,6 @@
 #include <zlib.h>
 
 #include <csignal>
-#include <functional>
 #include <random>
 
 #ifdef __unix__
