@@ -50,7 +50,7 @@ QByteArray chunk(const char *type, const QByteArray &body)
     return out;
 }
 
-struct PngSpec
+struct PngLayout
 {
     quint32 width = 1;
     quint32 height = 1;
@@ -63,7 +63,7 @@ struct PngSpec
 
 // A minimal, non-interlaced PNG built by hand (each row filter 0), so that tests control
 // every header field and sample.
-QByteArray makePng(const PngSpec &s)
+QByteArray makePng(const PngLayout &s)
 {
     static const int channels[7] = {1, 0, 3, 1, 2, 0, 4};
     const int rowBytes = int((s.width * channels[s.colorType] * s.depth + 7) / 8);
@@ -194,11 +194,11 @@ TEST(PngReading, AlphaComposesOverWhatThePictureShowed)
 TEST(PngReading, PaletteWithTransparencyComposesLikeRgba)
 {
     // 4-bit indices 0, 1, 2 (two to a byte) with alphas 255, 0, 128.
-    PngSpec spec{3, 1, 4, 3, bytes({0x01, 0x20}), bytes({255, 0, 0, 0, 255, 0, 0, 0, 0}), bytes({255, 0, 128})};
+    PngLayout layout{3, 1, 4, 3, bytes({0x01, 0x20}), bytes({255, 0, 0, 0, 255, 0, 0, 0, 0}), bytes({255, 0, 128})};
     Raster picture(3, 1, 24, Colors::clWhite);
     picture.setPixel(0, 0, Blue);
     picture.setPixel(1, 0, Colors::clYellow);
-    ASSERT_TRUE(ReadPng(makePng(spec), picture));
+    ASSERT_TRUE(ReadPng(makePng(layout), picture));
     EXPECT_EQ(picture.pixel(0, 0), Red);
     EXPECT_EQ(picture.pixel(1, 0), Colors::clYellow);
     EXPECT_EQ(picture.pixel(2, 0), makeColor(127, 127, 127));
@@ -244,7 +244,7 @@ TEST(PngReading, PictureTakesThePngSizeKeepingTheOverlapAsBackdrop)
 
     // A fully transparent 4 x 2 file over a 2 x 1 picture: the old pixels show where the
     // areas overlap, the rest is white like any newly grown area.
-    PngSpec clear{4, 2, 8, 6, QByteArray(4 * 2 * 4, '\0'), {}, {}};
+    PngLayout clear{4, 2, 8, 6, QByteArray(4 * 2 * 4, '\0'), {}, {}};
     Raster smaller(2, 1, 24, Colors::clYellow);
     ASSERT_TRUE(ReadPng(makePng(clear), smaller));
     EXPECT_EQ(smaller.width(), 4);
