@@ -1,1 +1,126 @@
-int main() { return 0; }
+// letrafex-cli: batch work with the program's own painters and picture files.
+#include "cli/Cli.h"
+
+#include "core/Errors.h"
+#include "core/Raster.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <unistd.h>
+#include <cstdio>
+
+namespace {
+const CliCommand commands[] = {
+    {"render", "render ITEMS OUT.bmp [--size WxH] [--background IN.bmp] [--surface K=FILE.bmp]...\n"
+               "    Draws the ten item rows of ITEMS (one row a line: caption and cells as comma text)\n"
+               "    over a white picture of WxH or over the background picture (stretched to WxH when\n"
+               "    both are given) and writes a 24-bit BMP. --surface gives item K (1-10) a surface.",
+     runRender},
+};
+
+void printUsage(std::FILE *out)
+{
+    std::fprintf(out, "usage: letrafex-cli COMMAND ARGUMENTS\n\ncommands:\n");
+    for (const CliCommand &c : commands)
+        std::fprintf(out, "  %s\n", c.usage);
+}
+} // namespace
+
+QString CliArguments::value(const QString &name) const
+{
+    for (const auto &o : options)
+        if (o.first == name)
+            return o.second;
+    return {};
+}
+
+QStringList CliArguments::values(const QString &name) const
+{
+    QStringList out;
+    for (const auto &o : options)
+        if (o.first == name)
+            out << o.second;
+    return out;
+}
+
+bool CliArguments::has(const QString &name) const
+{
+    for (const auto &o : options)
+        if (o.first == name)
+            return true;
+    return false;
+}
+
+CliArguments parseArguments(const QStringList &args, const QStringList &known)
+{
+    CliArguments out;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &a = args[i];
+        if (a.startsWith(QLatin1String("--"))) {
+            if (!known.contains(a))
+                throw UsageError(QStringLiteral("unknown option %1").arg(a));
+            if (i + 1 >= args.size())
+                throw UsageError(QStringLiteral("option %1 needs a value").arg(a));
+            out.options.append({a, args[++i]});
+        } else {
+            out.positional << a;
+        }
+    }
+    return out;
+}
+
+void parseSize(const QString &text, int &width, int &height)
+{
+    const QStringList parts = text.toLower().split(QLatin1Char('x'));
+    bool okW = false, okH = false;
+    if (parts.size() == 2) {
+        width = parts[0].toInt(&okW);
+        height = parts[1].toInt(&okH);
+    }
+    if (!okW || !okH || width < 1 || height < 1 || width > Raster::MaxSide || height > Raster::MaxSide ||
+        !Raster::sizeAllowed(width, height))
+        throw UsageError(QStringLiteral("bad size \"%1\": expected WxH, each side 1 to %2 and at most 256 MiB")
+                             .arg(text)
+                             .arg(Raster::MaxSide));
+}
+
+int main(int argc, char **argv)
+{
+    // Fonts and painting need a GUI application, never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        // The platform layer wants a private runtime folder; give it one quietly.
+        const QString dir = QDir::tempPath() + QStringLiteral("/letrafex-runtime-") + QString::number(getuid());
+        QDir().mkpath(dir);
+        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+    }
+    QGuiApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
+        printUsage(args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString name = args.takeFirst();
+    for (const CliCommand &c : commands) {
+        if (name != QLatin1String(c.name))
+            continue;
+        try {
+            return c.run(args);
+        } catch (const UsageError &e) {
+            std::fprintf(stderr, "letrafex-cli %s: %s\nusage: letrafex-cli %s\n", c.name, e.what(), c.usage);
+            return 2;
+        } catch (const CliError &e) {
+            std::fprintf(stderr, "letrafex-cli %s: %s\n", c.name, e.what());
+            return 1;
+        } catch (const LetrafexError &e) {
+            std::fprintf(stderr, "letrafex-cli %s: %s\n", c.name, e.what());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "letrafex-cli: unknown command \"%s\"\n", qPrintable(name));
+    printUsage(stderr);
+    return 2;
+}

@@ -11,7 +11,7 @@
 #include <QSvgRenderer>
 #include <QThread>
 
-std::function<void(int)> TSplashScreen::pause = [](int ms) {
+std::function<void(int, int)> TSplashScreen::pause = [](int, int ms) {
     if (ms > 0)
         QThread::msleep(ulong(ms));
 };
@@ -54,7 +54,7 @@ void TSplashScreen::progress(int percent, int pauseMs)
     gauge_->setValue(percent);
     if (isVisible())
         repaint();
-    pause(pauseMs);
+    pause(percent, pauseMs);
 }
 
 void TSplashScreen::paintEvent(QPaintEvent *)

@@ -16,8 +16,9 @@ public:
     void progress(int percent, int pauseMs = 0);
     int position() const;
 
-    // How the splash waits; tests replace it so that nothing sleeps.
-    static std::function<void(int)> pause;
+    // How the splash waits after showing a percentage; tests replace it so that nothing
+    // sleeps (and to see the sequence).
+    static std::function<void(int percent, int pauseMs)> pause;
 
 protected:
     void paintEvent(QPaintEvent *) override;

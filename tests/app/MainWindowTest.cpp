@@ -1,0 +1,349 @@
+#include "PainterTestSupport.h"
+#include "ScriptedDialogs.h"
+#include "app/MainWindow.h"
+#include "app/ItemRowsText.h"
+#include "imageio/BmpCodec.h"
+#include "ui/Controls.h"
+#include "ui/ImageWidget.h"
+#include "ui/MessageDialogs.h"
+#include "ui/PageForm.h"
+#include "ui/ProgramOptions.h"
+#include "ui/SplashScreen.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+class MainWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TSplashScreen::pause = [this](int percent, int ms) { splash << qMakePair(percent, ms); };
+        ProgramOptions = TProgramOptions{};
+        window = std::make_unique<TLetrafex>();
+        window->createSecondaryWindows();
+        window->show();
+    }
+    void TearDown() override
+    {
+        ProgramOptions.noExitDialog = true;
+        window.reset();
+        ProgramOptions = TProgramOptions{};
+    }
+    void typeItem(int index, const QString &text)
+    {
+        window->TextNoBox->setItemIndex(index);
+        window->TextNoBoxClick();
+        window->TextMemo->setPlainText(text);
+    }
+    ScriptedDialogs dialogs;
+    QList<QPair<int, int>> splash;
+    std::unique_ptr<TLetrafex> window;
+};
+} // namespace
+
+TEST_F(MainWindow, StartsWithSplashProgressAndTheFirstPage)
+{
+    const QList<QPair<int, int>> expected{{10, 0}, {50, 0}, {90, 0}, {100, 500}};
+    EXPECT_EQ(splash, expected);
+    EXPECT_EQ(window->objectName(), "Letrafex");
+    EXPECT_EQ(window->windowTitle(), "KORVA's Letrafex");
+    EXPECT_EQ(window->SelectionView->count(), 5);
+    EXPECT_EQ(window->SelectionView->currentRow(), 0);
+    EXPECT_EQ(window->ShownForm, window.get());
+    EXPECT_EQ(window->FontSizeEdit->value(), 48);
+    EXPECT_EQ(window->CurrentItem, 0);
+    EXPECT_EQ(window->CurrentType, 1);
+    EXPECT_TRUE(window->Undo->isEmpty());
+    EXPECT_TRUE(window->TextUpLeftButton->isChecked());
+    EXPECT_FALSE(window->Text3dButton->isEnabled());
+    EXPECT_FALSE(window->SurfaceDeleteButton->isEnabled());
+    EXPECT_EQ(window->EndColor->toolTip(), "Click to change");
+    EXPECT_GE(window->width(), 640);
+    EXPECT_GE(window->height(), 480);
+    EXPECT_TRUE(QDir(QCoreApplication::applicationDirPath()).exists("Data"));
+    // Every control the language files name is reachable by its name.
+    for (const char *name : {"SelectionBox", "SelectionView", "ProgressBox", "OKButton", "MainPanel", "PictureBox",
+                             "sbxPicture", "PicButtonPanel", "PicLoadButton", "btnResizeImage", "TextCreateBox",
+                             "TextNoBox", "TextMemo", "TextAttribBox", "FontButton", "BoldButton", "FontSizeEdit",
+                             "FontDepth", "StartColor", "EndColor", "TextDownRightButton", "SurfaceIconImage",
+                             "SurfaceOpenButton", "XEdit", "YEdit", "Text3dButton", "TextFlatButton", "DataBase",
+                             "TitleImage", "BgImage", "PreviewLabel", "ProgressGauge"})
+        EXPECT_NE(window->findChild<QWidget *>(name), nullptr) << name;
+}
+
+TEST(MainWindowStart, CreatesTheDataFolderOnlyWhenMissing)
+{
+    TSplashScreen::pause = [](int, int) {};
+    QDir dir(QCoreApplication::applicationDirPath());
+    QDir(dir.filePath("Data")).removeRecursively();
+    { TLetrafex w; }
+    ASSERT_TRUE(dir.exists("Data"));
+    QFile marker(dir.filePath("Data/keep.txt"));
+    ASSERT_TRUE(marker.open(QIODevice::WriteOnly));
+    marker.write("x");
+    marker.close();
+    { TLetrafex w; }
+    EXPECT_TRUE(QFile::exists(dir.filePath("Data/keep.txt")));
+}
+
+TEST_F(MainWindow, PagesSwitchAndTheOptionsPageHides)
+{
+    window->SelectionView->setCurrentRow(2);
+    EXPECT_EQ(window->ShownForm, window->OptionsForm);
+    EXPECT_TRUE(window->OptionsForm->isVisible());
+    EXPECT_FALSE(window->PictureBox->isVisible());
+    EXPECT_FALSE(window->TextCreateBox->isVisible());
+    window->SelectionView->setCurrentRow(4);
+    EXPECT_FALSE(window->OptionsForm->isVisible());
+    EXPECT_TRUE(window->AboutForm->isVisible());
+    window->SelectionView->setCurrentRow(0);
+    EXPECT_FALSE(window->AboutForm->isVisible());
+    EXPECT_TRUE(window->PictureBox->isVisible());
+    EXPECT_TRUE(window->TextCreateBox->isVisible());
+    EXPECT_EQ(window->ShownForm, window->AboutForm); // entry 0 leaves it
+    EXPECT_EQ(window->OptionsForm->parentWidget(), window->MainPanel);
+}
+
+TEST_F(MainWindow, LeavingTheBackgroundPageHandsOverOnlyAFilledBackground)
+{
+    window->SelectionView->setCurrentRow(1);
+    window->SelectionView->setCurrentRow(0);
+    EXPECT_TRUE(window->Undo->isEmpty()); // nothing redrawn
+
+    window->SelectionView->setCurrentRow(1);
+    window->SharedBackground = Raster(200, 100, 24, Colors::clBlue);
+    window->SelectionView->setCurrentRow(0);
+    EXPECT_EQ(window->BgImage->picture().width(), 200);
+    EXPECT_EQ(window->TitleImage->picture().height(), 100);
+    EXPECT_EQ(window->TitleImage->picture().pixel(199, 99), Colors::clBlue);
+    EXPECT_EQ(window->Undo->count(), 1);
+}
+
+TEST_F(MainWindow, ExitAsksUnlessOptionTwoIsSet)
+{
+    int asked = 0;
+    dialogs.onExec = [&](QDialog &) { ++asked; return int(mrNo); };
+    EXPECT_FALSE(window->close());
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(window->isVisible());
+    ProgramOptions.noExitDialog = true;
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(MainWindow, SwitchingItemsRestoresTextAttributesAndSurface)
+{
+    typeItem(0, "a b\nc");
+    window->FontSizeEdit->setValue(30);
+    window->FontDepth->setValue(25);
+    window->StartColor->setBrushColor(Colors::clAqua);
+    window->XEdit->setText("12");
+    window->YEdit->setText("34");
+    window->TextDownButton->click();
+    window->AlignRightButton->click();
+    window->BoldButton->click();
+    window->SurfaceIconImage->picture() = Raster(3, 2, 24, Colors::clFuchsia);
+
+    typeItem(1, "other");
+    EXPECT_EQ(window->FontSizeEdit->value(), 48);
+    EXPECT_EQ(window->FontDepth->value(), 10);
+    EXPECT_EQ(window->StartColor->brushColor(), Colors::clYellow);
+    EXPECT_EQ(window->XEdit->text(), "0");
+    EXPECT_TRUE(window->TextUpLeftButton->isChecked());
+    EXPECT_FALSE(window->TextMemo->font().bold());
+    EXPECT_EQ(window->alignmentCode(), AlignRightCode); // carried over from item 1
+    EXPECT_TRUE(window->SurfaceIconImage->picture().isEmpty());
+    EXPECT_EQ(window->Items.rows[0].caption, "\"a b\",c");
+
+    window->TextNoBox->setItemIndex(0);
+    window->TextNoBoxClick();
+    EXPECT_EQ(window->TextMemo->toPlainText(), "a b\nc");
+    EXPECT_EQ(window->FontSizeEdit->value(), 30);
+    EXPECT_EQ(window->FontDepth->value(), 25);
+    EXPECT_EQ(window->StartColor->brushColor(), Colors::clAqua);
+    EXPECT_EQ(window->XEdit->text(), "12");
+    EXPECT_EQ(window->YEdit->text(), "34");
+    EXPECT_TRUE(window->TextDownButton->isChecked());
+    EXPECT_EQ(window->alignmentCode(), AlignRightCode);
+    EXPECT_TRUE(window->TextMemo->font().bold());
+    EXPECT_TRUE(window->BoldButton->isChecked());
+    EXPECT_EQ(window->SurfaceIconImage->picture().width(), 3);
+    EXPECT_EQ(window->SurfaceIconImage->picture().pixel(2, 1), Colors::clFuchsia);
+    EXPECT_TRUE(window->SurfaceDeleteButton->isEnabled());
+    EXPECT_EQ(window->Items.rows[1].caption, QString("other"));
+}
+
+TEST_F(MainWindow, StyleButtonsFollowTheEditorText)
+{
+    window->TextMemo->setPlainText("x");
+    EXPECT_TRUE(window->Text3dButton->isEnabled());
+    EXPECT_TRUE(window->TextShadowButton->isEnabled());
+    EXPECT_TRUE(window->TextFlatButton->isEnabled());
+    window->TextMemo->clear();
+    EXPECT_FALSE(window->Text3dButton->isEnabled());
+    EXPECT_FALSE(window->TextFlatButton->isEnabled());
+}
+
+TEST_F(MainWindow, FontAndColourDialogsChangeTheEditor)
+{
+    window->TextMemo->setPlainText("Font");
+    dialogs.onFont = [](QFont &f) {
+        f.setFamily("Times New Roman");
+        f.setItalic(true);
+        f.setPointSize(72);
+        return true;
+    };
+    window->FontButtonClick();
+    EXPECT_EQ(window->TextMemo->font().family(), "Times New Roman");
+    EXPECT_TRUE(window->TextMemo->font().italic());
+    EXPECT_EQ(window->FontSizeEdit->value(), 72);
+    EXPECT_EQ(window->PreviewLabel->font().family(), "Times New Roman");
+
+    dialogs.onColor = [](QColor &c) { c = QColor(1, 2, 3); return true; };
+    window->StartColorMouseDown(window->EndColor);
+    EXPECT_EQ(window->EndColor->brushColor(), makeColor(1, 2, 3));
+    EXPECT_EQ(window->StartColor->brushColor(), Colors::clYellow);
+    dialogs.onColor = [](QColor &) { return false; };
+    window->StartColorMouseDown(window->StartColor);
+    EXPECT_EQ(window->StartColor->brushColor(), Colors::clYellow);
+}
+
+TEST_F(MainWindow, ClickPlacesTextAndFlatDownDrawsThere)
+{
+    window->TextMemo->setPlainText("T");
+    window->TitleImageMouseDown(100, 50);
+    EXPECT_EQ(window->XEdit->text(), "97");
+    EXPECT_EQ(window->YEdit->text(), "45");
+    EXPECT_EQ(window->PreviewLabel->pos(), QPoint(100, 50));
+    window->TextDownButton->click();
+    window->Text3DButtonClick(window->TextFlatButton);
+    const Raster &pic = window->TitleImage->picture();
+    TestLayers ref(pic.width(), pic.height());
+    PaintGradientText(ref.layers(), makeItem({"T"}, 10, DirDown), StyleFlat, 97, 45, Colors::clGreen, Colors::clYellow);
+    EXPECT_TRUE(pic.samePixels(ref.picture()));
+    EXPECT_TRUE(window->PreviewLabel->text().isEmpty());
+}
+
+TEST_F(MainWindow, DraggingMovesOnlyWithTheLeftButtonAlone)
+{
+    window->TitleImageMouseMove(40, 40, Qt::RightButton, Qt::NoModifier);
+    EXPECT_EQ(window->XEdit->text(), "0");
+    window->TitleImageMouseMove(40, 40, Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(window->XEdit->text(), "0");
+    window->TitleImageMouseMove(40, 40, Qt::LeftButton | Qt::RightButton, Qt::NoModifier);
+    EXPECT_EQ(window->XEdit->text(), "0");
+    window->TitleImageMouseMove(40, 60, Qt::LeftButton, Qt::NoModifier);
+    EXPECT_EQ(window->XEdit->text(), "37");
+    EXPECT_EQ(window->YEdit->text(), "55");
+    window->PreviewLabel->move(30, 30);
+    window->PreviewLabelMouseMove(5, 6, Qt::LeftButton, Qt::NoModifier);
+    EXPECT_EQ(window->XEdit->text(), "32");
+    EXPECT_EQ(window->YEdit->text(), "31");
+}
+
+TEST_F(MainWindow, StyleClickStoresTheStyleAndRedrawsAllItems)
+{
+    typeItem(0, "One");
+    window->Text3DButtonClick(window->TextShadowButton);
+    EXPECT_EQ(window->Items.rows[0].cells[CellType], "2");
+    // First click: the picture before any text, then the result.
+    EXPECT_EQ(window->Undo->count(), 2);
+    typeItem(2, "\nhidden");
+    window->Text3DButtonClick(window->Text3dButton);
+    EXPECT_EQ(window->CurrentItem, 2);
+    EXPECT_EQ(window->TextMemo->toPlainText(), "\nhidden");
+    EXPECT_EQ(window->Undo->count(), 3);
+    // Item 3 starts with an empty line: the picture is that of item 1 alone.
+    const Raster &pic = window->TitleImage->picture();
+    TestLayers ref(pic.width(), pic.height());
+    ref.layers().titleFont.style = 0;
+    PaintGradientText(ref.layers(), makeItem({"One"}, 10, DirUpLeft), StyleShadow, 0, 0, Colors::clGreen,
+                      Colors::clYellow);
+    EXPECT_TRUE(pic.samePixels(ref.picture()));
+}
+
+TEST_F(MainWindow, EmptyItemsLeaveTheBackground)
+{
+    window->BgImage->picture().fill(Colors::clAqua);
+    window->TextMemo->setPlainText("x");
+    window->TextMemo->clear();
+    window->RenderAll();
+    EXPECT_TRUE(window->TitleImage->picture().samePixels(window->BgImage->picture()));
+}
+
+TEST_F(MainWindow, UndoAndRedoStepThroughTheHistory)
+{
+    typeItem(0, "A");
+    window->Text3DButtonClick(window->TextFlatButton);
+    const Raster first = window->TitleImage->picture();
+    window->XEdit->setText("50");
+    window->Text3DButtonClick(window->TextFlatButton);
+    const Raster second = window->TitleImage->picture();
+    EXPECT_EQ(window->Undo->count(), 3);
+    window->UndoButtonClick();
+    EXPECT_TRUE(window->TitleImage->picture().samePixels(first));
+    window->UndoButtonClick();
+    window->UndoButtonClick();
+    EXPECT_EQ(window->Undo->index(), 0);
+    window->RedoButtonClick();
+    window->RedoButtonClick();
+    window->RedoButtonClick();
+    EXPECT_TRUE(window->TitleImage->picture().samePixels(second));
+    // A click while an older picture is shown appends it first.
+    window->UndoButtonClick();
+    window->Text3DButtonClick(window->TextFlatButton);
+    EXPECT_EQ(window->Undo->count(), 5);
+    EXPECT_TRUE(window->Undo->snapshot(3).samePixels(first));
+}
+
+TEST_F(MainWindow, CommandLineRendererDrawsWhatTheWindowDraws)
+{
+    typeItem(0, "Hello\nWorld");
+    window->XEdit->setText("20");
+    window->YEdit->setText("10");
+    window->FontDepth->setValue(15);
+    window->TextDownRightButton->click();
+    window->AlignCenterButton->click();
+    window->Text3DButtonClick(window->Text3dButton);
+    typeItem(1, "Shadow");
+    window->XEdit->setText("150");
+    window->YEdit->setText("120");
+    window->ItalicButton->click();
+    window->StartColor->setBrushColor(Colors::clFuchsia);
+    window->TextDownButton->click();
+    window->Text3DButtonClick(window->TextShadowButton);
+    typeItem(2, "flat");
+    window->XEdit->setText("x?"); // not a number: drawn at 0
+    window->SurfaceIconImage->picture() = Raster(4, 4, 24, Colors::clBlue);
+    window->Text3DButtonClick(window->TextFlatButton);
+
+    QTemporaryDir dir;
+    const QString items = dir.filePath("items.txt"), surface = dir.filePath("s.bmp"), out = dir.filePath("out.bmp");
+    QFile f(items);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(writeItemRows(window->Items).toUtf8());
+    f.close();
+    SaveBmpFile(surface, Raster(4, 4, 24, Colors::clBlue));
+    const Raster &pic = window->TitleImage->picture();
+    QProcess cli;
+    cli.start(LETRAFEX_CLI, {"render", items, out, "--size", QString("%1x%2").arg(pic.width()).arg(pic.height()),
+                             "--surface", "3=" + surface});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const Raster fromCli = LoadBmpFile(out);
+    EXPECT_EQ(fromCli.bitCount(), 24);
+    EXPECT_TRUE(fromCli.samePixels(pic));
+}
