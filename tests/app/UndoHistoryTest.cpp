@@ -1,0 +1,137 @@
+#include "app/UndoHistory.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+Raster solid(TColor c, int w = 70, int h = 50) { return Raster(w, h, 24, c); }
+TColor shown(const Raster &r) { return r.pixel(0, 0); }
+} // namespace
+
+TEST(UndoHistory, StepsBackAndForthWithinBounds)
+{
+    UndoHistory h;
+    Raster pic = solid(Colors::clWhite);
+    h.undo(pic); // empty history: nothing happens
+    EXPECT_EQ(shown(pic), Colors::clWhite);
+    for (TColor c : {makeColor(255, 0, 0), Colors::clGreen, Colors::clBlue})
+        h.push(solid(c), 70, 50);
+    EXPECT_EQ(h.index(), 2);
+    h.undo(pic);
+    EXPECT_EQ(shown(pic), Colors::clGreen);
+    h.undo(pic);
+    h.undo(pic);
+    EXPECT_EQ(h.index(), 0);
+    EXPECT_EQ(shown(pic), makeColor(255, 0, 0));
+    h.redo(pic);
+    h.redo(pic);
+    h.redo(pic);
+    EXPECT_EQ(h.index(), 2);
+    EXPECT_EQ(shown(pic), Colors::clBlue);
+}
+
+TEST(UndoHistory, TheHistoryIsNeverCut)
+{
+    // [A, B, C] with C shown: undo shows B; a style click appends B and then D.
+    UndoHistory h;
+    const TColor A = makeColor(1, 0, 0), B = makeColor(2, 0, 0), C = makeColor(3, 0, 0), D = makeColor(4, 0, 0);
+    for (TColor c : {A, B, C})
+        h.push(solid(c), 70, 50);
+    Raster pic = solid(C);
+    h.undo(pic);
+    EXPECT_EQ(shown(pic), B);
+    h.push(pic, 70, 50);          // the shown picture, before the redraw
+    h.push(solid(D), 70, 50);     // the redraw's result
+    ASSERT_EQ(h.count(), 5);
+    const TColor expected[] = {A, B, C, B, D};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(shown(h.snapshot(i)), expected[i]) << i;
+    h.undo(pic);
+    EXPECT_EQ(shown(pic), B);
+    h.undo(pic);
+    EXPECT_EQ(shown(pic), C);
+}
+
+TEST(UndoHistory, KeepsTheLast101Snapshots)
+{
+    UndoHistory h;
+    for (int i = 0; i < 105; ++i)
+        h.push(solid(makeColor(i, 0, 0), 8, 8), 8, 8);
+    EXPECT_EQ(h.count(), 101);
+    EXPECT_EQ(h.index(), 100);
+    EXPECT_EQ(shown(h.snapshot(0)), makeColor(4, 0, 0));
+    EXPECT_EQ(shown(h.snapshot(100)), makeColor(104, 0, 0));
+}
+
+TEST(UndoHistory, SmallerSnapshotCoversOnlyTheTopLeft)
+{
+    UndoHistory h;
+    h.push(solid(Colors::clBlue, 10, 10), 10, 10);
+    Raster pic = solid(Colors::clYellow, 30, 20);
+    h.undo(pic);
+    EXPECT_EQ(pic.width(), 30);
+    EXPECT_EQ(pic.height(), 20);
+    EXPECT_EQ(pic.pixel(9, 9), Colors::clBlue);
+    EXPECT_EQ(pic.pixel(10, 9), Colors::clYellow);
+    EXPECT_EQ(pic.pixel(29, 19), Colors::clYellow);
+    // A larger snapshot is clipped to the picture.
+    h.push(solid(Colors::clGreen, 40, 40), 40, 40);
+    h.redo(pic);
+    EXPECT_EQ(pic.width(), 30);
+    EXPECT_EQ(pic.pixel(29, 19), Colors::clGreen);
+}
+
+TEST(UndoHistory, SnapshotTakesTheControlSize)
+{
+    UndoHistory h;
+    h.push(solid(Colors::clBlue, 5, 5), 8, 6);
+    const Raster s = h.snapshot(0);
+    EXPECT_EQ(s.width(), 8);
+    EXPECT_EQ(s.height(), 6);
+    EXPECT_EQ(s.pixel(4, 4), Colors::clBlue);
+    EXPECT_EQ(s.pixel(7, 5), Colors::clWhite);
+}
+
+TEST(UndoHistory, RestoresEveryPixelOfLargeNoisyPictures)
+{
+    UndoHistory h;
+    std::vector<Raster> pictures;
+    quint32 seed = 12345;
+    for (int k = 0; k < 3; ++k) {
+        Raster r(300, 200);
+        QImage &img = r.paintable();
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 300; ++x) {
+                seed = seed * 1664525u + 1013904223u;
+                if (k == 0 || (x > 100 && x < 140))
+                    img.setPixel(x, y, qRgb(seed >> 24, seed >> 16, seed >> 8));
+                else
+                    img.setPixel(x, y, pictures.back().toRgb32().pixel(x, y));
+            }
+        pictures.push_back(r);
+        h.push(r, 300, 200);
+    }
+    for (int k = 0; k < 3; ++k)
+        EXPECT_TRUE(h.snapshot(k).samePixels(pictures[size_t(k)])) << k;
+}
+
+TEST(UndoHistory, UnchangedTilesAreShared)
+{
+    UndoHistory h;
+    Raster r(640, 480, 24, Colors::clSilver);
+    QImage &img = r.paintable();
+    quint32 seed = 7;
+    for (int y = 0; y < 480; ++y)
+        for (int x = 0; x < 640; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            img.setPixel(x, y, qRgb(seed >> 24, seed >> 16, seed >> 8)); // incompressible
+        }
+    h.push(r, 640, 480);
+    const qint64 one = h.memoryBytes();
+    for (int i = 0; i < 50; ++i) {
+        r.setPixel(i, i, makeColor(i, i, i)); // one small change per step
+        h.push(r, 640, 480);
+    }
+    // Fifty more snapshots cost far less than fifty more pictures.
+    EXPECT_LT(h.memoryBytes(), one + 50 * qint64(640 * 480 * 4) / 10);
+    EXPECT_TRUE(h.snapshot(h.lastIndex()).samePixels(r));
+}
