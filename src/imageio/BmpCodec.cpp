@@ -283,36 +283,6 @@ void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
     }
 }
 
-QImage decodeIndexed(const uchar *p, qint64 size, const Layout &l, QVector<QRgb> palette)
-{
-    const int w = int(l.width), h = int(l.height);
-    QImage image(w, h, QImage::Format_Indexed8);
-    if (image.isNull())
-        fail(QStringLiteral("out of memory for %1 x %2 pixels").arg(w).arg(h));
-    if (l.rle()) {
-        qint64 avail = size - l.dataOffset;
-        if (l.dataSize > 0)
-            avail = std::min(avail, l.dataSize);
-        decodeRle(p + l.dataOffset, avail, l, image);
-    } else {
-        for (int y = 0; y < h; ++y)
-            unpackIndices(p + l.dataOffset + fileRow(l, y) * l.stride, image.scanLine(y), w, l.bits);
-    }
-    // Indices beyond a short colour table show black.
-    int maxIndex = 0;
-    for (int y = 0; y < h && maxIndex < 255; ++y) {
-        const uchar *s = image.constScanLine(y);
-        uchar m = 0;
-        for (int x = 0; x < w; ++x)
-            m = std::max(m, s[x]);
-        maxIndex = std::max(maxIndex, int(m));
-    }
-    while (palette.size() <= maxIndex)
-        palette << qRgb(0, 0, 0);
-    image.setColorTable(palette);
-    return image;
-}
-
 // One colour channel of a bit-field pixel: the masked value shifted down to at most 8
 // bits, then widened to 0..255 by a table.
 struct Channel
@@ -337,7 +307,8 @@ struct Channel
 
 void decode24(const uchar *s, QRgb *d, int w)
 {
-    // Four-byte loads: the byte after each pixel is overwritten by the alpha.
+    // Four-byte loads: the byte after each pixel is overwritten by the alpha. The last
+    // pixel goes byte by byte so nothing past the row is read.
     int x = 0;
     for (; x + 1 < w; ++x, s += 3)
         d[x] = qFromLittleEndian<quint32>(s) | 0xFF000000u;
@@ -345,35 +316,87 @@ void decode24(const uchar *s, QRgb *d, int w)
         d[x] = 0xFF000000u | (quint32(s[2]) << 16) | (quint32(s[1]) << 8) | s[0];
 }
 
-QImage decodeRgb(const uchar *p, const Layout &l)
+// Turns uncompressed stored rows into picture rows, a piece at a time: indices for 1, 4
+// and 8 bits, 32-bit pixels for the rest. Only the used bytes of each row are read.
+class RowDecoder
 {
-    const int w = int(l.width), h = int(l.height);
-    QImage image(w, h, QImage::Format_RGB32);
-    if (image.isNull())
-        fail(QStringLiteral("out of memory for %1 x %2 pixels").arg(w).arg(h));
-    const bool plain32 = l.bits == 32 && l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF;
-    const Channel r(l.masks[0]), g(l.masks[1]), b(l.masks[2]);
-    for (int y = 0; y < h; ++y) {
-        const uchar *s = p + l.dataOffset + fileRow(l, y) * l.stride;
-        QRgb *d = reinterpret_cast<QRgb *>(image.scanLine(y));
-        if (l.bits == 24) {
-            decode24(s, d, w);
-        } else if (plain32) {
-            for (int x = 0; x < w; ++x)
-                d[x] = qFromLittleEndian<quint32>(s + 4 * x) | 0xFF000000u;
-        } else if (l.bits == 32) {
-            for (int x = 0; x < w; ++x) {
-                const quint32 v = qFromLittleEndian<quint32>(s + 4 * x);
-                d[x] = 0xFF000000u | (r(v) << 16) | (g(v) << 8) | b(v);
-            }
-        } else {
-            for (int x = 0; x < w; ++x) {
-                const quint32 v = qFromLittleEndian<quint16>(s + 2 * x);
-                d[x] = 0xFF000000u | (r(v) << 16) | (g(v) << 8) | b(v);
-            }
+public:
+    explicit RowDecoder(const Layout &l)
+        : l_(l), r_(l.masks[0]), g_(l.masks[1]), b_(l.masks[2]),
+          plain32_(l.bits == 32 && l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF),
+          image_(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32)
+    {
+        if (image_.isNull())
+            fail(QStringLiteral("out of memory for %1 x %2 pixels").arg(l.width).arg(l.height));
+    }
+
+    QImage &image() { return image_; }
+
+    // count stored rows from src (l.stride apart), the first being stored row `first`.
+    void rows(const uchar *src, int first, int count)
+    {
+        const int w = int(l_.width);
+        for (int i = 0; i < count; ++i, src += l_.stride) {
+            uchar *line = image_.scanLine(int(fileRow(l_, first + i)));
+            QRgb *d = reinterpret_cast<QRgb *>(line);
+            if (l_.bits <= 8)
+                unpackIndices(src, line, w, l_.bits);
+            else if (l_.bits == 24)
+                decode24(src, d, w);
+            else if (plain32_)
+                for (int x = 0; x < w; ++x)
+                    d[x] = qFromLittleEndian<quint32>(src + 4 * x) | 0xFF000000u;
+            else if (l_.bits == 32)
+                for (int x = 0; x < w; ++x)
+                    d[x] = pixel(qFromLittleEndian<quint32>(src + 4 * x));
+            else
+                for (int x = 0; x < w; ++x)
+                    d[x] = pixel(qFromLittleEndian<quint16>(src + 2 * x));
         }
     }
-    return image;
+
+private:
+    QRgb pixel(quint32 v) const { return 0xFF000000u | (r_(v) << 16) | (g_(v) << 8) | b_(v); }
+
+    const Layout &l_;
+    const Channel r_, g_, b_;
+    const bool plain32_;
+    QImage image_;
+};
+
+// Indices beyond a short colour table show black. Below 8 bits the table is simply
+// completed; an 8-bit picture with a short table is scanned for its largest index.
+void completePalette(QImage &image, int bits, QVector<QRgb> palette)
+{
+    const int fullCount = 1 << bits;
+    if (palette.size() < fullCount) {
+        int needed = fullCount;
+        if (bits == 8) {
+            uchar maxIndex = 0;
+            for (int y = 0; y < image.height(); ++y) {
+                const uchar *s = image.constScanLine(y);
+                for (int x = 0; x < image.width(); ++x)
+                    maxIndex = std::max(maxIndex, s[x]);
+            }
+            needed = maxIndex + 1;
+        }
+        while (palette.size() < needed)
+            palette << qRgb(0, 0, 0);
+    }
+    image.setColorTable(palette);
+}
+
+Raster finish(QImage &image, int bits, const QVector<QRgb> &palette)
+{
+    image.setDotsPerMeterX(DotsPerMeter);
+    image.setDotsPerMeterY(DotsPerMeter);
+    if (bits > 8)
+        return Raster::fromImage(image, bits);
+    completePalette(image, bits, palette);
+    if (Raster::sizeAllowed(image.width(), image.height()))
+        return Raster::fromImage(image, bits);
+    return Raster::fromIndices(image.width(), image.height(), bits, image.colorTable(), image.constBits(),
+                               image.bytesPerLine());
 }
 
 Raster decode(const uchar *p, qint64 size, const Layout &l)
@@ -383,22 +406,53 @@ Raster decode(const uchar *p, qint64 size, const Layout &l)
         fail(QStringLiteral("the pixel data offset %1 lies past the end of the data").arg(l.dataOffset));
     if (!l.rle() && l.dataOffset + l.dataSize > size)
         fail(QStringLiteral("the data ends inside the pixel data"));
-    if (l.bits <= 8) {
-        QImage image = decodeIndexed(p, size, l, palette);
-        image.setDotsPerMeterX(DotsPerMeter);
-        image.setDotsPerMeterY(DotsPerMeter);
-        if (Raster::sizeAllowed(image.width(), image.height()))
-            return Raster::fromImage(image, l.bits);
-        return Raster::fromIndices(image.width(), image.height(), l.bits, image.colorTable(), image.constBits(),
-                                   image.bytesPerLine());
+    RowDecoder decoder(l);
+    if (l.rle()) {
+        qint64 avail = size - l.dataOffset;
+        if (l.dataSize > 0)
+            avail = std::min(avail, l.dataSize);
+        decodeRle(p + l.dataOffset, avail, l, decoder.image());
+    } else {
+        decoder.rows(p + l.dataOffset, 0, int(l.height));
     }
-    QImage image = decodeRgb(p, l);
-    image.setDotsPerMeterX(DotsPerMeter);
-    image.setDotsPerMeterY(DotsPerMeter);
-    return Raster::fromImage(image, l.bits);
+    return finish(decoder.image(), l.bits, palette);
 }
 
 Raster decodeSpan(const uchar *p, qint64 size) { return decode(p, size, parseHeaders(p, size)); }
+
+// A large uncompressed file is decoded as its rows are read, so the file's bytes never
+// sit in memory all at once. Anything else is read whole.
+Raster loadLargeFile(QFile &file)
+{
+    constexpr qint64 Piece = qint64(1) << 20;
+    const QByteArray head = file.read(64 * 1024);
+    const auto *hp = reinterpret_cast<const uchar *>(head.constData());
+    const Layout l = parseHeaders(hp, head.size());
+    if (l.rle() || l.dataOffset > head.size()) {
+        if (!file.seek(0))
+            fail(QStringLiteral("cannot go back to the start of the file"));
+        const QByteArray data = file.readAll();
+        return decodeSpan(reinterpret_cast<const uchar *>(data.constData()), data.size());
+    }
+    const QVector<QRgb> palette = readPalette(hp, head.size(), l);
+    if (l.dataOffset + l.dataSize > file.size())
+        fail(QStringLiteral("the data ends inside the pixel data"));
+    if (!file.seek(l.dataOffset))
+        fail(QStringLiteral("cannot go to the pixel data"));
+    RowDecoder decoder(l);
+    const int h = int(l.height);
+    const int rowsPerPiece = int(std::clamp<qint64>(Piece / l.stride, 1, h));
+    QByteArray piece(qint64(rowsPerPiece) * l.stride, Qt::Uninitialized);
+    for (int first = 0; first < h; first += rowsPerPiece) {
+        const int count = std::min(rowsPerPiece, h - first);
+        const qint64 needed = qint64(count - 1) * l.stride + (l.width * l.bits + 7) / 8;
+        const qint64 got = file.read(piece.data(), qint64(count) * l.stride);
+        if (got < needed)
+            fail(QStringLiteral("the data ends inside the pixel data"));
+        decoder.rows(reinterpret_cast<const uchar *>(piece.constData()), first, count);
+    }
+    return finish(decoder.image(), l.bits, palette);
+}
 
 // Reads exactly n more bytes onto buffer, in pieces so that a size from a damaged header
 // costs no memory the device cannot back.
@@ -461,6 +515,82 @@ void encodeRow(const uchar *src, uchar *dst, qsizetype stride, int w, int bits)
     }
 }
 
+// What a writer puts in the file: the pixels to encode, the layout and the table.
+struct WritePlan
+{
+    QImage source; // Indexed8 for 1/4/8 bits, RGB32 otherwise
+    int bits = 24;
+    QVector<QRgb> palette;
+    qsizetype stride = 0;
+    qint64 offBits = 0;
+    qint64 total = 0;
+};
+
+WritePlan planWrite(const Raster &raster, int bitCount)
+{
+    if (raster.isEmpty())
+        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a bitmap"));
+    WritePlan plan;
+    plan.bits = bitCount ? bitCount : raster.bitCount();
+    const int bits = plan.bits;
+    const bool indexed = bits <= 8;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        throw LetrafexError(QStringLiteral("A bitmap cannot be written with %1 bits per pixel").arg(bits));
+    if (indexed && bits != raster.bitCount())
+        throw LetrafexError(
+            QStringLiteral("A %1-bit picture cannot be written as a %2-bit bitmap").arg(raster.bitCount()).arg(bits));
+
+    plan.source = indexed || !raster.isIndexed() ? raster.image() : raster.toRgb32();
+    if (indexed) {
+        plan.palette = raster.palette().mid(0, 1 << bits);
+        if (plan.palette.isEmpty())
+            plan.palette.resize(1 << bits, qRgb(0, 0, 0));
+    }
+    plan.stride = Raster::dibStride(plan.source.width(), bits);
+    plan.offBits = FileHeaderSize + 40 + qint64(plan.palette.size()) * 4;
+    plan.total = plan.offBits + plan.stride * plan.source.height();
+    if (plan.total > 0x7FFFFFFF)
+        throw LetrafexError(QStringLiteral("The picture is too large for a bitmap file"));
+    return plan;
+}
+
+// File header, information header and colour table: plan.offBits bytes.
+void writeHeaders(const WritePlan &plan, uchar *p)
+{
+    const QImage &source = plan.source;
+    std::memset(p, 0, size_t(plan.offBits));
+    p[0] = 'B';
+    p[1] = 'M';
+    qToLittleEndian<quint32>(quint32(plan.total), p + 2);
+    qToLittleEndian<quint32>(quint32(plan.offBits), p + 10);
+    uchar *info = p + FileHeaderSize;
+    qToLittleEndian<quint32>(40, info);
+    qToLittleEndian<qint32>(source.width(), info + 4);
+    qToLittleEndian<qint32>(source.height(), info + 8); // positive: rows bottom-up
+    qToLittleEndian<quint16>(1, info + 12);
+    qToLittleEndian<quint16>(quint16(plan.bits), info + 14);
+    qToLittleEndian<quint32>(quint32(plan.total - plan.offBits), info + 20);
+    qToLittleEndian<qint32>(source.dotsPerMeterX() > 0 ? source.dotsPerMeterX() : DotsPerMeter, info + 24);
+    qToLittleEndian<qint32>(source.dotsPerMeterY() > 0 ? source.dotsPerMeterY() : DotsPerMeter, info + 28);
+    const qsizetype count = plan.palette.size();
+    qToLittleEndian<quint32>(count == (qsizetype(1) << plan.bits) ? 0 : quint32(count), info + 32);
+    uchar *e = info + 40;
+    for (QRgb c : plan.palette) {
+        e[0] = uchar(qBlue(c));
+        e[1] = uchar(qGreen(c));
+        e[2] = uchar(qRed(c));
+        e += 4;
+    }
+}
+
+// Stored rows first..first+count-1 (stored row 0 is the picture's bottom row).
+void writeRows(const WritePlan &plan, int first, int count, uchar *out)
+{
+    const int w = plan.source.width(), h = plan.source.height();
+    for (int i = 0; i < count; ++i)
+        encodeRow(plan.source.constScanLine(h - 1 - (first + i)), out + i * plan.stride, plan.stride, w, plan.bits);
+}
+
 } // namespace
 
 Raster ReadBmp(const QByteArray &data)
@@ -505,18 +635,10 @@ Raster LoadBmpFile(const QString &fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
-    const qint64 size = file.size();
-    if (size > 0) {
-        if (const uchar *mapped = file.map(0, size)) {
-            struct Unmap
-            {
-                QFile &f;
-                const uchar *m;
-                ~Unmap() { f.unmap(const_cast<uchar *>(m)); }
-            } unmap{file, mapped};
-            return decodeSpan(mapped, size);
-        }
-    }
+    // Read, not mapped: a file cut short by another program while mapped would end the
+    // process instead of failing the load.
+    if (file.size() > 4 * 1024 * 1024 && !file.isSequential())
+        return loadLargeFile(file);
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
@@ -525,61 +647,32 @@ Raster LoadBmpFile(const QString &fileName)
 
 QByteArray WriteBmp(const Raster &raster, int bitCount)
 {
-    if (raster.isEmpty())
-        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a bitmap"));
-    const int bits = bitCount ? bitCount : raster.bitCount();
-    const bool indexed = bits <= 8;
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        throw LetrafexError(QStringLiteral("A bitmap cannot be written with %1 bits per pixel").arg(bits));
-    if (indexed && bits != raster.bitCount())
-        throw LetrafexError(QStringLiteral("A %1-bit picture cannot be written as a %2-bit bitmap").arg(raster.bitCount()).arg(bits));
-
-    const QImage source = indexed || !raster.isIndexed() ? raster.image() : raster.toRgb32();
-    const int w = source.width(), h = source.height();
-    QVector<QRgb> palette = indexed ? raster.palette().mid(0, 1 << bits) : QVector<QRgb>();
-    if (indexed && palette.isEmpty())
-        palette.resize(1 << bits, qRgb(0, 0, 0));
-    const qsizetype stride = Raster::dibStride(w, bits);
-    const qint64 offBits = FileHeaderSize + 40 + qint64(palette.size()) * 4;
-    const qint64 total = offBits + stride * h;
-    if (total > 0x7FFFFFFF)
-        throw LetrafexError(QStringLiteral("The picture is too large for a bitmap file"));
-
-    QByteArray out(total, Qt::Uninitialized);
+    const WritePlan plan = planWrite(raster, bitCount);
+    QByteArray out(plan.total, Qt::Uninitialized);
     uchar *p = reinterpret_cast<uchar *>(out.data());
-    std::memset(p, 0, size_t(offBits));
-    p[0] = 'B';
-    p[1] = 'M';
-    qToLittleEndian<quint32>(quint32(total), p + 2);
-    qToLittleEndian<quint32>(quint32(offBits), p + 10);
-    uchar *info = p + FileHeaderSize;
-    qToLittleEndian<quint32>(40, info);
-    qToLittleEndian<qint32>(w, info + 4);
-    qToLittleEndian<qint32>(h, info + 8);
-    qToLittleEndian<quint16>(1, info + 12);
-    qToLittleEndian<quint16>(quint16(bits), info + 14);
-    qToLittleEndian<quint32>(quint32(stride * h), info + 20);
-    qToLittleEndian<qint32>(source.dotsPerMeterX() > 0 ? source.dotsPerMeterX() : DotsPerMeter, info + 24);
-    qToLittleEndian<qint32>(source.dotsPerMeterY() > 0 ? source.dotsPerMeterY() : DotsPerMeter, info + 28);
-    qToLittleEndian<quint32>(palette.size() == (1 << bits) ? 0 : quint32(palette.size()), info + 32);
-    uchar *e = info + 40;
-    for (QRgb c : palette) {
-        e[0] = uchar(qBlue(c));
-        e[1] = uchar(qGreen(c));
-        e[2] = uchar(qRed(c));
-        e += 4;
-    }
-    for (int y = 0; y < h; ++y)
-        encodeRow(source.constScanLine(y), p + offBits + qint64(h - 1 - y) * stride, stride, w, bits);
+    writeHeaders(plan, p);
+    writeRows(plan, 0, plan.source.height(), p + plan.offBits);
     return out;
 }
 
 void SaveBmpFile(const QString &fileName, const Raster &raster)
 {
-    const QByteArray data = WriteBmp(raster);
+    const WritePlan plan = planWrite(raster, 0);
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    if (file.write(data) != data.size() || !file.commit())
+    // Rows go out in pieces of about 1 MiB, so a large picture needs no second copy in memory.
+    const int h = plan.source.height();
+    const int rowsPerPiece = int(std::clamp<qint64>((qint64(1) << 20) / plan.stride, 1, h));
+    QByteArray piece(std::max<qint64>(plan.offBits, qint64(rowsPerPiece) * plan.stride), Qt::Uninitialized);
+    uchar *p = reinterpret_cast<uchar *>(piece.data());
+    writeHeaders(plan, p);
+    bool ok = file.write(piece.constData(), plan.offBits) == plan.offBits;
+    for (int first = 0; ok && first < h; first += rowsPerPiece) {
+        const int count = std::min(rowsPerPiece, h - first);
+        writeRows(plan, first, count, p);
+        ok = file.write(piece.constData(), qint64(count) * plan.stride) == qint64(count) * plan.stride;
+    }
+    if (!ok || !file.commit())
         throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
 }

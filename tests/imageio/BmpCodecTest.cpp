@@ -204,6 +204,51 @@ TEST(BmpFile, SaveReplacesWholeFileAndLoadReadsIt)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("pic.bmp")}); // no temporary left
 }
 
+TEST(BmpFile, LargeFilesLoadPieceByPieceLikeSmallOnes)
+{
+    // Above 4 MiB a file's rows are decoded as they are read; the result must not differ.
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("large.bmp"));
+    for (int bits : {24, 32, 8}) {
+        SCOPED_TRACE(bits);
+        const int w = bits == 8 ? 2301 : 1203, h = 2003;
+        const Raster source = samplePicture(bits, w, h);
+        SaveBmpFile(name, source);
+        ASSERT_GT(QFileInfo(name).size(), 4 * 1024 * 1024);
+        const Raster back = LoadBmpFile(name);
+        EXPECT_EQ(back.bitCount(), bits);
+        EXPECT_TRUE(back.samePixels(source));
+    }
+
+    // Top-down rows, and a file one byte short of its last row.
+    QByteArray data = WriteBmp(samplePicture(24, 1203, 2003));
+    const Raster bottomUp = ReadBmp(data);
+    qToLittleEndian<qint32>(-2003, data.data() + 22);
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+    f.close();
+    const Raster topDown = LoadBmpFile(name);
+    EXPECT_TRUE(topDown.samePixels(ReadBmp(data)));
+    EXPECT_EQ(topDown.pixelRgb(5, 0), bottomUp.pixelRgb(5, 2002));
+    EXPECT_EQ(topDown.pixelRgb(7, 1000), bottomUp.pixelRgb(7, 1002));
+
+    const qsizetype padding = Raster::dibStride(1203, 24) - 1203 * 3;
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data.left(data.size() - padding - 1));
+    f.close();
+    try {
+        LoadBmpFile(name);
+        ADD_FAILURE() << "no error";
+    } catch (const LetrafexError &e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("ends inside the pixel data"))) << e.what();
+    }
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data.left(data.size() - padding));
+    f.close();
+    EXPECT_TRUE(LoadBmpFile(name).samePixels(topDown));
+}
+
 TEST(BmpFile, FailuresThrowAndKeepTheOldFile)
 {
     QTemporaryDir dir;
