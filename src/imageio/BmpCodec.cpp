@@ -194,7 +194,7 @@ QVector<QRgb> readPalette(const uchar *p, qint64 size, const Layout &l)
     return palette;
 }
 
-// Row y of the picture (0 = top) is stored as file row fileRow(y).
+// Picture row y (0 = top) is stored row fileRow(y), and the other way round.
 qint64 fileRow(const Layout &l, int y) { return l.topDown ? y : l.height - 1 - y; }
 
 void unpackIndices(const uchar *src, uchar *dst, int width, int bits)
@@ -615,13 +615,16 @@ Raster ReadBmp(QIODevice &device)
     const Layout l = parseHeaders(reinterpret_cast<const uchar *>(buffer.constData()), buffer.size());
     if (l.rle() && l.dataSize == 0)
         fail(QStringLiteral("the size of the run-length data is not given"));
-    const qint64 extent = l.extent();
-    readMore(device, buffer, extent - buffer.size());
+    const qint64 needed = l.extent();
+    readMore(device, buffer, needed - buffer.size());
     Raster raster = decode(reinterpret_cast<const uchar *>(buffer.constData()), buffer.size(), l);
 
-    // Anything the size field counts beyond the pixels (a colour profile, say) belongs to
-    // this image too; skip it as far as the device has it.
-    for (qint64 rest = l.fileSize - extent; rest > 0;) {
+    // The image ends where its size field says, which may count more than the pixels (the
+    // last row's padding, a colour profile). Without a usable size field it ends after the
+    // padded rows. The rest is skipped as far as the device has it.
+    const qint64 padded = l.rle() ? needed : std::max(needed, l.dataOffset + l.stride * l.height);
+    const qint64 end = l.fileSize >= needed ? l.fileSize : padded;
+    for (qint64 rest = end - needed; rest > 0;) {
         const qint64 skipped = device.skip(rest);
         if (skipped <= 0)
             break;

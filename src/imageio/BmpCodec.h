@@ -21,8 +21,9 @@ class QIODevice;
 Raster ReadBmp(const QByteArray &data);
 
 // Reads one BMP file image from the device's current position and leaves the device just
-// after it: the image's extent is the larger of the file header's size field and the end
-// of the pixel data, so images stored back to back can be read one after another.
+// after it, so images stored back to back can be read one after another. The image ends
+// where the file header's size field says; when that field is smaller than the headers,
+// colour table and pixel data need (0, say), it ends after the padded pixel rows.
 // A device that ends early throws LetrafexError("Stream read error"); a stream that does
 // not start with "BM" throws LetrafexError("Bitmap image is not valid").
 Raster ReadBmp(QIODevice &device);

@@ -518,6 +518,16 @@ TEST(BmpStream, SkipsBytesTheSizeFieldCountsAfterThePixels)
     ReadBmp(buffer);
     EXPECT_EQ(buffer.pos(), first.size());
     EXPECT_EQ(ReadBmp(buffer).bitCount(), 1);
+
+    // A size field of 0 says nothing: the image ends after its padded rows.
+    QByteArray noSize = WriteBmp(samplePicture(24, 5, 3));
+    qToLittleEndian<quint32>(0, noSize.data() + 2);
+    QByteArray twice = noSize + noSize;
+    QBuffer both(&twice);
+    both.open(QIODevice::ReadOnly);
+    ReadBmp(both);
+    EXPECT_EQ(both.pos(), noSize.size());
+    EXPECT_TRUE(ReadBmp(both).samePixels(samplePicture(24, 5, 3)));
 }
 
 TEST(BmpStream, ShortOrForeignDataThrowsThePlatformMessages)
