@@ -33,4 +33,6 @@ public:
         return onSave(fileName, index);
     }
     bool printerSetup(QPrinter &, QWidget *) override { return false; }
+    QStringList errors;
+    void showError(const QString &text, QWidget *) override { errors << text; }
 };

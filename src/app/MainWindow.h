@@ -4,6 +4,7 @@
 #include "app/ItemTable.h"
 #include "app/UndoHistory.h"
 #include "core/Raster.h"
+#include "ui/DialogService.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -30,13 +31,6 @@ class TOptionsForm;
 class THelpForm;
 class TAboutForm;
 struct ItemAttributes;
-
-// The one shared open-file dialog's state: its file name persists between uses.
-struct TOpenDialogState
-{
-    QString fileName;
-    int filterIndex = 1;
-};
 
 class TLetrafex : public QWidget
 {

@@ -38,3 +38,4 @@ struct CliCommand
 };
 
 int runRender(const QStringList &args);
+int runConvert(const QStringList &args);

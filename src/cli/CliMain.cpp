@@ -17,6 +17,10 @@ const CliCommand commands[] = {
                "    over a white picture of WxH or over the background picture (stretched to WxH when\n"
                "    both are given) and writes a 24-bit BMP. --surface gives item K (1-10) a surface.",
      runRender},
+    {"convert", "convert IN OUT\n"
+                "    Reads IN with the reader its extension chooses (BMP, JPG, EMF, WMF, PNG) into a white\n"
+                "    picture and writes OUT with the writer its extension chooses (BMP, JPG, EMF, PNG).",
+     runConvert},
 };
 
 void printUsage(std::FILE *out)

@@ -1,9 +1,12 @@
 #include "ui/DialogService.h"
 
+#include "core/Errors.h"
+
 #include <QColorDialog>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -78,6 +81,22 @@ bool DialogService::openFile(QString &fileName, const QString &filter, int &filt
 bool DialogService::saveFile(QString &fileName, const QString &filter, int &filterIndex, QWidget *parent)
 {
     return runFileDialog(QFileDialog::AcceptSave, fileName, filter, filterIndex, parent);
+}
+
+void DialogService::showError(const QString &text, QWidget *parent)
+{
+    QMessageBox::critical(parent, QStringLiteral("Error"), text);
+}
+
+void runGuarded(QWidget *parent, const std::function<void()> &work)
+{
+    try {
+        work();
+    } catch (const LetrafexError &e) {
+        Dialogs().showError(e.text(), parent);
+    } catch (const std::exception &e) {
+        Dialogs().showError(QString::fromLocal8Bit(e.what()), parent);
+    }
 }
 
 bool DialogService::printerSetup(QPrinter &printer, QWidget *parent)

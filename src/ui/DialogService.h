@@ -5,10 +5,19 @@
 #include <QColor>
 #include <QFont>
 #include <QString>
+#include <functional>
 
 class QDialog;
 class QPrinter;
 class QWidget;
+
+// The state of a file dialog that lives as long as the program: its file name and the
+// user's last filter choice carry over from one use to the next.
+struct TOpenDialogState
+{
+    QString fileName;
+    int filterIndex = 1;
+};
 
 class DialogService
 {
@@ -27,11 +36,16 @@ public:
     virtual bool saveFile(QString &fileName, const QString &filter, int &filterIndex, QWidget *parent);
     // Printer set-up; true when the user confirms.
     virtual bool printerSetup(QPrinter &printer, QWidget *parent);
+    // The error report of an event handler that failed: shows the error's text.
+    virtual void showError(const QString &text, QWidget *parent);
 };
 
 // The service in use. Setting nullptr restores the default one; the caller keeps ownership.
 DialogService &Dialogs();
 void setDialogService(DialogService *service);
+
+// Runs an event handler's work; an error it raises is reported and the program goes on.
+void runGuarded(QWidget *parent, const std::function<void()> &work);
 
 // Turns a description|pattern filter into Qt's name filters, in order.
 QStringList qtNameFilters(const QString &filter);

@@ -1,0 +1,44 @@
+#pragma once
+// Choosing a reader or writer for a picture file: by the upper-cased extension when
+// loading, by the save dialog's filter index when saving; the open and save filters; and
+// fitting a loaded picture into its image control by the draw mode.
+#include "core/ImageBox.h"
+
+#include <QString>
+#include <QStringList>
+
+// ".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX": the position selects the reader.
+extern const QStringList PictureExtensions;
+enum PictureReader { ReaderBmp = 0, ReaderJpeg, ReaderEmf, ReaderWmf, ReaderPng, ReaderTiff, ReaderPcx, ReaderTga, ReaderProject };
+
+enum DrawMode { DrawTiled = 0, DrawStretched = 1, DrawOriginal = 2 };
+
+// Save dialog filter indexes (from 1).
+enum SaveFilter { SaveBitmap = 1, SaveJpeg, SaveEnhancedMeta, SavePng, SaveTiff, SavePcx, SaveTga, SaveProject };
+
+// The extension from the last "." (the dot included); empty when there is none.
+QString fileExtension(const QString &fileName);
+// Position of the file's upper-cased extension in PictureExtensions, or -1.
+int pictureReaderFor(const QString &fileName);
+// The open filter for the words "Files" (f) and "Graphic" (g) of the current language.
+QString pictureOpenFilter(const QString &f, const QString &g);
+// The save filter for the word "Files" of the current language.
+QString pictureSaveFilter(const QString &f);
+// The name a picture saved with filterIndex is written to: when the upper-cased extension
+// differs from the filter's, the filter's lower-case extension is appended.
+QString pictureSaveName(const QString &fileName, int filterIndex);
+
+// Reads the file with the reader at position reader (0 to 7) into picture. Errors of the
+// BMP, JPEG and metafile readers throw LetrafexError; PNG failures leave the picture as it
+// was; formats this build cannot read throw LetrafexError.
+void readPictureFile(const QString &fileName, int reader, Raster &picture);
+
+// Fits the picture loaded into image by the draw mode: original resizes the control to the
+// picture, tiled and stretched make a raster of the control's size. Image controls named
+// "SurfaceIconImage" or "TextureImage" keep the picture at its own size.
+void fitLoadedPicture(ImageBox &image, int drawMode);
+
+// Writes picture with the writer of filterIndex 1 to 7 (project files are written by the
+// main window). JPEG, PCX and TGA first turn the picture itself into 24 bits per pixel.
+// Throws LetrafexError when writing fails; the file that was there stays untouched.
+void savePictureFile(const QString &fileName, int filterIndex, Raster &picture);

@@ -1,0 +1,176 @@
+#include "imageio/BmpCodec.h"
+#include "imageio/MetafileCodec.h"
+#include "imageio/PictureFiles.h"
+#include "imageio/PngCodec.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+TEST(PictureFiles, ReaderIsChosenByTheExactUpperCasedExtension)
+{
+    EXPECT_EQ(pictureReaderFor("photo.Tga"), ReaderTga);
+    EXPECT_EQ(pictureReaderFor("/a.b/c.bmp"), ReaderBmp);
+    EXPECT_EQ(pictureReaderFor("x.JPG"), ReaderJpeg);
+    EXPECT_EQ(pictureReaderFor("x.wmf"), ReaderWmf);
+    EXPECT_EQ(pictureReaderFor("x.lfx"), ReaderProject);
+    EXPECT_EQ(pictureReaderFor("photo.jpeg"), -1);
+    EXPECT_EQ(pictureReaderFor("scan.tiff"), -1);
+    EXPECT_EQ(pictureReaderFor("noextension"), -1);
+    EXPECT_EQ(pictureReaderFor("dir.bmp/file"), -1);
+    EXPECT_EQ(PictureExtensions.join(","), ".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX");
+}
+
+TEST(PictureFiles, FiltersAreBuiltFromTheLanguageWords)
+{
+    EXPECT_EQ(pictureOpenFilter("Files", "Graphic"),
+              "Graphic Files (*.bmp,*.jpg,*.emf,*.wmf,*.png,*.tif,*.pcx,*.tga)|*.bmp;*.jpg;*.emf;*.wmf;*.png;*.tif;*.pcx;*.tga|"
+              "Bitmap Files (*.bmp)|*.bmp|JPEG Files (*.jpg)|*.jpg|Enhanced Meta Files (*.emf)|*.emf|"
+              "Windows Meta Files (*.wmf)|*.wmf|Portable Networks Graphic Files (*.png)|*.png|"
+              "Tagged Image Files (*.tif)|*.tif|ZSoft Paintbrush Files (*.pcx)|*.pcx|"
+              "Targa Files (*.tga)|*.tga|Letrafex Files (*.lfx)|*.lfx");
+    EXPECT_EQ(pictureSaveFilter("Dateien"),
+              "Bitmap Dateien (*.bmp)|*.bmp|JPEG Dateien (*.jpg)|*.jpg|Enhanced Meta Dateien (*.emf)|*.emf|"
+              "Portable Networks Graphic Dateien (*.png)|*.png|Tagged image Dateien (*.tif)|*.tif|"
+              "ZSoft Paintbrush Dateien (*.pcx)|*.pcx|Targa Dateien (*.tga)|*.tga|Letrafex Dateien (*.lfx)|*.lfx");
+}
+
+TEST(PictureFiles, SaveNamesGetTheFiltersExtension)
+{
+    EXPECT_EQ(pictureSaveName("pic", SavePng), "pic.png");
+    EXPECT_EQ(pictureSaveName("pic.png", SaveTga), "pic.png.tga");
+    EXPECT_EQ(pictureSaveName("pic.jpg", SaveBitmap), "pic.jpg.bmp");
+    EXPECT_EQ(pictureSaveName("PIC.PNG", SavePng), "PIC.PNG");
+    EXPECT_EQ(pictureSaveName("a.Lfx", SaveProject), "a.Lfx");
+}
+
+namespace {
+Raster hundredByFifty()
+{
+    Raster r(100, 50, 24, Colors::clBlue);
+    r.setPixel(0, 0, Colors::clYellow);
+    r.setPixel(99, 49, Colors::clFuchsia);
+    return r;
+}
+ImageBox control(const QString &name = "TitleImage")
+{
+    ImageBox b(name);
+    b.width = 462;
+    b.height = 220;
+    b.picture = hundredByFifty();
+    return b;
+}
+} // namespace
+
+TEST(PictureFiles, FittingByDrawMode)
+{
+    ImageBox tiled = control();
+    fitLoadedPicture(tiled, DrawTiled);
+    EXPECT_EQ(tiled.picture.width(), 462);
+    EXPECT_EQ(tiled.picture.height(), 220);
+    EXPECT_EQ(tiled.picture.pixel(400, 200), Colors::clYellow); // copy 5 across, 5 down
+    EXPECT_EQ(tiled.picture.pixel(461, 219), Colors::clBlue);  // the last copies are clipped
+    EXPECT_EQ(tiled.picture.pixel(399, 199), Colors::clFuchsia);
+
+    ImageBox stretched = control();
+    fitLoadedPicture(stretched, DrawStretched);
+    EXPECT_EQ(stretched.picture.width(), 462);
+    EXPECT_EQ(stretched.picture.pixel(0, 0), Colors::clYellow);
+    EXPECT_EQ(stretched.picture.pixel(4, 4), Colors::clYellow); // one pixel became 4.62 x 4.4
+    EXPECT_EQ(stretched.picture.pixel(461, 219), Colors::clFuchsia);
+
+    ImageBox original = control();
+    fitLoadedPicture(original, DrawOriginal);
+    EXPECT_EQ(original.width, 100);
+    EXPECT_EQ(original.height, 50);
+    EXPECT_EQ(original.picture.width(), 100);
+
+    for (int mode : {DrawTiled, DrawStretched, DrawOriginal}) {
+        for (const char *name : {"SurfaceIconImage", "TextureImage"}) {
+            ImageBox exempt = control(name);
+            fitLoadedPicture(exempt, mode);
+            EXPECT_EQ(exempt.picture.width(), 100);
+            EXPECT_EQ(exempt.width, 462);
+        }
+    }
+    // Nothing loaded into an empty picture: a white picture of the control's size.
+    ImageBox empty("BackImage");
+    empty.width = 10;
+    empty.height = 10;
+    fitLoadedPicture(empty, DrawTiled);
+    EXPECT_EQ(empty.picture.width(), 10);
+    EXPECT_EQ(empty.picture.pixel(9, 9), Colors::clWhite);
+}
+
+TEST(PictureFiles, MetafileIsDrawnOverTheExistingPicture)
+{
+    QTemporaryDir dir;
+    const QString emf = dir.filePath("m.emf");
+    SaveMetafile(emf, Raster(40, 30, 24, Colors::clGreen));
+    Raster picture(300, 200, 24, Colors::clYellow);
+    readPictureFile(emf, ReaderEmf, picture);
+    EXPECT_EQ(picture.width(), 300);
+    EXPECT_EQ(picture.height(), 200);
+    EXPECT_EQ(picture.pixel(10, 10), Colors::clGreen);
+    EXPECT_EQ(picture.pixel(150, 100), Colors::clYellow);
+}
+
+TEST(PictureFiles, SavingDispatchesByFilterIndex)
+{
+    QTemporaryDir dir;
+    Raster picture(20, 10, 24, Colors::clAqua);
+    savePictureFile(dir.filePath("a.bmp"), SaveBitmap, picture);
+    savePictureFile(dir.filePath("a.png"), SavePng, picture);
+    savePictureFile(dir.filePath("a.jpg"), SaveJpeg, picture);
+    savePictureFile(dir.filePath("a.emf"), SaveEnhancedMeta, picture);
+    EXPECT_TRUE(LoadBmpFile(dir.filePath("a.bmp")).samePixels(picture));
+    Raster png;
+    EXPECT_TRUE(LoadPngFile(dir.filePath("a.png"), png));
+    EXPECT_TRUE(png.samePixels(picture));
+    QFile jpg(dir.filePath("a.jpg"));
+    ASSERT_TRUE(jpg.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(jpg.read(2) == QByteArray("\xFF\xD8", 2));
+    // JPEG forces 24 bits on the picture itself.
+    Raster indexed = Raster(4, 4, 24, Colors::clBlue);
+    indexed.setBitCount(8);
+    savePictureFile(dir.filePath("b.jpg"), SaveJpeg, indexed);
+    EXPECT_EQ(indexed.bitCount(), 24);
+    // A failed save is reported, never taken for success.
+    EXPECT_THROW(savePictureFile(dir.filePath("missing/dir/a.png"), SavePng, picture), LetrafexError);
+    EXPECT_THROW(savePictureFile(dir.filePath("missing/dir/a.bmp"), SaveBitmap, picture), LetrafexError);
+}
+
+TEST(CommandLine, ConvertsBetweenFormatsOverWhite)
+{
+    QTemporaryDir dir;
+    const QString png = dir.filePath("in.png"), bmp = dir.filePath("out.bmp");
+    // A PNG with one fully transparent pixel (the colour key) comes out white.
+    Raster src(3, 1, 24, Colors::clBlue);
+    src.setPixel(1, 0, Colors::clYellow);
+    ASSERT_TRUE(SavePngWriter(png, src, Colors::clYellow));
+    QProcess cli;
+    cli.start(LETRAFEX_CLI, {"convert", png, bmp});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const Raster out = LoadBmpFile(bmp);
+    EXPECT_EQ(out.pixel(0, 0), Colors::clBlue);
+    EXPECT_EQ(out.pixel(1, 0), Colors::clWhite);
+
+    cli.start(LETRAFEX_CLI, {"convert", png, dir.filePath("out.gif")});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_NE(cli.exitCode(), 0);
+    EXPECT_TRUE(cli.readAllStandardError().contains("not supported"));
+    cli.start(LETRAFEX_CLI, {"convert", dir.filePath("absent.bmp"), bmp});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_NE(cli.exitCode(), 0);
+    QFile bad(dir.filePath("bad.bmp"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("BMnot really");
+    bad.close();
+    cli.start(LETRAFEX_CLI, {"convert", dir.filePath("bad.bmp"), bmp});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    // The earlier output is still intact after the failed conversion.
+    EXPECT_EQ(LoadBmpFile(bmp).pixel(0, 0), Colors::clBlue);
+}

@@ -1,0 +1,105 @@
+#include "ScriptedDialogs.h"
+#include "imageio/BmpCodec.h"
+#include "ui/ImageWidget.h"
+#include "ui/Language.h"
+#include "ui/LoadPicture.h"
+#include "ui/MessageDialogs.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+struct LoadPicture : ::testing::Test
+{
+    ScriptedDialogs dialogs;
+    QTemporaryDir dir;
+    TImage image{"TitleImage"};
+    TOpenDialogState state;
+    QString bmp;
+    void SetUp() override
+    {
+        image.setImageSize(462, 220);
+        bmp = dir.filePath("pic.bmp");
+        SaveBmpFile(bmp, Raster(100, 50, 24, Colors::clBlue));
+    }
+};
+} // namespace
+
+TEST_F(LoadPicture, DialogChoiceIsReadAndFitted)
+{
+    int opened = 0;
+    dialogs.onOpen = [&](QString &name, int &) { ++opened; name = bmp; return true; };
+    EXPECT_TRUE(LoadPictureFile(image, 2, false, state));
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(state.fileName, bmp); // the dialog keeps its file name
+    EXPECT_EQ(image.box().width, 100);
+    EXPECT_EQ(image.width(), 100);
+    EXPECT_EQ(image.picture().pixel(99, 49), Colors::clBlue);
+    EXPECT_TRUE(dialogs.lastFilter.startsWith("Graphic Files (*.bmp,"));
+}
+
+TEST_F(LoadPicture, SkippedDialogUsesThePresetName)
+{
+    int opened = 0;
+    dialogs.onOpen = [&](QString &, int &) { ++opened; return false; };
+    state.fileName = bmp;
+    EXPECT_TRUE(LoadPictureFile(image, 0, true, state));
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(image.picture().width(), 462);
+    EXPECT_EQ(image.picture().pixel(450, 210), Colors::clBlue);
+}
+
+TEST_F(LoadPicture, CancelChangesNothing)
+{
+    image.picture().fill(Colors::clYellow);
+    dialogs.onOpen = [&](QString &name, int &) { name = bmp; return false; };
+    EXPECT_FALSE(LoadPictureFile(image, 0, false, state));
+    EXPECT_EQ(image.picture().pixel(0, 0), Colors::clYellow);
+}
+
+TEST_F(LoadPicture, UnknownExtensionsGetANoticeAndProjectsNothing)
+{
+    QString message;
+    dialogs.onExec = [&](QDialog &d) { message = d.findChild<QLabel *>("Message")->text(); return int(mrOk); };
+    image.picture().fill(Colors::clYellow);
+    state.fileName = dir.filePath("photo.jpeg");
+    EXPECT_TRUE(LoadPictureFile(image, 1, true, state));
+    EXPECT_EQ(message, "This format is not supported by the program.");
+    EXPECT_EQ(image.picture().pixel(0, 0), Colors::clYellow);
+
+    message.clear();
+    state.fileName = dir.filePath("work.lfx");
+    EXPECT_TRUE(LoadPictureFile(image, 1, true, state));
+    EXPECT_TRUE(message.isEmpty());
+    EXPECT_EQ(image.picture().pixel(0, 0), Colors::clYellow);
+    EXPECT_EQ(dialogs.execCount, 1);
+}
+
+TEST_F(LoadPicture, ReaderErrorsReachTheHandlersReport)
+{
+    QFile bad(dir.filePath("bad.bmp"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("BM garbage");
+    bad.close();
+    state.fileName = bad.fileName();
+    runGuarded(nullptr, [&] { LoadPictureFile(image, 0, true, state); });
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_FALSE(dialogs.errors.first().isEmpty());
+    EXPECT_EQ(image.picture().width(), 462);
+}
+
+TEST_F(LoadPicture, FilterWordsComeFromTheLanguage)
+{
+    QFile lng(dir.filePath("German.lng"));
+    ASSERT_TRUE(lng.open(QIODevice::WriteOnly));
+    lng.write("[Captions]\nFiles=Dateien\nGraphic=Grafik\n");
+    lng.close();
+    const QString saved = LanguageFilePath;
+    LanguageFilePath = lng.fileName();
+    LoadPictureFile(image, 0, false, state);
+    LanguageFilePath = saved;
+    EXPECT_TRUE(dialogs.lastFilter.startsWith("Grafik Dateien (*.bmp,"));
+    EXPECT_TRUE(dialogs.lastFilter.endsWith("Letrafex Dateien (*.lfx)|*.lfx"));
+}
