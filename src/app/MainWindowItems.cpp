@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/TextPainter.h"
+#include "core/Canvas.h"
 #include "ui/Controls.h"
 #include "ui/DialogService.h"
 #include "ui/ImageWidget.h"
@@ -51,20 +52,12 @@ QStringList TLetrafex::memoLines() const { return editorLines(TextMemo->toPlainT
 
 void TLetrafex::setMemoLines(const QStringList &lines) { TextMemo->setPlainText(editorText(lines)); }
 
-int TLetrafex::styleSetOfMemo() const
-{
-    const QFont f = TextMemo->font();
-    return (f.bold() ? StyleBold : 0) | (f.italic() ? StyleItalic : 0) | (f.underline() ? StyleUnderline : 0) |
-           (f.strikeOut() ? StyleStrikeOut : 0);
-}
+int TLetrafex::styleSetOfMemo() const { return fontStyleSet(TextMemo->font()); }
 
 void TLetrafex::setStyleSetOfMemo(int styleSet)
 {
     QFont f = TextMemo->font();
-    f.setBold(styleSet & StyleBold);
-    f.setItalic(styleSet & StyleItalic);
-    f.setUnderline(styleSet & StyleUnderline);
-    f.setStrikeOut(styleSet & StyleStrikeOut);
+    setFontStyleSet(f, styleSet);
     TextMemo->setFont(f);
     BoldButton->setChecked(styleSet & StyleBold);
     ItalicButton->setChecked(styleSet & StyleItalic);
@@ -242,10 +235,7 @@ void TLetrafex::FontButtonClick()
         return;
     QFont editor = TextMemo->font();
     editor.setFamily(font.family());
-    editor.setBold(font.bold());
-    editor.setItalic(font.italic());
-    editor.setUnderline(font.underline());
-    editor.setStrikeOut(font.strikeOut());
+    copyFontStyle(font, editor);
     TextMemo->setFont(editor);
     setStyleSetOfMemo(styleSetOfMemo());
     QFont preview = font;
@@ -263,10 +253,7 @@ namespace {
 void copyStyleSet(const QFont &from, QLabel *to)
 {
     QFont f = to->font();
-    f.setBold(from.bold());
-    f.setItalic(from.italic());
-    f.setUnderline(from.underline());
-    f.setStrikeOut(from.strikeOut());
+    copyFontStyle(from, f);
     to->setFont(f);
     to->adjustSize();
 }

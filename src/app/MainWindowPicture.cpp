@@ -73,12 +73,8 @@ void TLetrafex::TitleImageMouseDown(int mx, int my)
     PreviewLabel->move(mx, my);
     PreviewLabel->setText(TextMemo->toPlainText());
     QFont f = PreviewLabel->font();
-    const QFont editor = TextMemo->font();
-    f.setFamily(editor.family());
-    f.setBold(editor.bold());
-    f.setItalic(editor.italic());
-    f.setUnderline(editor.underline());
-    f.setStrikeOut(editor.strikeOut());
+    f.setFamily(TextMemo->font().family());
+    copyFontStyle(TextMemo->font(), f);
     PreviewLabel->setFont(f);
     PreviewLabel->adjustSize();
 }

@@ -12,14 +12,24 @@ QFont toQFont(const CanvasFont &f, bool antialias)
 {
     QFont font(f.name);
     font.setPixelSize(qMax(1, qAbs(fontPixelSize(f.size))));
-    font.setBold(f.style & 1);
-    font.setItalic(f.style & 2);
-    font.setUnderline(f.style & 4);
-    font.setStrikeOut(f.style & 8);
+    setFontStyleSet(font, f.style);
     font.setKerning(false);
     font.setHintingPreference(QFont::PreferVerticalHinting);
     font.setStyleStrategy(antialias ? QFont::PreferAntialias : QFont::NoAntialias);
     return font;
+}
+
+int fontStyleSet(const QFont &font)
+{
+    return (font.bold() ? 1 : 0) | (font.italic() ? 2 : 0) | (font.underline() ? 4 : 0) | (font.strikeOut() ? 8 : 0);
+}
+
+void setFontStyleSet(QFont &font, int styleSet)
+{
+    font.setBold(styleSet & 1);
+    font.setItalic(styleSet & 2);
+    font.setUnderline(styleSet & 4);
+    font.setStrikeOut(styleSet & 8);
 }
 
 int TextWidth(const CanvasFont &font, const QString &text)

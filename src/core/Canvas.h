@@ -19,6 +19,9 @@ struct CanvasFont
 // integer arithmetic does it: half away from zero).
 int fontPixelSize(int points);
 QFont toQFont(const CanvasFont &font, bool antialias = true);
+// The style set of a font as a bit sum, and setting a font's styles from one.
+int fontStyleSet(const QFont &font);
+void setFontStyleSet(QFont &font, int styleSet);
 // Width of text in the font, in pixels.
 int TextWidth(const CanvasFont &font, const QString &text);
 // Height of a line of the font: ascent plus descent.

@@ -1,9 +1,16 @@
 #include "ui/Controls.h"
 
+#include "core/Canvas.h"
+
 #include <QButtonGroup>
 #include <QPainter>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+void copyFontStyle(const QFont &from, QFont &target)
+{
+    setFontStyleSet(target, fontStyleSet(from));
+}
 
 TShape::TShape(const QString &name, QWidget *parent) : QWidget(parent)
 {

@@ -11,6 +11,9 @@ class QButtonGroup;
 class QRadioButton;
 class QVBoxLayout;
 
+// Gives target the style set (bold, italic, underline, strikeout) of from.
+void copyFontStyle(const QFont &from, QFont &target);
+
 // A rounded shape filled with one colour (a colour well the user clicks to change).
 class TShape : public QWidget
 {

@@ -150,6 +150,21 @@ void PaintDialogGradient(TImage &image, TColor c1, TColor c2)
 }
 
 namespace {
+// Walks the dialog's controls in creation order: a prompt wider than 270 pixels wraps, the
+// field goes 20 pixels below it and the buttons 20 pixels below the field.
+QList<QPushButton *> placeBelowPrompt(TMessageForm &form, QWidget &field)
+{
+    for (QWidget *w : form.controls()) {
+        if (auto *label = qobject_cast<QLabel *>(w)) {
+            wrapLabel(*label);
+            field.move(10, label->y() + label->height() + 20);
+        } else if (auto *b = qobject_cast<QPushButton *>(w)) {
+            b->move(b->x(), field.y() + field.height() + 20);
+        }
+    }
+    return form.buttons();
+}
+
 void finishDialog(TMessageForm &form)
 {
     styleWhite(form);
@@ -200,23 +215,11 @@ QString ShowInputBox(const QString &prompt, int password)
     edit->setGeometry(10, 0, width - 30, edit->sizeHint().height());
     if (password == 1)
         edit->setEchoMode(QLineEdit::Password);
-    int buttonIndex = 0;
-    for (QWidget *w : form.controls()) {
-        if (auto *label = qobject_cast<QLabel *>(w)) {
-            wrapLabel(*label);
-            edit->move(10, label->y() + label->height() + 20);
-        } else if (auto *b = qobject_cast<QPushButton *>(w)) {
-            b->move(b->x(), edit->y() + edit->height() + 20);
-            if (buttonIndex == 0) {
-                b->move(width / 2 - b->width() - 10, b->y());
-                b->setText(DialogStyle.okText);
-            } else if (buttonIndex == 1) {
-                b->move(width / 2 + 10, b->y());
-                b->setText(DialogStyle.cancelText);
-            }
-            ++buttonIndex;
-        }
-    }
+    const QList<QPushButton *> buttons = placeBelowPrompt(form, *edit);
+    buttons[0]->move(width / 2 - buttons[0]->width() - 10, buttons[0]->y());
+    buttons[0]->setText(DialogStyle.okText);
+    buttons[1]->move(width / 2 + 10, buttons[1]->y());
+    buttons[1]->setText(DialogStyle.cancelText);
     form.setFixedSize(width, edit->y() + 100);
     finishDialog(form);
     edit->setFocus();
@@ -238,21 +241,10 @@ QString ShowChoiceBox(const QString &prompt, const QString &items)
     list->addItems(fromCommaText(items));
     if (list->count() > 0)
         list->setCurrentRow(0);
-    int buttonIndex = 0;
-    for (QWidget *w : form.controls()) {
-        if (auto *label = qobject_cast<QLabel *>(w)) {
-            wrapLabel(*label);
-            list->move(10, label->y() + label->height() + 20);
-        } else if (auto *b = qobject_cast<QPushButton *>(w)) {
-            b->move(b->x(), list->y() + list->height() + 20);
-            if (buttonIndex == 0) {
-                b->move(width / 2 - b->width() / 2 - 5, b->y());
-                b->setText(DialogStyle.okText);
-                b->setFocus();
-            }
-            ++buttonIndex;
-        }
-    }
+    QPushButton *ok = placeBelowPrompt(form, *list).first();
+    ok->move(width / 2 - ok->width() / 2 - 5, ok->y());
+    ok->setText(DialogStyle.okText);
+    ok->setFocus();
     form.setFixedSize(width, list->y() + list->height() + 80);
     finishDialog(form);
     QObject::connect(list, &QListWidget::itemDoubleClicked, &form, [&form] { form.done(mrOk); });
