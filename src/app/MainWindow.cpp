@@ -405,7 +405,6 @@ void TLetrafex::FormCreate()
     if (!program.exists(QStringLiteral("Data")))
         program.mkdir(QStringLiteral("Data"));
     splash.progress(50);
-    setAcceptDrops(true);
     DroppedFile = false;
     FontSizeEdit->setValue(48);
     Undo = new UndoHistory;

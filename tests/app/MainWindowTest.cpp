@@ -347,3 +347,16 @@ TEST_F(MainWindow, CommandLineRendererDrawsWhatTheWindowDraws)
     EXPECT_EQ(fromCli.bitCount(), 24);
     EXPECT_TRUE(fromCli.samePixels(pic));
 }
+
+TEST_F(MainWindow, ShrinkingBelowTheMinimumSpringsBack)
+{
+    window->resize(500, 300);
+    EXPECT_GE(window->width(), 640);
+    EXPECT_GE(window->height(), 480);
+    window->resize(900, 700);
+    EXPECT_EQ(window->width(), 900);
+    // The picture commands stay centred beside the picture.
+    const int panelMiddle = window->PicRightPanel->height() / 2;
+    const QRect column = window->PicButtonPanel->geometry();
+    EXPECT_LE(std::abs(column.center().y() - panelMiddle), 2);
+}
