@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QSvgRenderer>
+#include <QXmlStreamReader>
 #include <QtEndian>
 
 #include <cmath>
@@ -24,6 +25,13 @@ extern "C" {
 #include <uemf.h>
 #include <uemf_safe.h>
 }
+
+// libemf2svg looks glyph-index text up through fontconfig and then calls FcFini(), which
+// tears down the caches Qt's font database still holds: fontconfig then aborts on an
+// assertion, or Qt reads freed memory, the next time a font is looked up. Defined here,
+// in the executable, this no-op takes the place of fontconfig's FcFini for every caller.
+// Nothing in the program needs fontconfig released before the process ends.
+extern "C" void FcFini(void) {}
 
 namespace {
 
@@ -93,10 +101,37 @@ QSize pictureSize(double width, double height)
     return size;
 }
 
+// The converter copies text and font names from the metafile into the SVG without escaping
+// them, so a metafile can smuggle in markup. The renderer would follow references to files
+// (and block on a pipe), so only embedded PNG and JPEG images and references inside the
+// document pass, and no document type declarations (entities) at all.
+void checkSvgReferences(const QByteArray &svg)
+{
+    QXmlStreamReader xml(svg);
+    while (!xml.atEnd()) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference)
+            fail(QStringLiteral("The metafile contains text that cannot be drawn safely."));
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        for (const QXmlStreamAttribute &attribute : xml.attributes()) {
+            if (attribute.name() != u"href")
+                continue;
+            const QStringView value = attribute.value().trimmed();
+            if (!value.startsWith(u'#') && !value.startsWith(u"data:image/png;") &&
+                !value.startsWith(u"data:image/jpeg;"))
+                fail(QStringLiteral("The metafile refers to other files, which are not drawn."));
+        }
+    }
+    if (xml.hasError())
+        fail(QStringLiteral("The metafile could not be drawn."));
+}
+
 // Draws the converted picture over the rectangle (0, 0, size) of the picture. The SVG is
 // checked before the picture is touched.
 void paintSvg(const QByteArray &svg, const QSize &size, Raster &picture)
 {
+    checkSvgReferences(svg);
     QSvgRenderer renderer(svg);
     if (!renderer.isValid())
         fail(QStringLiteral("The metafile could not be drawn."));
@@ -1062,18 +1097,21 @@ public:
         wmfAPI_Options options{};
         options.function = installDevice;
         const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
-        if (wmf_lite_create(&api_, flags, &options) != wmf_E_None || !api_ || !api_->device_data)
+        wmfAPI *api = nullptr;
+        const wmf_error_t created = wmf_lite_create(&api, flags, &options);
+        api_.reset(api);
+        if (created != wmf_E_None || !api || !api->device_data)
             fail(QStringLiteral("The metafile could not be drawn: out of memory."));
-        *static_cast<WmfCanvas **>(api_->device_data) = &canvas_;
-        auto *fonts = static_cast<wmfFontData *>(wmf_malloc(api_, sizeof(wmfFontData)));
+        *static_cast<WmfCanvas **>(api->device_data) = &canvas_;
+        auto *fonts = static_cast<wmfFontData *>(wmf_malloc(api, sizeof(wmfFontData)));
         if (!fonts)
             fail(QStringLiteral("The metafile could not be drawn: out of memory."));
         fonts->map = mapFont;
         fonts->stringwidth = stringWidth;
         fonts->user_data = nullptr;
-        api_->font_data = fonts;
-        check(wmf_mem_open(api_, reinterpret_cast<unsigned char *>(wmf_.data.data()), long(wmf_.data.size())));
-        check(wmf_scan(api_, 0, &box_));
+        api->font_data = fonts;
+        check(wmf_mem_open(api, reinterpret_cast<unsigned char *>(wmf_.data.data()), long(wmf_.data.size())));
+        check(wmf_scan(api, 0, &box_));
         if (wmf_.units.isEmpty()) {
             // No extent given: the picture is what it draws, from the origin.
             if (!(box_.BR.x > 0) || !(box_.BR.y > 0))
@@ -1082,15 +1120,7 @@ public:
             wmf_.units = QSizeF(wmf_.size);
         }
     }
-    WmfPlayer(const WmfPlayer &) = delete;
-    WmfPlayer &operator=(const WmfPlayer &) = delete;
-    ~WmfPlayer()
-    {
-        if (api_)
-            wmf_lite_destroy(api_);
-    }
-
-    void play() { check(wmf_play(api_, 0, &box_)); }
+    void play() { check(wmf_play(api_.get(), 0, &box_)); }
 
 private:
     void check(wmf_error_t error)
@@ -1105,9 +1135,14 @@ private:
         }
     }
 
+    struct Destroy
+    {
+        void operator()(wmfAPI *api) const { wmf_lite_destroy(api); }
+    };
+
     PreparedWmf &wmf_;
     WmfCanvas &canvas_;
-    wmfAPI *api_ = nullptr;
+    std::unique_ptr<wmfAPI, Destroy> api_; // released also when the constructor throws
     wmfD_Rect box_{};
 };
 

@@ -181,6 +181,53 @@ TEST(MetafileRead, OldStyleTextIsDrawnWithItsFontAndColour)
     EXPECT_EQ(changedOutside(picture, 70, 50), 0);
 }
 
+int countNear(const Raster &r, const QRect &area, QRgb want, int tolerance)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += near(r, x, y, want, tolerance) ? 1 : 0;
+    return n;
+}
+
+TEST(MetafileRead, EnhancedRecordsOfManyKindsDraw)
+{
+    const QRgb yellow = qRgb(255, 255, 0);
+    Raster picture(300, 200, 24, Background);
+    LoadMetafile(fixture("records.emf"), picture);
+    EXPECT_TRUE(near(picture, 150, 30, yellow));   // ellipse
+    EXPECT_TRUE(near(picture, 50, 80, yellow));    // polygon
+    EXPECT_TRUE(near(picture, 160, 70, Red, 40));  // bitmap, top-left quarter
+    EXPECT_GT(countNear(picture, QRect(100, 10, 40, 30), Red, 60), 20); // text
+    EXPECT_EQ(changedOutside(picture, 201, 101), 0);
+}
+
+TEST(MetafileRead, OldStyleRecordsOfManyKindsDraw)
+{
+    const QRgb yellow = qRgb(255, 255, 0);
+    Raster picture(300, 200, 24, Background);
+    LoadMetafile(fixture("records.wmf"), picture);
+    EXPECT_TRUE(near(picture, 50, 25, yellow));    // rounded rectangle
+    EXPECT_TRUE(near(picture, 195, 5, yellow));    // pattern block
+    EXPECT_TRUE(near(picture, 155, 85, Red));      // stretched bitmap, top-left quarter
+    EXPECT_GT(countNear(picture, QRect(100, 50, 60, 40), Blue, 60), 20); // text
+    EXPECT_EQ(changedOutside(picture, 202, 102), 0); // a 2-unit pen on the bottom edge
+}
+
+TEST(MetafileRead, GlyphIndexTextKeepsTheFontDatabaseAlive)
+{
+    // The converter's glyph look-up used to shut fontconfig down under Qt's feet; after
+    // text in a fallback font the next look-up aborted the program.
+    for (int round = 0; round < 3; ++round) {
+        Raster fallback(100, 50, 24, Background);
+        LoadMetafile(fixture("unknown_font_text.emf"), fallback);
+        EXPECT_GT(countNear(fallback, QRect(0, 0, 100, 50), qRgb(0, 0, 0), 60), 20);
+        Raster glyphs(100, 50, 24, Background);
+        LoadMetafile(fixture("glyph_text.emf"), glyphs);
+        EXPECT_GT(countNear(glyphs, QRect(0, 0, 60, 50), Red, 60), 20) << "round " << round;
+    }
+}
+
 TEST(MetafileRead, PictureSmallerThanTheMetafileClipsIt)
 {
     Raster picture(30, 20, 24, Background);
@@ -373,6 +420,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BadMetafile{"emf_no_end_record.emf", "without its end record"},
                       BadMetafile{"emf_object_out_of_table.emf", "refers to object 2 of a table of 1"},
                       BadMetafile{"emf_bitmap_too_large.emf", "damaged bitmap"},
+                      BadMetafile{"emf_text_with_markup.emf", "refers to other files"},
                       BadMetafile{"wmf_truncated_header.wmf", "header is truncated"},
                       BadMetafile{"wmf_record_past_end.wmf", "Record 1 of the metafile has an invalid size"},
                       BadMetafile{"wmf_zero_size_record.wmf", "Record 1 of the metafile has an invalid size"},
@@ -381,14 +429,16 @@ INSTANTIATE_TEST_SUITE_P(
                       BadMetafile{"wmf_no_end_record.wmf", "without its end record"},
                       BadMetafile{"wmf_object_out_of_table.wmf", "refers to an object it does not have"},
                       BadMetafile{"wmf_bitmap_truncated.wmf", "damaged bitmap"},
-                      BadMetafile{"wmf_length_past_end.wmf", "length field"}),
+                      BadMetafile{"wmf_length_past_end.wmf", "length field"},
+                      BadMetafile{"wmf_damaged_record_in_scan.wmf", "records are damaged"}),
     [](const ::testing::TestParamInfo<BadMetafile> &info) {
         return QString::fromUtf8(info.param.file).section('.', 0, 0).toStdString();
     });
 
 TEST(MetafileRead, EveryTruncationIsAnErrorNotACrash)
 {
-    for (const char *name : {"quarter.emf", "quarter_placeable.wmf", "quarter_standard.wmf", "bitmap.wmf"}) {
+    for (const char *name : {"quarter.emf", "records.emf", "quarter_placeable.wmf", "quarter_standard.wmf",
+                             "bitmap.wmf", "records.wmf"}) {
         const QByteArray whole = readAll(fixture(name));
         ASSERT_FALSE(whole.isEmpty()) << name;
         for (qsizetype n = 0; n < whole.size(); ++n) {
