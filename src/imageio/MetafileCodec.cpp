@@ -233,6 +233,22 @@ const BitmapFields BitmapFieldTable[] = {
     {U_EMR_TRANSPARENTBLT, offsetof(U_EMRTRANSPARENTBLT, offBmiSrc), offsetof(U_EMRTRANSPARENTBLT, cbBmiSrc)},
 };
 
+// Record types libUEMF has no check for: escapes, OpenGL, colour profiles, text
+// justification, the undefined numbers. The converter draws none of them either, so they
+// are turned into records without parameters before it sees them.
+bool uncheckedType(quint32 type)
+{
+    switch (type) {
+    case U_EMR_UNDEF69: case U_EMR_POLYTEXTOUTA: case U_EMR_POLYTEXTOUTW: case U_EMR_GLSRECORD: case U_EMR_GLSBOUNDEDRECORD:
+    case U_EMR_DRAWESCAPE: case U_EMR_EXTESCAPE: case U_EMR_UNDEF107: case U_EMR_FORCEUFIMAPPING: case U_EMR_NAMEDESCAPE:
+    case U_EMR_COLORCORRECTPALETTE: case U_EMR_SETICMPROFILEA: case U_EMR_SETICMPROFILEW: case U_EMR_UNDEF117:
+    case U_EMR_SETLINKEDUFIS: case U_EMR_SETTEXTJUSTIFICATION: case U_EMR_COLORMATCHTOTARGETW:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void checkEmfRecord(const Bytes &b, qsizetype at, quint32 type, quint32 size, quint32 handles, int index)
 {
     const auto damaged = [index] {
@@ -257,7 +273,7 @@ void checkEmfRecord(const Bytes &b, qsizetype at, quint32 type, quint32 size, qu
         checkEmfBitmap(b, at, size, field.off, field.cb, index);
     }
     // libUEMF's own check of a record's fields against its size (counts, offsets, bitmaps).
-    if (!U_emf_record_safe(reinterpret_cast<const char *>(b.p + at)))
+    if (!uncheckedType(type) && !U_emf_record_safe(reinterpret_cast<const char *>(b.p + at)))
         damaged();
 }
 
@@ -331,6 +347,7 @@ PreparedEmf prepareEmf(const QByteArray &file)
         fail(QStringLiteral("The enhanced metafile's bounds are invalid."));
 
     qsizetype at = headerSize;
+    QList<qsizetype> unchecked;
     for (int index = 2;; ++index) {
         if (!b.has(at, 8) || at + 8 > qsizetype(totalBytes))
             fail(QStringLiteral("The enhanced metafile ends without its end record."));
@@ -340,6 +357,8 @@ PreparedEmf prepareEmf(const QByteArray &file)
         if (type < U_EMR_MIN || type > U_EMR_MAX || type == U_EMR_HEADER)
             fail(QStringLiteral("Record %1 of the enhanced metafile has an unknown type.").arg(index));
         checkEmfRecord(b, at, type, size, handles, index);
+        if (uncheckedType(type))
+            unchecked << at;
         at += size;
         if (type == U_EMR_EOF)
             break;
@@ -369,6 +388,8 @@ PreparedEmf prepareEmf(const QByteArray &file)
         putI32(d, 100, 1000000);
         putI32(d, 104, 1000000);
     }
+    for (qsizetype record : unchecked)
+        putU32(d, record, U_EMR_REALIZEPALETTE);
     return prepared;
 }
 

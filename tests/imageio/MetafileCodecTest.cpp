@@ -100,6 +100,13 @@ TEST(MetafileRead, EnhancedMetafilePaintsOverTheTopLeftOfALargerPicture)
     expectQuarterPicture(picture, 100, 50);
 }
 
+TEST(MetafileRead, RecordsNothingDrawsAreSkipped)
+{
+    Raster picture(300, 200, 24, Background);
+    LoadMetafile(fixture("escapes.emf"), picture);
+    expectQuarterPicture(picture, 100, 50);
+}
+
 TEST(MetafileRead, EnhancedMetafileSizeComesFromItsFrameWhateverTheReferenceDevice)
 {
     // Recorded on a 300 dpi device: 312 x 156 device pixels, frame of 100 x 50 pixels.
