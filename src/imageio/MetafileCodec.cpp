@@ -504,6 +504,16 @@ struct PreparedWmf
     QSizeF units;    // the picture's extent in the player's device units; empty: take what it draws
 };
 
+// The size of a picture without the placeable header from its extent in logical units:
+// one unit a pixel, except that extents of a million square units or more are taken as
+// twips (1440 an inch), as libwmf does.
+QSize extentSize(const QSizeF &units)
+{
+    if (units.width() * units.height() >= 1024.0 * 1024.0)
+        return pictureSize(units.width() * PixelsPerInch / 1440, units.height() * PixelsPerInch / 1440);
+    return pictureSize(units.width(), units.height());
+}
+
 // Where the DIB of a bitmap record starts, or 0 for records without one.
 qsizetype wmfBitmapOffset(quint16 function, quint32 words)
 {
@@ -561,7 +571,8 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
     if (fileWords < WmfHeaderSize / 2 || fileWords * 2 > quint64(file.size() - start))
         fail(QStringLiteral("The metafile's length field does not match the file."));
 
-    qint64 mapMode = 1, windowW = 0, windowH = 0, viewportW = 0, viewportH = 0;
+    qint64 windowW = 0, windowH = 0, viewportW = 0, viewportH = 0;
+    qsizetype scaledModeEnd = 0; // just after the first switch to an isotropic/anisotropic map mode
     quint32 largest = 0;
     qsizetype at = start + WmfHeaderSize;
     for (int index = 1;; ++index) {
@@ -575,8 +586,8 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
         const qint64 params = words - 3;
         const auto param = [&](int i) { return b.i16(at + 6 + 2 * i); };
         largest = qMax(largest, words);
-        if (function == MetaSetMapMode && params >= 1)
-            mapMode = param(0);
+        if (function == MetaSetMapMode && params >= 1 && scaledModeEnd == 0 && (param(0) == 7 || param(0) == 8))
+            scaledModeEnd = end;
         if (function == MetaSetWindowExt && params >= 2 && windowW == 0) {
             windowH = std::abs(param(0));
             windowW = std::abs(param(1));
@@ -598,18 +609,36 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
             break;
     }
 
-    if (!placeable) {
-        const bool scaled = mapMode == 7 || mapMode == 8; // MM_ISOTROPIC, MM_ANISOTROPIC
-        if (scaled && viewportW > 0 && viewportH > 0)
-            prepared.size = pictureSize(viewportW, viewportH);
-        else if (windowW > 0 && windowH > 0)
-            prepared.size = pictureSize(windowW, windowH);
-        if (!prepared.size.isEmpty())
-            prepared.units = QSizeF(prepared.size);
+    // Where the picture's area lies in the player's device units. Under the isotropic and
+    // anisotropic map modes the window is mapped onto the viewport; without a viewport
+    // extent the player would take a square of 1024 units, so the copy gets one the size of
+    // the window. Otherwise the player counts logical units from the window origin, or
+    // points in placeable pictures.
+    QByteArray viewport;
+    if (scaledModeEnd && viewportW > 0 && viewportH > 0) {
+        prepared.units = QSizeF(viewportW, viewportH);
+    } else if (scaledModeEnd && windowW > 0 && windowH > 0) {
+        windowW = qMin<qint64>(windowW, 0x7FFF);
+        windowH = qMin<qint64>(windowH, 0x7FFF);
+        viewport.resize(10);
+        putU32(viewport, 0, 5);
+        putU16(viewport, 4, MetaSetViewportExt);
+        putU16(viewport, 6, quint16(windowH));
+        putU16(viewport, 8, quint16(windowW));
+        prepared.units = QSizeF(windowW, windowH);
+    } else if (!placeable && windowW > 0 && windowH > 0) {
+        prepared.units = QSizeF(windowW, windowH);
     }
+    if (!placeable && !prepared.units.isEmpty())
+        prepared.size = extentSize(prepared.units);
 
     // The player sizes its buffers from the header, so the header gets the true lengths.
-    prepared.data = file.mid(0, at);
+    prepared.data = file.left(at);
+    if (!viewport.isEmpty()) {
+        prepared.data.insert(scaledModeEnd, viewport);
+        at += viewport.size();
+        largest = qMax<quint32>(largest, 5);
+    }
     QByteArray &d = prepared.data;
     putU32(d, start + 6, quint32((at - start) / 2));
     putU32(d, start + 12, largest);
@@ -1137,8 +1166,8 @@ public:
             // No extent given: the picture is what it draws, from the origin.
             if (!(box_.BR.x > 0) || !(box_.BR.y > 0))
                 fail(QStringLiteral("The metafile has no size."));
-            wmf_.size = pictureSize(std::ceil(box_.BR.x), std::ceil(box_.BR.y));
-            wmf_.units = QSizeF(wmf_.size);
+            wmf_.units = QSizeF(std::ceil(box_.BR.x), std::ceil(box_.BR.y));
+            wmf_.size = extentSize(wmf_.units);
         }
     }
     void play() { check(wmf_play(api_.get(), 0, &box_)); }

@@ -13,7 +13,8 @@
 //   of the reference device, scaled to 96 per inch).
 // - WMF with the placeable header: its bounding box divided by its units per inch.
 // - WMF without it: the viewport extent under the isotropic/anisotropic map modes, else the
-//   window extent (one logical unit is one pixel); with neither, the extent of what it draws.
+//   window extent, else the extent of what it draws; one unit is one pixel, but extents of a
+//   million square units or more are taken as twips (1440 an inch).
 //
 // Writing produces a header, one EMR_STRETCHDIBITS record with a 24-bit DIB of the whole
 // picture at (0, 0), and EMR_EOF, for a reference device of 96 pixels per inch.

@@ -138,6 +138,22 @@ TEST(MetafileRead, MetafileWithoutPlaceableHeaderIsSizedByItsViewport)
     expectQuarterPicture(picture, 200, 100);
 }
 
+TEST(MetafileRead, AnisotropicWindowFillsThePlaceableBoundingBox)
+{
+    EXPECT_EQ(MetafileSize(readAll(fixture("quarter_placeable_anisotropic.wmf"))), QSize(200, 100));
+    Raster picture(300, 200, 24, Background);
+    LoadMetafile(fixture("quarter_placeable_anisotropic.wmf"), picture);
+    expectQuarterPicture(picture, 200, 100);
+}
+
+TEST(MetafileRead, LargeWindowWithoutPlaceableHeaderIsTakenAsTwips)
+{
+    EXPECT_EQ(MetafileSize(readAll(fixture("quarter_large_window.wmf"))), QSize(1400, 933));
+    Raster picture(1500, 1000, 24, Background);
+    LoadMetafile(fixture("quarter_large_window.wmf"), picture);
+    expectQuarterPicture(picture, 1400, 933);
+}
+
 TEST(MetafileRead, OldStyleMetafileBitmapIsDrawnStretched)
 {
     Raster picture(300, 200, 24, Background);
