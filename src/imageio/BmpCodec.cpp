@@ -7,7 +7,13 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
+
+#ifdef __linux__
+#include <fcntl.h>
+#include <sys/mman.h>
+#endif
 
 namespace {
 
@@ -316,6 +322,28 @@ void decode24(const uchar *s, QRgb *d, int w)
         d[x] = 0xFF000000u | (quint32(s[2]) << 16) | (quint32(s[1]) << 8) | s[0];
 }
 
+// A new picture's pixels. Large ones get memory the kernel may back with huge pages:
+// touching 48 MB in 4 KB pages costs more than decoding into it.
+QImage newImage(int w, int h, QImage::Format format)
+{
+#ifdef __linux__
+    constexpr size_t HugePage = size_t(2) << 20;
+    const qsizetype bpl = format == QImage::Format_Indexed8 ? (qsizetype(w) + 3) & ~qsizetype(3) : qsizetype(w) * 4;
+    const size_t bytes = size_t(bpl) * size_t(h);
+    if (bytes >= 4 * HugePage) {
+        const size_t rounded = (bytes + HugePage - 1) & ~(HugePage - 1);
+        if (void *mem = std::aligned_alloc(HugePage, rounded)) {
+            madvise(mem, rounded, MADV_HUGEPAGE);
+            QImage image(static_cast<uchar *>(mem), w, h, bpl, format, [](void *p) { std::free(p); }, mem);
+            if (!image.isNull())
+                return image;
+            std::free(mem);
+        }
+    }
+#endif
+    return QImage(w, h, format);
+}
+
 // Turns uncompressed stored rows into picture rows, a piece at a time: indices for 1, 4
 // and 8 bits, 32-bit pixels for the rest. Only the used bytes of each row are read.
 class RowDecoder
@@ -324,7 +352,7 @@ public:
     explicit RowDecoder(const Layout &l)
         : l_(l), r_(l.masks[0]), g_(l.masks[1]), b_(l.masks[2]),
           plain32_(l.bits == 32 && l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF),
-          image_(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32)
+          image_(newImage(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32))
     {
         if (image_.isNull())
             fail(QStringLiteral("out of memory for %1 x %2 pixels").arg(l.width).arg(l.height));
@@ -671,10 +699,19 @@ void SaveBmpFile(const QString &fileName, const Raster &raster)
     uchar *p = reinterpret_cast<uchar *>(piece.data());
     writeHeaders(plan, p);
     bool ok = file.write(piece.constData(), plan.offBits) == plan.offBits;
+    qint64 written = plan.offBits;
     for (int first = 0; ok && first < h; first += rowsPerPiece) {
         const int count = std::min(rowsPerPiece, h - first);
         writeRows(plan, first, count, p);
-        ok = file.write(piece.constData(), qint64(count) * plan.stride) == qint64(count) * plan.stride;
+        const qint64 bytes = qint64(count) * plan.stride;
+        ok = file.write(piece.constData(), bytes) == bytes && file.flush();
+#ifdef __linux__
+        // Start writing the piece to disk now, so the sync when the file is committed
+        // has little left to wait for.
+        if (ok)
+            sync_file_range(file.handle(), written, bytes, SYNC_FILE_RANGE_WRITE);
+#endif
+        written += bytes;
     }
     if (!ok || !file.commit())
         throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
