@@ -217,18 +217,8 @@ Raster LoadJpegFile(const QString &fileName)
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
-    const qint64 size = file.size();
-    if (size > 0) {
-        if (uchar *mapped = file.map(0, size)) {
-            struct Unmap
-            {
-                QFile &f;
-                uchar *m;
-                ~Unmap() { f.unmap(m); }
-            } unmap{file, mapped};
-            return decodeSpan(mapped, size);
-        }
-    }
+    // Read, not mapped: a file cut short by another program while mapped would end the
+    // process instead of failing the load.
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
