@@ -20,7 +20,11 @@ int cellInteger(const QString &text)
     return ok ? v : 0;
 }
 
-int positionValue(const QString &text) { return cellInteger(text); }
+int positionValue(const QString &text)
+{
+    // Far beyond any picture, and far from the integer limits the drawing adds offsets to.
+    return qBound(-MaxPosition, cellInteger(text), MaxPosition);
+}
 
 int clampFontSize(int size) { return qBound(MinFontSize, size, MaxFontSize); }
 int clampDepth(int depth) { return qBound(MinDepth, depth, MaxDepth); }

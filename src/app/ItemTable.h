@@ -29,6 +29,7 @@ enum FontStyleBits { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleSt
 
 constexpr int MinFontSize = 8, MaxFontSize = 100;
 constexpr int MinDepth = 0, MaxDepth = 50;
+constexpr int MaxPosition = 1000000;
 
 struct ItemRow
 {
@@ -58,7 +59,8 @@ struct ItemAttributes
 
 // Reads a cell as an integer; anything that is not a whole number reads as 0.
 int cellInteger(const QString &text);
-// The integer value of a position text; anything that is not a whole number reads as 0.
+// The integer value of a position text; anything that is not a whole number reads as 0,
+// and positions are kept within +-MaxPosition.
 int positionValue(const QString &text);
 int clampFontSize(int size);
 int clampDepth(int depth);

@@ -130,6 +130,8 @@ TEST(ItemTable, DamagedCellsReadAsZeroAndStayInRange)
     EXPECT_EQ(positionValue("abc"), 0);
     EXPECT_EQ(positionValue(""), 0);
     EXPECT_EQ(positionValue("99999999999"), 0);
+    EXPECT_EQ(positionValue("2147483647"), MaxPosition);
+    EXPECT_EQ(positionValue("-2147483648"), -MaxPosition);
 }
 
 TEST(ItemTable, InvalidDirectionStoresAsSix)
