@@ -262,6 +262,25 @@ TEST(PngReading, PictureTakesThePngSizeKeepingTheOverlapAsBackdrop)
     EXPECT_EQ(indexed.pixel(0, 0), Colors::clWhite);
 }
 
+TEST(PngReading, AncillaryChunksAreSkippedWhereverTheyAreButUnknownCriticalOnesFail)
+{
+    const QByteArray png = makePng({2, 1, 8, 2, bytes({255, 0, 0, 0, 0, 255}), {}, {}});
+    QByteArray early = png;
+    early.insert(8, chunk("pHYs", bytes({0, 0, 14, 195, 0, 0, 14, 195, 1})));
+    early.insert(8, chunk("prVt", "private"));
+    Raster picture = markedPicture();
+    ASSERT_TRUE(ReadPng(early, picture));
+    EXPECT_EQ(picture.width(), 2);
+    EXPECT_EQ(picture.pixel(0, 0), Red);
+    EXPECT_EQ(picture.pixel(1, 0), Blue);
+
+    QByteArray critical = png;
+    critical.insert(33, chunk("CRIT", "must be understood"));
+    Raster unchanged = markedPicture();
+    EXPECT_FALSE(ReadPng(critical, unchanged));
+    EXPECT_TRUE(sameRaster(markedPicture(), unchanged));
+}
+
 TEST(PngReading, LoadPngFileReadsFilesAndRefusesWhatIsNotThere)
 {
     Raster picture = markedPicture();
