@@ -476,7 +476,8 @@ TEST(MetafileRead, OtherFilesAreNotMetafiles)
 {
     Raster picture(10, 10, 24, Background);
     try {
-        ReadMetafile(QByteArray("\x89PNG\r\n\x1a\n0000000000000000000000000000000000000000000000", 56), picture);
+        static const char png[] = "\x89PNG\r\n\x1a\n000000000000000000000000000000000000000000000000";
+        ReadMetafile(QByteArray(png, sizeof png - 1), picture);
         ADD_FAILURE() << "accepted";
     } catch (const LetrafexError &e) {
         EXPECT_EQ(e.text(), "The file is not a metafile.");
