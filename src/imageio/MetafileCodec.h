@@ -2,11 +2,11 @@
 // Metafiles: enhanced (EMF) and old-style (WMF, with or without the placeable header)
 // pictures are drawn onto an existing raster; rasters are saved as enhanced metafiles.
 //
-// Reading converts the metafile to SVG (EMF through libemf2svg, WMF through libwmf's SVG
-// device) and paints that with QSvgRenderer. The format is told from the content, not the
-// file name. Both libraries trust their input, so every header field, record size, object
-// index and embedded bitmap they would look at is checked here first; a damaged file
-// throws LetrafexError and leaves the picture untouched.
+// Reading: EMF is converted to SVG by libemf2svg and painted with QSvgRenderer; WMF is
+// played by libwmflite, whose drawing calls a device layer here paints with QPainter. The
+// format is told from the content, not the file name. Both libraries trust their input, so
+// every header field, record size, object index and embedded bitmap they would look at is
+// checked here first; a damaged file throws LetrafexError and leaves the picture untouched.
 //
 // A metafile's own size, in pixels at 96 per inch:
 // - EMF: the header's frame (0.01 mm); when the frame is empty, the bounds (device pixels
