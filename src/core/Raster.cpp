@@ -171,10 +171,10 @@ QImage Raster::toRgb32() const
 Raster Raster::fromImage(const QImage &image, int bits)
 {
     Raster r;
-    if (image.isNull() || !sizeAllowed(image.width(), image.height()))
-        return r;
     const bool indexed = image.format() == QImage::Format_Indexed8 || image.format() == QImage::Format_Mono ||
                          image.format() == QImage::Format_MonoLSB;
+    if (image.isNull() || !sizeAllowed(image.width(), image.height(), indexed && bits != 0 && bits <= 8 ? 8 : 32))
+        return r;
     if (bits == 0) {
         if (indexed) {
             const int n = image.colorCount();
