@@ -29,12 +29,6 @@ QString run(const QString &program, const QStringList &args, QByteArray *out = n
     return {};
 }
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 Raster smoothPicture(int w = 96, int h = 64)
 {
     QImage img(w, h, QImage::Format_RGB32);
