@@ -238,7 +238,7 @@ QString editorText(const QStringList &lines) { return lines.join(QLatin1Char('\n
 void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::function<ItemAttributes(int)> &loadItem,
                   const ProgressFn &progress)
 {
-    SetImageSize(*layers.title, layers.bg->picture.width(), layers.bg->picture.height());
+    SetImageSize(*layers.title, layers.bg->width, layers.bg->height);
     CopyPixels(layers.bg->picture, layers.title->picture, 0, 0);
     for (int k = 0; k < ItemCount; ++k) {
         const ItemAttributes item = loadItem(k);
@@ -254,6 +254,8 @@ Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttr
     ResizeLayers(owned.layers, background.width(), background.height());
     InitPics(owned.layers);
     owned.bg.picture = background;
+    owned.bg.width = background.width();
+    owned.bg.height = background.height();
     std::uint8_t type = 1;
     ItemAttributes controls = std::move(start);
     ComposeItems(owned.layers, table, [&](int k) {
