@@ -1,9 +1,24 @@
 #include "core/Raster.h"
 
 #include <QPainter>
+#include <QtEndian>
 #include <cstring>
 
 namespace {
+// Four-byte stores whose spare byte the next pixel overwrites; the last pixel goes byte by
+// byte so nothing lands past the row.
+void encode24(const QRgb *s, uchar *d, int w)
+{
+    int x = 0;
+    for (; x + 1 < w; ++x, d += 3)
+        qToLittleEndian<quint32>(s[x], d);
+    for (; x < w; ++x, d += 3) {
+        d[0] = uchar(qBlue(s[x]));
+        d[1] = uchar(qGreen(s[x]));
+        d[2] = uchar(qRed(s[x]));
+    }
+}
+
 bool validBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 int whiteIndex(const QVector<QRgb> &palette)
@@ -235,52 +250,42 @@ QByteArray Raster::dibBits() const
         return {};
     const int w = width(), h = height();
     const qsizetype stride = dibStride(w, bits_);
-    QByteArray out(stride * h, '\0');
-    for (int y = 0; y < h; ++y) {
-        uchar *dst = reinterpret_cast<uchar *>(out.data()) + (h - 1 - y) * stride;
-        const uchar *src = image_.constScanLine(y);
-        switch (bits_) {
-        case 1:
-            for (int x = 0; x < w; ++x)
-                if (src[x] & 1) dst[x >> 3] |= uchar(0x80 >> (x & 7));
-            break;
-        case 4:
-            for (int x = 0; x < w; ++x)
-                dst[x >> 1] |= uchar((src[x] & 15) << ((x & 1) ? 0 : 4));
-            break;
-        case 8:
-            std::memcpy(dst, src, size_t(w));
-            break;
-        case 16: {
-            const QRgb *p = reinterpret_cast<const QRgb *>(src);
-            for (int x = 0; x < w; ++x) {
-                const quint16 v = quint16(((qRed(p[x]) >> 3) << 10) | ((qGreen(p[x]) >> 3) << 5) | (qBlue(p[x]) >> 3));
-                dst[2 * x] = uchar(v & 0xFF);
-                dst[2 * x + 1] = uchar(v >> 8);
-            }
-            break;
-        }
-        case 24: {
-            const QRgb *p = reinterpret_cast<const QRgb *>(src);
-            for (int x = 0; x < w; ++x) {
-                dst[3 * x] = uchar(qBlue(p[x]));
-                dst[3 * x + 1] = uchar(qGreen(p[x]));
-                dst[3 * x + 2] = uchar(qRed(p[x]));
-            }
-            break;
-        }
-        default: {
-            const QRgb *p = reinterpret_cast<const QRgb *>(src);
-            for (int x = 0; x < w; ++x) {
-                dst[4 * x] = uchar(qBlue(p[x]));
-                dst[4 * x + 1] = uchar(qGreen(p[x]));
-                dst[4 * x + 2] = uchar(qRed(p[x]));
-                dst[4 * x + 3] = 0;
-            }
-        }
-        }
-    }
+    QByteArray out(stride * h, Qt::Uninitialized);
+    for (int y = 0; y < h; ++y)
+        encodeDibRow(image_.constScanLine(y), reinterpret_cast<uchar *>(out.data()) + (h - 1 - y) * stride, stride, w,
+                     bits_);
     return out;
+}
+
+void Raster::encodeDibRow(const uchar *src, uchar *dst, qsizetype stride, int w, int bits)
+{
+    const qsizetype used = bits < 8 ? 0 : qsizetype(w) * (bits / 8);
+    std::memset(dst + used, 0, size_t(stride - used));
+    const QRgb *rgb = reinterpret_cast<const QRgb *>(src);
+    switch (bits) {
+    case 1:
+        for (int x = 0; x < w; ++x)
+            dst[x >> 3] |= uchar((src[x] & 1) << (7 - (x & 7)));
+        break;
+    case 4:
+        for (int x = 0; x < w; ++x)
+            dst[x >> 1] |= uchar((src[x] & 0x0F) << ((x & 1) ? 0 : 4));
+        break;
+    case 8:
+        std::memcpy(dst, src, size_t(w));
+        break;
+    case 16:
+        for (int x = 0; x < w; ++x)
+            qToLittleEndian<quint16>(quint16(((qRed(rgb[x]) >> 3) << 10) | ((qGreen(rgb[x]) >> 3) << 5) | (qBlue(rgb[x]) >> 3)),
+                                     dst + 2 * x);
+        break;
+    case 24:
+        encode24(rgb, dst, w);
+        break;
+    default:
+        for (int x = 0; x < w; ++x)
+            qToLittleEndian<quint32>(rgb[x] & 0x00FFFFFFu, dst + 4 * x);
+    }
 }
 
 bool Raster::samePixels(const Raster &other) const

@@ -61,6 +61,9 @@ public:
     // Device-independent copy: rows bottom-up, each padded to 4 bytes, in the declared layout.
     static qsizetype dibStride(int width, int bits) { return ((qsizetype(width) * bits + 31) / 32) * 4; }
     QByteArray dibBits() const;
+    // Encodes one stored row (indices for 1/4/8 bits, 32-bit pixels otherwise) as a
+    // device-independent row of the given layout, zero-padded to stride bytes.
+    static void encodeDibRow(const uchar *src, uchar *dst, qsizetype stride, int width, int bits);
 
     // Whether width x height in this layout stays inside the program's limits.
     static bool sizeAllowed(qint64 width, qint64 height, int bits = 32);

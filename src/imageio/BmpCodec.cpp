@@ -498,51 +498,6 @@ void readMore(QIODevice &device, QByteArray &buffer, qint64 n)
     }
 }
 
-// Four-byte stores whose spare byte the next pixel overwrites; the last pixel goes byte by
-// byte so nothing lands past the row.
-void encode24(const QRgb *s, uchar *d, int w)
-{
-    int x = 0;
-    for (; x + 1 < w; ++x, d += 3)
-        qToLittleEndian<quint32>(s[x], d);
-    for (; x < w; ++x, d += 3) {
-        d[0] = uchar(qBlue(s[x]));
-        d[1] = uchar(qGreen(s[x]));
-        d[2] = uchar(qRed(s[x]));
-    }
-}
-
-void encodeRow(const uchar *src, uchar *dst, qsizetype stride, int w, int bits)
-{
-    const qsizetype used = bits < 8 ? 0 : qsizetype(w) * (bits / 8);
-    std::memset(dst + used, 0, size_t(stride - used));
-    const QRgb *rgb = reinterpret_cast<const QRgb *>(src);
-    switch (bits) {
-    case 1:
-        for (int x = 0; x < w; ++x)
-            dst[x >> 3] |= uchar((src[x] & 1) << (7 - (x & 7)));
-        break;
-    case 4:
-        for (int x = 0; x < w; ++x)
-            dst[x >> 1] |= uchar((src[x] & 0x0F) << ((x & 1) ? 0 : 4));
-        break;
-    case 8:
-        std::memcpy(dst, src, size_t(w));
-        break;
-    case 16:
-        for (int x = 0; x < w; ++x)
-            qToLittleEndian<quint16>(quint16(((qRed(rgb[x]) >> 3) << 10) | ((qGreen(rgb[x]) >> 3) << 5) | (qBlue(rgb[x]) >> 3)),
-                                     dst + 2 * x);
-        break;
-    case 24:
-        encode24(rgb, dst, w);
-        break;
-    default:
-        for (int x = 0; x < w; ++x)
-            qToLittleEndian<quint32>(rgb[x] & 0x00FFFFFFu, dst + 4 * x);
-    }
-}
-
 // What a writer puts in the file: the pixels to encode, the layout and the table.
 struct WritePlan
 {
@@ -616,7 +571,7 @@ void writeRows(const WritePlan &plan, int first, int count, uchar *out)
 {
     const int w = plan.source.width(), h = plan.source.height();
     for (int i = 0; i < count; ++i)
-        encodeRow(plan.source.constScanLine(h - 1 - (first + i)), out + i * plan.stride, plan.stride, w, plan.bits);
+        Raster::encodeDibRow(plan.source.constScanLine(h - 1 - (first + i)), out + i * plan.stride, plan.stride, w, plan.bits);
 }
 
 } // namespace
