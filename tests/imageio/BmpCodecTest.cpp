@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "ReferenceTools.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -30,18 +32,6 @@ QByteArray readAll(const QString &path)
 // The colour the fixture generator gives palette entry i.
 QRgb fixtureColour(int i) { return qRgb((i * 53 + 17) % 256, (i * 101 + 90) % 256, (i * 29 + 200) % 256); }
 
-// Runs a reference tool; on failure returns the reason (tool missing, exit code, stderr).
-QString run(const QString &program, const QStringList &args)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForStarted(10000))
-        return QStringLiteral("%1 could not be started (%2); install it to run this test").arg(program, p.errorString());
-    p.waitForFinished(60000);
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QStringLiteral("%1 %2 failed: %3").arg(program, args.join(' '), QString::fromLocal8Bit(p.readAllStandardError()));
-    return {};
-}
 
 enum class Decoder { Pillow, ImageMagick };
 
@@ -60,11 +50,11 @@ QString reference(Decoder decoder, const QStringList &files, const QString &dir,
         QStringList args{QStringLiteral("-c"), QString::fromLatin1(script)};
         for (qsizetype i = 0; i < files.size(); ++i)
             args << files[i] << ppms[i];
-        if (QString why = run(Python, args); !why.isEmpty())
+        if (QString why = runTool(Python, args); !why.isEmpty())
             return QStringLiteral("Pillow (python3-pil) is the reference decoder: ") + why;
     } else {
         for (qsizetype i = 0; i < files.size(); ++i)
-            if (QString why = run(QStringLiteral("convert"), {files[i], QStringLiteral("-depth"), QStringLiteral("8"), ppms[i]}); !why.isEmpty())
+            if (QString why = runTool(QStringLiteral("convert"), {files[i], QStringLiteral("-depth"), QStringLiteral("8"), ppms[i]}); !why.isEmpty())
                 return QStringLiteral("ImageMagick is the reference decoder: ") + why;
     }
     for (const QString &ppm : ppms) {
@@ -414,7 +404,7 @@ TEST(BmpRead, ImageMagickVariantsDecodeLikePillow)
         const QString file = target.section(':', 1);
         target = target.section(':', 0, 0) + ':' + dir.filePath(file);
         args.prepend(in);
-        const QString why = run(QStringLiteral("convert"), args);
+        const QString why = runTool(QStringLiteral("convert"), args);
         ASSERT_TRUE(why.isEmpty()) << "ImageMagick writes the sample variants: " << why.toStdString();
         files << dir.filePath(file);
     }

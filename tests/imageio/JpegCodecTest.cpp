@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include "ReferenceTools.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,19 +17,6 @@
 
 namespace {
 
-QString run(const QString &program, const QStringList &args, QByteArray *out = nullptr)
-{
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForStarted(10000))
-        return QStringLiteral("%1 could not be started (%2); install it to run this test").arg(program, p.errorString());
-    p.waitForFinished(60000);
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QStringLiteral("%1 failed: %2").arg(program, QString::fromLocal8Bit(p.readAllStandardError()));
-    if (out)
-        *out = p.readAllStandardOutput();
-    return {};
-}
 
 Raster smoothPicture(int w = 96, int h = 64)
 {
@@ -150,7 +139,7 @@ TEST(JpegWrite, FileIsBaselineColourAtQuality90)
     const QString name = dir.filePath(QStringLiteral("q.jpg"));
     SaveJpegFile(name, smoothPicture());
     QByteArray quality;
-    const QString why = run(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%Q"), name}, &quality);
+    const QString why = runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%Q"), name}, &quality);
     ASSERT_TRUE(why.isEmpty()) << "ImageMagick's identify checks the quality: " << why.toStdString();
     EXPECT_EQ(quality.trimmed(), QByteArray("90"));
 }
@@ -195,7 +184,7 @@ TEST(JpegRead, OtherEncodersFilesDecodeLikePillow)
                                 "im.save(d + '/subsampled.jpg', quality=75, subsampling=1)\n"
                                 "for n in ('ours', 'grey', 'cmyk', 'progressive', 'subsampled'):\n"
                                 "    Image.open(d + '/' + n + '.jpg').convert('RGB').save(d + '/' + n + '.ppm')\n";
-    const QString why = run(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(script), dir.path()});
+    const QString why = runTool(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromLatin1(script), dir.path()});
     ASSERT_TRUE(why.isEmpty()) << "Pillow (python3-pil) is the reference: " << why.toStdString();
     for (const char *name : {"ours", "grey", "cmyk", "progressive", "subsampled"}) {
         SCOPED_TRACE(name);

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "ReferenceTools.h"
+
 #include <gtest/gtest.h>
 
 extern "C" {
@@ -368,22 +370,17 @@ TEST(MetafileWrite, IndexedPictureIsWrittenAsTrueColour)
 
 TEST(MetafileWrite, PillowReadsTheHeaderAndSize)
 {
-    const QString python = QStringLiteral("/usr/bin/python3");
-    if (!QFile::exists(python))
-        GTEST_SKIP() << "no /usr/bin/python3";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("pillow.emf");
     SaveMetafile(path, testPattern(123, 45));
-    QProcess p;
-    p.start(python, {"-c", "import sys\ntry:\n from PIL import Image\nexcept ImportError:\n print('no-pil'); sys.exit()\n"
-                           "im = Image.open(sys.argv[1])\nprint(im.size[0], im.size[1])",
-                     path});
-    ASSERT_TRUE(p.waitForFinished(30000));
-    const QString out = QString::fromUtf8(p.readAllStandardOutput()).trimmed();
-    if (out == "no-pil")
-        GTEST_SKIP() << "Pillow is not installed";
-    EXPECT_EQ(out, "123 45") << p.readAllStandardError().constData();
+    QByteArray out;
+    const QString why = runTool(QStringLiteral("/usr/bin/python3"),
+                                {"-c", "import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1])\nprint(im.size[0], im.size[1])",
+                                 path},
+                                &out);
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString() << " (Pillow is the outside reference: install python3-pil)";
+    EXPECT_EQ(QString::fromUtf8(out).trimmed(), "123 45");
 }
 
 TEST(MetafileWrite, EmptyPictureIsRefused)

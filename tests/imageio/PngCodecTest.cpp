@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include "ReferenceTools.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -135,16 +137,16 @@ bool referenceDecode(const QString &path, int width, int height, QByteArray &rgb
                                  "Install the imagemagick package.");
         return false;
     }
-    QProcess p;
-    p.start(tool, {path, QStringLiteral("-background"), QStringLiteral("white"), QStringLiteral("-alpha"),
-                   QStringLiteral("remove"), QStringLiteral("-alpha"), QStringLiteral("off"), QStringLiteral("-depth"),
-                   QStringLiteral("16"), QStringLiteral("-endian"), QStringLiteral("MSB"),
-                   QStringLiteral("rgb:-")});
-    if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        problem = QStringLiteral("%1 failed on %2: %3").arg(tool, path, QString::fromLocal8Bit(p.readAllStandardError()));
+    QByteArray out;
+    if (const QString why = runTool(tool, {path, QStringLiteral("-background"), QStringLiteral("white"),
+                                           QStringLiteral("-alpha"), QStringLiteral("remove"), QStringLiteral("-alpha"),
+                                           QStringLiteral("off"), QStringLiteral("-depth"), QStringLiteral("16"),
+                                           QStringLiteral("-endian"), QStringLiteral("MSB"), QStringLiteral("rgb:-")},
+                                    &out);
+        !why.isEmpty()) {
+        problem = why;
         return false;
     }
-    const QByteArray out = p.readAllStandardOutput();
     if (out.size() != qsizetype(width) * height * 6) {
         problem = QStringLiteral("%1 gave %2 bytes for %3").arg(tool).arg(out.size()).arg(path);
         return false;
