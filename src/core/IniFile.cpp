@@ -73,8 +73,6 @@ const IniFile::Line *IniFile::findEntry(const Section &s, const QString &key) co
     return nullptr;
 }
 
-bool IniFile::hasSection(const QString &section) const { return findSection(section) != nullptr; }
-
 QStringList IniFile::sectionKeys(const QString &section) const
 {
     QStringList keys;
@@ -119,11 +117,6 @@ int IniFile::readInteger(const QString &section, const QString &key, int def) co
     return def;
 }
 
-bool IniFile::readBool(const QString &section, const QString &key, bool def) const
-{
-    return readInteger(section, key, def ? 1 : 0) != 0;
-}
-
 bool IniFile::writeString(const QString &section, const QString &key, const QString &value)
 {
     Section *s = const_cast<Section *>(findSection(section));
@@ -147,11 +140,6 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
 bool IniFile::writeInteger(const QString &section, const QString &key, int value)
 {
     return writeString(section, key, QString::number(value));
-}
-
-bool IniFile::writeBool(const QString &section, const QString &key, bool value)
-{
-    return writeInteger(section, key, value ? 1 : 0);
 }
 
 bool IniFile::save() const

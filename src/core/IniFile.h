@@ -17,14 +17,11 @@ public:
     const QString &path() const { return path_; }
     QString readString(const QString &section, const QString &key, const QString &def) const;
     int readInteger(const QString &section, const QString &key, int def) const;
-    bool readBool(const QString &section, const QString &key, bool def) const;
-    bool hasSection(const QString &section) const;
     QStringList sectionKeys(const QString &section) const;
 
     // Each write goes to the file at once; returns false when the file cannot be written.
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool writeInteger(const QString &section, const QString &key, int value);
-    bool writeBool(const QString &section, const QString &key, bool value);
 
 private:
     struct Line { QString text; QString key; bool isEntry = false; };

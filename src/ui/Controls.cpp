@@ -67,14 +67,6 @@ void TRadioGroup::setItems(const QStringList &items)
     setItemIndex(index < buttons_.size() ? index : -1);
 }
 
-QStringList TRadioGroup::items() const
-{
-    QStringList out;
-    for (QRadioButton *b : buttons_)
-        out << b->text();
-    return out;
-}
-
 int TRadioGroup::itemIndex() const { return group_->checkedId(); }
 
 void TRadioGroup::setItemIndex(int index)

@@ -42,7 +42,6 @@ class TRadioGroup : public QGroupBox
 public:
     TRadioGroup(const QString &name, const QString &caption, QWidget *parent = nullptr);
     void setItems(const QStringList &items);
-    QStringList items() const;
     int count() const { return int(buttons_.size()); }
     int itemIndex() const;
     void setItemIndex(int index);
