@@ -5,7 +5,6 @@
 #include <lz4.h>
 
 #include <cstring>
-#include <unordered_set>
 
 namespace {
 constexpr int T = UndoHistory::TileSize;
@@ -57,6 +56,7 @@ void UndoHistory::push(const Raster &picture, int width, int height)
             auto tile = std::make_shared<Tile>();
             tile->data = QByteArray(packed.data(), n);
             tile->rawSize = rawSize;
+            tileBytes_ += qint64(sizeof(Tile)) + n;
             snap.tiles.push_back(std::move(tile));
         }
     }
@@ -72,8 +72,13 @@ void UndoHistory::push(const Raster &picture, int width, int height)
 
 void UndoHistory::dropOldest()
 {
-    if (!snapshots_.empty())
-        snapshots_.erase(snapshots_.begin());
+    if (snapshots_.empty())
+        return;
+    // A tile only the oldest snapshot holds goes with it.
+    for (const auto &t : snapshots_.front().tiles)
+        if (t.use_count() == 1)
+            tileBytes_ -= qint64(sizeof(Tile)) + t->data.size();
+    snapshots_.erase(snapshots_.begin());
 }
 
 void UndoHistory::undo(Raster &picture)
@@ -128,20 +133,16 @@ Raster UndoHistory::snapshot(int i) const
 
 qint64 UndoHistory::memoryBytes() const
 {
-    std::unordered_set<const Tile *> seen;
-    qint64 bytes = qint64(lastPixels_.sizeInBytes());
-    for (const Snapshot &s : snapshots_) {
+    qint64 bytes = tileBytes_ + qint64(lastPixels_.sizeInBytes());
+    for (const Snapshot &s : snapshots_)
         bytes += qint64(sizeof(Snapshot) + s.tiles.size() * sizeof(std::shared_ptr<const Tile>));
-        for (const auto &t : s.tiles)
-            if (seen.insert(t.get()).second)
-                bytes += qint64(sizeof(Tile)) + t->data.size();
-    }
     return bytes;
 }
 
 void UndoHistory::clear()
 {
     snapshots_.clear();
+    tileBytes_ = 0;
     lastPixels_ = QImage();
     index_ = 0;
 }

@@ -56,5 +56,6 @@ private:
 
     std::vector<Snapshot> snapshots_;
     std::int8_t index_ = 0;
+    qint64 tileBytes_ = 0; // bytes of all distinct tiles, kept as tiles come and go
     QImage lastPixels_; // pixels of the last pushed snapshot, for sharing unchanged tiles
 };

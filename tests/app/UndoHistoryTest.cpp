@@ -135,3 +135,25 @@ TEST(UndoHistory, UnchangedTilesAreShared)
     EXPECT_LT(h.memoryBytes(), one + 50 * qint64(640 * 480 * 4) / 10);
     EXPECT_TRUE(h.snapshot(h.lastIndex()).samePixels(r));
 }
+
+TEST(UndoHistory, MemoryFollowsTheSnapshotsThatAreKept)
+{
+    UndoHistory shared, distinct;
+    const Raster same = solid(Colors::clBlue, 256, 256);
+    for (int i = 0; i < 150; ++i) {
+        shared.push(same, 256, 256);
+        distinct.push(solid(makeColor(i, 255 - i, 7), 256, 256), 256, 256);
+    }
+    // Identical snapshots share all their tiles, so dropping old ones frees nothing they hold.
+    UndoHistory one;
+    one.push(same, 256, 256);
+    const qint64 perSnapshotOverhead = qint64(16 * (sizeof(std::shared_ptr<int>) + 8));
+    EXPECT_LT(shared.memoryBytes(), one.memoryBytes() + 101 * perSnapshotOverhead + 4096);
+    // Distinct snapshots: what is dropped is no longer counted.
+    UndoHistory fresh;
+    for (int i = 49; i < 150; ++i)
+        fresh.push(solid(makeColor(i, 255 - i, 7), 256, 256), 256, 256);
+    EXPECT_EQ(distinct.memoryBytes(), fresh.memoryBytes());
+    distinct.clear();
+    EXPECT_EQ(distinct.memoryBytes(), 0);
+}
