@@ -1,5 +1,6 @@
 // Program start: the application, the main window and its four pages, the event loop.
 #include "app/MainWindow.h"
+#include "ui/PlainMessageBox.h"
 
 #include <QApplication>
 #include <QFont>
@@ -27,6 +28,7 @@ int main(int argc, char **argv)
         return 2;
     }
     QApplication app(argc, argv);
+    installPlainMessageBox();
     QApplication::setApplicationName(QStringLiteral("Letrafex"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setFont(QFont(QStringLiteral("MS Sans Serif"), 8));

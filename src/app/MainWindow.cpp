@@ -7,9 +7,11 @@
 #include "ui/ImageWidget.h"
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
+#include "ui/OptionsForm.h"
 #include "ui/PageForm.h"
 #include "ui/ProgramOptions.h"
 #include "ui/SplashScreen.h"
+#include "ui/Translate.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -68,6 +70,7 @@ TLetrafex::TLetrafex(QWidget *parent) : QWidget(parent)
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; }"));
     buildLayout();
     connectHandlers();
+    markDesignedControls(this);
     FormCreate();
 }
 
@@ -81,6 +84,7 @@ void TLetrafex::buildLayout()
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
     auto *top = new QHBoxLayout;
+    topLayout_ = top;
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(0);
     root->addLayout(top, 1);
@@ -411,6 +415,7 @@ void TLetrafex::FormCreate()
     CurrentItem = 0;
     CurrentType = 1;
     CreateItems();
+    LoadSettings();
     splash.progress(90);
     EndColor->setToolTip(StartColor->toolTip());
     SharedBackground = Raster();
@@ -437,6 +442,7 @@ void TLetrafex::showEvent(QShowEvent *event)
 
 void TLetrafex::FormShow()
 {
+    ApplyLanguage();
     ResizeLayers(sbxPicture->viewport()->width(), sbxPicture->viewport()->height());
     for (QWidget *form : {static_cast<QWidget *>(BackgroundForm), static_cast<QWidget *>(OptionsForm),
                           static_cast<QWidget *>(HelpForm), static_cast<QWidget *>(AboutForm)}) {
@@ -462,6 +468,8 @@ void TLetrafex::SelectionViewClick()
             StretchDraw(SharedBackground, BgImage->picture(), BgImage->box().width, BgImage->box().height);
             RenderAll();
         }
+        if (ShownForm->objectName() == QLatin1String("OptionsForm"))
+            ApplyLanguage();
     }
     PictureBox->setVisible(entry == 0);
     TextCreateBox->setVisible(entry == 0);
@@ -488,6 +496,10 @@ bool TLetrafex::FormClose()
         !ShowMessageBox(LngText(QStringLiteral("Messages"), QStringLiteral("Do you really want to exit the program?")),
                         QStringLiteral("c")))
         return false;
+    // Leaving the program from the options page closes that page: its choices are kept.
+    if (OptionsForm && OptionsForm->isVisible())
+        OptionsForm->FormClose();
+    SaveSettings();
     releaseSharedObjects();
     return true;
 }

@@ -12,6 +12,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QGroupBox;
+class QHBoxLayout;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -50,6 +51,11 @@ public:
     void OKButtonClick();
     // Asks and tidies up; false when the user keeps the window open.
     bool FormClose();
+
+    // Settings and language.
+    void LoadSettings();
+    void SaveSettings();
+    void ApplyLanguage();
 
     // Text items.
     void CreateItems();
@@ -167,5 +173,6 @@ private:
     void releaseSharedObjects();
 
     bool shownOnce_ = false;
+    QHBoxLayout *topLayout_ = nullptr;
     QWidget *pictureLayers_ = nullptr;
 };

@@ -134,6 +134,12 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
             --pos;
         s->lines.insert(pos, Line{text, key, true});
     }
+    return held_ || save();
+}
+
+bool IniFile::commitWrites()
+{
+    held_ = false;
     return save();
 }
 

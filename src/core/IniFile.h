@@ -23,6 +23,11 @@ public:
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool writeInteger(const QString &section, const QString &key, int value);
 
+    // While writes are held, they change only the copy in memory, and commitWrites()
+    // replaces the file once, so a group of entries reaches the disk whole or not at all.
+    void holdWrites() { held_ = true; }
+    bool commitWrites();
+
 private:
     struct Line { QString text; QString key; bool isEntry = false; };
     struct Section { QString name; std::vector<Line> lines; };
@@ -33,6 +38,7 @@ private:
     const Line *findEntry(const Section &s, const QString &key) const;
 
     QString path_;
+    bool held_ = false;
     std::vector<Line> preamble_;
     std::vector<Section> sections_;
 };

@@ -67,6 +67,14 @@ void TRadioGroup::setItems(const QStringList &items)
     setItemIndex(index < buttons_.size() ? index : -1);
 }
 
+QStringList TRadioGroup::items() const
+{
+    QStringList list;
+    for (const QRadioButton *b : buttons_)
+        list << b->text();
+    return list;
+}
+
 int TRadioGroup::itemIndex() const { return group_->checkedId(); }
 
 void TRadioGroup::setItemIndex(int index)
@@ -78,6 +86,34 @@ void TRadioGroup::setItemIndex(int index)
         b->setChecked(false);
         group_->setExclusive(true);
     }
+}
+
+TCheckListBox::TCheckListBox(const QString &name, QWidget *parent) : QListWidget(parent)
+{
+    setObjectName(name);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+}
+
+void TCheckListBox::setItems(const QStringList &items)
+{
+    clear();
+    for (const QString &text : items) {
+        auto *item = new QListWidgetItem(text, this);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+}
+
+bool TCheckListBox::checked(int index) const
+{
+    const QListWidgetItem *it = item(index);
+    return it && it->checkState() == Qt::Checked;
+}
+
+void TCheckListBox::setChecked(int index, bool on)
+{
+    if (QListWidgetItem *it = item(index))
+        it->setCheckState(on ? Qt::Checked : Qt::Unchecked);
 }
 
 TPreviewLabel::TPreviewLabel(const QString &name, QWidget *parent) : QLabel(parent)

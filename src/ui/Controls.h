@@ -5,6 +5,7 @@
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QWidget>
 
 class QButtonGroup;
@@ -42,6 +43,7 @@ class TRadioGroup : public QGroupBox
 public:
     TRadioGroup(const QString &name, const QString &caption, QWidget *parent = nullptr);
     void setItems(const QStringList &items);
+    QStringList items() const;
     int count() const { return int(buttons_.size()); }
     int itemIndex() const;
     void setItemIndex(int index);
@@ -54,6 +56,17 @@ private:
     QVBoxLayout *layout_;
     QButtonGroup *group_;
     QList<QRadioButton *> buttons_;
+};
+
+// A list box whose items carry check marks.
+class TCheckListBox : public QListWidget
+{
+    Q_OBJECT
+public:
+    explicit TCheckListBox(const QString &name, QWidget *parent = nullptr);
+    void setItems(const QStringList &items);
+    bool checked(int index) const;
+    void setChecked(int index, bool on);
 };
 
 // A label without background that reports its mouse events (the text preview).

@@ -3,6 +3,7 @@
 // program; it is opened for every lookup, so a file edited while the program runs is
 // seen at once. Every key of "Captions" and "Messages" is the English text itself.
 #include <QString>
+#include <QStringList>
 
 // Full path of the current language file; empty until the main window applies a language.
 extern QString LanguageFilePath;
@@ -15,3 +16,13 @@ QString LngValue(const QString &section, const QString &key, const QString &def)
 // The program's folder (where the executable lies) and paths inside it.
 QString programDir();
 QString programPath(const QString &relative);
+// Makes programDir() answer dir instead of the executable's folder (tests run the
+// program against a folder of their own); an empty dir restores the executable's folder.
+void setProgramDir(const QString &dir);
+
+// The full path of a file in LScripts.
+QString languageFilePathFor(const QString &fileName);
+// Every entry of LScripts except "." and "..", files and folders alike, in the order the
+// file system lists them, not filtered by extension. Without extensions each name loses
+// everything from its last dot on. A missing or empty folder gives an empty list.
+QStringList LanguageList(bool withExtensions);

@@ -1,5 +1,9 @@
 #include "ui/PageForm.h"
 
+#include "ui/Translate.h"
+
+#include <QShowEvent>
+
 TPageForm::TPageForm(const QString &name, const QString &caption, QWidget *parent) : QWidget(parent, Qt::Widget)
 {
     setObjectName(name);
@@ -7,15 +11,29 @@ TPageForm::TPageForm(const QString &name, const QString &caption, QWidget *paren
     hide();
 }
 
+void TPageForm::FormShow() { TranslateForm(this); }
+
+void TPageForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A page shown again because the whole program window was restored is not a new
+    // showing: the user's unsaved choices on it stay.
+    if (!event->spontaneous())
+        FormShow();
+}
+
 TBackgroundForm::TBackgroundForm(QWidget *parent)
     : TPageForm(QStringLiteral("BackgroundForm"), QStringLiteral("Create background"), parent)
 {
+    markDesignedControls(this);
 }
 
-TOptionsForm::TOptionsForm(QWidget *parent) : TPageForm(QStringLiteral("OptionsForm"), QStringLiteral("Options"), parent) {}
-
-THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QStringLiteral("Help"), parent) {}
+THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QStringLiteral("Help"), parent)
+{
+    markDesignedControls(this);
+}
 
 TAboutForm::TAboutForm(QWidget *parent) : TPageForm(QStringLiteral("AboutForm"), QStringLiteral("About Letrafex"), parent)
 {
+    markDesignedControls(this);
 }

@@ -7,6 +7,12 @@ class TPageForm : public QWidget
     Q_OBJECT
 public:
     TPageForm(const QString &name, const QString &caption, QWidget *parent = nullptr);
+
+    // Runs each time the page is shown; pages translate themselves here.
+    virtual void FormShow();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 };
 
 class TBackgroundForm : public TPageForm
@@ -14,13 +20,6 @@ class TBackgroundForm : public TPageForm
     Q_OBJECT
 public:
     explicit TBackgroundForm(QWidget *parent = nullptr);
-};
-
-class TOptionsForm : public TPageForm
-{
-    Q_OBJECT
-public:
-    explicit TOptionsForm(QWidget *parent = nullptr);
 };
 
 class THelpForm : public TPageForm

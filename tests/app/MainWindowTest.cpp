@@ -5,7 +5,9 @@
 #include "imageio/BmpCodec.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
+#include "ui/Language.h"
 #include "ui/MessageDialogs.h"
+#include "ui/OptionsForm.h"
 #include "ui/PageForm.h"
 #include "ui/ProgramOptions.h"
 #include "ui/SplashScreen.h"
@@ -32,6 +34,7 @@ protected:
     {
         TSplashScreen::pause = [this](int percent, int ms) { splash << qMakePair(percent, ms); };
         ProgramOptions = TProgramOptions{};
+        setProgramDir(programFolder.path());
         window = std::make_unique<TLetrafex>();
         window->createSecondaryWindows();
         window->show();
@@ -41,6 +44,7 @@ protected:
         ProgramOptions.noExitDialog = true;
         window.reset();
         ProgramOptions = TProgramOptions{};
+        setProgramDir(QString());
     }
     void typeItem(int index, const QString &text)
     {
@@ -48,6 +52,7 @@ protected:
         window->TextNoBoxClick();
         window->TextMemo->setPlainText(text);
     }
+    QTemporaryDir programFolder;
     ScriptedDialogs dialogs;
     QList<QPair<int, int>> splash;
     std::unique_ptr<TLetrafex> window;
@@ -73,7 +78,7 @@ TEST_F(MainWindow, StartsWithSplashProgressAndTheFirstPage)
     EXPECT_EQ(window->EndColor->toolTip(), "Click to change");
     EXPECT_GE(window->width(), 640);
     EXPECT_GE(window->height(), 480);
-    EXPECT_TRUE(QDir(QCoreApplication::applicationDirPath()).exists("Data"));
+    EXPECT_TRUE(QDir(programDir()).exists("Data"));
     // Every control the language files name is reachable by its name.
     for (const char *name : {"SelectionBox", "SelectionView", "ProgressBox", "OKButton", "MainPanel", "PictureBox",
                              "sbxPicture", "PicButtonPanel", "PicLoadButton", "btnResizeImage", "TextCreateBox",
@@ -87,8 +92,10 @@ TEST_F(MainWindow, StartsWithSplashProgressAndTheFirstPage)
 TEST(MainWindowStart, CreatesTheDataFolderOnlyWhenMissing)
 {
     TSplashScreen::pause = [](int, int) {};
-    QDir dir(QCoreApplication::applicationDirPath());
-    QDir(dir.filePath("Data")).removeRecursively();
+    ScriptedDialogs dialogs;
+    QTemporaryDir folder;
+    setProgramDir(folder.path());
+    QDir dir(folder.path());
     { TLetrafex w; }
     ASSERT_TRUE(dir.exists("Data"));
     QFile marker(dir.filePath("Data/keep.txt"));
@@ -97,6 +104,7 @@ TEST(MainWindowStart, CreatesTheDataFolderOnlyWhenMissing)
     marker.close();
     { TLetrafex w; }
     EXPECT_TRUE(QFile::exists(dir.filePath("Data/keep.txt")));
+    setProgramDir(QString());
 }
 
 TEST_F(MainWindow, PagesSwitchAndTheOptionsPageHides)

@@ -1,0 +1,94 @@
+// The main window's side of the settings and the language: reading the settings file at
+// start, writing it at exit, and applying language, colours and page-list position.
+#include "app/MainWindow.h"
+
+#include "core/CommaText.h"
+#include "core/IniFile.h"
+#include "ui/DialogStyle.h"
+#include "ui/Language.h"
+#include "ui/MessageDialogs.h"
+#include "ui/ProgramOptions.h"
+#include "ui/Settings.h"
+#include "ui/Translate.h"
+
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QScreen>
+
+namespace {
+// Stored sizes are used as they are, but a damaged file must not ask for a window no
+// screen or window system can make.
+constexpr int MaxStoredSide = 32767;
+} // namespace
+
+void TLetrafex::LoadSettings()
+{
+    using namespace SettingsKeys;
+    DialogStyle.startColor = Colors::clYellow;
+    DialogStyle.endColor = Colors::clFuchsia;
+    const QStringList languages = LanguageList(false);
+    IniFile ini(settingsFilePath());
+    if (ini.readString(Language, File, QString()).isEmpty()) {
+        QString answer = ShowChoiceBox(QStringLiteral("Please select language:"), toCommaText(languages));
+        if (answer.isEmpty())
+            answer = QStringLiteral("English");
+        ini.writeString(Language, File, answer + QStringLiteral(".lng"));
+    }
+    WindowBounds defaults;
+    defaults.width = width();
+    defaults.height = height();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        defaults.left = screen->geometry().width() / 2 - defaults.width / 2;
+        defaults.top = screen->geometry().height() / 2 - defaults.height / 2;
+    }
+    const WindowBounds bounds = readWindowBounds(ini, defaults);
+    move(bounds.left, bounds.top);
+    resize(qBound(minimumWidth(), bounds.width, MaxStoredSide), qBound(minimumHeight(), bounds.height, MaxStoredSide));
+    readProgramOptions(ini, ProgramOptions);
+    if (ini.readInteger(Window, State, 0) == 1)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TLetrafex::SaveSettings()
+{
+    WindowBounds bounds;
+    bounds.left = x();
+    bounds.top = y();
+    bounds.width = width();
+    bounds.height = height();
+    IniFile ini(settingsFilePath());
+    if (!writeSettings(ini, bounds, isMaximized(), ProgramOptions))
+        qWarning("letrafex: the settings could not be written to %s", qPrintable(settingsFilePath()));
+}
+
+void TLetrafex::ApplyLanguage()
+{
+    LanguageFilePath = languageFilePathFor(ProgramOptions.languageFile);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, toQColor(resolveColor(ProgramOptions.windowColor)));
+    setPalette(pal);
+    topLayout_->removeWidget(SelectionBox);
+    if (ProgramOptions.menuPosition == 1)
+        topLayout_->addWidget(SelectionBox);
+    else
+        topLayout_->insertWidget(0, SelectionBox);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    TranslateForm(this);
+    DialogStyle.startColor = ProgramOptions.messageStartColor;
+    DialogStyle.endColor = ProgramOptions.messageEndColor;
+    auto caption = [](const char *key) { return LngText(QStringLiteral("Captions"), QLatin1String(key)); };
+    DialogStyle.cancelText = caption("Cancel");
+    DialogStyle.okText = caption("OK");
+    DialogStyle.yesText = caption("Yes");
+    DialogStyle.noText = caption("No");
+    DialogStyle.informationTitle = caption("Information");
+    DialogStyle.confirmationTitle = caption("Confirmation");
+    DialogStyle.warningTitle = caption("Warning");
+    DialogStyle.inputTitle = caption("Input");
+    const char *pages[] = {"Create text", "Create background", "Options", "Help", "About"};
+    for (int i = 0; i < 5 && i < SelectionView->count(); ++i)
+        SelectionView->item(i)->setText(caption(pages[i]));
+}

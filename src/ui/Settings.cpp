@@ -1,0 +1,58 @@
+#include "ui/Settings.h"
+
+#include "core/IniFile.h"
+#include "ui/Language.h"
+
+QString SettingsKeys::general(int number) { return QStringLiteral("General ") + QString::number(number); }
+
+QString settingsFilePath() { return programPath(QStringLiteral("Data/LETRAFEX.INI")); }
+
+bool readBoolean(const IniFile &ini, const QString &section, const QString &key, bool def)
+{
+    return ini.readInteger(section, key, def ? 1 : 0) != 0;
+}
+
+WindowBounds readWindowBounds(const IniFile &ini, const WindowBounds &defaults)
+{
+    using namespace SettingsKeys;
+    WindowBounds b;
+    b.left = ini.readInteger(Window, Left, defaults.left);
+    b.top = ini.readInteger(Window, Top, defaults.top);
+    b.height = ini.readInteger(Window, Height, defaults.height);
+    b.width = ini.readInteger(Window, Width, defaults.width);
+    return b;
+}
+
+void readProgramOptions(const IniFile &ini, TProgramOptions &options)
+{
+    using namespace SettingsKeys;
+    const TProgramOptions defaults;
+    options.addBackgroundAutomatically = readBoolean(ini, Options, general(1), defaults.addBackgroundAutomatically);
+    options.noExitDialog = readBoolean(ini, Options, general(2), defaults.noExitDialog);
+    options.windowColor = ini.readInteger(Options, WindowColor, defaults.windowColor);
+    // Only 0 (left) and 1 (right) are positions; anything else is a damaged value.
+    const int position = ini.readInteger(Options, MenuPosition, defaults.menuPosition);
+    options.menuPosition = position == 1 ? 1 : 0;
+    options.messageStartColor = ini.readInteger(Options, MessageStartColor, defaults.messageStartColor);
+    options.messageEndColor = ini.readInteger(Options, MessageEndColor, defaults.messageEndColor);
+    options.languageFile = ini.readString(Language, File, defaults.languageFile);
+}
+
+bool writeSettings(IniFile &ini, const WindowBounds &bounds, bool maximized, const TProgramOptions &options)
+{
+    using namespace SettingsKeys;
+    ini.holdWrites();
+    ini.writeInteger(Window, Left, bounds.left);
+    ini.writeInteger(Window, Top, bounds.top);
+    ini.writeInteger(Window, Height, bounds.height);
+    ini.writeInteger(Window, Width, bounds.width);
+    ini.writeInteger(Options, general(1), options.addBackgroundAutomatically ? 1 : 0);
+    ini.writeInteger(Options, general(2), options.noExitDialog ? 1 : 0);
+    ini.writeInteger(Options, WindowColor, options.windowColor);
+    ini.writeInteger(Options, MenuPosition, options.menuPosition);
+    ini.writeInteger(Options, MessageStartColor, options.messageStartColor);
+    ini.writeInteger(Options, MessageEndColor, options.messageEndColor);
+    ini.writeString(Language, File, options.languageFile);
+    ini.writeInteger(Window, State, maximized ? 1 : 0);
+    return ini.commitWrites();
+}
