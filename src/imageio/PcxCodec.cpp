@@ -1,0 +1,489 @@
+#include "imageio/PcxCodec.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QSaveFile>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#ifdef __linux__
+#include <fcntl.h>
+#endif
+
+namespace {
+
+constexpr qint64 HeaderSize = 128;
+constexpr qint64 PaletteBytes = 768;
+constexpr qint64 TrailerSize = 1 + PaletteBytes; // the marker byte 12, then the palette
+constexpr qint64 BufferSize = 8192;
+constexpr int MaxRun = 63;
+constexpr uchar RunFlag = 0xC0;
+
+const QString NotPcx = QStringLiteral("Not a PCX file, or header read error.");
+const QString NotValid = QStringLiteral("Not a valid PCX file!");
+
+// Why the last read failed. The codec is used one call at a time.
+QString lastError;
+
+// Reads a file through an 8192-byte buffer. A refill zero-fills the buffer, reads what the
+// file still has and then counts the whole buffer as available, so bytes past the end read
+// as 0; pastEnd() tells whether any such byte was taken.
+class BufferedReader
+{
+public:
+    BufferedReader(QIODevice &device, const QString &name) : device_(device), name_(name) {}
+
+    uchar byte()
+    {
+        if (left_ == 0)
+            refill();
+        --left_;
+        return *next_++;
+    }
+    quint16 word()
+    {
+        const uchar low = byte();
+        return quint16(low | byte() << 8);
+    }
+    // Empties the buffer: the next byte read refills from the file's current position.
+    void reset()
+    {
+        left_ = 0;
+        next_ = end_ = buffer_ + BufferSize;
+    }
+    // Moves to pos; bytes at or after limit count as past the end.
+    void seek(qint64 pos, qint64 limit)
+    {
+        if (!device_.seek(pos))
+            fail();
+        position_ = pos;
+        limit_ = limit;
+        reset();
+    }
+    bool pastEnd() const { return short_ || next_ > end_; }
+
+private:
+    [[noreturn]] void fail() const
+    {
+        throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(name_, device_.errorString()));
+    }
+    void refill()
+    {
+        // The previous buffer ended with the file and has been used up, zeros included.
+        if (end_ != buffer_ + BufferSize)
+            short_ = true;
+        std::memset(buffer_, 0, sizeof buffer_);
+        const qint64 want = std::clamp<qint64>(limit_ - position_, 0, BufferSize);
+        const qint64 got = want ? device_.read(reinterpret_cast<char *>(buffer_), want) : 0;
+        if (got < 0)
+            fail();
+        position_ += got;
+        next_ = buffer_;
+        end_ = buffer_ + got;
+        left_ = BufferSize;
+    }
+
+    QIODevice &device_;
+    const QString &name_;
+    uchar buffer_[BufferSize] = {};
+    const uchar *next_ = buffer_ + BufferSize;
+    const uchar *end_ = buffer_ + BufferSize; // one past the last byte the file gave
+    qint64 left_ = 0;
+    qint64 position_ = 0;
+    qint64 limit_ = 0;
+    bool short_ = false;
+};
+
+enum class Layout { Mono, Planes16, Indexed256, Rgb, Undecoded };
+
+struct Header
+{
+    int version = 0;
+    int bits = 0;
+    int width = 0;
+    int height = 0;
+    int planes = 0;
+    int bytesPerLine = 0;
+    QVector<QRgb> palette; // the 16 header entries, 8 bits a component
+
+    Layout layout() const
+    {
+        if (bits == 1 && planes == 1)
+            return Layout::Mono;
+        if (bits == 1 && planes >= 2 && planes <= 4)
+            return Layout::Planes16;
+        if (bits == 8 && planes == 1)
+            return Layout::Indexed256;
+        if (bits == 8 && planes == 3)
+            return Layout::Rgb;
+        return Layout::Undecoded;
+    }
+    qint64 lineBytes() const { return qint64(bytesPerLine) * planes; }
+};
+
+// Version 2 files give their palette in two bits a component (0 to 3).
+QVector<QRgb> readPalette(BufferedReader &in, int entries, int version)
+{
+    QVector<QRgb> palette(entries);
+    for (QRgb &c : palette) {
+        int rgb[3];
+        for (int &v : rgb) {
+            v = in.byte();
+            if (version == 2 && v < 4)
+                v *= 85;
+        }
+        c = qRgb(rgb[0], rgb[1], rgb[2]);
+    }
+    return palette;
+}
+
+// The palette of version 3 files, in 6-bit units, shown as c x 4 + 3.
+QVector<QRgb> defaultPalette()
+{
+    static const uchar entries[16][3] = {{0, 0, 0},    {0, 0, 32},   {0, 32, 0},   {0, 32, 32},
+                                         {32, 0, 0},   {32, 0, 32},  {32, 32, 0},  {42, 42, 42},
+                                         {21, 21, 21}, {0, 0, 63},   {0, 63, 0},   {0, 63, 63},
+                                         {63, 0, 0},   {63, 0, 63},  {63, 63, 0},  {63, 63, 63}};
+    QVector<QRgb> palette;
+    for (const auto &e : entries)
+        palette << qRgb(e[0] * 4 + 3, e[1] * 4 + 3, e[2] * 4 + 3);
+    return palette;
+}
+
+// Reads the header fields in file order; returns the error text, or empty.
+QString readHeader(BufferedReader &in, qint64 fileSize, Header &h)
+{
+    if (fileSize < HeaderSize)
+        return NotPcx;
+    const int manufacturer = in.byte();
+    h.version = in.byte();
+    in.byte(); // encoding: the data is always run-length decoded
+    h.bits = in.byte();
+    const int xMin = in.word(), yMin = in.word(), xMax = in.word(), yMax = in.word();
+    in.word(); // resolutions
+    in.word();
+    h.palette = readPalette(in, 16, h.version);
+    in.byte(); // reserved
+    h.planes = in.byte();
+    h.bytesPerLine = in.word();
+    if (manufacturer != 10)
+        return NotPcx;
+    if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
+        return NotValid;
+    h.width = xMax - xMin + 1;
+    h.height = yMax - yMin + 1;
+    const bool indexed = h.layout() != Layout::Rgb && h.layout() != Layout::Undecoded;
+    if (h.width <= 0 || h.height <= 0 || !Raster::sizeAllowed(h.width, h.height, indexed ? 8 : 32))
+        return QStringLiteral("The PCX picture size %1 x %2 is empty or beyond the limits.").arg(h.width).arg(h.height);
+    return {};
+}
+
+// Decodes run-length data a line at a time. The data is one stream: a run that goes past
+// the end of a line goes on at the start of the next.
+class RunDecoder
+{
+public:
+    explicit RunDecoder(BufferedReader &in) : in_(in) {}
+
+    void line(uchar *out, qint64 n)
+    {
+        qint64 i = 0;
+        while (i < n) {
+            if (pending_ > 0) {
+                const qint64 k = std::min<qint64>(pending_, n - i);
+                std::memset(out + i, value_, size_t(k));
+                i += k;
+                pending_ -= int(k);
+                continue;
+            }
+            const uchar b = in_.byte();
+            if ((b & RunFlag) == RunFlag) {
+                pending_ = b & MaxRun;
+                value_ = in_.byte();
+            } else {
+                out[i++] = b;
+            }
+        }
+    }
+
+private:
+    BufferedReader &in_;
+    int pending_ = 0;
+    uchar value_ = 0;
+};
+
+// The most bytes n bytes of run-length data can stand for: pairs of 63, and a last single byte.
+qint64 mostDecoded(qint64 n) { return MaxRun * (n / 2) + n % 2; }
+
+// Turns one decoded line into picture row y. Bytes-per-line beyond the row are dropped;
+// pixels a short line does not reach are 0.
+class RowStore
+{
+public:
+    RowStore(const Header &h, QImage &image) : h_(h), image_(image)
+    {
+        const qint64 bpl = h.bytesPerLine;
+        line_.assign(size_t(std::max<qint64>(h.lineBytes(), h.layout() == Layout::Mono ? (h.width + 7) / 8 : h.width)), 0);
+        if (h.layout() == Layout::Planes16)
+            indices_.assign(size_t(std::max<qint64>(bpl * 8, h.width)), 0);
+    }
+
+    uchar *line() { return line_.data(); }
+
+    void store(int y)
+    {
+        uchar *row = image_.scanLine(y);
+        const int w = h_.width;
+        const qint64 bpl = h_.bytesPerLine;
+        const uchar *s = line_.data();
+        switch (h_.layout()) {
+        case Layout::Mono:
+            for (int x = 0; x < w; ++x)
+                row[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
+            std::fill(line_.begin(), line_.end(), 0);
+            break;
+        case Layout::Planes16:
+            spreadPlanes();
+            std::memcpy(row, indices_.data(), size_t(w));
+            break;
+        case Layout::Indexed256:
+            std::memcpy(row, s, size_t(w));
+            break;
+        case Layout::Rgb: {
+            QRgb *d = reinterpret_cast<QRgb *>(row);
+            const int n = int(std::min<qint64>(w, bpl));
+            for (int x = 0; x < n; ++x)
+                d[x] = qRgb(s[x], s[bpl + x], s[2 * bpl + x]);
+            std::fill(d + n, d + w, qRgb(0, 0, 0));
+            break;
+        }
+        case Layout::Undecoded:
+            break;
+        }
+    }
+
+private:
+    // Pixel p of plane k gets bit k from bit 7 - p % 8 of the plane's byte p / 8.
+    void spreadPlanes()
+    {
+        std::fill(indices_.begin(), indices_.end(), 0);
+        const qint64 bpl = h_.bytesPerLine;
+        for (int k = 0; k < h_.planes; ++k) {
+            const uchar *plane = line_.data() + k * bpl;
+            for (qint64 j = 0; j < bpl; ++j) {
+                uchar *p = indices_.data() + j * 8;
+                for (int b = 0; b < 8; ++b)
+                    p[b] |= uchar(((plane[j] >> (7 - b)) & 1) << k);
+            }
+        }
+    }
+
+    const Header &h_;
+    QImage &image_;
+    std::vector<uchar> line_;
+    std::vector<uchar> indices_;
+};
+
+// Reads the whole picture from the device; returns the error text, or empty.
+QString readPcx(QIODevice &device, const QString &name, Raster &picture)
+{
+    const qint64 size = device.size();
+    BufferedReader in(device, name);
+    in.seek(0, size);
+    Header h;
+    if (QString error = readHeader(in, size, h); !error.isEmpty())
+        return error;
+    const Layout layout = h.layout();
+    if (layout == Layout::Undecoded) {
+        picture = Raster(h.width, h.height, 24);
+        return QStringLiteral("PCX files of %1 bits in %2 planes are not decoded.").arg(h.bits).arg(h.planes);
+    }
+
+    QVector<QRgb> palette = h.version == 3 ? defaultPalette() : h.palette;
+    qint64 dataEnd = size;
+    if (layout == Layout::Indexed256) {
+        if (size < HeaderSize + TrailerSize)
+            return QStringLiteral("The PCX file has no 256-colour palette.");
+        // The palette is the last 768 bytes, whatever the marker byte before it holds.
+        dataEnd = size - TrailerSize;
+        in.seek(dataEnd, size);
+        in.byte();
+        palette = readPalette(in, 256, h.version);
+    } else if (layout == Layout::Mono) {
+        palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
+    }
+    const QString truncated = QStringLiteral("The PCX file ends before its picture is complete.");
+    if (mostDecoded(dataEnd - HeaderSize) < h.lineBytes() * h.height)
+        return truncated;
+    in.seek(HeaderSize, dataEnd);
+
+    QImage image(h.width, h.height, layout == Layout::Rgb ? QImage::Format_RGB32 : QImage::Format_Indexed8);
+    if (image.isNull())
+        return QStringLiteral("Out of memory for a PCX picture of %1 x %2.").arg(h.width).arg(h.height);
+    RowStore rows(h, image);
+    RunDecoder decoder(in);
+    for (int y = 0; y < h.height; ++y) {
+        decoder.line(rows.line(), h.lineBytes());
+        if (in.pastEnd())
+            return truncated;
+        rows.store(y);
+    }
+    if (layout == Layout::Rgb) {
+        picture = Raster::fromImage(image, 24);
+    } else {
+        image.setColorTable(palette);
+        picture = Raster::fromImage(image, layout == Layout::Mono ? 1 : 8);
+    }
+    return {};
+}
+
+bool readInto(QIODevice &device, const QString &name, Raster &picture)
+{
+    Raster decoded;
+    lastError = readPcx(device, name, decoded);
+    // The white picture of an undecoded layout replaces the old one, like decoded pixels.
+    if (!decoded.isEmpty())
+        picture = decoded;
+    return lastError.isEmpty();
+}
+
+// ---------------------------------------------------------------------------- writing
+
+// Appends one plane row of run-length data: runs of up to 63 equal bytes as a pair, single
+// bytes below 0xC0 as themselves. Runs end with the row.
+uchar *encodePlane(const uchar *s, int w, uchar *d)
+{
+    for (int i = 0; i < w;) {
+        const uchar v = s[i];
+        int run = 1;
+        while (run < MaxRun && i + run < w && s[i + run] == v)
+            ++run;
+        if (run > 1 || v >= RunFlag)
+            *d++ = uchar(RunFlag | run);
+        *d++ = v;
+        i += run;
+    }
+    return d;
+}
+
+void putHeader(uchar *p, int w, int h, const QVector<QRgb> &palette)
+{
+    std::memset(p, 0, HeaderSize);
+    p[0] = 10;
+    p[1] = 5;
+    p[2] = 1;
+    p[3] = 8;
+    qToLittleEndian<quint16>(quint16(w - 1), p + 8);
+    qToLittleEndian<quint16>(quint16(h - 1), p + 10);
+    qToLittleEndian<quint16>(quint16(w), p + 12);
+    qToLittleEndian<quint16>(quint16(h), p + 14);
+    for (int i = 0; i < 16; ++i) {
+        p[16 + 3 * i] = uchar(qRed(palette[i]));
+        p[17 + 3 * i] = uchar(qGreen(palette[i]));
+        p[18 + 3 * i] = uchar(qBlue(palette[i]));
+    }
+    p[65] = 3;
+    qToLittleEndian<quint16>(quint16(w), p + 66);
+    qToLittleEndian<quint16>(1, p + 68);
+}
+
+// Writes the header, the rows and the palette through sink(const uchar *, qint64) -> bool,
+// in pieces of about 1 MiB. Returns false as soon as the sink does.
+template <typename Sink>
+bool encodePcx(const Raster &picture, Sink &&sink)
+{
+    if (picture.isEmpty())
+        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a PCX file"));
+    const QImage image = picture.toRgb32();
+    const int w = image.width(), h = image.height();
+    QVector<QRgb> palette = picture.isIndexed() ? picture.palette().mid(0, 256) : QVector<QRgb>();
+    palette.resize(256, qRgb(0, 0, 0));
+
+    constexpr qint64 Piece = qint64(1) << 20;
+    const qint64 worstRow = 6 * qint64(w); // three planes, two bytes a byte at worst
+    std::vector<uchar> planes(3 * size_t(w));
+    std::vector<uchar> out(size_t(HeaderSize + Piece + worstRow + TrailerSize));
+    putHeader(out.data(), w, h, palette);
+    uchar *d = out.data() + HeaderSize;
+    for (int y = 0; y < h; ++y) {
+        const QRgb *s = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x) {
+            planes[x] = uchar(qRed(s[x]));
+            planes[w + x] = uchar(qGreen(s[x]));
+            planes[2 * w + x] = uchar(qBlue(s[x]));
+        }
+        for (int k = 0; k < 3; ++k)
+            d = encodePlane(planes.data() + k * w, w, d);
+        if (d - out.data() >= Piece) {
+            if (!sink(out.data(), d - out.data()))
+                return false;
+            d = out.data();
+        }
+    }
+    *d++ = 12;
+    for (QRgb c : palette) {
+        *d++ = uchar(qRed(c));
+        *d++ = uchar(qGreen(c));
+        *d++ = uchar(qBlue(c));
+    }
+    return sink(out.data(), d - out.data());
+}
+
+} // namespace
+
+bool LoadPcxFile(const QString &fileName, Raster &picture)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    return readInto(file, fileName, picture);
+}
+
+bool ReadPcx(const QByteArray &data, Raster &picture)
+{
+    QByteArray bytes = data;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readInto(buffer, QStringLiteral("(memory)"), picture);
+}
+
+QString PcxLastError() { return lastError; }
+
+void SavePcxWriter(const QString &fileName, const Raster &picture, int kind)
+{
+    if (kind != 4)
+        throw LetrafexError(QStringLiteral("PCX output kind %1 is not supported").arg(kind));
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
+    qint64 written = 0;
+    const bool ok = encodePcx(picture, [&](const uchar *p, qint64 n) {
+        if (file.write(reinterpret_cast<const char *>(p), n) != n || !file.flush())
+            return false;
+#ifdef __linux__
+        // Start writing the piece to disk now, so the sync when the file is committed
+        // has little left to wait for.
+        sync_file_range(file.handle(), written, n, SYNC_FILE_RANGE_WRITE);
+#endif
+        written += n;
+        return true;
+    });
+    if (!ok || !file.commit())
+        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+}
+
+void SavePcxFile(const QString &fileName, const Raster &picture) { SavePcxWriter(fileName, picture, 4); }
+
+QByteArray WritePcx(const Raster &picture)
+{
+    QByteArray out;
+    encodePcx(picture, [&](const uchar *p, qint64 n) {
+        out.append(reinterpret_cast<const char *>(p), n);
+        return true;
+    });
+    return out;
+}

@@ -1,0 +1,452 @@
+// PCX reading and writing: the exact bytes the writer produces, every layout the reader
+// decodes, palettes kept at 8 bits, clamped and short lines, and damaged files.
+#include "imageio/PcxCodec.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <random>
+
+namespace {
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out += char(v);
+    return out;
+}
+
+struct HeaderFields
+{
+    int version = 5;
+    int bits = 8;
+    int planes = 3;
+    int width = 1;
+    int height = 1;
+    int bytesPerLine = 0; // 0: as wide as the picture needs
+    QByteArray palette;   // up to 48 bytes of the header palette
+};
+
+QByteArray header(const HeaderFields &f)
+{
+    QByteArray h(128, '\0');
+    auto *p = reinterpret_cast<uchar *>(h.data());
+    p[0] = 10;
+    p[1] = uchar(f.version);
+    p[2] = 1;
+    p[3] = uchar(f.bits);
+    qToLittleEndian<quint16>(quint16(f.width - 1), p + 8);
+    qToLittleEndian<quint16>(quint16(f.height - 1), p + 10);
+    h.replace(16, f.palette.size(), f.palette);
+    p[65] = uchar(f.planes);
+    const int bpl = f.bytesPerLine ? f.bytesPerLine : f.bits == 1 ? (f.width + 7) / 8 : f.width;
+    qToLittleEndian<quint16>(quint16(bpl), p + 66);
+    return h;
+}
+
+// The 769 bytes after the pixels of a 256-colour file: marker, then the palette.
+QByteArray trailer(const QVector<QRgb> &palette, int marker = 12)
+{
+    QByteArray t(1, char(marker));
+    for (int i = 0; i < 256; ++i) {
+        const QRgb c = palette.value(i);
+        t += char(qRed(c));
+        t += char(qGreen(c));
+        t += char(qBlue(c));
+    }
+    return t;
+}
+
+Raster rgbPicture(int w, int h, std::initializer_list<QRgb> pixels)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    auto it = pixels.begin();
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, *it++);
+    return Raster::fromImage(img, 24);
+}
+
+Raster noisePicture(int w, int h, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            // Runs of several lengths, values above 0xC0 and plain noise.
+            const int band = x / 7 % 3;
+            const QRgb noise = rng() | 0xFF000000u;
+            img.setPixel(x, y, band == 0 ? noise : band == 1 ? qRgb(0xC0 + y % 64, 5, 200) : qRgb(x % 2 * 255, 0, 0));
+        }
+    return Raster::fromImage(img, 24);
+}
+
+QByteArray pixelData(const QByteArray &file) { return file.mid(128, file.size() - 128 - 769); }
+
+// ------------------------------------------------------------------------------- writer
+
+TEST(PcxWriter, WritesTheHeaderThePlanesAndThePalette)
+{
+    const QByteArray file = WritePcx(rgbPicture(2, 1, {qRgb(255, 0, 0), qRgb(0, 0, 255)}));
+    ASSERT_EQ(file.size(), 128 + 8 + 769);
+    const auto *p = reinterpret_cast<const uchar *>(file.constData());
+    EXPECT_EQ(file.left(4), bytes({10, 5, 1, 8}));
+    EXPECT_EQ(qFromLittleEndian<quint16>(p + 4), 0);
+    EXPECT_EQ(qFromLittleEndian<quint16>(p + 8), 1);  // Xmax
+    EXPECT_EQ(qFromLittleEndian<quint16>(p + 10), 0); // Ymax
+    EXPECT_EQ(qFromLittleEndian<quint16>(p + 12), 2);
+    EXPECT_EQ(qFromLittleEndian<quint16>(p + 14), 1);
+    EXPECT_EQ(p[65], 3);
+    EXPECT_EQ(qFromLittleEndian<quint16>(p + 66), 2);
+    EXPECT_EQ(qFromLittleEndian<quint16>(p + 68), 1);
+    // Red plane, green plane, blue plane.
+    EXPECT_EQ(pixelData(file), bytes({0xC1, 0xFF, 0x00, 0xC2, 0x00, 0x00, 0xC1, 0xFF}));
+    EXPECT_EQ(file.mid(128 + 8), QByteArray(1, 12) + QByteArray(768, '\0'));
+}
+
+TEST(PcxWriter, SplitsLongRunsAndNeverRunsAcrossPlaneRows)
+{
+    QImage img(100, 2, QImage::Format_RGB32);
+    img.fill(qRgb(5, 5, 5));
+    const QByteArray run100 = bytes({0xFF, 0x05, 0xE5, 0x05});
+    EXPECT_EQ(pixelData(WritePcx(Raster::fromImage(img, 24))).left(4), run100);
+    EXPECT_EQ(pixelData(WritePcx(Raster::fromImage(img, 24))), run100.repeated(6));
+
+    img = QImage(3, 1, QImage::Format_RGB32);
+    img.fill(qRgb(0xC0, 0xC0, 0xBF));
+    // Equal bytes at the end of one plane and the start of the next stay apart; a lone
+    // byte of 0xC0 or more needs a run of one, 0xBF stands for itself.
+    EXPECT_EQ(pixelData(WritePcx(Raster::fromImage(img, 24))),
+              bytes({0xC3, 0xC0, 0xC3, 0xC0, 0xC3, 0xBF}));
+    img = QImage(2, 1, QImage::Format_RGB32);
+    img.setPixel(0, 0, qRgb(0xBF, 0xC0, 1));
+    img.setPixel(1, 0, qRgb(0xC0, 0xBF, 2));
+    EXPECT_EQ(pixelData(WritePcx(Raster::fromImage(img, 24))), bytes({0xBF, 0xC1, 0xC0, 0xC1, 0xC0, 0xBF, 1, 2}));
+}
+
+TEST(PcxWriter, KeepsAnIndexedPicturesPaletteAndWritesItsColours)
+{
+    const QVector<QRgb> palette{qRgb(255, 255, 255), qRgb(1, 2, 3), qRgb(250, 128, 7)};
+    const uchar indices[] = {0, 1, 2};
+    const Raster picture = Raster::fromIndices(3, 1, 8, palette, indices, 3);
+    const QByteArray file = WritePcx(picture);
+    EXPECT_EQ(file.mid(16, 9), bytes({255, 255, 255, 1, 2, 3, 250, 128, 7}));
+    EXPECT_EQ(file.right(768).left(9), file.mid(16, 9));
+    Raster back;
+    ASSERT_TRUE(ReadPcx(file, back));
+    EXPECT_EQ(back.bitCount(), 24);
+    EXPECT_TRUE(back.samePixels(picture));
+}
+
+TEST(PcxWriter, RefusesEmptyPicturesAndOtherKinds)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("a.pcx"));
+    EXPECT_THROW(WritePcx(Raster()), LetrafexError);
+    EXPECT_THROW(SavePcxWriter(name, rgbPicture(1, 1, {qRgb(1, 2, 3)}), 2), LetrafexError);
+    EXPECT_FALSE(QFile::exists(name));
+    EXPECT_THROW(SavePcxFile(dir.filePath(QStringLiteral("missing/a.pcx")), rgbPicture(1, 1, {qRgb(1, 2, 3)})),
+                 LetrafexError);
+}
+
+TEST(PcxWriter, FilesReadBackToTheSamePixels)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("noise.pcx"));
+    for (const QSize size : {QSize(1, 1), QSize(37, 23), QSize(64, 3), QSize(301, 2)}) {
+        SCOPED_TRACE(size.width());
+        const Raster picture = noisePicture(size.width(), size.height(), unsigned(size.width()));
+        SavePcxFile(name, picture);
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), WritePcx(picture));
+        Raster back;
+        ASSERT_TRUE(LoadPcxFile(name, back)) << PcxLastError().toStdString();
+        EXPECT_TRUE(PcxLastError().isEmpty());
+        EXPECT_EQ(back.bitCount(), 24);
+        EXPECT_TRUE(back.samePixels(picture));
+    }
+}
+
+// ------------------------------------------------------------------------------- reader
+
+TEST(PcxReader, ReadsOneBitPicturesAsBlackAndWhite)
+{
+    HeaderFields f;
+    f.bits = 1;
+    f.planes = 1;
+    f.width = 10;
+    f.height = 2;
+    f.bytesPerLine = 2;
+    // Row 0: 1010 1010 11; row 1: a run of two 0x0F bytes.
+    const QByteArray file = header(f) + bytes({0xAA, 0xC0 | 1, 0xC0, 0xC2, 0x0F});
+    Raster r;
+    ASSERT_TRUE(ReadPcx(file, r)) << PcxLastError().toStdString();
+    EXPECT_EQ(r.bitCount(), 1);
+    EXPECT_EQ(r.palette(), (QVector<QRgb>{qRgb(0, 0, 0), qRgb(255, 255, 255)}));
+    const int row0[10] = {1, 0, 1, 0, 1, 0, 1, 0, 1, 1};
+    const int row1[10] = {0, 0, 0, 0, 1, 1, 1, 1, 0, 0};
+    for (int x = 0; x < 10; ++x) {
+        EXPECT_EQ(r.pixelRgb(x, 0), row0[x] ? qRgb(255, 255, 255) : qRgb(0, 0, 0)) << x;
+        EXPECT_EQ(r.pixelRgb(x, 1), row1[x] ? qRgb(255, 255, 255) : qRgb(0, 0, 0)) << x;
+    }
+}
+
+// Raw bytes as run-length data: bytes of 0xC0 and more need a run of one.
+QByteArray encoded(const QByteArray &raw)
+{
+    QByteArray out;
+    for (char c : raw) {
+        if (uchar(c) >= 0xC0)
+            out += char(0xC1);
+        out += c;
+    }
+    return out;
+}
+
+// One row of 1 bit in 4 planes, not yet encoded: plane k holds bit k of each value.
+QByteArray fourPlaneRow(const QVector<int> &values)
+{
+    const int bpl = int(values.size() + 7) / 8;
+    QByteArray row(4 * bpl, '\0');
+    for (int k = 0; k < 4; ++k)
+        for (int p = 0; p < values.size(); ++p)
+            if (values[p] >> k & 1)
+                row[k * bpl + p / 8] = char(row[k * bpl + p / 8] | (0x80 >> (p % 8)));
+    return row;
+}
+
+TEST(PcxReader, VersionThreeShowsTheDefaultPalette)
+{
+    HeaderFields f;
+    f.version = 3;
+    f.bits = 1;
+    f.planes = 4;
+    f.width = 3;
+    f.palette = QByteArray(48, char(0x33)); // replaced by the default palette
+    Raster r;
+    ASSERT_TRUE(ReadPcx(header(f) + encoded(fourPlaneRow({7, 0, 15})), r)) << PcxLastError().toStdString();
+    EXPECT_EQ(r.bitCount(), 8);
+    EXPECT_EQ(r.pixelRgb(0, 0), qRgb(171, 171, 171));
+    EXPECT_EQ(r.pixelRgb(1, 0), qRgb(3, 3, 3));
+    EXPECT_EQ(r.pixelRgb(2, 0), qRgb(255, 255, 255));
+}
+
+TEST(PcxReader, PlanarPicturesKeepTheHeaderPaletteExactly)
+{
+    HeaderFields f;
+    f.bits = 1;
+    f.width = 9;
+    f.palette = QByteArray(48, '\0');
+    f.palette.replace(7 * 3, 3, bytes({255, 254, 1}));
+    f.palette.replace(5 * 3, 3, bytes({3, 2, 1}));
+    for (int planes : {2, 3, 4}) {
+        SCOPED_TRACE(planes);
+        f.planes = planes;
+        // A value with more bits than there are planes keeps only the planes' bits.
+        QByteArray data = fourPlaneRow({7, 5, 0, 1, 2, 3, 4, 6, 7});
+        data.truncate(planes * 2);
+        Raster r;
+        ASSERT_TRUE(ReadPcx(header(f) + encoded(data), r)) << PcxLastError().toStdString();
+        EXPECT_EQ(r.pixelRgb(0, 0), planes >= 3 ? qRgb(255, 254, 1) : qRgb(0, 0, 0));
+        EXPECT_EQ(r.pixelRgb(1, 0), planes >= 3 ? qRgb(3, 2, 1) : qRgb(0, 0, 0));
+        EXPECT_EQ(r.pixelRgb(8, 0), r.pixelRgb(0, 0));
+    }
+}
+
+TEST(PcxReader, VersionTwoWidensTwoBitComponents)
+{
+    HeaderFields f;
+    f.version = 2;
+    f.bits = 1;
+    f.planes = 2;
+    f.width = 2;
+    f.palette = QByteArray(48, '\0');
+    f.palette.replace(3, 6, bytes({1, 2, 3, 200, 4, 0}));
+    Raster r;
+    ASSERT_TRUE(ReadPcx(header(f) + bytes({0x80, 0x40}), r)) << PcxLastError().toStdString();
+    EXPECT_EQ(r.pixelRgb(0, 0), qRgb(85, 170, 255));
+    EXPECT_EQ(r.pixelRgb(1, 0), qRgb(200, 4, 0));
+}
+
+TEST(PcxReader, TwoHundredFiftySixColoursKeepEightBits)
+{
+    HeaderFields f;
+    f.planes = 1;
+    f.width = 3;
+    QVector<QRgb> palette(256, qRgb(9, 9, 9));
+    palette[0] = qRgb(255, 255, 255);
+    palette[1] = qRgb(1, 2, 3);
+    palette[255] = qRgb(254, 253, 127);
+    for (int marker : {12, 0x55}) {
+        SCOPED_TRACE(marker);
+        Raster r;
+        ASSERT_TRUE(ReadPcx(header(f) + bytes({0xC1, 0, 1, 0xC1, 255}) + trailer(palette, marker), r))
+            << PcxLastError().toStdString();
+        EXPECT_EQ(r.bitCount(), 8);
+        EXPECT_EQ(r.palette(), palette);
+        EXPECT_EQ(r.pixelRgb(0, 0), qRgb(255, 255, 255));
+        EXPECT_EQ(r.pixelRgb(1, 0), qRgb(1, 2, 3));
+        EXPECT_EQ(r.pixelRgb(2, 0), qRgb(254, 253, 127));
+    }
+}
+
+TEST(PcxReader, RunsGoOnIntoTheNextLine)
+{
+    HeaderFields f;
+    f.planes = 1;
+    f.width = 2;
+    f.height = 2;
+    Raster r;
+    ASSERT_TRUE(ReadPcx(header(f) + bytes({0xC3, 4, 6}) + trailer({}), r)) << PcxLastError().toStdString();
+    const uchar expected[2][2] = {{4, 4}, {4, 6}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            EXPECT_EQ(r.image().pixelIndex(x, y), expected[y][x]);
+}
+
+// Lines longer than the picture's rows are decoded whole and cut to the row; shorter
+// ones leave the rest of the row black.
+TEST(PcxReader, ClampsBytesPerLineToTheRow)
+{
+    HeaderFields f;
+    f.width = 2;
+    f.bytesPerLine = 4;
+    Raster r;
+    ASSERT_TRUE(ReadPcx(header(f) + bytes({1, 2, 90, 91, 3, 4, 92, 93, 5, 6, 94, 95}), r));
+    EXPECT_EQ(r.pixelRgb(0, 0), qRgb(1, 3, 5));
+    EXPECT_EQ(r.pixelRgb(1, 0), qRgb(2, 4, 6));
+
+    f.width = 3;
+    f.bytesPerLine = 1;
+    ASSERT_TRUE(ReadPcx(header(f) + bytes({1, 2, 3}), r));
+    EXPECT_EQ(r.width(), 3);
+    EXPECT_EQ(r.pixelRgb(0, 0), qRgb(1, 2, 3));
+    EXPECT_EQ(r.pixelRgb(2, 0), qRgb(0, 0, 0));
+
+    f.planes = 1;
+    f.width = 2;
+    f.height = 2;
+    f.bytesPerLine = 3;
+    ASSERT_TRUE(ReadPcx(header(f) + bytes({1, 2, 77, 3, 4, 78}) + trailer({}), r));
+    EXPECT_EQ(r.image().pixelIndex(1, 0), 2);
+    EXPECT_EQ(r.image().pixelIndex(0, 1), 3);
+
+    f.bits = 1;
+    f.planes = 1;
+    f.width = 9;
+    f.height = 1;
+    f.bytesPerLine = 1;
+    ASSERT_TRUE(ReadPcx(header(f) + bytes({0xC1, 0xFF}), r));
+    EXPECT_EQ(r.image().pixelIndex(7, 0), 1);
+    EXPECT_EQ(r.image().pixelIndex(8, 0), 0);
+
+    f.planes = 4;
+    f.width = 3;
+    f.bytesPerLine = 5;
+    ASSERT_TRUE(ReadPcx(header(f) + QByteArray(20, char(0x3F)), r));
+    EXPECT_EQ(r.width(), 3);
+    EXPECT_EQ(r.image().pixelIndex(1, 0), 0);
+    EXPECT_EQ(r.image().pixelIndex(2, 0), 15);
+}
+
+TEST(PcxReader, OtherLayoutsGiveABlankPictureOfTheFilesSize)
+{
+    for (const auto &[bits, planes] : {std::pair{4, 1}, {8, 2}, {8, 4}, {1, 5}, {24, 1}, {8, 0}}) {
+        SCOPED_TRACE(bits * 100 + planes);
+        HeaderFields f;
+        f.bits = bits;
+        f.planes = planes;
+        f.width = 5;
+        f.height = 4;
+        Raster r = rgbPicture(1, 1, {qRgb(1, 2, 3)});
+        EXPECT_FALSE(ReadPcx(header(f), r));
+        EXPECT_FALSE(PcxLastError().isEmpty());
+        EXPECT_EQ(r.width(), 5);
+        EXPECT_EQ(r.height(), 4);
+        EXPECT_EQ(r.pixelRgb(0, 0), qRgb(255, 255, 255));
+    }
+}
+
+// ------------------------------------------------------------------------- bad files
+
+void expectRejected(const QByteArray &file, const QString &error = {})
+{
+    const Raster before = rgbPicture(1, 1, {qRgb(1, 2, 3)});
+    Raster r = before;
+    EXPECT_FALSE(ReadPcx(file, r));
+    EXPECT_FALSE(PcxLastError().isEmpty());
+    if (!error.isEmpty()) {
+        EXPECT_EQ(PcxLastError(), error);
+    }
+    EXPECT_TRUE(r.samePixels(before));
+}
+
+TEST(PcxReader, RejectsBadHeadersAndLeavesThePicture)
+{
+    QByteArray file = WritePcx(noisePicture(4, 4, 1));
+    file[0] = 11;
+    expectRejected(file, QStringLiteral("Not a PCX file, or header read error."));
+    expectRejected(WritePcx(noisePicture(4, 4, 1)).left(127), QStringLiteral("Not a PCX file, or header read error."));
+    expectRejected(QByteArray());
+    for (int bits : {0, 2, 3, 7, 255}) {
+        file = WritePcx(noisePicture(4, 4, 1));
+        file[3] = char(bits);
+        expectRejected(file, QStringLiteral("Not a valid PCX file!"));
+    }
+}
+
+TEST(PcxReader, RejectsSizesBeyondTheLimits)
+{
+    HeaderFields f;
+    f.width = 32769;
+    expectRejected(header(f) + QByteArray(1000, '\0'));
+    f.width = 32768;
+    f.height = 2049; // 256 MiB and a bit at four bytes a pixel
+    expectRejected(header(f));
+    QByteArray file = header(HeaderFields{});
+    qToLittleEndian<quint16>(5, file.data() + 4); // Xmin beyond Xmax
+    expectRejected(file);
+    // A picture its data cannot fill is refused before anything is allocated.
+    f.height = 2048;
+    expectRejected(header(f) + QByteArray(4096, char(0xFF)));
+}
+
+TEST(PcxReader, RejectsEveryTruncation)
+{
+    HeaderFields f;
+    f.planes = 1;
+    f.width = 70;
+    f.height = 3;
+    QByteArray data;
+    for (int y = 0; y < 3; ++y)
+        data += bytes({0xFF, y, 0xC7, 9});
+    QVector<QRgb> palette(256, qRgb(200, 100, 50));
+    const QByteArray indexed = header(f) + data + trailer(palette);
+    Raster r;
+    ASSERT_TRUE(ReadPcx(indexed, r)) << PcxLastError().toStdString();
+    for (qsizetype n = 0; n < indexed.size(); ++n)
+        expectRejected(indexed.left(n));
+
+    // A 24-bit file needs no palette after its pixels; cut into the pixels it is refused.
+    const QByteArray rgb = WritePcx(noisePicture(30, 5, 3));
+    for (qsizetype n = 0; n < rgb.size() - 769; ++n)
+        expectRejected(rgb.left(n));
+    ASSERT_TRUE(ReadPcx(rgb.left(rgb.size() - 769), r));
+    ASSERT_TRUE(PcxLastError().isEmpty());
+}
+
+TEST(PcxReader, MissingFilesThrow)
+{
+    QTemporaryDir dir;
+    Raster r;
+    EXPECT_THROW(LoadPcxFile(dir.filePath(QStringLiteral("none.pcx")), r), LetrafexError);
+}
+
+} // namespace
