@@ -337,16 +337,16 @@ QWidget *TLetrafex::buildAttributeBox()
     DirectionBox->setGeometry(8, 90, 92, 66);
     directionGroup = new QButtonGroup(this);
     directionGroup->setExclusive(true);
-    struct Dir { QToolButton **button; const char *name; const char *icon; int col, row; };
-    const Dir dirs[] = {{&TextUpLeftButton, "TextUpLeftButton", "dir_upleft", 0, 0},
-                        {&TextUpButton, "TextUpButton", "dir_up", 1, 0},
-                        {&TextUpRightButton, "TextUpRightButton", "dir_upright", 2, 0},
-                        {&TextDownLeftButton, "TextDownLeftButton", "dir_downleft", 0, 1},
-                        {&TextDownButton, "TextDownButton", "dir_down", 1, 1},
-                        {&TextDownRightButton, "TextDownRightButton", "dir_downright", 2, 1}};
+    struct Dir { QToolButton **button; const char *name; const char *icon; const char *hint; int col, row; };
+    const Dir dirs[] = {{&TextUpLeftButton, "TextUpLeftButton", "dir_upleft", "Extrude up and to the left", 0, 0},
+                        {&TextUpButton, "TextUpButton", "dir_up", "Extrude up", 1, 0},
+                        {&TextUpRightButton, "TextUpRightButton", "dir_upright", "Extrude up and to the right", 2, 0},
+                        {&TextDownLeftButton, "TextDownLeftButton", "dir_downleft", "Extrude down and to the left", 0, 1},
+                        {&TextDownButton, "TextDownButton", "dir_down", "Extrude down", 1, 1},
+                        {&TextDownRightButton, "TextDownRightButton", "dir_downright", "Extrude down and to the right", 2, 1}};
     int code = DirUpLeft;
     for (const Dir &d : dirs) {
-        *d.button = toolButton(DirectionBox, d.name, d.icon, "", {26, 22});
+        *d.button = toolButton(DirectionBox, d.name, d.icon, d.hint, {26, 22});
         (*d.button)->setIconSize(QSize(16, 16));
         (*d.button)->setCheckable(true);
         (*d.button)->move(6 + d.col * 27, 15 + d.row * 24);

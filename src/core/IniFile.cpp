@@ -70,7 +70,26 @@ const IniFile::Line *IniFile::findEntry(const Section &s, const QString &key) co
     for (const Line &l : s.lines)
         if (l.isEntry && l.key.compare(key, Qt::CaseInsensitive) == 0)
             return &l;
+    // A key that holds "=" itself (the language files' keys are English texts such as
+    // "Please enter text (F3 = repeat search):") ends at the "=" that follows the whole key.
+    if (key.contains(QLatin1Char('='))) {
+        for (const Line &l : s.lines) {
+            const QString t = l.text.trimmed();
+            if (l.isEntry && t.startsWith(key, Qt::CaseInsensitive) &&
+                t.mid(key.size()).trimmed().startsWith(QLatin1Char('=')))
+                return &l;
+        }
+    }
     return nullptr;
+}
+
+qsizetype IniFile::valueStart(const Line &l, const QString &key)
+{
+    qsizetype keyStart = 0;
+    while (keyStart < l.text.size() && l.text[keyStart].isSpace())
+        ++keyStart;
+    const qsizetype from = QStringView(l.text).mid(keyStart).startsWith(key, Qt::CaseInsensitive) ? keyStart + key.size() : 0;
+    return l.text.indexOf(QLatin1Char('='), from) + 1;
 }
 
 QStringList IniFile::sectionKeys(const QString &section) const
@@ -89,7 +108,7 @@ QString IniFile::readString(const QString &section, const QString &key, const QS
     const Line *l = s ? findEntry(*s, key) : nullptr;
     if (!l)
         return def;
-    QString v = l->text.mid(l->text.indexOf(QLatin1Char('=')) + 1).trimmed();
+    QString v = l->text.mid(valueStart(*l, key)).trimmed();
     if (v.size() >= 2) {
         const QChar q = v.front();
         if ((q == QLatin1Char('"') || q == QLatin1Char('\'')) && v.back() == q)
@@ -126,7 +145,7 @@ bool IniFile::writeString(const QString &section, const QString &key, const QStr
     }
     const QString text = key + QLatin1Char('=') + value;
     if (Line *l = const_cast<Line *>(findEntry(*s, key))) {
-        l->text = l->key + QLatin1Char('=') + value;
+        l->text = l->text.left(valueStart(*l, key)) + value;
     } else {
         // New entries go after the last entry, before trailing blank lines.
         auto pos = s->lines.end();

@@ -36,6 +36,8 @@ private:
     bool save() const;
     const Section *findSection(const QString &name) const;
     const Line *findEntry(const Section &s, const QString &key) const;
+    // Where the value of the entry line l, found for key, begins.
+    static qsizetype valueStart(const Line &l, const QString &key);
 
     QString path_;
     bool held_ = false;

@@ -66,6 +66,8 @@ TOptionsForm::TOptionsForm(QWidget *parent) : TPageForm(QStringLiteral("OptionsF
     LngListBox->setToolTip(QStringLiteral("Select language"));
     LngListBox->setSelectionMode(QAbstractItemView::SingleSelection);
 
+    MStartColor->setToolTip(WindowColor->toolTip());
+    MEndColor->setToolTip(WindowColor->toolTip());
     for (TShape *shape : {WindowColor, MStartColor, MEndColor})
         connect(shape, &TShape::mousePressed, this, [this, shape] { WindowColorMouseDown(shape); });
     connect(LngListBox, &QListWidget::itemSelectionChanged, this, &TOptionsForm::LngListBoxClick);

@@ -90,3 +90,32 @@ TEST(IniFile, ReadsWindows1252Files)
     IniFile ini(writeFile(dir, "[Captions]\nOptions=Einstellungen f\xfcr \xc4nderung\n"));
     EXPECT_EQ(ini.readString("Captions", "Options", ""), QString::fromUtf8("Einstellungen für Änderung"));
 }
+
+TEST(IniFile, KeysThatHoldAnEqualsSignAreFoundWhole)
+{
+    QTemporaryDir dir;
+    const QString path =
+        writeFile(dir, "[Messages]\nPlease enter text (F3 = repeat search):=Suchtext (F3 = weiter):\nA=b=c\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.readString("Messages", "please enter text (F3 = repeat search):", ""), "Suchtext (F3 = weiter):");
+    EXPECT_EQ(ini.readString("Messages", "A", ""), "b=c");
+    EXPECT_EQ(ini.readString("Messages", "Please enter text (F3", "?"), "repeat search):=Suchtext (F3 = weiter):");
+    ASSERT_TRUE(ini.writeString("Messages", "x = y", "1"));
+    ASSERT_TRUE(ini.writeString("Messages", "x = y", "2"));
+    EXPECT_EQ(IniFile(path).readString("Messages", "x = y", ""), "2");
+    EXPECT_EQ(IniFile(path).sectionKeys("Messages").size(), 3);
+}
+
+TEST(IniFile, HeldWritesReachTheFileOnlyWhenCommitted)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "[A]\nx=1\n");
+    IniFile ini(path);
+    ini.holdWrites();
+    ini.writeString("A", "x", "2");
+    ini.writeInteger("B", "y", 3);
+    EXPECT_EQ(IniFile(path).readString("A", "x", ""), "1");
+    ASSERT_TRUE(ini.commitWrites());
+    EXPECT_EQ(IniFile(path).readString("A", "x", ""), "2");
+    EXPECT_EQ(IniFile(path).readInteger("B", "y", 0), 3);
+}

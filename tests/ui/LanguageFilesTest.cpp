@@ -1,0 +1,158 @@
+// The shipped language files: every designed text of every window, and every text the
+// program looks up, has an entry; no entry names a control that does not exist; the
+// English file says what the windows say; the German file leaves nothing in English.
+#include "ScriptedDialogs.h"
+#include "app/MainWindow.h"
+#include "core/IniFile.h"
+#include "ui/Language.h"
+#include "ui/OptionsForm.h"
+#include "ui/PageForm.h"
+#include "ui/ProgramOptions.h"
+#include "ui/SplashScreen.h"
+#include "ui/Translate.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// One designed text: its key in the window's section and the text the window shows.
+using WindowTexts = std::map<QString, QString>;
+
+WindowTexts designedTexts(QWidget *window)
+{
+    WindowTexts texts;
+    if (!window->windowTitle().isEmpty())
+        texts[QStringLiteral("Caption")] = window->windowTitle();
+    for (QWidget *c : designedControls(window)) {
+        const QString name = c->objectName();
+        if (ControlTexts::hasCaption(c) && !ControlTexts::caption(c).isEmpty())
+            texts[name + ".Caption"] = ControlTexts::caption(c);
+        if (!c->toolTip().isEmpty())
+            texts[name + ".Hint"] = c->toolTip();
+        if (ControlTexts::hasItems(c) && !ControlTexts::items(c).isEmpty())
+            texts[name + ".Items"] = ControlTexts::items(c).join(',');
+        if (ControlTexts::hasColumns(c))
+            texts[name + ".Columns.Captions"] = ControlTexts::columns(c).join(',');
+    }
+    return texts;
+}
+
+// Every key a window section may hold: the title and each designed control's entries.
+QStringList possibleKeys(QWidget *window)
+{
+    QStringList keys{QStringLiteral("Caption")};
+    for (QWidget *c : designedControls(window))
+        for (const char *suffix : {".Caption", ".Hint", ".Items", ".Lines", ".Columns.Captions"})
+            keys << c->objectName() + suffix;
+    return keys;
+}
+
+const QStringList textKeys[] = {
+    // Captions
+    {"OK", "Cancel", "Yes", "No", "Information", "Confirmation", "Warning", "Input", "Create text",
+     "Create background", "Options", "Help", "About", "Tiled", "Stretched", "Original", "Files", "Graphic"},
+    // Messages
+    {"Are you sure?", "Please select draw mode", "This format is not supported by the program.",
+     "Do you really want to exit the program?", "Please enter text (F3 = repeat search):"},
+    // Print Preview
+    {"First Page", "Last Page", "Previous Page", "Next Page", "Fit Page", "Fit Width", "Print", "Grid", "ZoomCursor",
+     "OnePage", "TwoPage", "CloseButton Hint", "CloseButton Caption", "Caption", "ZoomboxItems", "Page"}};
+const char *const textSections[] = {"Captions", "Messages", "Print Preview"};
+
+// Texts that are the same in German and English.
+bool sameInGerman(const QString &text)
+{
+    static const QStringList same{"KORVA's Letrafex", "ABC", "X", "Y", "1,2,3,4,5,6,7,8,9,10", "OK", "Information", "Pos."};
+    return same.contains(text);
+}
+
+class ShippedLanguageFiles : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TSplashScreen::pause = [](int, int) {};
+        ProgramOptions = TProgramOptions{};
+        setProgramDir(folder.path());
+        main = std::make_unique<TLetrafex>();
+        main->createSecondaryWindows();
+        windows = {main.get(), main->BackgroundForm, main->OptionsForm, main->HelpForm, main->AboutForm};
+        for (QWidget *w : windows)
+            english[w->objectName()] = designedTexts(w);
+    }
+    void TearDown() override
+    {
+        ProgramOptions.noExitDialog = true;
+        main.reset();
+        ProgramOptions = TProgramOptions{};
+        setProgramDir(QString());
+    }
+    static QString shipped(const char *name) { return QStringLiteral(LETRAFEX_DATA "/LScripts/") + name; }
+
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TLetrafex> main;
+    QList<QWidget *> windows;
+    std::map<QString, WindowTexts> english;
+};
+
+} // namespace
+
+TEST_F(ShippedLanguageFiles, CoverEveryDesignedTextAndNameOnlyExistingControls)
+{
+    for (const char *file : {"English.lng", "German.lng"}) {
+        const IniFile ini(shipped(file));
+        ASSERT_FALSE(ini.sectionKeys("Letrafex").isEmpty()) << file;
+        for (QWidget *w : windows) {
+            const QString section = w->objectName();
+            for (const auto &[key, text] : english[section])
+                EXPECT_FALSE(ini.readString(section, key, QString()).isEmpty())
+                    << file << " [" << section.toStdString() << "] lacks " << key.toStdString() << "=" << text.toStdString();
+            const QStringList possible = possibleKeys(w);
+            for (const QString &key : ini.sectionKeys(section))
+                EXPECT_TRUE(possible.contains(key)) << file << " [" << section.toStdString() << "] " << key.toStdString()
+                                                    << " names no control of the window";
+        }
+        for (int s = 0; s < 3; ++s)
+            for (const QString &key : textKeys[s])
+                EXPECT_FALSE(ini.readString(textSections[s], key, QString()).isEmpty())
+                    << file << " [" << textSections[s] << "] lacks " << key.toStdString();
+    }
+}
+
+TEST_F(ShippedLanguageFiles, EnglishSaysWhatTheWindowsSay)
+{
+    const IniFile ini(shipped("English.lng"));
+    for (const auto &[section, texts] : english)
+        for (const auto &[key, text] : texts)
+            EXPECT_EQ(ini.readString(section, key, QString()), text) << "[" << section.toStdString() << "] " << key.toStdString();
+    for (int s = 0; s < 2; ++s)
+        for (const QString &key : textKeys[s])
+            EXPECT_EQ(ini.readString(textSections[s], key, QString()), key);
+}
+
+TEST_F(ShippedLanguageFiles, GermanTranslatesEveryWindowAndText)
+{
+    LanguageFilePath = shipped("German.lng");
+    for (QWidget *w : windows) {
+        TranslateForm(w);
+        const WindowTexts german = designedTexts(w);
+        for (const auto &[key, text] : english[w->objectName()]) {
+            ASSERT_TRUE(german.count(key)) << key.toStdString();
+            if (!sameInGerman(text))
+                EXPECT_NE(german.at(key), text) << "[" << w->objectName().toStdString() << "] " << key.toStdString()
+                                                << " is still English";
+        }
+    }
+    for (int s = 0; s < 3; ++s)
+        for (const QString &key : textKeys[s])
+            if (!sameInGerman(key) && s < 2)
+                EXPECT_NE(LngText(textSections[s], key), key) << key.toStdString() << " is still English";
+    LanguageFilePath.clear();
+}
