@@ -1,0 +1,275 @@
+// The TIFF writer's exact layouts and the reader's handling of every kind of image,
+// byte order, strip arrangement and damaged file.
+#include "imageio/TiffCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include "TiffTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+quint16 le16(const QByteArray &d, qsizetype at) { return qFromLittleEndian<quint16>(d.constData() + at); }
+quint32 le32(const QByteArray &d, qsizetype at) { return qFromLittleEndian<quint32>(d.constData() + at); }
+
+// The directory entry of a file we wrote: type, count and value of tag, or all -1.
+struct Found
+{
+    int type = -1;
+    qint64 count = -1;
+    qint64 value = -1;
+};
+Found entry(const QByteArray &d, quint16 tag)
+{
+    const quint32 ifd = le32(d, 4);
+    for (int i = 0; i < le16(d, ifd); ++i) {
+        const qsizetype e = ifd + 2 + 12 * i;
+        if (le16(d, e) == tag)
+            return {le16(d, e + 2), le32(d, e + 4), le32(d, e + 8)};
+    }
+    return {};
+}
+
+QRgb colour(int i) { return qRgb((i * 53 + 17) % 256, (i * 101 + 90) % 256, (i * 29 + 200) % 256); }
+
+Raster indexedPicture(int bits, int w, int h, QVector<QRgb> palette = {})
+{
+    if (palette.isEmpty())
+        for (int i = 0; i < (1 << bits); ++i)
+            palette << colour(i);
+    std::vector<uchar> idx(size_t(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            idx[size_t(y) * w + x] = uchar((x * 7 + y * 3) % palette.size());
+    return Raster::fromIndices(w, h, bits, palette, idx.data(), w);
+}
+
+Raster rgbPicture(int bits, int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5 + y * 71) % 256, (x * y * 13) % 256));
+    return Raster::fromImage(img, bits);
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+} // namespace
+
+TEST(TiffWrite, RgbFileHasTheFixedLayout)
+{
+    QImage img(2, 2, QImage::Format_RGB32);
+    img.setPixel(0, 0, qRgb(1, 2, 3));
+    img.setPixel(1, 0, qRgb(4, 5, 6));
+    img.setPixel(0, 1, qRgb(7, 8, 9));
+    img.setPixel(1, 1, qRgb(10, 11, 12));
+    const QByteArray d = WriteTiff(Raster::fromImage(img, 24));
+    ASSERT_EQ(d.size(), 238);
+    EXPECT_EQ(d.left(4), bytes({'I', 'I', 42, 0}));
+    EXPECT_EQ(le32(d, 4), 52u);
+    EXPECT_EQ(le32(d, 8), 877u);
+    EXPECT_EQ(le32(d, 12), 10u);
+    EXPECT_EQ(le32(d, 16), 877u);
+    EXPECT_EQ(le32(d, 20), 10u);
+    EXPECT_EQ(d.mid(24, 6), bytes({8, 0, 8, 0, 8, 0}));
+    EXPECT_EQ(d.mid(30, 10), QByteArray("Velmo soft"));
+    EXPECT_EQ(d.mid(40, 12), bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(le16(d, 52), 15);
+    EXPECT_EQ(le32(d, 234), 0u) << "next-directory offset";
+    EXPECT_EQ(entry(d, 273).value, 40);
+    EXPECT_EQ(entry(d, 279).value, 12);
+    EXPECT_EQ(entry(d, 258).count, 3);
+    EXPECT_EQ(entry(d, 258).value, 24);
+    EXPECT_EQ(entry(d, 262).value, 2);
+    EXPECT_EQ(entry(d, 284).value, 1);
+    EXPECT_EQ(entry(d, 305).type, 2);
+    EXPECT_EQ(entry(d, 305).value, 30);
+    EXPECT_EQ(entry(d, 320).type, -1);
+    int previous = 0;
+    for (int i = 0; i < 15; ++i) {
+        const int tag = le16(d, 54 + 12 * i);
+        EXPECT_GT(tag, previous);
+        previous = tag;
+    }
+}
+
+TEST(TiffWrite, ThirtyTwoBitsWriteTheSameBytesAsTwentyFour)
+{
+    const Raster source = rgbPicture(24, 7, 5);
+    Raster wide = source;
+    wide.setBitCount(32);
+    EXPECT_EQ(WriteTiff(wide), WriteTiff(source));
+}
+
+TEST(TiffWrite, SixteenBitPicturesAreWrittenAsRgbOfTheirFiveBitColours)
+{
+    const Raster source = rgbPicture(16, 9, 4);
+    const QByteArray d = WriteTiff(source);
+    EXPECT_EQ(entry(d, 262).value, 2);
+    const Raster back = read(d);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 9; ++x) {
+            const QRgb c = source.pixelRgb(x, y);
+            const auto five = [](int v) { return (v >> 3) * 255 / 31; };
+            ASSERT_EQ(back.pixelRgb(x, y) & 0xFFFFFF, qRgb(five(qRed(c)), five(qGreen(c)), five(qBlue(c))) & 0xFFFFFF);
+        }
+}
+
+TEST(TiffWrite, BilevelFileHasItsStripFirst)
+{
+    const uchar index = 0;
+    const Raster black = Raster::fromIndices(1, 1, 1, {qRgb(0, 0, 0), qRgb(255, 255, 255)}, &index, 1);
+    const QByteArray d = WriteTiff(black);
+    ASSERT_EQ(d.size(), 8 + 1 + 26 + 2 + 14 * 12 + 4);
+    EXPECT_EQ(uchar(d[8]) & 0x80, 0);
+    EXPECT_EQ(le32(d, 9), 877u);
+    EXPECT_EQ(le32(d, 17), 877u);
+    EXPECT_EQ(d.mid(25, 10), QByteArray("Velmo soft"));
+    EXPECT_EQ(le32(d, 4), 35u);
+    EXPECT_EQ(le16(d, 35), 14);
+    EXPECT_EQ(entry(d, 262).value, 1);
+    EXPECT_EQ(entry(d, 273).value, 8);
+    EXPECT_EQ(entry(d, 282).value, 9);
+    EXPECT_EQ(entry(d, 305).value, 25);
+}
+
+TEST(TiffWrite, BilevelFileShowsWhiteAsOneWhicheverIndexHoldsIt)
+{
+    // Index 0 is white here: writing the indices as they are would invert the picture.
+    const Raster source = indexedPicture(1, 13, 3, {qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    const Raster back = read(WriteTiff(source));
+    EXPECT_TRUE(back.samePixels(source));
+}
+
+TEST(TiffWrite, PaletteFileHasColourMapThenConstantBlocksThenStrip)
+{
+    const Raster source = indexedPicture(8, 3, 2);
+    const QByteArray d = WriteTiff(source);
+    EXPECT_EQ(entry(d, 320).count, 768);
+    EXPECT_EQ(entry(d, 320).value, 8);
+    EXPECT_EQ(entry(d, 282).value, 1544);
+    EXPECT_EQ(entry(d, 283).value, 1552);
+    EXPECT_EQ(entry(d, 305).value, 1560);
+    EXPECT_EQ(entry(d, 273).value, 1570);
+    EXPECT_EQ(entry(d, 279).value, 6);
+    EXPECT_EQ(entry(d, 262).value, 3);
+    EXPECT_EQ(entry(d, 258).value, 8);
+    EXPECT_EQ(le32(d, 4), 1576u);
+    EXPECT_EQ(le16(d, 1576), 15);
+    EXPECT_EQ(d.mid(1560, 10), QByteArray("Velmo soft"));
+    EXPECT_EQ(le32(d, 1544), 877u);
+    // Entry 5: red, green and blue values are the component times 256.
+    EXPECT_EQ(le16(d, 8 + 2 * 5), qRed(colour(5)) * 256);
+    EXPECT_EQ(le16(d, 8 + 512 + 2 * 5), qGreen(colour(5)) * 256);
+    EXPECT_EQ(le16(d, 8 + 1024 + 2 * 5), qBlue(colour(5)) * 256);
+    EXPECT_EQ(d.mid(1570, 6), bytes({0, 7, 14, 3, 10, 17}));
+}
+
+TEST(TiffWrite, FourBitPicturesAreWrittenWithWidthRoundedDownToFour)
+{
+    const Raster source = indexedPicture(4, 5, 2);
+    const QByteArray d = WriteTiff(source);
+    EXPECT_EQ(entry(d, 256).value, 4);
+    EXPECT_EQ(entry(d, 279).value, 4);
+    EXPECT_EQ(entry(d, 273).value, 8 + 96 + 26);
+    // Row 0 indices 0 7 14 5, row 1 indices 3 10 1 8: the left pixel in the high nibble.
+    EXPECT_EQ(d.mid(130, 4), bytes({0x07, 0xE5, 0x3A, 0x18}));
+    const Raster back = read(d);
+    ASSERT_EQ(back.width(), 4);
+    for (int x = 0; x < 4; ++x)
+        EXPECT_EQ(back.pixelRgb(x, 1), source.pixelRgb(x, 1));
+}
+
+TEST(TiffWrite, FourBitPicturesNarrowerThanFourKeepTheirPixelsAsEightBits)
+{
+    const Raster source = indexedPicture(4, 3, 2);
+    const QByteArray d = WriteTiff(source);
+    EXPECT_EQ(entry(d, 256).value, 3);
+    EXPECT_EQ(entry(d, 258).value, 8);
+    EXPECT_TRUE(read(d).samePixels(source));
+}
+
+TEST(TiffWrite, EveryLayoutReadsBackToTheSamePixels)
+{
+    for (int bits : {1, 4, 8, 24, 32}) {
+        SCOPED_TRACE(bits);
+        // A bilevel file holds black and white only.
+        const QVector<QRgb> blackAndWhite{qRgb(0, 0, 0), qRgb(255, 255, 255)};
+        const Raster source = bits <= 8 ? indexedPicture(bits, 36, 11, bits == 1 ? blackAndWhite : QVector<QRgb>())
+                                        : rgbPicture(bits, 37, 11);
+        const Raster back = read(WriteTiff(source));
+        EXPECT_EQ(back.bitCount(), 32);
+        EXPECT_TRUE(back.samePixels(source));
+    }
+}
+
+TEST(TiffWrite, EmptyPictureWritesNothing)
+{
+    EXPECT_TRUE(WriteTiff(Raster()).isEmpty());
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("empty.tif"));
+    EXPECT_THROW(SaveTiffFile(name, Raster()), LetrafexError);
+    EXPECT_FALSE(QFile::exists(name));
+}
+
+TEST(TiffWrite, SaveWritesTheSameBytesAndFailsWithoutTouchingTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("pic.tif"));
+    const Raster source = rgbPicture(24, 400, 700); // more than one piece of rows
+    SaveTiffFile(name, source);
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), WriteTiff(source));
+    EXPECT_THROW(SaveTiffFile(dir.filePath(QStringLiteral("missing/pic.tif")), source), LetrafexError);
+}
+
+TEST(TiffRead, FileFromDiskReadsLikeBytes)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("pic.tif"));
+    const Raster source = rgbPicture(24, 1000, 500); // larger than the reading window
+    SaveTiffFile(name, source);
+    Messages m;
+    Raster picture;
+    LoadTiffFile(name, picture);
+    EXPECT_TRUE(m.texts.isEmpty());
+    EXPECT_TRUE(picture.samePixels(source));
+}
+
+TEST(TiffRead, MissingFileIsReportedAndNotCreated)
+{
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("none.tif"));
+    Messages m;
+    Raster picture(4, 4);
+    LoadTiffFile(name, picture);
+    EXPECT_FALSE(QFile::exists(name));
+    EXPECT_EQ(m.texts, QStringList(QStringLiteral("<") + name + QStringLiteral("> is not a valid TIFF file")));
+    EXPECT_EQ(picture.width(), 4);
+    LoadTiffFile(dir.path(), picture); // a folder is no file either
+    EXPECT_EQ(m.texts.size(), 2);
+}
+
+TEST(TiffRead, ShortOrForeignHeadersAreNotValid)
+{
+    for (const QByteArray &d : {QByteArray("II*\0\x08\0\0", 7), QByteArray("XX*\0\x08\0\0\0\0\0", 10),
+                                QByteArray("II+\0\x08\0\0\0\0\0", 10), QByteArray("II*\0\0\0\0\0", 8)}) {
+        QStringList messages;
+        read(d, &messages);
+        EXPECT_EQ(messages, QStringList(QStringLiteral("<test.tif> is not a valid TIFF file")));
+    }
+}
