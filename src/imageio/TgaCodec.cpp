@@ -1,16 +1,13 @@
 #include "imageio/TgaCodec.h"
 
+#include "imageio/PieceWriter.h"
+
 #include <QFile>
 #include <QImage>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
-
-#ifdef __linux__
-#include <fcntl.h>
-#endif
 
 namespace {
 
@@ -363,30 +360,8 @@ QByteArray WriteTga(const Raster &picture)
 void SaveTgaFile(const QString &fileName, const Raster &picture)
 {
     const QImage source = writeSource(picture);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    // Rows go out in pieces of about 1 MiB, so a large picture needs no second copy in memory.
-    const int h = source.height();
-    const qint64 stride = qint64(source.width()) * 3;
-    const int rowsPerPiece = int(std::clamp<qint64>((qint64(1) << 20) / stride, 1, h));
-    QByteArray piece(std::max<qint64>(HeaderSize + WrittenIdSize, rowsPerPiece * stride), Qt::Uninitialized);
-    uchar *p = reinterpret_cast<uchar *>(piece.data());
-    writeHeader(p, source.width(), h);
-    bool ok = file.write(piece.constData(), HeaderSize + WrittenIdSize) == HeaderSize + WrittenIdSize;
-    qint64 written = HeaderSize + WrittenIdSize;
-    for (int first = 0; ok && first < h; first += rowsPerPiece) {
-        const int count = std::min(rowsPerPiece, h - first);
-        writeRows(source, first, count, p);
-        const qint64 bytes = count * stride;
-        ok = file.write(piece.constData(), bytes) == bytes && file.flush();
-#ifdef __linux__
-        // Start writing the piece to disk now, so the sync at the commit has little left.
-        if (ok)
-            sync_file_range(file.handle(), written, bytes, SYNC_FILE_RANGE_WRITE);
-#endif
-        written += bytes;
-    }
-    if (!ok || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    QByteArray head(HeaderSize + WrittenIdSize, Qt::Uninitialized);
+    writeHeader(reinterpret_cast<uchar *>(head.data()), source.width(), source.height());
+    SaveRowsInPieces(fileName, head, qint64(source.width()) * 3, source.height(),
+                     [&source](int first, int count, uchar *out) { writeRows(source, first, count, out); });
 }
