@@ -1,11 +1,14 @@
 // PCX reading and writing: the exact bytes the writer produces, every layout the reader
-// decodes, palettes kept at 8 bits, clamped and short lines, and damaged files.
+// decodes, palettes kept at 8 bits, clamped and short lines, damaged files, and files
+// exchanged with Pillow and ImageMagick.
 #include "imageio/PcxCodec.h"
 
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtEndian>
+
+#include "ReferenceTools.h"
 
 #include <gtest/gtest.h>
 
@@ -447,6 +450,124 @@ TEST(PcxReader, MissingFilesThrow)
     QTemporaryDir dir;
     Raster r;
     EXPECT_THROW(LoadPcxFile(dir.filePath(QStringLiteral("none.pcx")), r), LetrafexError);
+}
+
+// ------------------------------------------------------------ other programs' files
+
+const QString Python = QStringLiteral("/usr/bin/python3");
+
+// Pillow decodes each file to an RGB PPM beside it (name + ".pil.ppm").
+QString decodeWithPillow(const QStringList &files)
+{
+    static const char *script = "import sys\n"
+                                "from PIL import Image\n"
+                                "for src in sys.argv[1:]:\n"
+                                "    Image.open(src).convert('RGB').save(src + '.pil.ppm', 'PPM')\n";
+    return runTool(Python, QStringList{QStringLiteral("-c"), QString::fromLatin1(script)} + files);
+}
+
+// ImageMagick decodes the file to an RGB PPM beside it (name + ".im.ppm").
+QString decodeWithImageMagick(const QString &file)
+{
+    return runTool(QStringLiteral("convert"), {file, QStringLiteral("-depth"), QStringLiteral("8"), file + QStringLiteral(".im.ppm")});
+}
+
+::testing::AssertionResult sameAsReference(const Raster &r, const QString &ppm)
+{
+    const QImage ref = QImage(ppm).convertToFormat(QImage::Format_RGB32);
+    if (ref.isNull())
+        return ::testing::AssertionFailure() << "no reference picture " << ppm.toStdString();
+    if (!r.samePixels(Raster::fromImage(ref, 24)))
+        return ::testing::AssertionFailure() << ppm.toStdString() << " differs";
+    return ::testing::AssertionSuccess();
+}
+
+TEST(PcxInterop, PillowAndImageMagickReadOurFilesToTheSamePixels)
+{
+    QTemporaryDir dir;
+    QStringList files;
+    QList<Raster> pictures;
+    for (const QSize size : {QSize(1, 1), QSize(37, 23), QSize(301, 2), QSize(128, 65)}) {
+        pictures << noisePicture(size.width(), size.height(), unsigned(size.height()));
+        files << dir.filePath(QStringLiteral("ours%1.pcx").arg(files.size()));
+        SavePcxFile(files.last(), pictures.last());
+    }
+    const QString why = decodeWithPillow(files);
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const QString imWhy = decodeWithImageMagick(files[i]);
+        ASSERT_TRUE(imWhy.isEmpty()) << imWhy.toStdString();
+        EXPECT_TRUE(sameAsReference(pictures[i], files[i] + QStringLiteral(".pil.ppm")));
+        EXPECT_TRUE(sameAsReference(pictures[i], files[i] + QStringLiteral(".im.ppm")));
+    }
+}
+
+// Bits per pixel and planes of a PCX file.
+std::pair<int, int> layoutOf(const QString &file)
+{
+    QFile f(file);
+    const QByteArray h = f.open(QIODevice::ReadOnly) ? f.read(128) : QByteArray();
+    return h.size() == 128 ? std::pair{int(uchar(h[3])), int(uchar(h[65]))} : std::pair{0, 0};
+}
+
+TEST(PcxInterop, WeReadPillowsAndImageMagicksFilesToTheirPixels)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source.png"));
+    const QString mono = dir.filePath(QStringLiteral("mono.bmp"));
+    const QImage picture = noisePicture(75, 41, 7).toRgb32();
+    ASSERT_TRUE(picture.save(source));
+    ASSERT_TRUE(picture.convertToFormat(QImage::Format_Mono).save(mono));
+
+    static const char *script = "import sys\n"
+                                "from PIL import Image\n"
+                                "src, out = Image.open(sys.argv[1]).convert('RGB'), sys.argv[2]\n"
+                                "src.convert('1').save(out + '/pil-mono.pcx')\n"
+                                "src.quantize(256).save(out + '/pil-palette.pcx')\n"
+                                "src.convert('L').save(out + '/pil-grey.pcx')\n"
+                                "src.save(out + '/pil-rgb.pcx')\n";
+    QString why = runTool(Python, {QStringLiteral("-c"), QString::fromLatin1(script), source, dir.path()});
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    const QList<std::pair<QString, QStringList>> magick{
+        {QStringLiteral("im-mono.pcx"), {mono}},
+        {QStringLiteral("im-palette.pcx"), {source, QStringLiteral("-colors"), QStringLiteral("200")}},
+        {QStringLiteral("im-rgb.pcx"), {source, QStringLiteral("-type"), QStringLiteral("TrueColor")}}};
+    for (const auto &[name, args] : magick) {
+        why = runTool(QStringLiteral("convert"), args + QStringList{dir.filePath(name)});
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    }
+
+    // Each file against its writer's own decoding, except ImageMagick's one-bit file:
+    // ImageMagick 6.9 reads (and writes) one-bit data with 1 as black, whatever its header
+    // palette says, where the format, Pillow and this reader take 0 as black and 1 as white.
+    struct Case
+    {
+        const char *file;
+        std::pair<int, int> layout; // bits, planes
+        bool byPillow;
+    };
+    const Case cases[] = {{"pil-mono.pcx", {1, 1}, true},    {"pil-palette.pcx", {8, 1}, true},
+                          {"pil-grey.pcx", {8, 1}, true},    {"pil-rgb.pcx", {8, 3}, true},
+                          {"im-mono.pcx", {1, 1}, true},     {"im-palette.pcx", {8, 1}, false},
+                          {"im-rgb.pcx", {8, 3}, false}};
+    QStringList pillowFiles;
+    for (const Case &c : cases) {
+        const QString file = dir.filePath(QLatin1String(c.file));
+        if (c.byPillow)
+            pillowFiles << file;
+        else if (why = decodeWithImageMagick(file); !why.isEmpty())
+            FAIL() << why.toStdString();
+    }
+    why = decodeWithPillow(pillowFiles);
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        const QString file = dir.filePath(QLatin1String(c.file));
+        EXPECT_EQ(layoutOf(file), c.layout);
+        Raster r;
+        ASSERT_TRUE(LoadPcxFile(file, r)) << PcxLastError().toStdString();
+        EXPECT_TRUE(sameAsReference(r, file + QLatin1String(c.byPillow ? ".pil.ppm" : ".im.ppm")));
+    }
 }
 
 } // namespace
