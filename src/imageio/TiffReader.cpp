@@ -151,12 +151,24 @@ bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFo
     return true;
 }
 
+// Rows per strip as the standard gives it: missing (or 0) means all rows in one strip.
+qint64 rowsPerStrip(const TGraphicTiff &dir, int height)
+{
+    const TiffEntry *e = dir.findEntry(TiffTag::RowsPerStrip);
+    const quint32 rows = e ? dir.value(*e) : 0;
+    return rows == 0 || rows > quint32(height) ? height : rows;
+}
+
 // The rows of the image in the strips taken one after another: row y starts rowBytes * y
 // bytes into them. Only the bytes a row's pixels need are read.
 class StripRows
 {
 public:
-    StripRows(const TGraphicTiff &dir, qint64 rowBytes, qint64 need) : dir_(dir), rowBytes_(rowBytes), need_(need)
+    // The bytes of each row are the first strip's byte count over the rows per strip.
+    StripRows(const TGraphicTiff &dir, const ImageFormat &f)
+        : dir_(dir), height_(f.height),
+          rowBytes_(dir.stripCount() ? dir.strip(0)->byteCount / rowsPerStrip(dir, f.height) : 0),
+          need_(f.bits == 24 ? qint64(f.width - 1) * f.step + 3 : (qint64(f.width) * f.bits + 7) / 8)
     {
         qint64 end = 0;
         for (int i = 0; i < dir.stripCount(); ++i)
@@ -164,7 +176,7 @@ public:
     }
 
     // Every strip must lie inside the file and together they must hold all rows.
-    bool usable(int height) const
+    bool usable() const
     {
         if (ends_.empty() || rowBytes_ < need_)
             return false;
@@ -173,7 +185,7 @@ public:
             if (qint64(s->offset) + s->byteCount > dir_.file().fileSize())
                 return false;
         }
-        return ends_.back() >= rowBytes_ * (height - 1) + need_;
+        return ends_.back() >= rowBytes_ * (height_ - 1) + need_;
     }
 
     // The first need bytes of row y (rows are asked for in order); nullptr when unreadable.
@@ -205,6 +217,7 @@ public:
 
 private:
     const TGraphicTiff &dir_;
+    const int height_;
     const qint64 rowBytes_;
     const qint64 need_;
     std::vector<qint64> ends_; // where each strip ends among the strips taken together
@@ -241,24 +254,8 @@ void decodeRgb(const uchar *s, QRgb *d, const ImageFormat &f)
         d[x] = qRgb(s[0], s[1], s[2]);
 }
 
-// Rows per strip as the standard gives it: missing (or 0) means all rows in one strip.
-qint64 rowsPerStrip(const TGraphicTiff &dir, int height)
+bool decodeRows(StripRows &rows, const ImageFormat &f, QImage &image)
 {
-    const TiffEntry *e = dir.findEntry(TiffTag::RowsPerStrip);
-    const quint32 rows = e ? dir.value(*e) : 0;
-    return rows == 0 || rows > quint32(height) ? height : rows;
-}
-
-// The bytes of each row are the first strip's byte count over the rows per strip.
-bool decodeStrips(const TGraphicTiff &dir, const ImageFormat &f, QImage &image)
-{
-    if (dir.stripCount() == 0)
-        return false;
-    const qint64 rowBytes = dir.strip(0)->byteCount / rowsPerStrip(dir, f.height);
-    const qint64 need = f.bits == 24 ? qint64(f.width - 1) * f.step + 3 : (qint64(f.width) * f.bits + 7) / 8;
-    StripRows rows(dir, rowBytes, need);
-    if (!rows.usable(f.height))
-        return false;
     for (int y = 0; y < f.height; ++y) {
         const uchar *s = rows.row(y);
         if (!s)
@@ -286,13 +283,18 @@ void readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &
         ShowPlainMessage(QStringLiteral("Error: an image of %1 x %2 pixels is too large to read").arg(f.width).arg(f.height));
         return;
     }
+    StripRows rows(dir, f);
+    if (!rows.usable()) {
+        ShowPlainMessage(QLatin1String(DataError));
+        return;
+    }
     QImage image(f.width, f.height, QImage::Format_RGB32);
     if (image.isNull()) {
         picture = Raster();
         ShowPlainMessage(QStringLiteral("Out Of Memory "));
         return;
     }
-    if (!decodeStrips(dir, f, image)) {
+    if (!decodeRows(rows, f, image)) {
         ShowPlainMessage(QLatin1String(DataError));
         return;
     }

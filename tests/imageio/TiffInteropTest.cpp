@@ -1,0 +1,162 @@
+// The TIFF codec against libtiff's tools, Pillow and ImageMagick: files we write read to the
+// same pixels in theirs, and uncompressed files they write read to the same pixels in ours.
+#include "imageio/TiffCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include "ReferenceTools.h"
+#include "TiffTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+const QString Python = QStringLiteral("/usr/bin/python3");
+
+// Equal pixels; tolerance allows each channel to differ by that much.
+::testing::AssertionResult samePicture(const Raster &r, const QImage &ref, int tolerance = 0)
+{
+    if (r.width() != ref.width() || r.height() != ref.height())
+        return ::testing::AssertionFailure() << "size " << r.width() << "x" << r.height() << ", reference " << ref.width()
+                                             << "x" << ref.height();
+    const auto near = [tolerance](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+               std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+    };
+    for (int y = 0; y < r.height(); ++y)
+        for (int x = 0; x < r.width(); ++x)
+            if (!near(r.pixelRgb(x, y), ref.pixel(x, y)))
+                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex
+                                                     << (r.pixelRgb(x, y) & 0xFFFFFF) << ", reference "
+                                                     << (ref.pixel(x, y) & 0xFFFFFF);
+    return ::testing::AssertionSuccess();
+}
+
+// Pillow decodes each file to an RGB PPM beside it.
+QString pillowDecode(const QStringList &files)
+{
+    static const char *script = "import sys\n"
+                                "from PIL import Image\n"
+                                "for f in sys.argv[1:]:\n"
+                                "    Image.open(f).convert('RGB').save(f + '.pil.ppm')\n";
+    return runTool(Python, QStringList{QStringLiteral("-c"), QString::fromLatin1(script)} + files);
+}
+
+QImage ppm(const QString &path) { return QImage(path).convertToFormat(QImage::Format_RGB32); }
+
+Raster load(const QString &file)
+{
+    Messages m;
+    Raster picture;
+    LoadTiffFile(file, picture);
+    EXPECT_TRUE(m.texts.isEmpty()) << file.toStdString() << ": " << m.texts.join(QLatin1Char('|')).toStdString();
+    return picture;
+}
+
+Raster texture(int bits, int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5 + y * 71) % 256, (x * y * 13) % 256));
+    return Raster::fromImage(img, bits);
+}
+
+} // namespace
+
+TEST(TiffInterop, OurFilesReadTheSameInLibtiffPillowAndImageMagick)
+{
+    QTemporaryDir dir;
+    QStringList files;
+    std::vector<Raster> sources;
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        sources.push_back(texture(bits, 37, 13));
+        files << dir.filePath(QStringLiteral("ours%1.tif").arg(bits));
+        SaveTiffFile(files.last(), sources.back());
+    }
+    ASSERT_EQ(pillowDecode(files), QString());
+    for (int i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i].toStdString());
+        const Raster &source = sources[size_t(i)];
+        // What the file holds is what our reader makes of it (16 bits as 5-bit colours,
+        // 4 bits cut to 36 pixels); the others must see exactly that.
+        const Raster expected = load(files[i]);
+        EXPECT_EQ(expected.width(), source.bitCount() == 4 ? 36 : 37);
+        if (source.bitCount() != 16)
+            EXPECT_TRUE(samePicture(expected, source.toRgb32().copy(0, 0, expected.width(), expected.height())));
+        EXPECT_TRUE(samePicture(expected, ppm(files[i] + QStringLiteral(".pil.ppm"))));
+
+        QByteArray info;
+        EXPECT_EQ(runTool(QStringLiteral("tiffinfo"), {files[i]}, &info), QString());
+        const QString rgba = files[i] + QStringLiteral(".rgba.tif");
+        ASSERT_EQ(runTool(QStringLiteral("tiff2rgba"), {QStringLiteral("-n"), files[i], rgba}), QString());
+        ASSERT_EQ(pillowDecode({rgba}), QString());
+        EXPECT_TRUE(samePicture(expected, ppm(rgba + QStringLiteral(".pil.ppm")))) << "libtiff";
+
+        const QString magick = files[i] + QStringLiteral(".im.ppm");
+        ASSERT_EQ(runTool(QStringLiteral("convert"), {files[i], QStringLiteral("-depth"), QStringLiteral("8"), magick}), QString());
+        // The colour map holds each component times 256; ImageMagick scales it by 255 / 65535
+        // and may come out one lower.
+        EXPECT_TRUE(samePicture(expected, ppm(magick), source.bitCount() == 4 || source.bitCount() == 8 ? 1 : 0))
+            << "ImageMagick";
+    }
+}
+
+TEST(TiffInterop, FilesOthersWriteReadTheSame)
+{
+    QTemporaryDir dir;
+    const QString base = dir.filePath(QStringLiteral("src"));
+    // Pillow's uncompressed files: RGB, RGB with alpha, palette, grey and bilevel.
+    static const char *script =
+        "import sys\n"
+        "from PIL import Image\n"
+        "base = sys.argv[1]\n"
+        "im = Image.new('RGB', (29, 17))\n"
+        "im.putdata([((x * 37 + y * 11) % 256, (x * 5 + y * 71) % 256, (x * y * 13) % 256) for y in range(17) for x in range(29)])\n"
+        "im.save(base + '-rgb.tif')\n"
+        "a = im.convert('RGBA'); a.putalpha(100); a.save(base + '-rgba.tif')\n"
+        "im.convert('P').save(base + '-p.tif')\n"
+        "im.convert('L').save(base + '-l.tif')\n"
+        "im.convert('1').save(base + '-1.tif')\n";
+    ASSERT_EQ(runTool(Python, {QStringLiteral("-c"), QString::fromLatin1(script), base}), QString());
+    QStringList files;
+    for (const char *kind : {"rgb", "rgba", "p", "l", "1"})
+        files << base + QLatin1Char('-') + QLatin1String(kind) + QStringLiteral(".tif");
+    // ImageMagick's 4-bit palette and grey files, and white-is-zero grey and bilevel ones.
+    const QString none = QStringLiteral("none");
+    const QString whiteIsZero = QStringLiteral("quantum:polarity=min-is-white");
+    const std::vector<QStringList> magick = {
+        {QStringLiteral("-type"), QStringLiteral("Palette"), QStringLiteral("-colors"), QStringLiteral("16"), QStringLiteral("-depth"), QStringLiteral("4")},
+        {QStringLiteral("-type"), QStringLiteral("Grayscale"), QStringLiteral("-depth"), QStringLiteral("4")},
+        {QStringLiteral("-colorspace"), QStringLiteral("Gray"), QStringLiteral("-define"), whiteIsZero},
+        {QStringLiteral("-colorspace"), QStringLiteral("Gray"), QStringLiteral("-depth"), QStringLiteral("4"), QStringLiteral("-define"), whiteIsZero},
+        {QStringLiteral("-monochrome"), QStringLiteral("-depth"), QStringLiteral("1"), QStringLiteral("-define"), whiteIsZero}};
+    for (size_t i = 0; i < magick.size(); ++i) {
+        files << base + QStringLiteral("-im%1.tif").arg(i);
+        ASSERT_EQ(runTool(QStringLiteral("convert"), QStringList{files[0]} + magick[i] +
+                                                         QStringList{QStringLiteral("-compress"), none, files.last()}),
+                  QString());
+    }
+    // libtiff rewrites each one in both byte orders and in strips of 3 rows.
+    const qsizetype originals = files.size();
+    for (qsizetype i = 0; i < originals; ++i)
+        for (const QStringList &options : {QStringList{QStringLiteral("-B")}, QStringList{QStringLiteral("-L")},
+                                           QStringList{QStringLiteral("-B"), QStringLiteral("-r"), QStringLiteral("3")},
+                                           QStringList{QStringLiteral("-L"), QStringLiteral("-r"), QStringLiteral("1")}}) {
+            files << files[i] + QStringLiteral(".%1.tif").arg(files.size());
+            ASSERT_EQ(runTool(QStringLiteral("tiffcp"),
+                              QStringList{QStringLiteral("-c"), none} + options + QStringList{files[i], files.last()}),
+                      QString());
+        }
+    ASSERT_EQ(pillowDecode(files), QString());
+    for (const QString &file : files) {
+        SCOPED_TRACE(file.toStdString());
+        EXPECT_TRUE(samePicture(load(file), ppm(file + QStringLiteral(".pil.ppm"))));
+    }
+}
