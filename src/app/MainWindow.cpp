@@ -492,13 +492,14 @@ void TLetrafex::closeEvent(QCloseEvent *event)
 
 bool TLetrafex::FormClose()
 {
+    // Leaving the program from the options page closes that page: its choices count,
+    // "Do not show exit dialog" among them.
+    if (OptionsForm && OptionsForm->isVisible())
+        OptionsForm->FormClose();
     if (!ProgramOptions.noExitDialog &&
         !ShowMessageBox(LngText(QStringLiteral("Messages"), QStringLiteral("Do you really want to exit the program?")),
                         QStringLiteral("c")))
         return false;
-    // Leaving the program from the options page closes that page: its choices are kept.
-    if (OptionsForm && OptionsForm->isVisible())
-        OptionsForm->FormClose();
     SaveSettings();
     releaseSharedObjects();
     return true;

@@ -1,0 +1,323 @@
+// The settings file: first start, reading and writing every key, damaged values, and the
+// options page's effect on the main window when the user leaves it.
+#include "ScriptedDialogs.h"
+#include "app/MainWindow.h"
+#include "core/IniFile.h"
+#include "ui/Controls.h"
+#include "ui/DialogStyle.h"
+#include "ui/Language.h"
+#include "ui/MessageDialogs.h"
+#include "ui/OptionsForm.h"
+#include "ui/ProgramOptions.h"
+#include "ui/Settings.h"
+#include "ui/SplashScreen.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QLabel>
+#include <QLayout>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class Settings : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        TSplashScreen::pause = [](int, int) {};
+        ProgramOptions = TProgramOptions{};
+        DialogStyle = TDialogStyle{};
+        setProgramDir(folder.path());
+        QDir(folder.path()).mkpath("LScripts");
+        QDir(folder.path()).mkpath("Data");
+    }
+    void TearDown() override
+    {
+        closeWindow();
+        ProgramOptions = TProgramOptions{};
+        DialogStyle = TDialogStyle{};
+        LanguageFilePath.clear();
+        setProgramDir(QString());
+    }
+    QString path(const QString &relative) const { return QDir(folder.path()).filePath(relative); }
+    void writeSettings(const QByteArray &text)
+    {
+        QFile f(settingsFilePath());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    void shipLanguage(const char *name)
+    {
+        ASSERT_TRUE(QFile::copy(QStringLiteral(LETRAFEX_DATA "/LScripts/") + name, path(QStringLiteral("LScripts/") + name)));
+    }
+    TLetrafex &start()
+    {
+        window = std::make_unique<TLetrafex>();
+        window->createSecondaryWindows();
+        window->show();
+        return *window;
+    }
+    // Closes the window as the user would, without the exit question.
+    void closeWindow()
+    {
+        if (!window)
+            return;
+        ProgramOptions.noExitDialog = true;
+        window->close();
+        window.reset();
+    }
+    void leavePageTo(int entry)
+    {
+        window->SelectionView->setCurrentRow(entry);
+        window->layout()->activate();
+    }
+
+    QTemporaryDir folder;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TLetrafex> window;
+};
+
+} // namespace
+
+TEST_F(Settings, FirstStartAsksForTheLanguageAndStoresItAtOnce)
+{
+    int listed = -1;
+    QString prompt;
+    dialogs.onExec = [&](QDialog &d) {
+        listed = d.findChild<QListWidget *>("ChoiceList")->count();
+        prompt = static_cast<TMessageForm &>(d).messageLabel()->text();
+        return int(mrCancel);
+    };
+    window = std::make_unique<TLetrafex>();
+    EXPECT_EQ(listed, 0);
+    EXPECT_EQ(prompt, "Please select language:");
+    // Written before anything else, while the window is still being made.
+    EXPECT_EQ(IniFile(settingsFilePath()).readString("Language", "File", ""), "English.lng");
+    EXPECT_EQ(ProgramOptions.languageFile, "English.lng");
+    window.reset();
+
+    // A later start does not ask again.
+    dialogs.execCount = 0;
+    window = std::make_unique<TLetrafex>();
+    EXPECT_EQ(dialogs.execCount, 0);
+}
+
+TEST_F(Settings, FirstStartListsLanguagesWithoutExtensionAndTakesTheAnswer)
+{
+    shipLanguage("English.lng");
+    shipLanguage("German.lng");
+    QStringList names;
+    dialogs.onExec = [&](QDialog &d) {
+        auto *list = d.findChild<QListWidget *>("ChoiceList");
+        for (int i = 0; i < list->count(); ++i)
+            names << list->item(i)->text();
+        list->setCurrentRow(int(names.indexOf("German")));
+        return int(mrOk);
+    };
+    TLetrafex &w = start();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"English", "German"}));
+    EXPECT_EQ(ProgramOptions.languageFile, "German.lng");
+    EXPECT_EQ(w.PictureBox->title(), "Bild");
+    EXPECT_EQ(w.SelectionView->item(1)->text(), "Hintergrund erstellen");
+    EXPECT_EQ(DialogStyle.noText, "Nein");
+}
+
+TEST_F(Settings, StoredBoundsAreUsedAndStateOneMaximizesAfterPlacing)
+{
+    writeSettings("[Language]\nFile=English.lng\n[Window]\nLeft=40\nTop=$32\nWidth=0x2BC\nHeight=520\nState=1\n");
+    window = std::make_unique<TLetrafex>();
+    EXPECT_EQ(window->pos(), QPoint(40, 50));
+    EXPECT_EQ(window->size(), QSize(700, 520));
+    EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(Settings, MissingBoundsCentreTheDesignedWindow)
+{
+    writeSettings("[Language]\nFile=English.lng\n");
+    window = std::make_unique<TLetrafex>();
+    EXPECT_EQ(window->size(), QSize(640, 480));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(window->pos(), QPoint(screen.width() / 2 - 320, screen.height() / 2 - 240));
+    EXPECT_FALSE(window->windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(Settings, MenuPositionMovesTheSelectionListWhenTheOptionsPageIsLeft)
+{
+    writeSettings("[Language]\nFile=English.lng\n");
+    TLetrafex &w = start();
+    w.layout()->activate();
+    EXPECT_LT(w.SelectionBox->x(), w.MainPanel->x());
+    leavePageTo(2);
+    w.OptionsForm->TextBoxPosBox->setItemIndex(1);
+    EXPECT_LT(w.SelectionBox->x(), w.MainPanel->x());
+    leavePageTo(0);
+    EXPECT_EQ(ProgramOptions.menuPosition, 1);
+    EXPECT_GT(w.SelectionBox->x(), w.MainPanel->x());
+    leavePageTo(2);
+    w.OptionsForm->TextBoxPosBox->setItemIndex(0);
+    leavePageTo(3);
+    EXPECT_EQ(ProgramOptions.menuPosition, 0);
+    EXPECT_LT(w.SelectionBox->x(), w.MainPanel->x());
+}
+
+TEST_F(Settings, APickedLanguageTranslatesOnlyTheOptionsPageUntilItIsLeft)
+{
+    shipLanguage("English.lng");
+    shipLanguage("German.lng");
+    writeSettings("[Language]\nFile=english.LNG\n");
+    TLetrafex &w = start();
+    leavePageTo(2);
+    QListWidget *list = w.OptionsForm->LngListBox;
+    ASSERT_EQ(list->count(), 2);
+    // The stored name is found whatever its letter case.
+    ASSERT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(list->selectedItems().first()->text(), "English.lng");
+
+    list->setCurrentRow(int(list->row(list->findItems("German.lng", Qt::MatchExactly).first())));
+    EXPECT_EQ(w.OptionsForm->SettingsBox->title(), "Einstellungen");
+    EXPECT_EQ(w.OptionsForm->windowTitle(), "Optionen");
+    EXPECT_EQ(w.PictureBox->title(), "Picture");
+    EXPECT_EQ(w.SelectionView->item(0)->text(), "Create text");
+
+    leavePageTo(0);
+    EXPECT_EQ(ProgramOptions.languageFile, "German.lng");
+    EXPECT_EQ(w.PictureBox->title(), "Bild");
+    EXPECT_EQ(w.SelectionView->item(0)->text(), "Text erstellen");
+    EXPECT_EQ(DialogStyle.yesText, "Ja");
+    EXPECT_EQ(DialogStyle.confirmationTitle, "Bestätigung");
+    EXPECT_EQ(LngText("Messages", "Are you sure?"), "Sind Sie sicher?");
+}
+
+TEST_F(Settings, AStoredLanguageThatIsGoneShowsEnglishAndNoSelection)
+{
+    shipLanguage("German.lng");
+    writeSettings("[Language]\nFile=Klingon.lng\n");
+    TLetrafex &w = start();
+    EXPECT_EQ(w.PictureBox->title(), "Picture");
+    leavePageTo(2);
+    EXPECT_TRUE(w.OptionsForm->LngListBox->selectedItems().isEmpty());
+    leavePageTo(0);
+    EXPECT_EQ(ProgramOptions.languageFile, "Klingon.lng");
+}
+
+TEST_F(Settings, WindowAndMessageColoursAreAppliedAndSurviveARestart)
+{
+    writeSettings("[Language]\nFile=English.lng\n");
+    TLetrafex &w = start();
+    leavePageTo(2);
+    dialogs.onColor = [](QColor &c) {
+        c = QColor(10, 120, 200);
+        return true;
+    };
+    w.OptionsForm->WindowColorMouseDown(w.OptionsForm->WindowColor);
+    dialogs.onColor = [](QColor &c) {
+        c = QColor(1, 2, 3);
+        return true;
+    };
+    w.OptionsForm->WindowColorMouseDown(w.OptionsForm->MEndColor);
+    // A cancelled dialog changes nothing.
+    dialogs.onColor = [](QColor &) { return false; };
+    w.OptionsForm->WindowColorMouseDown(w.OptionsForm->MStartColor);
+    EXPECT_NE(w.palette().color(QPalette::Window), QColor(10, 120, 200));
+    leavePageTo(0);
+    EXPECT_EQ(w.palette().color(QPalette::Window), QColor(10, 120, 200));
+    EXPECT_EQ(DialogStyle.endColor, makeColor(1, 2, 3));
+    EXPECT_EQ(DialogStyle.startColor, Colors::clYellow);
+
+    closeWindow();
+    EXPECT_EQ(IniFile(settingsFilePath()).readInteger("Options", "Window color", 0), makeColor(10, 120, 200));
+    ProgramOptions = TProgramOptions{};
+    TLetrafex &again = start();
+    EXPECT_EQ(again.palette().color(QPalette::Window), QColor(10, 120, 200));
+    EXPECT_EQ(DialogStyle.endColor, makeColor(1, 2, 3));
+}
+
+TEST_F(Settings, ExitWithoutTheQuestionStillWritesTheSettingsAndNoKeepsEverything)
+{
+    writeSettings("[Language]\nFile=English.lng\n");
+    TLetrafex &w = start();
+    w.move(12, 34);
+    ProgramOptions.noExitDialog = false;
+    dialogs.onExec = [](QDialog &) { return int(mrNo); };
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(IniFile(settingsFilePath()).readString("Window", "Left", "none"), "none");
+
+    leavePageTo(2);
+    w.OptionsForm->GenOptListBox->setChecked(1, true);
+    // Leaving the program from the options page keeps the choice made there.
+    EXPECT_TRUE(w.close());
+    const IniFile ini(settingsFilePath());
+    EXPECT_EQ(ini.readInteger("Options", "General 2", 0), 1);
+    EXPECT_EQ(ini.readInteger("Window", "Left", -1), w.x());
+    window.reset();
+}
+
+TEST(SettingsFile, EveryKeyRoundTripsWithSystemColoursAsNegativeDecimals)
+{
+    QTemporaryDir dir;
+    IniFile ini(dir.filePath("LETRAFEX.INI"));
+    TProgramOptions out;
+    out.addBackgroundAutomatically = true;
+    out.noExitDialog = false;
+    out.menuPosition = 1;
+    out.windowColor = Colors::clBtnFace;
+    out.messageStartColor = makeColor(1, 2, 3);
+    out.messageEndColor = Colors::clInfoBk;
+    out.languageFile = "German.lng";
+    ASSERT_TRUE(writeSettings(ini, {-20, 30, 800, 600}, true, out));
+
+    const IniFile back(dir.filePath("LETRAFEX.INI"));
+    EXPECT_EQ(back.readString("Options", "Window color", ""), "-2147483633");
+    EXPECT_EQ(back.readString("Options", "Menu bar position", ""), "1");
+    EXPECT_EQ(back.readString("Options", "General 1", ""), "1");
+    EXPECT_EQ(back.readString("Options", "General 2", ""), "0");
+    EXPECT_EQ(back.readString("Window", "State", ""), "1");
+    TProgramOptions in;
+    readProgramOptions(back, in);
+    EXPECT_TRUE(in.addBackgroundAutomatically);
+    EXPECT_FALSE(in.noExitDialog);
+    EXPECT_EQ(in.menuPosition, 1);
+    EXPECT_EQ(in.windowColor, Colors::clBtnFace);
+    EXPECT_EQ(in.messageStartColor, makeColor(1, 2, 3));
+    EXPECT_EQ(in.messageEndColor, Colors::clInfoBk);
+    EXPECT_EQ(in.languageFile, "German.lng");
+    const WindowBounds b = readWindowBounds(back, {});
+    EXPECT_EQ(b.left, -20);
+    EXPECT_EQ(b.top, 30);
+    EXPECT_EQ(b.width, 800);
+    EXPECT_EQ(b.height, 600);
+}
+
+TEST(SettingsFile, DamagedValuesReadAsDefaultsAndGoodOnesAreKept)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("LETRAFEX.INI"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("garbage line\n[Options]\nGeneral 1=yes\nGeneral 2=7\nWindow color=0xFF00\nMenu bar position=9\n"
+            "Message start color=12abc\nMessage end color=$FF\n[Window]\nLeft=\nTop=99999999999\nWidth=900\n\x01\x02\n");
+    f.close();
+    const IniFile ini(dir.filePath("LETRAFEX.INI"));
+    TProgramOptions o;
+    readProgramOptions(ini, o);
+    EXPECT_FALSE(o.addBackgroundAutomatically);
+    EXPECT_TRUE(o.noExitDialog);
+    EXPECT_EQ(o.windowColor, 0xFF00);
+    EXPECT_EQ(o.menuPosition, 0);
+    EXPECT_EQ(o.messageStartColor, Colors::clYellow);
+    EXPECT_EQ(o.messageEndColor, 0xFF);
+    EXPECT_EQ(o.languageFile, "English.lng");
+    const WindowBounds b = readWindowBounds(ini, {5, 6, 640, 480});
+    EXPECT_EQ(b.left, 5);
+    EXPECT_EQ(b.top, 6);
+    EXPECT_EQ(b.width, 900);
+    EXPECT_EQ(b.height, 480);
+}
