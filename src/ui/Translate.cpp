@@ -74,31 +74,21 @@ void TranslateForm(QWidget *window)
     const QString section = window->objectName();
     window->setWindowTitle(file.readString(section, QStringLiteral("Caption"), window->windowTitle()));
     for (QWidget *control : designedControls(window)) {
-        const QString name = control->objectName();
-        auto entry = [&](const char *suffix) { return file.readString(section, name + QLatin1String(suffix), QString()); };
-        if (ControlTexts::hasColumns(control)) {
-            const QString value = entry(".Columns.Captions");
+        using namespace ControlTexts;
+        // Each kind of text the control has takes its entry, unless the entry is empty.
+        auto apply = [&](bool has, const char *suffix, const auto &set) {
+            if (!has)
+                return;
+            const QString value =
+                file.readString(section, control->objectName() + QLatin1String(suffix), QString());
             if (!value.isEmpty())
-                ControlTexts::setColumns(control, splitLanguageList(value));
-        }
-        if (ControlTexts::hasCaption(control)) {
-            const QString value = entry(".Caption");
-            if (!value.isEmpty())
-                ControlTexts::setCaption(control, value);
-        }
-        const QString hint = entry(".Hint");
-        if (!hint.isEmpty())
-            control->setToolTip(hint);
-        if (ControlTexts::hasItems(control)) {
-            const QString value = entry(".Items");
-            if (!value.isEmpty())
-                ControlTexts::setItems(control, splitLanguageList(value));
-        }
-        if (ControlTexts::hasLines(control)) {
-            const QString value = entry(".Lines");
-            if (!value.isEmpty())
-                ControlTexts::setLines(control, splitLanguageList(value));
-        }
+                set(value);
+        };
+        apply(hasColumns(control), ".Columns.Captions", [&](const QString &v) { setColumns(control, splitLanguageList(v)); });
+        apply(hasCaption(control), ".Caption", [&](const QString &v) { setCaption(control, v); });
+        apply(true, ".Hint", [&](const QString &v) { control->setToolTip(v); });
+        apply(hasItems(control), ".Items", [&](const QString &v) { setItems(control, splitLanguageList(v)); });
+        apply(hasLines(control), ".Lines", [&](const QString &v) { setLines(control, splitLanguageList(v)); });
     }
 }
 

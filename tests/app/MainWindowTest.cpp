@@ -1,5 +1,6 @@
 #include "PainterTestSupport.h"
 #include "ScriptedDialogs.h"
+#include "TestProgramFolder.h"
 #include "app/MainWindow.h"
 #include "app/ItemRowsText.h"
 #include "imageio/BmpCodec.h"
@@ -33,8 +34,6 @@ protected:
     void SetUp() override
     {
         TSplashScreen::pause = [this](int percent, int ms) { splash << qMakePair(percent, ms); };
-        ProgramOptions = TProgramOptions{};
-        setProgramDir(programFolder.path());
         window = std::make_unique<TLetrafex>();
         window->createSecondaryWindows();
         window->show();
@@ -43,8 +42,6 @@ protected:
     {
         ProgramOptions.noExitDialog = true;
         window.reset();
-        ProgramOptions = TProgramOptions{};
-        setProgramDir(QString());
     }
     void typeItem(int index, const QString &text)
     {
@@ -52,7 +49,7 @@ protected:
         window->TextNoBoxClick();
         window->TextMemo->setPlainText(text);
     }
-    QTemporaryDir programFolder;
+    TestProgramFolder program;
     ScriptedDialogs dialogs;
     QList<QPair<int, int>> splash;
     std::unique_ptr<TLetrafex> window;
@@ -91,11 +88,9 @@ TEST_F(MainWindow, StartsWithSplashProgressAndTheFirstPage)
 
 TEST(MainWindowStart, CreatesTheDataFolderOnlyWhenMissing)
 {
-    TSplashScreen::pause = [](int, int) {};
+    TestProgramFolder program;
     ScriptedDialogs dialogs;
-    QTemporaryDir folder;
-    setProgramDir(folder.path());
-    QDir dir(folder.path());
+    QDir dir(program.path());
     { TLetrafex w; }
     ASSERT_TRUE(dir.exists("Data"));
     QFile marker(dir.filePath("Data/keep.txt"));
@@ -104,7 +99,6 @@ TEST(MainWindowStart, CreatesTheDataFolderOnlyWhenMissing)
     marker.close();
     { TLetrafex w; }
     EXPECT_TRUE(QFile::exists(dir.filePath("Data/keep.txt")));
-    setProgramDir(QString());
 }
 
 TEST_F(MainWindow, PagesSwitchAndTheOptionsPageHides)

@@ -1,6 +1,7 @@
 // The settings file: first start, reading and writing every key, damaged values, and the
 // options page's effect on the main window when the user leaves it.
 #include "ScriptedDialogs.h"
+#include "TestProgramFolder.h"
 #include "app/MainWindow.h"
 #include "core/IniFile.h"
 #include "ui/Controls.h"
@@ -30,24 +31,9 @@ namespace {
 class Settings : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        TSplashScreen::pause = [](int, int) {};
-        ProgramOptions = TProgramOptions{};
-        DialogStyle = TDialogStyle{};
-        setProgramDir(folder.path());
-        QDir(folder.path()).mkpath("LScripts");
-        QDir(folder.path()).mkpath("Data");
-    }
-    void TearDown() override
-    {
-        closeWindow();
-        ProgramOptions = TProgramOptions{};
-        DialogStyle = TDialogStyle{};
-        LanguageFilePath.clear();
-        setProgramDir(QString());
-    }
-    QString path(const QString &relative) const { return QDir(folder.path()).filePath(relative); }
+    void SetUp() override { QDir(program.path()).mkpath("Data"); }
+    void TearDown() override { closeWindow(); }
+    QString path(const QString &relative) const { return program.filePath(relative); }
     void writeSettings(const QByteArray &text)
     {
         QFile f(settingsFilePath());
@@ -80,7 +66,7 @@ protected:
         window->layout()->activate();
     }
 
-    QTemporaryDir folder;
+    TestProgramFolder program;
     ScriptedDialogs dialogs;
     std::unique_ptr<TLetrafex> window;
 };

@@ -1,5 +1,6 @@
 // Translating windows from a language file, and the list of language files.
 #include "ScriptedDialogs.h"
+#include "TestProgramFolder.h"
 #include "app/MainWindow.h"
 #include "ui/Controls.h"
 #include "ui/Language.h"
@@ -26,25 +27,15 @@ namespace {
 class Translation : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        TSplashScreen::pause = [](int, int) {};
-        ProgramOptions = TProgramOptions{};
-        setProgramDir(folder.path());
-        QDir(folder.path()).mkdir("LScripts");
-    }
     void TearDown() override
     {
         ProgramOptions.noExitDialog = true;
         main.reset();
-        ProgramOptions = TProgramOptions{};
-        LanguageFilePath.clear();
-        setProgramDir(QString());
     }
     // Writes LScripts/<name> and makes it the current language file.
     void useLanguage(const QByteArray &text, const QString &name = "Test.lng")
     {
-        const QString path = QDir(folder.path()).filePath("LScripts/" + name);
+        const QString path = program.filePath("LScripts/" + name);
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(text);
@@ -60,7 +51,7 @@ protected:
         return *main;
     }
 
-    QTemporaryDir folder;
+    TestProgramFolder program;
     ScriptedDialogs dialogs;
     std::unique_ptr<TLetrafex> main;
 };
@@ -143,7 +134,7 @@ TEST_F(Translation, ControlsMadeAtRunTimeAndOtherWindowsControlsAreLeftAlone)
 TEST_F(Translation, WithoutALanguageFileEveryTextStays)
 {
     TLetrafex &w = mainWindow();
-    LanguageFilePath = QDir(folder.path()).filePath("LScripts/Missing.lng");
+    LanguageFilePath = QDir(program.path()).filePath("LScripts/Missing.lng");
     TranslateForm(&w);
     EXPECT_EQ(w.windowTitle(), "KORVA's Letrafex");
     EXPECT_EQ(w.PictureBox->title(), "Picture");
@@ -154,7 +145,7 @@ TEST_F(Translation, LanguageListShowsEveryEntryWithAndWithoutExtension)
 {
     useLanguage("[Letrafex]\n", "English.lng");
     useLanguage("notes\n", "readme.txt");
-    QDir(folder.path()).mkdir("LScripts/Old.Files");
+    QDir(program.path()).mkdir("LScripts/Old.Files");
     const QStringList full = LanguageList(true);
     EXPECT_EQ(full.size(), 3);
     EXPECT_TRUE(full.contains("English.lng"));
@@ -165,6 +156,6 @@ TEST_F(Translation, LanguageListShowsEveryEntryWithAndWithoutExtension)
     EXPECT_TRUE(bare.contains("English"));
     EXPECT_TRUE(bare.contains("readme"));
     EXPECT_TRUE(bare.contains("Old"));
-    QDir(folder.path()).rename("LScripts", "Elsewhere");
+    QDir(program.path()).rename("LScripts", "Elsewhere");
     EXPECT_TRUE(LanguageList(true).isEmpty());
 }
