@@ -65,6 +65,18 @@ public:
         reset();
     }
     bool pastEnd() const { return short_ || next_ > end_; }
+    // The bytes the buffer still counts as available, for reading many at once; skip()
+    // takes them as read.
+    const uchar *peek(qint64 &count) const
+    {
+        count = left_;
+        return next_;
+    }
+    void skip(qint64 count)
+    {
+        next_ += count;
+        left_ -= count;
+    }
 
 private:
     [[noreturn]] void fail() const
@@ -198,19 +210,52 @@ public:
                 std::memset(out + i, value_, size_t(k));
                 i += k;
                 pending_ -= int(k);
-                continue;
-            }
-            const uchar b = in_.byte();
-            if ((b & RunFlag) == RunFlag) {
-                pending_ = b & MaxRun;
-                value_ = in_.byte();
-            } else {
-                out[i++] = b;
+            } else if (!fromBuffer(out, n, i)) {
+                const uchar b = in_.byte();
+                if ((b & RunFlag) == RunFlag) {
+                    pending_ = b & MaxRun;
+                    value_ = in_.byte();
+                } else {
+                    out[i++] = b;
+                }
             }
         }
     }
 
 private:
+    // Decodes straight from the reader's buffer while a whole pair is sure to be there;
+    // false when it could not take a byte, so that the caller refills.
+    bool fromBuffer(uchar *out, qint64 n, qint64 &i)
+    {
+        qint64 count = 0;
+        const uchar *const start = in_.peek(count);
+        const uchar *p = start, *const last = start + count - 1;
+        while (i < n && p < last) {
+            const uchar b = *p++;
+            if ((b & RunFlag) != RunFlag) {
+                out[i++] = b;
+                continue;
+            }
+            const int run = b & MaxRun;
+            const uchar v = *p++;
+            const qint64 k = std::min<qint64>(run, n - i);
+            if (k < 8) {
+                for (qint64 j = 0; j < k; ++j)
+                    out[i + j] = v;
+            } else {
+                std::memset(out + i, v, size_t(k));
+            }
+            i += k;
+            if (k < run) {
+                pending_ = int(run - k);
+                value_ = v;
+                break;
+            }
+        }
+        in_.skip(p - start);
+        return p != start;
+    }
+
     BufferedReader &in_;
     int pending_ = 0;
     uchar value_ = 0;

@@ -162,7 +162,7 @@ TEST(PcxWriter, FilesReadBackToTheSamePixels)
 {
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("noise.pcx"));
-    for (const QSize size : {QSize(1, 1), QSize(37, 23), QSize(64, 3), QSize(301, 2)}) {
+    for (const QSize size : {QSize(1, 1), QSize(37, 23), QSize(64, 3), QSize(301, 2), QSize(700, 40)}) {
         SCOPED_TRACE(size.width());
         const Raster picture = noisePicture(size.width(), size.height(), unsigned(size.width()));
         SavePcxFile(name, picture);
