@@ -2,8 +2,11 @@
 // and writers.
 #include "cli/Cli.h"
 #include "core/Errors.h"
+#include "core/PlainMessage.h"
 #include "imageio/MetafileCodec.h"
+#include "imageio/PcxCodec.h"
 #include "imageio/PictureFiles.h"
+#include "imageio/TgaCodec.h"
 
 #include <QFile>
 
@@ -44,7 +47,23 @@ int runConvert(const QStringList &args)
         const QSize size = MetafileSize(f.readAll());
         picture = Raster(size.width(), size.height());
     }
-    readPictureFile(in, reader, picture);
+    // The readers that report damaged files instead of failing: their report makes the
+    // conversion fail, so a batch never writes a picture that was not read.
+    QStringList notices;
+    const PlainMessageHandler previous = setPlainMessageHandler([&notices](const QString &t) { notices << t; });
+    try {
+        readPictureFile(in, reader, picture);
+    } catch (...) {
+        setPlainMessageHandler(previous);
+        throw;
+    }
+    setPlainMessageHandler(previous);
+    if (reader == ReaderPcx && !PcxLastError().isEmpty())
+        notices << PcxLastError();
+    if (reader == ReaderTga && !TgaLastError().isEmpty())
+        notices << TgaLastError();
+    if (!notices.isEmpty())
+        throw CliError(QStringLiteral("%1: %2").arg(in, notices.join(QLatin1Char(' '))));
     if (picture.isEmpty())
         throw CliError(QStringLiteral("%1: no picture could be read").arg(in));
     savePictureFile(out, writer, picture);

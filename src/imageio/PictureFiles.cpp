@@ -4,7 +4,10 @@
 #include "imageio/BmpCodec.h"
 #include "imageio/JpegCodec.h"
 #include "imageio/MetafileCodec.h"
+#include "imageio/PcxCodec.h"
 #include "imageio/PngCodec.h"
+#include "imageio/TgaCodec.h"
+#include "imageio/TiffCodec.h"
 
 const QStringList PictureExtensions = QString(QStringLiteral(".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX")).split(QLatin1Char(','));
 
@@ -74,10 +77,14 @@ void readPictureFile(const QString &fileName, int reader, Raster &picture)
         LoadPngFile(fileName, picture);
         break;
     case ReaderTiff:
+        LoadTiffFile(fileName, picture);
+        break;
     case ReaderPcx:
+        LoadPcxFile(fileName, picture);
+        break;
     case ReaderTga:
-        throw LetrafexError(QStringLiteral("%1 files cannot be read by this version of the program.")
-                                .arg(PictureExtensions[reader].mid(1)));
+        LoadTgaFile(fileName, picture);
+        break;
     default:
         break;
     }
@@ -120,12 +127,16 @@ void savePictureFile(const QString &fileName, int filterIndex, Raster &picture)
             throw LetrafexError(QStringLiteral("Error Writing PNG File!"));
         break;
     case SaveTiff:
+        SaveTiffFile(fileName, picture);
+        break;
     case SavePcx:
+        picture.setBitCount(24);
+        SavePcxFile(fileName, picture);
+        break;
     case SaveTga:
-        if (filterIndex != SaveTiff)
-            picture.setBitCount(24);
-        throw LetrafexError(QStringLiteral("%1 files cannot be written by this version of the program.")
-                                .arg(QLatin1String(saveExtensions[filterIndex - 1]).mid(1)));
+        picture.setBitCount(24);
+        SaveTgaFile(fileName, picture);
+        break;
     default:
         throw LetrafexError(QStringLiteral("Unknown picture format"));
     }

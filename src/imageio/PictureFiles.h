@@ -30,7 +30,7 @@ QString pictureSaveName(const QString &fileName, int filterIndex);
 
 // Reads the file with the reader at position reader (0 to 7) into picture. Errors of the
 // BMP, JPEG and metafile readers throw LetrafexError; PNG failures leave the picture as it
-// was; formats this build cannot read throw LetrafexError.
+// was; the TIFF reader shows its messages, the PCX and TGA readers keep a last-error text.
 void readPictureFile(const QString &fileName, int reader, Raster &picture);
 
 // Fits the picture loaded into image by the draw mode: original resizes the control to the
