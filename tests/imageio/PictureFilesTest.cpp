@@ -141,6 +141,24 @@ TEST(PictureFiles, SavingDispatchesByFilterIndex)
     EXPECT_THROW(savePictureFile(dir.filePath("missing/dir/a.bmp"), SaveBitmap, picture), LetrafexError);
 }
 
+TEST(PictureFiles, OwnCodecsAreReachedThroughTheDispatchBothWays)
+{
+    QTemporaryDir dir;
+    Raster picture(7, 5, 24, Colors::clAqua);
+    picture.setPixel(6, 4, makeColor(1, 2, 3));
+    const struct { const char *name; int filter; } cases[] = {{"a.tif", SaveTiff}, {"a.pcx", SavePcx}, {"a.tga", SaveTga}};
+    for (const auto &c : cases) {
+        Raster saved = picture;
+        saved.setBitCount(8);
+        savePictureFile(dir.filePath(c.name), c.filter, saved);
+        // PCX and TGA save the picture as 24 bits; TIFF keeps its layout.
+        EXPECT_EQ(saved.bitCount(), c.filter == SaveTiff ? 8 : 24) << c.name;
+        Raster back;
+        readPictureFile(dir.filePath(c.name), pictureReaderFor(dir.filePath(c.name)), back);
+        EXPECT_TRUE(back.toRgb32() == saved.toRgb32()) << c.name;
+    }
+}
+
 TEST(CommandLine, ConvertsBetweenFormatsOverWhite)
 {
     QTemporaryDir dir;
@@ -173,4 +191,17 @@ TEST(CommandLine, ConvertsBetweenFormatsOverWhite)
     EXPECT_EQ(cli.exitCode(), 1);
     // The earlier output is still intact after the failed conversion.
     EXPECT_EQ(LoadBmpFile(bmp).pixel(0, 0), Colors::clBlue);
+
+    // Readers that report a damaged file instead of failing still fail the conversion.
+    for (const char *name : {"bad.tif", "bad.pcx", "bad.tga"}) {
+        QFile damaged(dir.filePath(name));
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray("II*\0\x08\0\0\0\xff\xff", 10));
+        damaged.close();
+        cli.start(LETRAFEX_CLI, {"convert", dir.filePath(name), dir.filePath("out.png")});
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        EXPECT_EQ(cli.exitCode(), 1) << name;
+        EXPECT_TRUE(cli.readAllStandardError().contains(name)) << name;
+        EXPECT_FALSE(QFile::exists(dir.filePath("out.png"))) << name;
+    }
 }
