@@ -55,33 +55,32 @@ struct ColourTables
     }
 };
 
+// Shows the message; false for the reader to stop.
+bool fail(const QString &message)
+{
+    ShowPlainMessage(message);
+    return false;
+}
+
 // Width, height and compression. False after showing the message of the first failed check.
 bool readCommon(const TGraphicTiff &dir, Kind kind, ImageFormat &f)
 {
     const TiffEntry *width = dir.findEntry(TiffTag::ImageWidth);
-    if (!width) {
-        ShowPlainMessage(QStringLiteral("Error reading tag Image Width"));
-        return false;
-    }
+    if (!width)
+        return fail(QStringLiteral("Error reading tag Image Width"));
     const TiffEntry *height = dir.findEntry(TiffTag::ImageLength);
-    if (!height) {
-        ShowPlainMessage(QStringLiteral("Error reading tag Image Height"));
-        return false;
-    }
+    if (!height)
+        return fail(QStringLiteral("Error reading tag Image Height"));
     const quint32 w = dir.value(*width), h = dir.value(*height);
     if (w > MaxTiffSide || h > MaxTiffSide)
         throw LetrafexError(QStringLiteral("The TIFF image size %1 x %2 is above 65535 pixels").arg(w).arg(h));
     f.width = int(w);
     f.height = int(h);
     const TiffEntry *compression = dir.findEntry(TiffTag::Compression);
-    if (!compression) {
-        ShowPlainMessage(QStringLiteral("Error reading tag Compression"));
-        return false;
-    }
-    if (dir.value(*compression) != 1) {
-        ShowPlainMessage(compressedMessage(kind));
-        return false;
-    }
+    if (!compression)
+        return fail(QStringLiteral("Error reading tag Compression"));
+    if (dir.value(*compression) != 1)
+        return fail(compressedMessage(kind));
     return true;
 }
 
@@ -104,42 +103,30 @@ bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFo
             tables.grey(i, photometric == 0 ? 255 - i * 255 / top : i * 255 / top);
         break;
     case Kind::Palette: {
-        if (!bitsEntry) {
-            ShowPlainMessage(QStringLiteral("Error reading tag Bits Per Sample"));
-            return false;
-        }
+        if (!bitsEntry)
+            return fail(QStringLiteral("Error reading tag Bits Per Sample"));
         const TiffEntry *map = dir.findEntry(TiffTag::ColorMap);
-        if (!map) {
-            ShowPlainMessage(QStringLiteral("Error reading tag Color Table Offset"));
-            return false;
-        }
-        if (bits != 1 && bits != 4 && bits != 8) {
-            ShowPlainMessage(QStringLiteral("Error: Bits Per Sample (Palette) not 1, 4 or 8"));
-            return false;
-        }
+        if (!map)
+            return fail(QStringLiteral("Error reading tag Color Table Offset"));
+        if (bits != 1 && bits != 4 && bits != 8)
+            return fail(QStringLiteral("Error: Bits Per Sample (Palette) not 1, 4 or 8"));
         f.bits = int(bits);
         const quint32 n = map->count / 3;
         if (n >= 1 && n <= 256) {
             const QVector<quint32> v = dir.values(*map, 3 * n);
-            if (v.size() != qsizetype(3 * n)) {
-                ShowPlainMessage(QStringLiteral("Error reading tag Color Table Offset"));
-                return false;
-            }
+            if (v.size() != qsizetype(3 * n))
+                return fail(QStringLiteral("Error reading tag Color Table Offset"));
             for (quint32 i = 0; i < n; ++i)
                 tables.set(int(i), (v[i] >> 8) & 0xFF, (v[n + i] >> 8) & 0xFF, (v[2 * n + i] >> 8) & 0xFF);
         }
         break;
     }
     case Kind::Rgb: {
-        if (!bitsEntry) {
-            ShowPlainMessage(QStringLiteral("Error reading tag Bits Per Sample"));
-            return false;
-        }
+        if (!bitsEntry)
+            return fail(QStringLiteral("Error reading tag Bits Per Sample"));
         const QVector<quint32> v = bitsEntry->count == 1 ? QVector<quint32>(3, bits) : dir.values(*bitsEntry, 3);
-        if (!v.contains(8)) {
-            ShowPlainMessage(QStringLiteral("Error: Bits Per Sample (RGB) not 8"));
-            return false;
-        }
+        if (!v.contains(8))
+            return fail(QStringLiteral("Error: Bits Per Sample (RGB) not 8"));
         f.bits = 24;
         // Extra samples (an alpha channel) are stepped over.
         const TiffEntry *samples = dir.findEntry(TiffTag::SamplesPerPixel);
@@ -269,39 +256,32 @@ bool decodeRows(StripRows &rows, const ImageFormat &f, QImage &image)
     return true;
 }
 
-// One directory into the picture. The picture changes only when the image was read.
-void readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &picture)
+// One directory into the picture. The picture changes only when the image was read (or
+// is emptied when there is no memory for it).
+bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &picture)
 {
     ImageFormat f;
     if (!readCommon(dir, kind, f) || !readFormat(dir, kind, photometric, f))
-        return;
-    if (f.width == 0 || f.height == 0) {
-        ShowPlainMessage(QStringLiteral("Error: Image Width or Image Height is 0"));
-        return;
-    }
-    if (!Raster::sizeAllowed(f.width, f.height, 32)) {
-        ShowPlainMessage(QStringLiteral("Error: an image of %1 x %2 pixels is too large to read").arg(f.width).arg(f.height));
-        return;
-    }
+        return false;
+    if (f.width == 0 || f.height == 0)
+        return fail(QStringLiteral("Error: Image Width or Image Height is 0"));
+    if (!Raster::sizeAllowed(f.width, f.height, 32))
+        return fail(QStringLiteral("Error: an image of %1 x %2 pixels is too large to read").arg(f.width).arg(f.height));
     StripRows rows(dir, f);
-    if (!rows.usable()) {
-        ShowPlainMessage(QLatin1String(DataError));
-        return;
-    }
+    if (!rows.usable())
+        return fail(QLatin1String(DataError));
     QImage image(f.width, f.height, QImage::Format_RGB32);
     if (image.isNull()) {
         picture = Raster();
-        ShowPlainMessage(QStringLiteral("Out Of Memory "));
-        return;
+        return fail(QStringLiteral("Out Of Memory "));
     }
-    if (!decodeRows(rows, f, image)) {
-        ShowPlainMessage(QLatin1String(DataError));
-        return;
-    }
+    if (!decodeRows(rows, f, image))
+        return fail(QLatin1String(DataError));
     // Set before the raster shares the image, so it need not copy the pixels to change it.
     image.setDotsPerMeterX(3780);
     image.setDotsPerMeterY(3780);
     picture = Raster::fromImage(image, 32);
+    return true;
 }
 
 void readDirectories(const TFileTiff &file, Raster &picture, const QString &name)

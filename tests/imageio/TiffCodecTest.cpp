@@ -50,23 +50,6 @@ Raster indexedPicture(int bits, int w, int h, QVector<QRgb> palette = {})
     return Raster::fromIndices(w, h, bits, palette, idx.data(), w);
 }
 
-Raster rgbPicture(int bits, int w, int h)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5 + y * 71) % 256, (x * y * 13) % 256));
-    return Raster::fromImage(img, bits);
-}
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
 } // namespace
 
 TEST(TiffWrite, RgbFileHasTheFixedLayout)
@@ -108,7 +91,7 @@ TEST(TiffWrite, RgbFileHasTheFixedLayout)
 
 TEST(TiffWrite, ThirtyTwoBitsWriteTheSameBytesAsTwentyFour)
 {
-    const Raster source = rgbPicture(24, 7, 5);
+    const Raster source = rgbTexture(24, 7, 5);
     Raster wide = source;
     wide.setBitCount(32);
     EXPECT_EQ(WriteTiff(wide), WriteTiff(source));
@@ -116,7 +99,7 @@ TEST(TiffWrite, ThirtyTwoBitsWriteTheSameBytesAsTwentyFour)
 
 TEST(TiffWrite, SixteenBitPicturesAreWrittenAsRgbOfTheirFiveBitColours)
 {
-    const Raster source = rgbPicture(16, 9, 4);
+    const Raster source = rgbTexture(16, 9, 4);
     const QByteArray d = WriteTiff(source);
     EXPECT_EQ(entry(d, 262).value, 2);
     const Raster back = read(d);
@@ -209,7 +192,7 @@ TEST(TiffWrite, EveryLayoutReadsBackToTheSamePixels)
         // A bilevel file holds black and white only.
         const QVector<QRgb> blackAndWhite{qRgb(0, 0, 0), qRgb(255, 255, 255)};
         const Raster source = bits <= 8 ? indexedPicture(bits, 36, 11, bits == 1 ? blackAndWhite : QVector<QRgb>())
-                                        : rgbPicture(bits, 37, 11);
+                                        : rgbTexture(bits, 37, 11);
         const Raster back = read(WriteTiff(source));
         EXPECT_EQ(back.bitCount(), 32);
         EXPECT_TRUE(back.samePixels(source));
@@ -229,7 +212,7 @@ TEST(TiffWrite, SaveWritesTheSameBytesAndFailsWithoutTouchingTheOldFile)
 {
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("pic.tif"));
-    const Raster source = rgbPicture(24, 400, 700); // more than one piece of rows
+    const Raster source = rgbTexture(24, 400, 700); // more than one piece of rows
     SaveTiffFile(name, source);
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -241,7 +224,7 @@ TEST(TiffRead, FileFromDiskReadsLikeBytes)
 {
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("pic.tif"));
-    const Raster source = rgbPicture(24, 1000, 500); // larger than the reading window
+    const Raster source = rgbTexture(24, 1000, 500); // larger than the reading window
     SaveTiffFile(name, source);
     Messages m;
     Raster picture;

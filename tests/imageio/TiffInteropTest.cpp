@@ -59,15 +59,6 @@ Raster load(const QString &file)
     return picture;
 }
 
-Raster texture(int bits, int w, int h)
-{
-    QImage img(w, h, QImage::Format_RGB32);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            img.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5 + y * 71) % 256, (x * y * 13) % 256));
-    return Raster::fromImage(img, bits);
-}
-
 } // namespace
 
 TEST(TiffInterop, OurFilesReadTheSameInLibtiffPillowAndImageMagick)
@@ -76,7 +67,7 @@ TEST(TiffInterop, OurFilesReadTheSameInLibtiffPillowAndImageMagick)
     QStringList files;
     std::vector<Raster> sources;
     for (int bits : {1, 4, 8, 16, 24, 32}) {
-        sources.push_back(texture(bits, 37, 13));
+        sources.push_back(rgbTexture(bits, 37, 13));
         files << dir.filePath(QStringLiteral("ours%1.tif").arg(bits));
         SaveTiffFile(files.last(), sources.back());
     }

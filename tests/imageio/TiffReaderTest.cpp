@@ -8,14 +8,6 @@
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
 QRgb rgb(QRgb c) { return c & 0xFFFFFF; }
 
 // A 3 x 2 RGB image with pixel (x, y) = (10x + y, 100 + x, 200 + y).

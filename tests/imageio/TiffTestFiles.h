@@ -5,13 +5,33 @@
 #include "imageio/TiffCodec.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QStringList>
 #include <QVector>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <vector>
+
+// A picture with varied colours in a 16-, 24- or 32-bit layout.
+inline Raster rgbTexture(int bits, int w, int h)
+{
+    QImage img(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5 + y * 71) % 256, (x * y * 13) % 256));
+    return Raster::fromImage(img, bits);
+}
+
+inline QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
 
 // Collects the plain messages shown while it lives.
 class Messages
