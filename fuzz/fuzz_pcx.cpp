@@ -15,7 +15,7 @@ namespace {
 // Pictures the header declares larger than this are skipped: a header with no bytes per
 // line describes a picture of up to 256 MiB without any data, which costs the fuzzer
 // seconds per input and teaches it nothing new. The size limits have their own tests.
-constexpr qint64 MaxPixels = qint64(1) << 20;
+constexpr qint64 MaxPixels = qint64(1) << 18;
 
 bool declaredTooLarge(const uint8_t *data, size_t size)
 {

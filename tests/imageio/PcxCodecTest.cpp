@@ -33,7 +33,7 @@ struct HeaderFields
     int width = 1;
     int height = 1;
     int bytesPerLine = 0; // 0: as wide as the picture needs
-    QByteArray palette;   // up to 48 bytes of the header palette
+    QByteArray palette{}; // up to 48 bytes of the header palette
 };
 
 QByteArray header(const HeaderFields &f)
@@ -152,6 +152,7 @@ TEST(PcxWriter, RefusesEmptyPicturesAndOtherKinds)
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("a.pcx"));
     EXPECT_THROW(WritePcx(Raster()), LetrafexError);
+    EXPECT_THROW(SavePcxFile(name, Raster(0, 5)), LetrafexError);
     EXPECT_THROW(SavePcxWriter(name, rgbPicture(1, 1, {qRgb(1, 2, 3)}), 2), LetrafexError);
     EXPECT_FALSE(QFile::exists(name));
     EXPECT_THROW(SavePcxFile(dir.filePath(QStringLiteral("missing/a.pcx")), rgbPicture(1, 1, {qRgb(1, 2, 3)})),
@@ -181,12 +182,7 @@ TEST(PcxWriter, FilesReadBackToTheSamePixels)
 
 TEST(PcxReader, ReadsOneBitPicturesAsBlackAndWhite)
 {
-    HeaderFields f;
-    f.bits = 1;
-    f.planes = 1;
-    f.width = 10;
-    f.height = 2;
-    f.bytesPerLine = 2;
+    HeaderFields f{.bits = 1, .planes = 1, .width = 10, .height = 2, .bytesPerLine = 2};
     // Row 0: 1010 1010 11; row 1: a run of two 0x0F bytes.
     const QByteArray file = header(f) + bytes({0xAA, 0xC0 | 1, 0xC0, 0xC2, 0x0F});
     Raster r;
@@ -227,11 +223,7 @@ QByteArray fourPlaneRow(const QVector<int> &values)
 
 TEST(PcxReader, VersionThreeShowsTheDefaultPalette)
 {
-    HeaderFields f;
-    f.version = 3;
-    f.bits = 1;
-    f.planes = 4;
-    f.width = 3;
+    HeaderFields f{.version = 3, .bits = 1, .planes = 4, .width = 3};
     f.palette = QByteArray(48, char(0x33)); // replaced by the default palette
     Raster r;
     ASSERT_TRUE(ReadPcx(header(f) + encoded(fourPlaneRow({7, 0, 15})), r)) << PcxLastError().toStdString();
@@ -243,10 +235,7 @@ TEST(PcxReader, VersionThreeShowsTheDefaultPalette)
 
 TEST(PcxReader, PlanarPicturesKeepTheHeaderPaletteExactly)
 {
-    HeaderFields f;
-    f.bits = 1;
-    f.width = 9;
-    f.palette = QByteArray(48, '\0');
+    HeaderFields f{.bits = 1, .width = 9, .palette = QByteArray(48, '\0')};
     f.palette.replace(7 * 3, 3, bytes({255, 254, 1}));
     f.palette.replace(5 * 3, 3, bytes({3, 2, 1}));
     for (int planes : {2, 3, 4}) {
@@ -265,12 +254,7 @@ TEST(PcxReader, PlanarPicturesKeepTheHeaderPaletteExactly)
 
 TEST(PcxReader, VersionTwoWidensTwoBitComponents)
 {
-    HeaderFields f;
-    f.version = 2;
-    f.bits = 1;
-    f.planes = 2;
-    f.width = 2;
-    f.palette = QByteArray(48, '\0');
+    HeaderFields f{.version = 2, .bits = 1, .planes = 2, .width = 2, .palette = QByteArray(48, '\0')};
     f.palette.replace(3, 6, bytes({1, 2, 3, 200, 4, 0}));
     Raster r;
     ASSERT_TRUE(ReadPcx(header(f) + bytes({0x80, 0x40}), r)) << PcxLastError().toStdString();
@@ -280,9 +264,7 @@ TEST(PcxReader, VersionTwoWidensTwoBitComponents)
 
 TEST(PcxReader, TwoHundredFiftySixColoursKeepEightBits)
 {
-    HeaderFields f;
-    f.planes = 1;
-    f.width = 3;
+    HeaderFields f{.planes = 1, .width = 3};
     QVector<QRgb> palette(256, qRgb(9, 9, 9));
     palette[0] = qRgb(255, 255, 255);
     palette[1] = qRgb(1, 2, 3);
@@ -302,10 +284,7 @@ TEST(PcxReader, TwoHundredFiftySixColoursKeepEightBits)
 
 TEST(PcxReader, RunsGoOnIntoTheNextLine)
 {
-    HeaderFields f;
-    f.planes = 1;
-    f.width = 2;
-    f.height = 2;
+    HeaderFields f{.planes = 1, .width = 2, .height = 2};
     Raster r;
     ASSERT_TRUE(ReadPcx(header(f) + bytes({0xC3, 4, 6}) + trailer({}), r)) << PcxLastError().toStdString();
     const uchar expected[2][2] = {{4, 4}, {4, 6}};
@@ -318,9 +297,7 @@ TEST(PcxReader, RunsGoOnIntoTheNextLine)
 // ones leave the rest of the row black.
 TEST(PcxReader, ClampsBytesPerLineToTheRow)
 {
-    HeaderFields f;
-    f.width = 2;
-    f.bytesPerLine = 4;
+    HeaderFields f{.width = 2, .bytesPerLine = 4};
     Raster r;
     ASSERT_TRUE(ReadPcx(header(f) + bytes({1, 2, 90, 91, 3, 4, 92, 93, 5, 6, 94, 95}), r));
     EXPECT_EQ(r.pixelRgb(0, 0), qRgb(1, 3, 5));
@@ -363,11 +340,7 @@ TEST(PcxReader, OtherLayoutsGiveABlankPictureOfTheFilesSize)
 {
     for (const auto &[bits, planes] : {std::pair{4, 1}, {8, 2}, {8, 4}, {1, 5}, {24, 1}, {8, 0}}) {
         SCOPED_TRACE(bits * 100 + planes);
-        HeaderFields f;
-        f.bits = bits;
-        f.planes = planes;
-        f.width = 5;
-        f.height = 4;
+        HeaderFields f{.bits = bits, .planes = planes, .width = 5, .height = 4};
         Raster r = rgbPicture(1, 1, {qRgb(1, 2, 3)});
         EXPECT_FALSE(ReadPcx(header(f), r));
         EXPECT_FALSE(PcxLastError().isEmpty());
@@ -407,8 +380,7 @@ TEST(PcxReader, RejectsBadHeadersAndLeavesThePicture)
 
 TEST(PcxReader, RejectsSizesBeyondTheLimits)
 {
-    HeaderFields f;
-    f.width = 32769;
+    HeaderFields f{.width = 32769};
     expectRejected(header(f) + QByteArray(1000, '\0'));
     f.width = 32768;
     f.height = 2049; // 256 MiB and a bit at four bytes a pixel
@@ -423,10 +395,7 @@ TEST(PcxReader, RejectsSizesBeyondTheLimits)
 
 TEST(PcxReader, RejectsEveryTruncation)
 {
-    HeaderFields f;
-    f.planes = 1;
-    f.width = 70;
-    f.height = 3;
+    HeaderFields f{.planes = 1, .width = 70, .height = 3};
     QByteArray data;
     for (int y = 0; y < 3; ++y)
         data += bytes({0xFF, y, 0xC7, 9});
