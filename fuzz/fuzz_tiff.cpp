@@ -1,6 +1,7 @@
 // libFuzzer target for the TIFF reader: any input either reads, shows messages or throws
 // LetrafexError (a side above 65535). A picture it reads must survive writing and reading
-// back, and the file on disk must read like the same bytes in memory.
+// back, also in the other layouts, and the file on disk must read like the same bytes in
+// memory.
 #include "core/PlainMessage.h"
 #include "core/Raster.h"
 #include "imageio/TiffCodec.h"
@@ -45,6 +46,34 @@ Raster readBytes(const QByteArray &bytes, bool &threw)
     }
     return picture;
 }
+
+// A small picture goes through the writer in every layout: 8 bits keep the pixels, and
+// the file on disk holds the same bytes as the one made in memory.
+void writeEveryLayout(const Raster &picture, bool throughFile)
+{
+    if (qint64(picture.width()) * picture.height() > 4096)
+        return;
+    for (int bits : {1, 4, 8, 16}) {
+        Raster copy = picture;
+        copy.setBitCount(bits);
+        const QByteArray data = WriteTiff(copy);
+        bool threw = false;
+        const Raster back = readBytes(data, threw);
+        if (threw || back.isEmpty() || (bits == 8 && !back.samePixels(copy)))
+            std::abort();
+        if (throughFile) {
+            QTemporaryFile file;
+            if (!file.open())
+                return;
+            file.close();
+            SaveTiffFile(file.fileName(), copy);
+            QFile saved(file.fileName());
+            if (!saved.open(QIODevice::ReadOnly) || saved.readAll() != data)
+                std::abort();
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -63,6 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bool again = false;
         if (!readBytes(WriteTiff(picture), again).samePixels(picture) || again)
             std::abort();
+        writeEveryLayout(picture, size % 16 == 0);
     }
 
     // Every so often, through a file: the windowed file reader must agree.

@@ -205,6 +205,21 @@ QRgb as16Bit(QRgb c)
     return qRgb(widen(qRed(c)), widen(qGreen(c)), widen(qBlue(c)));
 }
 
+// Red, green, blue for each pixel. Four-byte stores whose spare byte the next pixel
+// overwrites; the last pixel byte by byte so nothing lands past the row.
+template <bool FiveBits>
+void encodeRgbRow(const QRgb *rgb, uchar *d, int w)
+{
+    const auto shown = [](QRgb c) { return FiveBits ? as16Bit(c) : c; };
+    int x = 0;
+    for (; x + 1 < w; ++x, d += 3)
+        qToBigEndian(shown(rgb[x]) << 8, d);
+    const QRgb last = shown(rgb[x]);
+    d[0] = uchar(qRed(last));
+    d[1] = uchar(qGreen(last));
+    d[2] = uchar(qBlue(last));
+}
+
 void encodeRow(const TiffPlan &p, int y, uchar *d)
 {
     const uchar *s = p.source.constScanLine(y);
@@ -223,23 +238,12 @@ void encodeRow(const TiffPlan &p, int y, uchar *d)
                 d[x >> 1] = uchar(((s[x] & 0x0F) << 4) | (s[x + 1] & 0x0F));
         }
         break;
-    case Layout::Rgb: {
-        const QRgb *rgb = reinterpret_cast<const QRgb *>(s);
-        int x = 0;
-        if (p.bits == 16) {
-            for (; x < w; ++x, d += 3)
-                qToBigEndian(as16Bit(rgb[x]) << 8, d);
-            break;
-        }
-        // Four-byte stores whose spare byte the next pixel overwrites; the last pixel
-        // byte by byte so nothing lands past the row.
-        for (; x + 1 < w; ++x, d += 3)
-            qToBigEndian(rgb[x] << 8, d);
-        d[0] = uchar(qRed(rgb[x]));
-        d[1] = uchar(qGreen(rgb[x]));
-        d[2] = uchar(qBlue(rgb[x]));
+    case Layout::Rgb:
+        if (p.bits == 16)
+            encodeRgbRow<true>(reinterpret_cast<const QRgb *>(s), d, w);
+        else
+            encodeRgbRow<false>(reinterpret_cast<const QRgb *>(s), d, w);
         break;
-    }
     }
 }
 

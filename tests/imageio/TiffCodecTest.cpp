@@ -208,16 +208,20 @@ TEST(TiffWrite, EmptyPictureWritesNothing)
     EXPECT_FALSE(QFile::exists(name));
 }
 
-TEST(TiffWrite, SaveWritesTheSameBytesAndFailsWithoutTouchingTheOldFile)
+TEST(TiffWrite, SaveWritesTheSameBytesAsInMemory)
 {
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("pic.tif"));
-    const Raster source = rgbTexture(24, 400, 700); // more than one piece of rows
-    SaveTiffFile(name, source);
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), WriteTiff(source));
-    EXPECT_THROW(SaveTiffFile(dir.filePath(QStringLiteral("missing/pic.tif")), source), LetrafexError);
+    for (int bits : {1, 4, 8, 16, 24, 32}) {
+        SCOPED_TRACE(bits);
+        // More than one piece of rows.
+        const Raster source = bits <= 8 ? indexedPicture(bits, 1500, 700) : rgbTexture(bits, 401, 700);
+        SaveTiffFile(name, source);
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), WriteTiff(source));
+    }
+    EXPECT_THROW(SaveTiffFile(dir.filePath(QStringLiteral("missing/pic.tif")), rgbTexture(24, 3, 3)), LetrafexError);
 }
 
 TEST(TiffRead, FileFromDiskReadsLikeBytes)
