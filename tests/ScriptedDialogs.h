@@ -32,7 +32,9 @@ public:
         lastFilter = filter;
         return onSave(fileName, index);
     }
-    bool printerSetup(QPrinter &, QWidget *) override { return false; }
+    // Tests that print set the printer up here (a PDF file, a resolution) and confirm.
+    std::function<bool(QPrinter &)> onPrinter = [](QPrinter &) { return false; };
+    bool printerSetup(QPrinter &printer, QWidget *) override { return onPrinter(printer); }
     QStringList errors;
     void showError(const QString &text, QWidget *) override { errors << text; }
 };

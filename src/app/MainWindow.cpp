@@ -70,6 +70,7 @@ TLetrafex::TLetrafex(QWidget *parent) : QWidget(parent)
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px; padding: 0 2px; }"));
     buildLayout();
     connectHandlers();
+    connectCommands();
     markDesignedControls(this);
     FormCreate();
 }

@@ -15,6 +15,7 @@ class QGroupBox;
 class QHBoxLayout;
 class QLineEdit;
 class QListWidget;
+class QPrinter;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
@@ -91,6 +92,22 @@ public:
     void UndoButtonClick();
     void RedoButtonClick();
 
+    // Picture commands and the project file.
+    void PicLoadButtonClick();
+    void WMDropFiles(const QStringList &fileNames);
+    void PicSaveButtonClick();
+    void SaveProject(const QString &fileName);
+    void LoadProject(const QString &fileName);
+    void SendClipboardButtonClick();
+    void GetClipboardButtonClick();
+    void PicDeleteButtonClick();
+    void btnResizeImageClick();
+    void PrintButtonClick();
+    // Prints the picture on an already set-up printer; false when the job could not start.
+    bool PrintPicture(QPrinter &printer, const Raster &picture);
+    void SurfaceOpenButtonClick();
+    void SurfaceDeleteButtonClick();
+
     // The values the editing controls hold, and writing such values back into them.
     ItemAttributes gatherAttributes() const;
     void applyAttributes(const ItemAttributes &a, bool loadSurface);
@@ -110,6 +127,7 @@ public:
     bool DroppedFile = false;
     Raster SharedBackground;
     TOpenDialogState *PictureOpenDialog = nullptr;
+    TOpenDialogState PictureSaveDialog;
     UndoHistory *Undo = nullptr;
     QWidget *ShownForm = nullptr;
 
@@ -163,6 +181,8 @@ protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void buildLayout();
@@ -170,6 +190,11 @@ private:
     QWidget *buildTextCreateBox();
     QWidget *buildAttributeBox();
     void connectHandlers();
+    void connectCommands();
+    // Adds each command's keyboard shortcut to its (translated) hint.
+    void showShortcutsInHints();
+    // Makes the scrolled area as large as the largest picture layer.
+    void updatePictureArea();
     void releaseSharedObjects();
 
     bool shownOnce_ = false;

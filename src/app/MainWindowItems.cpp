@@ -44,8 +44,6 @@ void TLetrafex::connectHandlers()
     connect(PreviewLabel, &TPreviewLabel::mouseMoved, this, [this](QMouseEvent *e) {
         PreviewLabelMouseMove(int(e->position().x()), int(e->position().y()), e->buttons(), e->modifiers());
     });
-    connect(UndoButton, &QToolButton::clicked, this, &TLetrafex::UndoButtonClick);
-    connect(RedoButton, &QToolButton::clicked, this, &TLetrafex::RedoButtonClick);
 }
 
 QStringList TLetrafex::memoLines() const { return editorLines(TextMemo->toPlainText()); }

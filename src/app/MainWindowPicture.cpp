@@ -48,7 +48,7 @@ void TLetrafex::RenderAll()
         return gatherAttributes();
     }, [this](int percent) { ProgressGauge->setValue(percent); });
     TitleImage->syncGeometry();
-    pictureLayers_->resize(qMax(TitleImage->width(), BgImage->width()), qMax(TitleImage->height(), BgImage->height()));
+    updatePictureArea();
     CurrentItem = remembered;
     LoadItem();
     PreviewLabel->clear();

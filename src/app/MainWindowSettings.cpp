@@ -77,6 +77,7 @@ void TLetrafex::ApplyLanguage()
         topLayout_->insertWidget(0, SelectionBox);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     TranslateForm(this);
+    showShortcutsInHints();
     DialogStyle.startColor = ProgramOptions.messageStartColor;
     DialogStyle.endColor = ProgramOptions.messageEndColor;
     auto caption = [](const char *key) { return LngText(QStringLiteral("Captions"), QLatin1String(key)); };

@@ -9,6 +9,7 @@
 #include "ui/OptionsForm.h"
 #include "ui/PageForm.h"
 #include "ui/ProgramOptions.h"
+#include "ui/ResizeForm.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"
 
@@ -60,7 +61,8 @@ const QStringList textKeys[] = {
      "Create background", "Options", "Help", "About", "Tiled", "Stretched", "Original", "Files", "Graphic"},
     // Messages
     {"Are you sure?", "Please select draw mode", "This format is not supported by the program.",
-     "Do you really want to exit the program?", "Please enter text (F3 = repeat search):"},
+     "Do you really want to exit the program?", "Please enter text (F3 = repeat search):",
+     "A picture of this size is not possible.", "The picture could not be printed."},
     // Print Preview
     {"First Page", "Last Page", "Previous Page", "Next Page", "Fit Page", "Fit Width", "Print", "Grid", "ZoomCursor",
      "OnePage", "TwoPage", "CloseButton Hint", "CloseButton Caption", "Caption", "ZoomboxItems", "Page"}};
@@ -80,7 +82,8 @@ protected:
     {
         main = std::make_unique<TLetrafex>();
         main->createSecondaryWindows();
-        windows = {main.get(), main->BackgroundForm, main->OptionsForm, main->HelpForm, main->AboutForm};
+        resize = std::make_unique<TResizeForm>();
+        windows = {main.get(), main->BackgroundForm, main->OptionsForm, main->HelpForm, main->AboutForm, resize.get()};
         for (QWidget *w : windows)
             english[w->objectName()] = designedTexts(w);
     }
@@ -94,6 +97,7 @@ protected:
     TestProgramFolder program;
     ScriptedDialogs dialogs;
     std::unique_ptr<TLetrafex> main;
+    std::unique_ptr<TResizeForm> resize;
     QList<QWidget *> windows;
     std::map<QString, WindowTexts> english;
 };

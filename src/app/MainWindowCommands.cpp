@@ -1,0 +1,273 @@
+// The main window's picture commands: open and save (pictures and projects), files
+// dropped on the window, the clipboard, clearing, resizing, printing, and the surface
+// buttons; with their keyboard shortcuts.
+#include "app/MainWindow.h"
+
+#include "app/ProjectFile.h"
+#include "core/CommaText.h"
+#include "core/Errors.h"
+#include "imageio/PictureFiles.h"
+#include "ui/Controls.h"
+#include "ui/ImageWidget.h"
+#include "ui/Language.h"
+#include "ui/LoadPicture.h"
+#include "ui/MessageDialogs.h"
+#include "ui/PicturePrinter.h"
+#include "ui/ResizeForm.h"
+
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPainter>
+#include <QPrinter>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QTextEdit>
+#include <QToolButton>
+
+namespace {
+QString captionText(const char *key) { return LngText(QStringLiteral("Captions"), QLatin1String(key)); }
+QString messageText(const char *key) { return LngText(QStringLiteral("Messages"), QLatin1String(key)); }
+
+// The local files among dropped data, in the order they were dropped.
+QStringList droppedFiles(const QMimeData *data)
+{
+    QStringList files;
+    if (data)
+        for (const QUrl &url : data->urls())
+            if (url.isLocalFile())
+                files << url.toLocalFile();
+    return files;
+}
+
+// The shortcut texts of the command buttons, kept so a translated hint gets them back.
+const char *const ShortcutProperty = "letrafexShortcut";
+} // namespace
+
+void TLetrafex::connectCommands()
+{
+    auto command = [this](QToolButton *button, void (TLetrafex::*handler)(), QList<QKeySequence> keys = {}) {
+        connect(button, &QToolButton::clicked, this, [this, handler] { runGuarded(this, [this, handler] { (this->*handler)(); }); });
+        for (const QKeySequence &key : keys) {
+            auto *shortcut = new QShortcut(key, this);
+            connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
+        }
+        if (!keys.isEmpty())
+            button->setProperty(ShortcutProperty, keys.first().toString(QKeySequence::NativeText));
+    };
+    command(PicLoadButton, &TLetrafex::PicLoadButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    command(PicSaveButton, &TLetrafex::PicSaveButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    command(UndoButton, &TLetrafex::UndoButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    command(RedoButton, &TLetrafex::RedoButtonClick,
+            {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    command(SendClipboardButton, &TLetrafex::SendClipboardButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_C)});
+    command(GetClipboardButton, &TLetrafex::GetClipboardButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_V)});
+    command(PrintButton, &TLetrafex::PrintButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_P)});
+    command(PicDeleteButton, &TLetrafex::PicDeleteButtonClick);
+    command(btnResizeImage, &TLetrafex::btnResizeImageClick);
+    command(SurfaceOpenButton, &TLetrafex::SurfaceOpenButtonClick);
+    command(SurfaceDeleteButton, &TLetrafex::SurfaceDeleteButtonClick);
+    setAcceptDrops(true);
+}
+
+void TLetrafex::showShortcutsInHints()
+{
+    for (QToolButton *button : PicButtonPanel->findChildren<QToolButton *>()) {
+        const QString keys = button->property(ShortcutProperty).toString();
+        if (keys.isEmpty())
+            continue;
+        const QString suffix = QStringLiteral(" (%1)").arg(keys);
+        if (!button->toolTip().endsWith(suffix))
+            button->setToolTip(button->toolTip() + suffix);
+    }
+}
+
+void TLetrafex::updatePictureArea()
+{
+    pictureLayers_->resize(qMax(TitleImage->width(), BgImage->width()), qMax(TitleImage->height(), BgImage->height()));
+}
+
+void TLetrafex::PicLoadButtonClick()
+{
+    const QStringList modes{captionText("Tiled"), captionText("Stretched"), captionText("Original")};
+    const QString answer = ShowChoiceBox(messageText("Please select draw mode"), toCommaText(modes));
+    const int mode = answer.isEmpty() ? -1 : int(modes.indexOf(answer));
+    if (mode < 0 || !LoadPictureFile(*TitleImage, mode, DroppedFile, *PictureOpenDialog))
+        return;
+    const int reader = pictureReaderFor(PictureOpenDialog->fileName);
+    if (reader == ReaderProject) {
+        // The project brings its own background: it is not replaced by the working
+        // picture, which already holds the texts.
+        LoadProject(PictureOpenDialog->fileName);
+        return;
+    }
+    // A format the program cannot read has loaded nothing that could become a background.
+    if (reader < 0)
+        return;
+    BgImage->setImageSize(TitleImage->box().width, TitleImage->box().height);
+    CopyPixels(TitleImage->picture(), BgImage->picture());
+    BgImage->pictureChanged();
+    updatePictureArea();
+}
+
+void TLetrafex::WMDropFiles(const QStringList &fileNames)
+{
+    if (fileNames.isEmpty())
+        return;
+    DroppedFile = true;
+    PictureOpenDialog->fileName = fileNames.first();
+    struct Reset { bool &flag; ~Reset() { flag = false; } } reset{DroppedFile};
+    PicLoadButtonClick();
+}
+
+void TLetrafex::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedFiles(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TLetrafex::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty())
+        return;
+    event->acceptProposedAction();
+    runGuarded(this, [this, files] { WMDropFiles(files); });
+}
+
+void TLetrafex::PicSaveButtonClick()
+{
+    QString name = PictureSaveDialog.fileName;
+    int index = PictureSaveDialog.filterIndex;
+    if (!Dialogs().saveFile(name, pictureSaveFilter(captionText("Files")), index, this))
+        return;
+    PictureSaveDialog = {name, index};
+    name = pictureSaveName(name, index);
+    if (index == SaveFilter::SaveProject) {
+        SaveProject(name);
+    } else {
+        savePictureFile(name, index, TitleImage->picture());
+        TitleImage->pictureChanged();
+    }
+}
+
+namespace {
+ProjectLayer layerRecord(const TImage &image)
+{
+    return ProjectLayer{image.x(), image.y(), image.box().width, image.box().height, image.toolTip(), image.picture()};
+}
+
+void applyLayerRecord(TImage &image, const ProjectLayer &layer)
+{
+    image.move(layer.left, layer.top);
+    image.box().width = layer.width;
+    image.box().height = layer.height;
+    image.picture() = layer.picture;
+    image.syncGeometry();
+    image.pictureChanged();
+}
+} // namespace
+
+void TLetrafex::SaveProject(const QString &fileName)
+{
+    Project project;
+    takeProjectItems(Items, project);
+    project.title = layerRecord(*TitleImage);
+    project.bg = layerRecord(*BgImage);
+    project.bg.hint.clear();
+    SaveProjectFile(fileName, project);
+}
+
+void TLetrafex::LoadProject(const QString &fileName)
+{
+    // Read whole first: a damaged file throws here and leaves the composition as it was.
+    const Project project = LoadProjectFile(fileName);
+    applyProjectItems(project, Items);
+    applyLayerRecord(*TitleImage, project.title);
+    applyLayerRecord(*BgImage, project.bg);
+    LoadItem();
+    PreviewLabel->clear();
+    updatePictureArea();
+}
+
+void TLetrafex::SendClipboardButtonClick() { QGuiApplication::clipboard()->setImage(TitleImage->picture().toRgb32()); }
+
+void TLetrafex::GetClipboardButtonClick()
+{
+    const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+    if (!data || !data->hasImage())
+        return;
+    const QImage image = qvariant_cast<QImage>(data->imageData());
+    if (image.isNull())
+        return;
+    if (!Raster::sizeAllowed(image.width(), image.height()))
+        throw LetrafexError(messageText("A picture of this size is not possible."));
+    // Transparent parts of a pasted picture show white, as on a fresh picture.
+    QImage opaque(image.size(), QImage::Format_RGB32);
+    opaque.fill(Qt::white);
+    QPainter(&opaque).drawImage(0, 0, image);
+    TitleImage->box().width = image.width();
+    TitleImage->box().height = image.height();
+    TitleImage->picture() = Raster::fromImage(opaque, 24);
+    TitleImage->syncGeometry();
+    TitleImage->pictureChanged();
+    updatePictureArea();
+}
+
+void TLetrafex::PicDeleteButtonClick()
+{
+    if (!ShowMessageBox(messageText("Are you sure?"), QStringLiteral("c")))
+        return;
+    InitPics();
+    for (Raster &slot : Items.surfaces)
+        slot = Raster();
+    TextMemo->clear();
+}
+
+void TLetrafex::btnResizeImageClick()
+{
+    TResizeForm form(this);
+    form.edtImgWidth->setText(QString::number(TitleImage->picture().width()));
+    form.edtImgHeight->setText(QString::number(TitleImage->picture().height()));
+    Dialogs().exec(form);
+    if (!form.Confirmed)
+        return;
+    const int w = TResizeForm::fieldValue(form.edtImgWidth);
+    const int h = TResizeForm::fieldValue(form.edtImgHeight);
+    // Resizing to nothing, or beyond what a picture may hold, would lose the picture.
+    if (w < 1 || h < 1 || !Raster::sizeAllowed(w, h)) {
+        ShowMessageBox(messageText("A picture of this size is not possible."), QStringLiteral("w"));
+        return;
+    }
+    ResizeLayers(w, h);
+}
+
+void TLetrafex::PrintButtonClick()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    if (!Dialogs().printerSetup(printer, this))
+        return;
+    if (!PrintPicture(printer, TitleImage->picture()))
+        throw LetrafexError(messageText("The picture could not be printed."));
+}
+
+bool TLetrafex::PrintPicture(QPrinter &printer, const Raster &picture)
+{
+    return ::PrintPicture(printer, picture, QSize(logicalDpiX(), logicalDpiY()), windowTitle());
+}
+
+void TLetrafex::SurfaceOpenButtonClick()
+{
+    LoadPictureFile(*SurfaceIconImage, 0, false, *PictureOpenDialog);
+    if (SurfaceIconImage->picture().height() > 0)
+        SurfaceDeleteButton->setEnabled(true);
+}
+
+void TLetrafex::SurfaceDeleteButtonClick()
+{
+    if (ShowMessageBox(messageText("Are you sure?"), QStringLiteral("c")))
+        ClearSurface();
+}

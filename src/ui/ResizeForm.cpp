@@ -1,0 +1,74 @@
+#include "ui/ResizeForm.h"
+
+#include "ui/Translate.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QShowEvent>
+
+namespace {
+QLineEdit *numberField(QWidget *parent, const char *name, int y)
+{
+    auto *edit = new QLineEdit(QStringLiteral("0"), parent);
+    edit->setObjectName(QLatin1String(name));
+    // Whole numbers of pixels only; the range is the caller's business.
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,9}")), edit));
+    edit->setGeometry(68, y, 57, 21);
+    return edit;
+}
+
+QLabel *label(QWidget *parent, const char *name, const char *text, int y)
+{
+    auto *l = new QLabel(QString::fromLatin1(text), parent);
+    l->setObjectName(QLatin1String(name));
+    l->setGeometry(8, y, 58, 21);
+    return l;
+}
+} // namespace
+
+TResizeForm::TResizeForm(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ResizeForm"));
+    setWindowTitle(QStringLiteral("Resize picture"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(134, 98);
+    lblWidth = label(this, "lblWidth", "Width", 10);
+    lblHeight = label(this, "lblHeight", "Height", 38);
+    edtImgWidth = numberField(this, "edtImgWidth", 10);
+    edtImgHeight = numberField(this, "edtImgHeight", 38);
+    btnOK = new QPushButton(QStringLiteral("OK"), this);
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setGeometry(6, 68, 58, 24);
+    btnOK->setDefault(true);
+    btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    btnCancel->setObjectName(QStringLiteral("btnCancel"));
+    btnCancel->setGeometry(70, 68, 58, 24);
+    connect(btnOK, &QPushButton::clicked, this, &TResizeForm::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TResizeForm::btnCancelClick);
+    markDesignedControls(this);
+}
+
+void TResizeForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TResizeForm::FormShow() { TranslateForm(this); }
+
+void TResizeForm::btnOKClick()
+{
+    Confirmed = true;
+    accept();
+}
+
+void TResizeForm::btnCancelClick()
+{
+    Confirmed = false;
+    reject();
+}
+
+int TResizeForm::fieldValue(const QLineEdit *field) { return field->text().toInt(); }

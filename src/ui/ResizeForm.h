@@ -1,0 +1,33 @@
+#pragma once
+// The modal dialog that asks for a picture's width and height in pixels. The caller fills
+// both fields, runs the dialog, and reads them only when Confirmed is true.
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class TResizeForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TResizeForm(QWidget *parent = nullptr);
+
+    void FormShow();
+    void btnOKClick();
+    void btnCancelClick();
+
+    // The field's number; a field left empty reads as 0.
+    static int fieldValue(const QLineEdit *field);
+
+    bool Confirmed = false;
+    QLabel *lblWidth = nullptr;
+    QLabel *lblHeight = nullptr;
+    QLineEdit *edtImgWidth = nullptr;
+    QLineEdit *edtImgHeight = nullptr;
+    QPushButton *btnOK = nullptr;
+    QPushButton *btnCancel = nullptr;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+};

@@ -1,0 +1,410 @@
+// The main window's picture commands: opening pictures and projects (also by dropping),
+// saving, the clipboard, clearing, resizing, printing and the surface buttons.
+#include "ReferenceTools.h"
+#include "ScriptedDialogs.h"
+#include "TestProgramFolder.h"
+#include "app/MainWindow.h"
+#include "imageio/BmpCodec.h"
+#include "imageio/PictureFiles.h"
+#include "ui/Controls.h"
+#include "ui/ImageWidget.h"
+#include "ui/MessageDialogs.h"
+#include "ui/ResizeForm.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPrinter>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class PictureCommands : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<TLetrafex>();
+        window->createSecondaryWindows();
+        window->show();
+        dialogs.onExec = [this](QDialog &d) { return answer(d); };
+    }
+    void TearDown() override
+    {
+        ProgramOptions.noExitDialog = true;
+        window.reset();
+    }
+    // Answers the draw-mode question with drawMode, confirmations with yes, the resize
+    // dialog through onResize.
+    int answer(QDialog &d)
+    {
+        ++questions;
+        if (auto *list = d.findChild<QListWidget *>("ChoiceList")) {
+            const QList<QListWidgetItem *> found = list->findItems(drawMode, Qt::MatchExactly);
+            if (found.isEmpty())
+                return int(mrCancel);
+            list->setCurrentItem(found.first());
+            return int(mrOk);
+        }
+        if (auto *resize = qobject_cast<TResizeForm *>(&d))
+            return onResize(*resize);
+        messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+        return int(confirm ? mrYes : mrNo);
+    }
+    QString file(const QString &name) const { return program.filePath(name); }
+    void writeBmp(const QString &name, const Raster &r) { SaveBmpFile(file(name), r); }
+    // Types text into item 1 and draws it flat at (x, y).
+    void drawItem(const QString &text, int x, int y)
+    {
+        window->TextMemo->setPlainText(text);
+        window->XEdit->setText(QString::number(x));
+        window->YEdit->setText(QString::number(y));
+        window->TextFlatButton->click();
+    }
+    Raster &title() { return window->TitleImage->picture(); }
+    Raster &bg() { return window->BgImage->picture(); }
+
+    TestProgramFolder program;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TLetrafex> window;
+    QString drawMode = "Original";
+    bool confirm = true;
+    int questions = 0;
+    QStringList messages;
+    std::function<int(TResizeForm &)> onResize = [](TResizeForm &) { return int(QDialog::Rejected); };
+};
+
+} // namespace
+
+TEST_F(PictureCommands, OpenAskTheDrawModeAndTheLoadedPictureBecomesTheBackground)
+{
+    writeBmp("photo.bmp", Raster(40, 30, 24, Colors::clAqua));
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("photo.bmp");
+        return true;
+    };
+    window->PicLoadButton->click();
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(title().width(), 40);
+    EXPECT_EQ(bg().width(), 40);
+    EXPECT_EQ(bg().pixel(39, 29), Colors::clAqua);
+    EXPECT_TRUE(window->Undo->isEmpty());
+
+    // A cancelled question or file dialog changes nothing.
+    drawMode = "none";
+    writeBmp("other.bmp", Raster(10, 10, 24, Colors::clBlue));
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("other.bmp");
+        return true;
+    };
+    window->PicLoadButton->click();
+    drawMode = "Stretched";
+    dialogs.onOpen = [](QString &, int &) { return false; };
+    window->PicLoadButton->click();
+    EXPECT_EQ(title().pixel(0, 0), Colors::clAqua);
+    EXPECT_EQ(bg().pixel(0, 0), Colors::clAqua);
+}
+
+TEST_F(PictureCommands, ABitmapWhoseNameHoldsLfxLoadsAsABitmap)
+{
+    writeBmp("holiday.lfx.bmp", Raster(20, 10, 24, Colors::clGreen));
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("holiday.lfx.bmp");
+        return true;
+    };
+    window->PicLoadButton->click();
+    EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    EXPECT_EQ(bg().width(), 20);
+    EXPECT_EQ(bg().pixel(5, 5), Colors::clGreen);
+}
+
+TEST_F(PictureCommands, AnUnsupportedFileLoadsNothingAndKeepsTheBackground)
+{
+    drawItem("Hi", 10, 10);
+    const Raster before = bg();
+    QFile(file("notes.txt")).open(QIODevice::WriteOnly);
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("notes.txt");
+        return true;
+    };
+    window->PicLoadButton->click();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_TRUE(bg().samePixels(before));
+}
+
+TEST_F(PictureCommands, DroppingFilesLoadsOnlyTheFirstWithoutTheFileDialog)
+{
+    writeBmp("one.bmp", Raster(11, 7, 24, Colors::clYellow));
+    writeBmp("two.bmp", Raster(13, 9, 24, Colors::clBlue));
+    writeBmp("three.bmp", Raster(15, 5, 24, Colors::clGreen));
+    int dialogsShown = 0;
+    dialogs.onOpen = [&](QString &, int &) { return ++dialogsShown, false; };
+    window->WMDropFiles({file("one.bmp"), file("two.bmp"), file("three.bmp")});
+    EXPECT_EQ(dialogsShown, 0);
+    EXPECT_EQ(questions, 1); // the draw mode is still asked
+    EXPECT_EQ(title().width(), 11);
+    EXPECT_EQ(bg().pixel(0, 0), Colors::clYellow);
+    EXPECT_FALSE(window->DroppedFile);
+    EXPECT_TRUE(window->acceptDrops());
+}
+
+TEST_F(PictureCommands, SavingUsesTheFilterAndProjectsGetTheirExtension)
+{
+    drawItem("Save", 5, 5);
+    int index = SavePng;
+    QString name = file("pic");
+    dialogs.onSave = [&](QString &n, int &i) {
+        n = name;
+        i = index;
+        return true;
+    };
+    window->PicSaveButton->click();
+    Raster png;
+    readPictureFile(file("pic.png"), ReaderPng, png);
+    EXPECT_TRUE(png.samePixels(title()));
+
+    index = SaveProject;
+    window->PicSaveButton->click();
+    EXPECT_TRUE(QFile::exists(file("pic.lfx")));
+    name = file("second.LfX");
+    window->PicSaveButton->click();
+    EXPECT_TRUE(QFile::exists(file("second.LfX")));
+    EXPECT_FALSE(QFile::exists(file("second.LfX.lfx")));
+    // The dialog remembers the last name and filter.
+    EXPECT_EQ(window->PictureSaveDialog.filterIndex, SaveProject);
+}
+
+TEST_F(PictureCommands, AProjectComesBackWithItsOwnBackgroundAndSurfaces)
+{
+    writeBmp("back.bmp", Raster(120, 80, 24, Colors::clAqua));
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("back.bmp");
+        return true;
+    };
+    window->PicLoadButton->click();
+    window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clBlue);
+    drawItem("Proj", 10, 20);
+    const Raster savedTitle = title(), savedBg = bg();
+    const ItemTable savedItems = window->Items;
+    dialogs.onSave = [this](QString &n, int &i) {
+        n = file("work.lfx");
+        i = SaveProject;
+        return true;
+    };
+    window->PicSaveButton->click();
+
+    confirm = true;
+    window->PicDeleteButton->click();
+    EXPECT_TRUE(window->Items.surfaces[0].isEmpty());
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("work.lfx");
+        return true;
+    };
+    window->PicLoadButton->click();
+    ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    EXPECT_TRUE(title().samePixels(savedTitle));
+    // The background is the project's, not the working picture with its texts.
+    EXPECT_TRUE(bg().samePixels(savedBg));
+    EXPECT_TRUE(window->Items.rows == savedItems.rows);
+    EXPECT_TRUE(window->Items.surfaces[0].samePixels(savedItems.surfaces[0]));
+    EXPECT_EQ(window->TextMemo->toPlainText(), "Proj");
+    // Redrawing draws the text once over the clean background.
+    window->TextFlatButton->click();
+    EXPECT_TRUE(title().samePixels(savedTitle));
+}
+
+TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
+{
+    drawItem("Keep", 10, 10);
+    const Raster savedTitle = title(), savedBg = bg();
+    const ItemTable savedItems = window->Items;
+    dialogs.onSave = [this](QString &n, int &i) {
+        n = file("good.lfx");
+        i = SaveProject;
+        return true;
+    };
+    window->PicSaveButton->click();
+    QFile good(file("good.lfx"));
+    ASSERT_TRUE(good.open(QIODevice::ReadOnly));
+    const QByteArray bytes = good.readAll();
+    QFile cut(file("cut.lfx"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+    cut.write(bytes.left(bytes.size() - 100));
+    cut.close();
+
+    drawItem("Other", 30, 30);
+    const Raster currentTitle = title(), currentBg = bg();
+    const ItemTable currentItems = window->Items;
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("cut.lfx");
+        return true;
+    };
+    window->PicLoadButton->click();
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors.first(), "Stream read error");
+    EXPECT_TRUE(title().samePixels(currentTitle));
+    EXPECT_TRUE(bg().samePixels(currentBg));
+    EXPECT_TRUE(window->Items.rows == currentItems.rows);
+}
+
+TEST_F(PictureCommands, PasteChangesOnlyTheWorkingPictureAndCopyPutsItThere)
+{
+    drawItem("Clip", 10, 10);
+    const Raster savedBg = bg();
+    const ItemTable savedItems = window->Items;
+    const int snapshots = window->Undo->count();
+    window->SendClipboardButton->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->image(), title().toRgb32());
+
+    QImage pasted(30, 20, QImage::Format_RGB32);
+    pasted.fill(QColor(0, 128, 0));
+    QGuiApplication::clipboard()->setImage(pasted);
+    window->GetClipboardButton->click();
+    EXPECT_EQ(title().width(), 30);
+    EXPECT_EQ(title().pixel(29, 19), Colors::clGreen);
+    EXPECT_TRUE(bg().samePixels(savedBg));
+    EXPECT_EQ(window->Undo->count(), snapshots);
+    EXPECT_TRUE(window->Items.rows == savedItems.rows);
+
+    // Text on the clipboard is no picture: nothing happens.
+    QGuiApplication::clipboard()->setText("words");
+    window->GetClipboardButton->click();
+    EXPECT_EQ(title().width(), 30);
+}
+
+TEST_F(PictureCommands, ClearImageKeepsTheRowsButEmptiesSurfacesAndText)
+{
+    window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clBlue);
+    drawItem("Gone", 10, 10);
+    window->TextNoBox->setItemIndex(1);
+    window->TextNoBoxClick();
+    window->TextMemo->setPlainText("Second");
+    window->TextNoBox->setItemIndex(0);
+    window->TextNoBoxClick();
+    const auto rows = window->Items.rows;
+
+    confirm = false;
+    window->PicDeleteButton->click();
+    EXPECT_FALSE(window->Items.surfaces[0].isEmpty());
+
+    confirm = true;
+    window->PicDeleteButton->click();
+    EXPECT_TRUE(window->Items.rows == rows);
+    EXPECT_TRUE(window->Items.surfaces[0].isEmpty());
+    EXPECT_TRUE(window->TextMemo->toPlainText().isEmpty());
+    EXPECT_EQ(title().pixel(20, 20), Colors::clWhite);
+}
+
+TEST_F(PictureCommands, ResizeDialogChangesTheLayersOnlyWhenConfirmedWithSensibleSizes)
+{
+    QString shownWidth, shownHeight;
+    onResize = [&](TResizeForm &d) {
+        shownWidth = d.edtImgWidth->text();
+        shownHeight = d.edtImgHeight->text();
+        d.edtImgWidth->setText("300");
+        d.edtImgHeight->setText("150");
+        d.reject(); // closed by its frame
+        return d.result();
+    };
+    const int w = title().width(), h = title().height();
+    window->btnResizeImage->click();
+    EXPECT_EQ(shownWidth, QString::number(w));
+    EXPECT_EQ(shownHeight, QString::number(h));
+    EXPECT_EQ(title().width(), w);
+
+    onResize = [](TResizeForm &d) { return d.btnOK->click(), d.result(); };
+    window->btnResizeImage->click();
+    EXPECT_EQ(title().width(), w);
+    EXPECT_EQ(title().height(), h);
+
+    onResize = [](TResizeForm &d) {
+        d.edtImgWidth->setText("300");
+        d.edtImgHeight->setText("150");
+        d.btnOK->click();
+        return d.result();
+    };
+    window->btnResizeImage->click();
+    EXPECT_EQ(title().width(), 300);
+    EXPECT_EQ(bg().height(), 150);
+
+    onResize = [](TResizeForm &d) {
+        d.edtImgWidth->setText("0");
+        d.edtImgHeight->setText("999999");
+        d.btnOK->click();
+        return d.result();
+    };
+    window->btnResizeImage->click();
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(title().width(), 300);
+}
+
+TEST_F(PictureCommands, SurfaceButtonsLoadAndEmptyTheSurface)
+{
+    writeBmp("tex.bmp", Raster(16, 16, 24, Colors::clFuchsia));
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("tex.bmp");
+        return true;
+    };
+    EXPECT_FALSE(window->SurfaceDeleteButton->isEnabled());
+    window->SurfaceOpenButton->click();
+    EXPECT_EQ(window->SurfaceIconImage->picture().width(), 16);
+    EXPECT_TRUE(window->SurfaceDeleteButton->isEnabled());
+    confirm = true;
+    window->SurfaceDeleteButton->click();
+    EXPECT_TRUE(window->SurfaceIconImage->picture().isEmpty());
+    EXPECT_TRUE(window->SurfaceDeleteButton->isEnabled());
+}
+
+TEST_F(PictureCommands, CommandsHaveTheirShortcutsNamedInTheirHints)
+{
+    EXPECT_TRUE(window->PicLoadButton->toolTip().endsWith("(Ctrl+O)")) << window->PicLoadButton->toolTip().toStdString();
+    EXPECT_TRUE(window->RedoButton->toolTip().endsWith("(Ctrl+Y)"));
+    EXPECT_TRUE(window->PrintButton->toolTip().startsWith("Print picture"));
+    // Applying the language again does not repeat the shortcut.
+    window->ApplyLanguage();
+    EXPECT_EQ(window->PicSaveButton->toolTip(), "Save picture (Ctrl+S)");
+}
+
+TEST_F(PictureCommands, PrintingEnlargesByWholeDotsAtThePrintableOrigin)
+{
+    QImage pattern(462, 220, QImage::Format_RGB32);
+    pattern.fill(Qt::red);
+    for (int y = 0; y < 220; ++y)
+        for (int x = 231; x < 462; ++x)
+            pattern.setPixel(x, y, qRgb(0, 0, 255));
+    title() = Raster::fromImage(pattern, 24);
+    const QString pdf = file("print.pdf");
+    dialogs.onPrinter = [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setResolution(600);
+        printer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        return true;
+    };
+    window->PrintButton->click();
+    ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    ASSERT_TRUE(QFile::exists(pdf));
+    EXPECT_EQ(window->logicalDpiX(), 96);
+
+    // The page rendered at the printer's resolution: the picture covers exactly
+    // 2772 x 1320 dots (factor 600 div 96 = 6) from the top-left corner.
+    QString why;
+    const QImage page = renderPdfPage(pdf, 600, &why, QSize(3000, 1500));
+    ASSERT_FALSE(page.isNull()) << why.toStdString();
+    auto near = [](QRgb a, QRgb b) { return qAbs(qRed(a) - qRed(b)) < 16 && qAbs(qGreen(a) - qGreen(b)) < 16 && qAbs(qBlue(a) - qBlue(b)) < 16; };
+    EXPECT_TRUE(near(page.pixel(2, 2), qRgb(255, 0, 0)));
+    EXPECT_TRUE(near(page.pixel(1360, 1300), qRgb(255, 0, 0)));
+    EXPECT_TRUE(near(page.pixel(1410, 10), qRgb(0, 0, 255)));
+    EXPECT_TRUE(near(page.pixel(2769, 1317), qRgb(0, 0, 255)));
+    EXPECT_TRUE(near(page.pixel(2774, 600), qRgb(255, 255, 255)));
+    EXPECT_TRUE(near(page.pixel(600, 1322), qRgb(255, 255, 255)));
+}
