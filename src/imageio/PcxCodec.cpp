@@ -389,6 +389,7 @@ QString readPcx(QIODevice &device, const QString &name, Raster &picture)
 bool readInto(QIODevice &device, const QString &name, Raster &picture)
 {
     Raster decoded;
+    lastError.clear(); // a read error throws; it must not leave an older text behind
     lastError = readPcx(device, name, decoded);
     // The white picture of an undecoded layout replaces the old one, like decoded pixels.
     if (!decoded.isEmpty())
