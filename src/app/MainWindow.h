@@ -193,6 +193,7 @@ private:
     void connectCommands();
     // Adds each command's keyboard shortcut to its (translated) hint.
     void showShortcutsInHints();
+    void matchScratchLayers();
     // Makes the scrolled area as large as the largest picture layer.
     void updatePictureArea();
     void releaseSharedObjects();

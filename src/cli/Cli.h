@@ -39,3 +39,5 @@ struct CliCommand
 
 int runRender(const QStringList &args);
 int runConvert(const QStringList &args);
+int runInfo(const QStringList &args);
+int runProject(const QStringList &args);

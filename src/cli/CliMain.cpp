@@ -12,14 +12,25 @@
 
 namespace {
 const CliCommand commands[] = {
-    {"render", "render ITEMS OUT.bmp [--size WxH] [--background IN.bmp] [--surface K=FILE.bmp]...\n"
+    {"render", "render ITEMS OUT [--size WxH] [--background IN] [--surface K=FILE]...\n"
                "    Draws the ten item rows of ITEMS (one row a line: caption and cells as comma text)\n"
                "    over a white picture of WxH or over the background picture (stretched to WxH when\n"
-               "    both are given) and writes a 24-bit BMP. --surface gives item K (1-10) a surface.",
+               "    both are given). --surface gives item K (1-10) a surface picture.\n"
+               "  render PROJECT.lfx OUT\n"
+               "    Draws the project's items over the project's background, as the window's style\n"
+               "    buttons do. OUT is written in the format its extension names (BMP, JPG, EMF, PNG,\n"
+               "    TIF, PCX, TGA).",
      runRender},
+    {"info", "info PROJECT.lfx\n"
+             "    Prints the project's ten item rows in the ITEMS format of render.",
+     runInfo},
+    {"project", "project ITEMS OUT.lfx [--size WxH] [--background IN] [--surface K=FILE]...\n"
+                "    Draws a composition as render does and saves it as a project the window opens.",
+     runProject},
     {"convert", "convert IN OUT\n"
-                "    Reads IN with the reader its extension chooses (BMP, JPG, EMF, WMF, PNG) into a white\n"
-                "    picture and writes OUT with the writer its extension chooses (BMP, JPG, EMF, PNG).",
+                "    Reads IN with the reader its extension chooses (BMP, JPG, EMF, WMF, PNG, TIF, PCX,\n"
+                "    TGA) into a white picture and writes OUT with the writer its extension chooses\n"
+                "    (BMP, JPG, EMF, PNG, TIF, PCX, TGA).",
      runConvert},
 };
 

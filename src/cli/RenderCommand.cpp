@@ -1,53 +1,124 @@
-// letrafex-cli render: the composition of the ten item rows, as the main window draws it.
+// letrafex-cli render, info and project: compositions drawn, shown and saved as the main
+// window draws and saves them.
 #include "app/ItemRowsText.h"
+#include "app/ProjectFile.h"
 #include "app/TextPainter.h"
 #include "cli/Cli.h"
+#include "cli/CliPictures.h"
 #include "core/IniFile.h"
-#include "imageio/BmpCodec.h"
+#include "imageio/PictureFiles.h"
 
-#include <QFile>
+#include <cstdio>
 
-int runRender(const QStringList &args)
+namespace {
+
+bool isProjectName(const QString &path) { return fileExtension(path).toUpper() == QLatin1String(".LFX"); }
+
+// The ten items and the background a composition is drawn from.
+struct Composition
 {
-    const CliArguments a =
-        parseArguments(args, {QStringLiteral("--size"), QStringLiteral("--background"), QStringLiteral("--surface")});
-    if (a.positional.size() != 2)
-        throw UsageError(QStringLiteral("expected ITEMS and OUT.bmp"));
+    ItemTable table;
+    Raster background;
+};
+
+// Item rows from a text file, surfaces from --surface K=FILE, the background from
+// --background (any picture file) and/or --size (a white picture, or the background
+// stretched to that size).
+Composition compositionFromItems(const CliArguments &a, const QString &itemsPath)
+{
     if (!a.has(QStringLiteral("--size")) && !a.has(QStringLiteral("--background")))
         throw UsageError(QStringLiteral("give --size or --background"));
-    const QString itemsPath = a.positional[0], outPath = a.positional[1];
-
     bool ok = false;
     const QString text = readTextFileAnyEncoding(itemsPath, &ok);
     if (!ok)
         throw CliError(QStringLiteral("cannot read item rows from %1").arg(itemsPath));
-    ItemTable table;
+    Composition c;
     QString error;
-    if (!readItemRows(text, table, &error))
+    if (!readItemRows(text, c.table, &error))
         throw CliError(QStringLiteral("%1: %2").arg(itemsPath, error));
-
     for (const QString &s : a.values(QStringLiteral("--surface"))) {
         const int eq = int(s.indexOf(QLatin1Char('=')));
         const int k = eq > 0 ? s.left(eq).toInt(&ok) : 0;
         if (eq <= 0 || !ok || k < 1 || k > ItemCount)
-            throw UsageError(QStringLiteral("bad --surface \"%1\": expected K=FILE.bmp with K from 1 to 10").arg(s));
-        table.surfaces[size_t(k - 1)] = LoadBmpFile(s.mid(eq + 1));
+            throw UsageError(QStringLiteral("bad --surface \"%1\": expected K=FILE with K from 1 to 10").arg(s));
+        c.table.surfaces[size_t(k - 1)] = readPictureArgument(s.mid(eq + 1));
     }
-
-    Raster background;
     if (a.has(QStringLiteral("--background"))) {
-        background = LoadBmpFile(a.value(QStringLiteral("--background")));
-        background.setBitCount(24);
+        c.background = readPictureArgument(a.value(QStringLiteral("--background")));
+        c.background.setBitCount(24);
     }
     if (a.has(QStringLiteral("--size"))) {
         int w = 0, h = 0;
         parseSize(a.value(QStringLiteral("--size")), w, h);
         Raster sized(w, h);
-        if (!background.isEmpty())
-            StretchDraw(background, sized, w, h);
-        background = sized;
+        if (!c.background.isEmpty())
+            StretchDraw(c.background, sized, w, h);
+        c.background = sized;
     }
-    const Raster picture = ComposePicture(background, table);
-    SaveBmpFile(outPath, Raster::fromImage(picture.toRgb32(), 24));
+    return c;
+}
+
+// The project's items over its background layer as the window shows it: the control's
+// size, the stored picture at its top-left corner, white where the picture does not reach.
+Composition compositionFromProject(const QString &path)
+{
+    const Project project = LoadProjectFile(path);
+    Composition c;
+    applyProjectItems(project, c.table);
+    const int w = project.bg.width > 0 ? project.bg.width : project.bg.picture.width();
+    const int h = project.bg.height > 0 ? project.bg.height : project.bg.picture.height();
+    if (!Raster::sizeAllowed(w, h) || w < 1 || h < 1)
+        throw CliError(QStringLiteral("%1: the project has no background to draw on").arg(path));
+    c.background = Raster(w, h);
+    CopyPixels(project.bg.picture, c.background);
+    return c;
+}
+
+Raster draw(const Composition &c) { return Raster::fromImage(ComposePicture(c.background, c.table).toRgb32(), 24); }
+
+const QStringList itemOptions{QStringLiteral("--size"), QStringLiteral("--background"), QStringLiteral("--surface")};
+
+} // namespace
+
+int runRender(const QStringList &args)
+{
+    const CliArguments a = parseArguments(args, itemOptions);
+    if (a.positional.size() != 2)
+        throw UsageError(QStringLiteral("expected ITEMS (or PROJECT.lfx) and OUT"));
+    const QString source = a.positional[0], outPath = a.positional[1];
+    pictureWriterArgument(outPath);
+    if (isProjectName(source)) {
+        if (!a.options.isEmpty())
+            throw UsageError(QStringLiteral("a project brings its own size, background and surfaces"));
+        writePictureArgument(outPath, draw(compositionFromProject(source)));
+    } else {
+        writePictureArgument(outPath, draw(compositionFromItems(a, source)));
+    }
+    return 0;
+}
+
+int runInfo(const QStringList &args)
+{
+    const CliArguments a = parseArguments(args, {});
+    if (a.positional.size() != 1 || !isProjectName(a.positional[0]))
+        throw UsageError(QStringLiteral("expected PROJECT.lfx"));
+    ItemTable table;
+    applyProjectItems(LoadProjectFile(a.positional[0]), table);
+    std::fputs(writeItemRows(table).toUtf8().constData(), stdout);
+    return 0;
+}
+
+int runProject(const QStringList &args)
+{
+    const CliArguments a = parseArguments(args, itemOptions);
+    if (a.positional.size() != 2 || !isProjectName(a.positional[1]))
+        throw UsageError(QStringLiteral("expected ITEMS and OUT.lfx"));
+    const Composition c = compositionFromItems(a, a.positional[0]);
+    Project project;
+    takeProjectItems(c.table, project);
+    const int w = c.background.width(), h = c.background.height();
+    project.title = ProjectLayer{0, 0, w, h, QStringLiteral("Click and drag to position text"), draw(c)};
+    project.bg = ProjectLayer{0, 0, w, h, QString(), c.background};
+    SaveProjectFile(a.positional[1], project);
     return 0;
 }

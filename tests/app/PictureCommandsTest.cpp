@@ -3,6 +3,7 @@
 #include "ReferenceTools.h"
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
+#include "app/ItemRowsText.h"
 #include "app/MainWindow.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/PictureFiles.h"
@@ -17,9 +18,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPrinter>
+#include <QProcess>
 #include <QTextEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -407,4 +410,119 @@ TEST_F(PictureCommands, PrintingEnlargesByWholeDotsAtThePrintableOrigin)
     EXPECT_TRUE(near(page.pixel(2769, 1317), qRgb(0, 0, 255)));
     EXPECT_TRUE(near(page.pixel(2774, 600), qRgb(255, 255, 255)));
     EXPECT_TRUE(near(page.pixel(600, 1322), qRgb(255, 255, 255)));
+}
+
+namespace {
+// Runs letrafex-cli; returns its exit code, with standard output and error.
+int runCli(const QStringList &args, QByteArray *out = nullptr, QByteArray *err = nullptr)
+{
+    QProcess cli;
+    cli.start(LETRAFEX_CLI, args);
+    if (!cli.waitForFinished(120000))
+        return -1;
+    if (out)
+        *out = cli.readAllStandardOutput();
+    if (err)
+        *err = cli.readAllStandardError();
+    return cli.exitCode();
+}
+} // namespace
+
+TEST_F(PictureCommands, CommandLineRendersAndDescribesProjectsAsTheWindowDoes)
+{
+    writeBmp("back.bmp", Raster(300, 160, 24, Colors::clAqua));
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("back.bmp");
+        return true;
+    };
+    window->PicLoadButton->click();
+    window->SurfaceIconImage->picture() = Raster(6, 6, 24, Colors::clFuchsia);
+    window->FontDepth->setValue(12);
+    window->TextDownRightButton->click();
+    drawItem("Batch\nwork", 20, 10);
+    window->TextNoBox->setItemIndex(1);
+    window->TextNoBoxClick();
+    window->TextMemo->setPlainText("Two");
+    window->XEdit->setText("150");
+    window->YEdit->setText("90");
+    window->TextShadowButton->click();
+    const Raster drawn = title();
+    dialogs.onSave = [this](QString &n, int &i) {
+        n = file("batch.lfx");
+        i = SaveProject;
+        return true;
+    };
+    window->PicSaveButton->click();
+
+    QByteArray err;
+    ASSERT_EQ(runCli({"render", file("batch.lfx"), file("batch.png")}, nullptr, &err), 0) << err.toStdString();
+    Raster fromCli;
+    readPictureFile(file("batch.png"), ReaderPng, fromCli);
+    EXPECT_TRUE(fromCli.samePixels(drawn));
+
+    QByteArray rows;
+    ASSERT_EQ(runCli({"info", file("batch.lfx")}, &rows), 0);
+    ItemTable described;
+    QString error;
+    ASSERT_TRUE(readItemRows(QString::fromUtf8(rows), described, &error)) << error.toStdString();
+    EXPECT_TRUE(described.rows == window->Items.rows);
+
+    EXPECT_EQ(runCli({"render", file("batch.lfx"), file("batch.png"), "--size", "10x10"}), 2);
+    EXPECT_EQ(runCli({"render", file("missing.lfx"), file("x.png")}), 1);
+}
+
+TEST_F(PictureCommands, ProjectsMadeOnTheCommandLineOpenInTheWindow)
+{
+    ItemTable table;
+    ItemRow &row = table.rows[0];
+    row.caption = "\"Made by\",Script";
+    row.cells = {"1", "Arial", "40", "8", "65535", "32768", "10", "20", "5", "2", "1", "0", "0"};
+    QFile items(file("items.txt"));
+    ASSERT_TRUE(items.open(QIODevice::WriteOnly));
+    items.write(writeItemRows(table).toUtf8());
+    items.close();
+    QByteArray err;
+    ASSERT_EQ(runCli({"project", file("items.txt"), file("made.lfx"), "--size", "320x140"}, nullptr, &err), 0)
+        << err.toStdString();
+    ASSERT_EQ(runCli({"render", file("items.txt"), file("made.tga"), "--size", "320x140"}, nullptr, &err), 0)
+        << err.toStdString();
+    Raster rendered;
+    readPictureFile(file("made.tga"), ReaderTga, rendered);
+
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("made.lfx");
+        return true;
+    };
+    window->PicLoadButton->click();
+    ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    EXPECT_EQ(window->TextMemo->toPlainText(), "Made by\nScript");
+    EXPECT_TRUE(title().samePixels(rendered));
+    EXPECT_EQ(bg().width(), 320);
+    EXPECT_EQ(bg().pixel(319, 139), Colors::clWhite);
+    // Drawn again in the window, the project gives the same picture.
+    window->Text3dButton->click();
+    EXPECT_TRUE(title().samePixels(rendered));
+}
+
+TEST_F(PictureCommands, SurfacesFillTextBeyondTheFirstPictureSize)
+{
+    writeBmp("large.bmp", Raster(800, 500, 24, Colors::clWhite));
+    dialogs.onOpen = [this](QString &name, int &) {
+        name = file("large.bmp");
+        return true;
+    };
+    window->PicLoadButton->click();
+    window->SurfaceIconImage->picture() = Raster(6, 6, 24, Colors::clFuchsia);
+    window->FontDepth->setValue(3);
+    drawItem("WWW", 560, 380);
+    // The letters beyond the first 462 x 220 are filled with the surface, not left black.
+    int black = 0, surface = 0;
+    for (int y = 380; y < 500; ++y)
+        for (int x = 560; x < 800; ++x) {
+            const TColor c = title().pixel(x, y);
+            black += c == Colors::clBlack;
+            surface += c == Colors::clFuchsia;
+        }
+    EXPECT_EQ(black, 0);
+    EXPECT_GT(surface, 100);
 }

@@ -1,0 +1,18 @@
+#pragma once
+// Picture files named on the command line: read with the reader their extension chooses,
+// written with the writer of the save filter their extension matches, as in the window.
+#include "core/Raster.h"
+
+#include <QString>
+
+// Reads a picture file into a fresh white picture (a metafile onto a white picture of its
+// own size). A damaged file, also one the TIFF, PCX or TGA reader only reports, throws
+// CliError naming the file.
+Raster readPictureArgument(const QString &path);
+
+// The save filter index (1 to 7) for the file's extension; CliError when no picture
+// writer has that extension.
+int pictureWriterArgument(const QString &path);
+
+// Writes picture with the writer its extension chooses (JPEG, PCX and TGA as 24 bits).
+void writePictureArgument(const QString &path, Raster picture);
