@@ -176,36 +176,6 @@ void ComponentWriter::beginList() { writeKind(ValueKind::List); }
 void ComponentWriter::beginCollection() { writeKind(ValueKind::Collection); }
 void ComponentWriter::endList() { writeKind(ValueKind::Null); }
 
-void ComponentWriter::integerProperty(const QByteArray &name, qint64 value)
-{
-    writeName(name);
-    writeInteger(value);
-}
-
-void ComponentWriter::stringProperty(const QByteArray &name, const QString &text)
-{
-    writeName(name);
-    writeString(text);
-}
-
-void ComponentWriter::booleanProperty(const QByteArray &name, bool value)
-{
-    writeName(name);
-    writeBoolean(value);
-}
-
-void ComponentWriter::identifierProperty(const QByteArray &name, const QByteArray &value)
-{
-    writeName(name);
-    writeIdentifier(value);
-}
-
-void ComponentWriter::binaryProperty(const QByteArray &name, const QByteArray &bytes)
-{
-    writeName(name);
-    writeBinary(bytes);
-}
-
 void ComponentWriter::pictureProperty(const QByteArray &name, const Raster &picture)
 {
     const QByteArray image = picture.isEmpty() ? QByteArray() : WriteBmp(picture, 24);

@@ -74,11 +74,11 @@ public:
     void endList();                                   // a 0 byte: ends a list, item, collection
 
     // A property entry: its name and one value.
-    void integerProperty(const QByteArray &name, qint64 value);
-    void stringProperty(const QByteArray &name, const QString &text);
-    void booleanProperty(const QByteArray &name, bool value);
-    void identifierProperty(const QByteArray &name, const QByteArray &value);
-    void binaryProperty(const QByteArray &name, const QByteArray &bytes);
+    void integerProperty(const QByteArray &name, qint64 value) { writeName(name); writeInteger(value); }
+    void stringProperty(const QByteArray &name, const QString &text) { writeName(name); writeString(text); }
+    void booleanProperty(const QByteArray &name, bool value) { writeName(name); writeBoolean(value); }
+    void identifierProperty(const QByteArray &name, const QByteArray &value) { writeName(name); writeIdentifier(value); }
+    void binaryProperty(const QByteArray &name, const QByteArray &bytes) { writeName(name); writeBinary(bytes); }
     // A picture property ("Picture.Data"): the raster as a 24-bit bitmap.
     void pictureProperty(const QByteArray &name, const Raster &picture);
 
