@@ -68,10 +68,23 @@ bool runFileDialog(QFileDialog::AcceptMode mode, QString &fileName, const QStrin
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return false;
     fileName = dialog.selectedFiles().first();
-    filterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    filterIndex = nameFilterIndex(filters, dialog.selectedNameFilter());
     return true;
 }
 } // namespace
+
+int nameFilterIndex(const QStringList &filters, const QString &selected)
+{
+    // With the filter details hidden the dialog answers the text it shows, which lacks
+    // the patterns the filter ends with.
+    for (int i = 0; i < filters.size(); ++i)
+        if (filters[i] == selected)
+            return i + 1;
+    for (int i = 0; i < filters.size(); ++i)
+        if (!selected.isEmpty() && filters[i].startsWith(selected))
+            return i + 1;
+    return 0;
+}
 
 bool DialogService::openFile(QString &fileName, const QString &filter, int &filterIndex, QWidget *parent)
 {

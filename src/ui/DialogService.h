@@ -49,3 +49,5 @@ void runGuarded(QWidget *parent, const std::function<void()> &work);
 
 // Turns a description|pattern filter into Qt's name filters, in order.
 QStringList qtNameFilters(const QString &filter);
+// The position (from 1) of the name filter a file dialog reports as selected; 0 for none.
+int nameFilterIndex(const QStringList &filters, const QString &selected);

@@ -1,5 +1,6 @@
 #include "ScriptedDialogs.h"
 #include "imageio/BmpCodec.h"
+#include "imageio/PictureFiles.h"
 #include "ui/ImageWidget.h"
 #include "ui/Language.h"
 #include "ui/LoadPicture.h"
@@ -8,6 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
+#include <QFileDialog>
 #include <gtest/gtest.h>
 
 namespace {
@@ -102,4 +104,22 @@ TEST_F(LoadPicture, FilterWordsComeFromTheLanguage)
     LanguageFilePath = saved;
     EXPECT_TRUE(dialogs.lastFilter.startsWith("Grafik Dateien (*.bmp,"));
     EXPECT_TRUE(dialogs.lastFilter.endsWith("Letrafex Dateien (*.lfx)|*.lfx"));
+}
+
+TEST(FileDialogFilters, TheChosenFilterIsFoundWhateverTheDialogShowsOfIt)
+{
+    const QStringList filters = qtNameFilters(pictureSaveFilter("Files"));
+    ASSERT_EQ(filters.size(), 8);
+    // The dialog as the program sets it up, with the patterns hidden from the user.
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setNameFilters(filters);
+    for (int index = 1; index <= 8; ++index) {
+        dialog.selectNameFilter(filters[index - 1]);
+        EXPECT_EQ(nameFilterIndex(filters, dialog.selectedNameFilter()), index) << dialog.selectedNameFilter().toStdString();
+    }
+    EXPECT_EQ(nameFilterIndex(filters, "Something else"), 0);
+    EXPECT_EQ(nameFilterIndex(filters, ""), 0);
 }
