@@ -9,6 +9,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <initializer_list>
+
+// The Python that has Pillow (another python3 may come first on PATH without it).
+inline const QString Python = QStringLiteral("/usr/bin/python3");
+
 // Runs program with args; returns why it failed (not installed, non-zero exit, error text)
 // or an empty string. Standard output goes to *out when given.
 inline QString runTool(const QString &program, const QStringList &args, QByteArray *out = nullptr)
@@ -40,4 +45,33 @@ inline QImage renderPdfPage(const QString &pdf, int dpi, QString *why = nullptr,
     if (why)
         *why = failure.isEmpty() && pages.isEmpty() ? QStringLiteral("pdftoppm wrote no page") : failure;
     return pages.isEmpty() ? QImage() : QImage(dir.filePath(pages.first())).convertToFormat(QImage::Format_RGB32);
+}
+
+// Pillow decodes each file to an RGB PPM beside it (file + ".pil.ppm").
+inline QString decodeWithPillow(const QStringList &files)
+{
+    static const char *script = "import sys\n"
+                                "from PIL import Image\n"
+                                "for src in sys.argv[1:]:\n"
+                                "    Image.open(src).convert('RGB').save(src + '.pil.ppm', 'PPM')\n";
+    const QString why = runTool(Python, QStringList{QStringLiteral("-c"), QString::fromLatin1(script)} + files);
+    return why.isEmpty() ? why : QStringLiteral("Pillow (python3-pil) is the reference decoder: ") + why;
+}
+
+// ImageMagick decodes the file to an 8-bit RGB PPM beside it (file + ".im.ppm").
+inline QString decodeWithImageMagick(const QString &file)
+{
+    return runTool(QStringLiteral("convert"), {file, QStringLiteral("-depth"), QStringLiteral("8"), file + QStringLiteral(".im.ppm")});
+}
+
+// A reference decoder's PPM as a 32-bit image (null when it could not be read).
+inline QImage referencePicture(const QString &ppm) { return QImage(ppm).convertToFormat(QImage::Format_RGB32); }
+
+// Bytes written out by hand, one value each.
+inline QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
 }

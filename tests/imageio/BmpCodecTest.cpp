@@ -19,7 +19,6 @@
 namespace {
 
 const QString Fixtures = QStringLiteral(LETRAFEX_FIXTURES);
-const QString Python = QStringLiteral("/usr/bin/python3");
 
 QString fixture(const QString &name) { return Fixtures + QStringLiteral("/bmp/") + name; }
 

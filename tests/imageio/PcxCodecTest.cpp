@@ -17,14 +17,6 @@
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out += char(v);
-    return out;
-}
-
 struct HeaderFields
 {
     int version = 5;
@@ -423,27 +415,9 @@ TEST(PcxReader, MissingFilesThrow)
 
 // ------------------------------------------------------------ other programs' files
 
-const QString Python = QStringLiteral("/usr/bin/python3");
-
-// Pillow decodes each file to an RGB PPM beside it (name + ".pil.ppm").
-QString decodeWithPillow(const QStringList &files)
-{
-    static const char *script = "import sys\n"
-                                "from PIL import Image\n"
-                                "for src in sys.argv[1:]:\n"
-                                "    Image.open(src).convert('RGB').save(src + '.pil.ppm', 'PPM')\n";
-    return runTool(Python, QStringList{QStringLiteral("-c"), QString::fromLatin1(script)} + files);
-}
-
-// ImageMagick decodes the file to an RGB PPM beside it (name + ".im.ppm").
-QString decodeWithImageMagick(const QString &file)
-{
-    return runTool(QStringLiteral("convert"), {file, QStringLiteral("-depth"), QStringLiteral("8"), file + QStringLiteral(".im.ppm")});
-}
-
 ::testing::AssertionResult sameAsReference(const Raster &r, const QString &ppm)
 {
-    const QImage ref = QImage(ppm).convertToFormat(QImage::Format_RGB32);
+    const QImage ref = referencePicture(ppm);
     if (ref.isNull())
         return ::testing::AssertionFailure() << "no reference picture " << ppm.toStdString();
     if (!r.samePixels(Raster::fromImage(ref, 24)))

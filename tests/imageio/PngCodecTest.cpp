@@ -89,14 +89,6 @@ QByteArray makePng(const PngLayout &s)
     return out;
 }
 
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out += char(v);
-    return out;
-}
-
 QByteArray readAll(const QString &path)
 {
     QFile f(path);

@@ -18,15 +18,6 @@
 
 namespace {
 
-const QString Python = QStringLiteral("/usr/bin/python3");
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 // The fields of a file image to build; the defaults make a 1 x 1 top-down 24-bit picture.
 struct TgaFile
@@ -40,9 +31,9 @@ struct TgaFile
     int mapFirst = 0;
     int mapLength = 0;
     int mapBits = 0;
-    QByteArray id;
-    QByteArray map;
-    QByteArray pixels;
+    QByteArray id{};
+    QByteArray map{};
+    QByteArray pixels{};
 };
 
 QByteArray build(const TgaFile &f)

@@ -17,7 +17,6 @@
 
 namespace {
 
-const QString Python = QStringLiteral("/usr/bin/python3");
 
 // Equal pixels; tolerance allows each channel to differ by that much.
 ::testing::AssertionResult samePicture(const Raster &r, const QImage &ref, int tolerance = 0)
@@ -38,17 +37,6 @@ const QString Python = QStringLiteral("/usr/bin/python3");
     return ::testing::AssertionSuccess();
 }
 
-// Pillow decodes each file to an RGB PPM beside it.
-QString pillowDecode(const QStringList &files)
-{
-    static const char *script = "import sys\n"
-                                "from PIL import Image\n"
-                                "for f in sys.argv[1:]:\n"
-                                "    Image.open(f).convert('RGB').save(f + '.pil.ppm')\n";
-    return runTool(Python, QStringList{QStringLiteral("-c"), QString::fromLatin1(script)} + files);
-}
-
-QImage ppm(const QString &path) { return QImage(path).convertToFormat(QImage::Format_RGB32); }
 
 Raster load(const QString &file)
 {
@@ -71,7 +59,7 @@ TEST(TiffInterop, OurFilesReadTheSameInLibtiffPillowAndImageMagick)
         files << dir.filePath(QStringLiteral("ours%1.tif").arg(bits));
         SaveTiffFile(files.last(), sources.back());
     }
-    ASSERT_EQ(pillowDecode(files), QString());
+    ASSERT_EQ(decodeWithPillow(files), QString());
     for (int i = 0; i < files.size(); ++i) {
         SCOPED_TRACE(files[i].toStdString());
         const Raster &source = sources[size_t(i)];
@@ -79,22 +67,23 @@ TEST(TiffInterop, OurFilesReadTheSameInLibtiffPillowAndImageMagick)
         // 4 bits cut to 36 pixels); the others must see exactly that.
         const Raster expected = load(files[i]);
         EXPECT_EQ(expected.width(), source.bitCount() == 4 ? 36 : 37);
-        if (source.bitCount() != 16)
+        if (source.bitCount() != 16) {
             EXPECT_TRUE(samePicture(expected, source.toRgb32().copy(0, 0, expected.width(), expected.height())));
-        EXPECT_TRUE(samePicture(expected, ppm(files[i] + QStringLiteral(".pil.ppm"))));
+        }
+        EXPECT_TRUE(samePicture(expected, referencePicture(files[i] + QStringLiteral(".pil.ppm"))));
 
         QByteArray info;
         EXPECT_EQ(runTool(QStringLiteral("tiffinfo"), {files[i]}, &info), QString());
         const QString rgba = files[i] + QStringLiteral(".rgba.tif");
         ASSERT_EQ(runTool(QStringLiteral("tiff2rgba"), {QStringLiteral("-n"), files[i], rgba}), QString());
-        ASSERT_EQ(pillowDecode({rgba}), QString());
-        EXPECT_TRUE(samePicture(expected, ppm(rgba + QStringLiteral(".pil.ppm")))) << "libtiff";
+        ASSERT_EQ(decodeWithPillow({rgba}), QString());
+        EXPECT_TRUE(samePicture(expected, referencePicture(rgba + QStringLiteral(".pil.ppm")))) << "libtiff";
 
         const QString magick = files[i] + QStringLiteral(".im.ppm");
         ASSERT_EQ(runTool(QStringLiteral("convert"), {files[i], QStringLiteral("-depth"), QStringLiteral("8"), magick}), QString());
         // The colour map holds each component times 256; ImageMagick scales it by 255 / 65535
         // and may come out one lower.
-        EXPECT_TRUE(samePicture(expected, ppm(magick), source.bitCount() == 4 || source.bitCount() == 8 ? 1 : 0))
+        EXPECT_TRUE(samePicture(expected, referencePicture(magick), source.bitCount() == 4 || source.bitCount() == 8 ? 1 : 0))
             << "ImageMagick";
     }
 }
@@ -145,9 +134,9 @@ TEST(TiffInterop, FilesOthersWriteReadTheSame)
                               QStringList{QStringLiteral("-c"), none} + options + QStringList{files[i], files.last()}),
                       QString());
         }
-    ASSERT_EQ(pillowDecode(files), QString());
+    ASSERT_EQ(decodeWithPillow(files), QString());
     for (const QString &file : files) {
         SCOPED_TRACE(file.toStdString());
-        EXPECT_TRUE(samePicture(load(file), ppm(file + QStringLiteral(".pil.ppm"))));
+        EXPECT_TRUE(samePicture(load(file), referencePicture(file + QStringLiteral(".pil.ppm"))));
     }
 }

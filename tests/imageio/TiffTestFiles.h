@@ -1,4 +1,5 @@
 #pragma once
+#include "ReferenceTools.h"
 // Building TIFF files byte by byte for the reader tests: blocks of data, then directories
 // whose entries the test spells out, in either byte order.
 #include "core/PlainMessage.h"
@@ -23,14 +24,6 @@ inline Raster rgbTexture(int bits, int w, int h)
         for (int x = 0; x < w; ++x)
             img.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5 + y * 71) % 256, (x * y * 13) % 256));
     return Raster::fromImage(img, bits);
-}
-
-inline QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
 }
 
 // Collects the plain messages shown while it lives.
