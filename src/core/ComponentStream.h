@@ -65,7 +65,7 @@ public:
     void writeName(const QByteArray &name);           // a property name
     void writeShortString(const QByteArray &bytes);   // length byte and at most 255 bytes
     void writeInteger(qint64 value);                  // smallest of kinds 2, 3, 4 (19 beyond)
-    void writeString(const QString &text);            // kind 6, or 12 above 255 bytes
+    void writeString(const QString &text);            // encodeText bytes: kind 6, or 12 above 255
     void writeBoolean(bool value);                    // kind 9 or 8
     void writeIdentifier(const QByteArray &name);     // kind 7
     void writeBinary(const QByteArray &bytes);        // kind 10
@@ -105,7 +105,7 @@ struct ObjectHeader
 class ComponentReader
 {
 public:
-    // Reads data from offset start; data must outlive the reader.
+    // Reads data from offset start. The reader keeps a shared copy of the bytes.
     explicit ComponentReader(const QByteArray &data, qsizetype start = 0);
 
     // Signature, class name and object name.
@@ -152,7 +152,7 @@ private:
     void need(qint64 n) const;
     void skipCollection();
 
-    const QByteArray &data_;
+    const QByteArray data_;
     qsizetype pos_ = 0;
     int depth_ = 0; // lists and collections being skipped
 };
