@@ -1,0 +1,176 @@
+// Pagination of a rich-text document: the document is cut into chunks at the page-break
+// markers, each chunk is laid out at the reference device's resolution in a scratch
+// document and drawn a page's worth of lines at a time into the body rectangle.
+#include "print/PageRecorder.h"
+
+#include "print/MetricsDevice.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextDocumentFragment>
+#include <QTextFragment>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+struct LineBox
+{
+    double top = 0, bottom = 0;
+    int start = 0;
+    bool breakBefore = false; // the first line of a block that starts a new page
+};
+
+std::vector<LineBox> lineBoxes(QTextDocument &document)
+{
+    std::vector<LineBox> lines;
+    QAbstractTextDocumentLayout *layout = document.documentLayout();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout *text = block.layout();
+        if (!text)
+            continue;
+        const double offset = layout->blockBoundingRect(block).top() - text->boundingRect().top();
+        const bool pageBreak = block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
+        for (int i = 0; i < text->lineCount(); ++i) {
+            const QTextLine line = text->lineAt(i);
+            const double top = offset + line.y();
+            lines.push_back({top, top + line.height(), block.position() + line.textStart(), pageBreak && i == 0});
+        }
+    }
+    return lines;
+}
+
+// Copies the formatted text between from and to of source into target, with the pictures
+// it shows. The copy goes straight from document to document: the clipboard is not used.
+void copyRange(const QTextDocument &source, int from, int to, QTextDocument &target)
+{
+    if (to <= from)
+        return;
+    QTextCursor range(const_cast<QTextDocument *>(&source));
+    range.setPosition(from);
+    range.setPosition(to, QTextCursor::KeepAnchor);
+    QTextCursor(&target).insertFragment(range.selection());
+    for (QTextBlock block = target.begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextImageFormat image = it.fragment().charFormat().toImageFormat();
+            if (!image.isValid())
+                continue;
+            const QUrl name(image.name());
+            if (target.resource(QTextDocument::ImageResource, name).isNull())
+                target.addResource(QTextDocument::ImageResource, name, source.resource(QTextDocument::ImageResource, name));
+        }
+}
+
+// Puts the units back whatever happens during pagination.
+class UnitsGuard
+{
+public:
+    explicit UnitsGuard(TPageRecorder &engine) : engine_(engine), units_(engine.Units()) { engine.SetUnits(unInches); }
+    ~UnitsGuard() { engine_.SetUnits(units_); }
+
+private:
+    TPageRecorder &engine_;
+    TUnits units_;
+};
+
+int twipsToPixels(int twips, int dpi)
+{
+    return int(qint64(twips) * dpi / 1440);
+}
+} // namespace
+
+void TPageRecorder::layOut(QTextDocument &document, int width)
+{
+    const int dpiX = metrics_.LogPixelsX, dpiY = metrics_.LogPixelsY;
+    if (!layoutDevice_ || !layoutDevice_->sameAs(dpiX, dpiY)) {
+        layoutDevice_ = std::make_unique<MetricsDevice>(dpiX, dpiY, metrics_.PageWidth, metrics_.PageHeight);
+        document.documentLayout()->setPaintDevice(layoutDevice_.get());
+    } else if (document.documentLayout()->paintDevice() != layoutDevice_.get()) {
+        document.documentLayout()->setPaintDevice(layoutDevice_.get());
+    }
+    if (document.textWidth() != width)
+        document.setTextWidth(width);
+}
+
+bool TPageRecorder::RenderRichTextRange(QTextDocument &document, TVardoMetaFileCanvas &canvas, const QRect &twips, int &next)
+{
+    const int left = twipsToPixels(twips.left(), metrics_.LogPixelsX);
+    const int top = twipsToPixels(twips.top(), metrics_.LogPixelsY);
+    const int width = std::max(1, twipsToPixels(twips.right(), metrics_.LogPixelsX) - left);
+    const int height = std::max(1, twipsToPixels(twips.bottom(), metrics_.LogPixelsY) - top);
+    layOut(document, width);
+    const std::vector<LineBox> lines = lineBoxes(document);
+    const int total = document.characterCount() - 1;
+
+    size_t first = 0;
+    while (first + 1 < lines.size() && lines[first + 1].start <= next)
+        ++first;
+    if (first >= lines.size()) {
+        next = -1;
+        return false;
+    }
+    const double pageTop = lines[first].top;
+    double pageBottom = lines[first].bottom;
+    size_t end = first + 1; // every page takes at least one line, even one taller than the body
+    while (end < lines.size() && !lines[end].breakBefore && lines[end].bottom - pageTop <= height) {
+        pageBottom = std::max(pageBottom, lines[end].bottom);
+        ++end;
+    }
+
+    QPainter &painter = canvas.Painter();
+    painter.save();
+    painter.translate(left, top - pageTop);
+    const QRectF clip(0, pageTop, width, std::ceil(pageBottom - pageTop));
+    painter.setClipRect(clip);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.clip = clip;
+    context.palette.setColor(QPalette::Text, Qt::black);
+    document.documentLayout()->draw(&painter, context);
+    painter.restore();
+
+    next = end < lines.size() ? lines[end].start : total;
+    return next < total && next != -1;
+}
+
+void TPageRecorder::PrintRichText(const QTextDocument &source)
+{
+    UnitsGuard units(*this);
+    const QString marker = PageBreakMarker();
+    QTextDocument scratch;
+    scratch.setObjectName(QStringLiteral("PrxEdit"));
+    scratch.setUndoRedoEnabled(false);
+    scratch.setDocumentMargin(0);
+    QFont font = scratch.defaultFont();
+    font.setPointSize(10);
+    scratch.setDefaultFont(font);
+
+    const int total = source.characterCount() - 1;
+    int srcPos = 0, fmtPos = 0, pageNo = 0;
+    BeginDoc();
+    while (srcPos <= total) {
+        scratch.clear();
+        const QTextCursor hit = source.find(marker, srcPos, QTextDocument::FindCaseSensitively);
+        const int found = hit.isNull() ? total : hit.selectionStart();
+        copyRange(source, srcPos, found, scratch);
+        srcPos = found + int(marker.size()) + 1;
+        bool more = true;
+        do {
+            if (fmtPos > 0)
+                NewPage();
+            ++pageNo;
+            PrintHeaderFooter(pageStartNo_ + pageNo);
+            const TTextOptions &o = TextOptions;
+            const QRect body(QPoint(int(std::nearbyint(o.MarginLeft * 1440)), int(std::nearbyint(o.MarginTop * 1440))),
+                             QPoint(int(std::nearbyint((PixelsToUnitsX(metrics_.PageWidth) - o.MarginRight) * 1440)),
+                                    int(std::nearbyint((PixelsToUnitsY(metrics_.PageHeight) - o.MarginBottom) * 1440))));
+            more = RenderRichTextRange(scratch, Canvas(), body, fmtPos);
+        } while (more);
+        fmtPos = 0;
+        if (srcPos <= total)
+            NewPage();
+    }
+    EndDoc();
+}

@@ -1,0 +1,34 @@
+// Entry points of the RTF reader.
+#include "richtext/RtfReader.h"
+
+#include "richtext/RtfParser.h"
+
+#include <QFile>
+#include <QTextDocument>
+
+bool ReadRtf(const QByteArray &data, QTextDocument &document, QString *error)
+{
+    document.clear();
+    if (!data.startsWith("{\\rtf")) {
+        if (error)
+            *error = QStringLiteral("The file is not a rich-text document");
+        return false;
+    }
+    const bool undo = document.isUndoRedoEnabled();
+    document.setUndoRedoEnabled(false);
+    RtfParser(data, document).run();
+    document.setUndoRedoEnabled(undo);
+    return true;
+}
+
+bool LoadRtfFile(const QString &fileName, QTextDocument &document, QString *error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        document.clear();
+        if (error)
+            *error = QStringLiteral("Cannot open file \"%1\"").arg(fileName);
+        return false;
+    }
+    return ReadRtf(file.readAll(), document, error);
+}
