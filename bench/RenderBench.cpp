@@ -3,6 +3,7 @@
 // one undo step, and the memory that 101 snapshots hold.
 #include "app/TextPainter.h"
 #include "app/UndoHistory.h"
+#include "core/HintedGlyphs.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
@@ -107,6 +108,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    useHintedGlyphsAtEverySize();
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,5 +1,6 @@
 // Program start: the application, the main window and its four pages, the event loop.
 #include "app/MainWindow.h"
+#include "core/HintedGlyphs.h"
 #include "ui/PlainMessageBox.h"
 
 #include <QApplication>
@@ -27,6 +28,7 @@ int main(int argc, char **argv)
                              "Start it in a desktop session, or under a virtual display: xvfb-run -a letrafex\n");
         return 2;
     }
+    useHintedGlyphsAtEverySize();
     QApplication app(argc, argv);
     installPlainMessageBox();
     QApplication::setApplicationName(QStringLiteral("Letrafex"));

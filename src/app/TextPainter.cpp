@@ -1,9 +1,9 @@
 #include "app/TextPainter.h"
 
+#include "core/HintedGlyphs.h"
+
 #include <QFontMetrics>
-#include <QGlyphRun>
 #include <QPainter>
-#include <QTextLayout>
 
 Extrusion extrusionFor(int direction, int d)
 {
@@ -28,45 +28,6 @@ int alignedLineX(int X, int wmax, int w, int alignment)
 }
 
 namespace {
-
-// One line shaped once, drawn many times.
-struct ShapedLine
-{
-    QList<QGlyphRun> runs;
-    void draw(QPainter &p, int x, int y) const
-    {
-        for (const QGlyphRun &run : runs)
-            p.drawGlyphRun(QPointF(x, y), run);
-    }
-};
-
-ShapedLine shape(const QString &text, const QFont &font)
-{
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::NoWrap);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    if (line.isValid())
-        line.setPosition(QPointF(0, 0));
-    layout.endLayout();
-    ShapedLine s;
-    if (line.isValid()) {
-        s.runs = layout.glyphRuns();
-        // Glyph runs lie at the line's baseline; move them so (x, y) is the top-left corner
-        // of a box as high as the font's ascent plus descent.
-        const qreal shift = QFontMetricsF(font).ascent() - line.ascent();
-        if (shift != 0)
-            for (QGlyphRun &run : s.runs) {
-                QList<QPointF> pos = run.positions();
-                for (QPointF &pt : pos)
-                    pt.ry() += shift;
-                run.setPositions(pos);
-            }
-    }
-    return s;
-}
 
 bool whole(const ImageBox *b) { return b && !b->picture.isEmpty(); }
 
@@ -129,7 +90,7 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
         int y = Y + j * h;
         x += ex.startX;
         y += ex.startY;
-        const ShapedLine shaped = shape(text, qfont);
+        const HintedTextLine shaped(text, qfont);
         for (int i = 0; i <= d; ++i) {
             if (progress)
                 progress(d == 0 ? 100 : 100 * i / d);
@@ -146,12 +107,12 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
         if (drawMask) {
             // The front face one step beyond the front layer, as hard-edged black letters on
             // the mask and on the picture, so that the surface fill can replace exactly them.
-            const ShapedLine hard = shape(text, toQFont(font, false));
+            const HintedTextLine hard(text, toQFont(font, false));
             if (whole(layers.textCreate)) {
                 if (!mask.isActive())
                     mask.begin(&layers.textCreate->picture.paintable());
                 mask.setPen(Qt::black);
-                shape(text, toQFont(layers.maskFont, false)).draw(mask, x, y);
+                HintedTextLine(text, toQFont(layers.maskFont, false)).draw(mask, x, y);
             }
             p.setRenderHint(QPainter::TextAntialiasing, false);
             p.setPen(Qt::black);

@@ -79,3 +79,27 @@ TEST(SurfaceFill, InvertFlipsEveryChannel)
     EXPECT_EQ(r.pixel(0, 0), makeColor(255, 155, 0));
     EXPECT_EQ(r.pixel(1, 0), Colors::clBlack);
 }
+
+// Above the glyph cache's size the letters are drawn as hinted outlines; the mask and the
+// blackened copy still coincide, so no black letter pixel survives the fill.
+TEST(SurfaceFill, LargeLettersFillExactlyTheBlackenedCopy)
+{
+    for (int size : {60, 100}) {
+        TestLayers t(500, 300);
+        t.layers().titleFont = CanvasFont{QStringLiteral("Arial"), size, 1, 0};
+        t.layers().maskFont = t.layers().titleFont;
+        ItemAttributes item = makeItem({"HOg"}, 10, DirDownRight);
+        item.fontSize = size;
+        item.surface = quadrants();
+        DrawText3D(t.layers(), item, Style3D, 20, 20, Colors::clGreen, Colors::clYellow);
+        int black = 0, surface = 0;
+        for (int y = 0; y < 300; ++y)
+            for (int x = 0; x < 500; ++x) {
+                const TColor c = t.picture().pixel(x, y);
+                black += c == Colors::clBlack;
+                surface += c == makeColor(255, 0, 255);
+            }
+        EXPECT_EQ(black, 0) << size;
+        EXPECT_GT(surface, 100) << size;
+    }
+}

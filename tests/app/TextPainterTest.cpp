@@ -166,3 +166,53 @@ TEST(GradientText, SystemColoursInterpolateWhatTheyStandFor)
     const QPoint p = topEdgePixel(cov, 0);
     EXPECT_EQ(t.picture().pixel(10 + p.x(), 10 + p.y()), resolveColor(Colors::clWindow));
 }
+
+namespace {
+int countColor(const Raster &r, TColor c)
+{
+    int n = 0;
+    for (int y = 0; y < r.height(); ++y)
+        for (int x = 0; x < r.width(); ++x)
+            n += r.pixel(x, y) == c;
+    return n;
+}
+// Fully covered (black) pixels in row y of a black-on-white picture.
+int fullInRow(const Raster &r, int y)
+{
+    int n = 0;
+    for (int x = 0; x < r.width(); ++x)
+        n += r.pixel(x, y) == Colors::clBlack;
+    return n;
+}
+} // namespace
+
+// Every size draws with hinted horizontal edges on whole pixels: each layer of a 3D item
+// shows a strip of exactly its own colour, and a flat stem's first and last rows are whole.
+TEST(GradientText, WholePixelHorizontalEdgesAtEverySize)
+{
+    for (int size : {8, 24, 48, 60, 72, 100}) {
+        TestLayers t(400, 260);
+        t.layers().titleFont = CanvasFont{QStringLiteral("Arial"), size, 1, 0};
+        ItemAttributes item = makeItem({"H"}, 10, DirDown);
+        item.fontSize = size;
+        item.fontName = QStringLiteral("Arial");
+        PaintGradientText(t.layers(), item, Style3D, 40, 30, Colors::clGreen, Colors::clYellow);
+        // Layer 0, layer 5 and the front: the top strips cross both stems.
+        const int minimum = size >= 24 ? 4 : 2;
+        EXPECT_GE(countColor(t.picture(), makeColor(0, 128, 0)), minimum) << size << " pt";
+        EXPECT_GE(countColor(t.picture(), makeColor(128, 192, 0)), minimum) << size << " pt";
+        EXPECT_GE(countColor(t.picture(), makeColor(255, 255, 0)), minimum * 4) << size << " pt";
+
+        TestLayers flat(400, 260);
+        flat.layers().titleFont = t.layers().titleFont;
+        PaintGradientText(flat.layers(), item, StyleFlat, 40, 30, 0, 0);
+        const QRect ink = inkBox(flat.picture());
+        ASSERT_FALSE(ink.isEmpty()) << size;
+        // Between the top and the cross bar only the two stems are ink; the first and the
+        // last row of ink must cover them as fully as that row does.
+        const int stems = fullInRow(flat.picture(), ink.top() + ink.height() / 5);
+        EXPECT_GT(stems, 0) << size << " pt";
+        EXPECT_EQ(fullInRow(flat.picture(), ink.top()), stems) << size << " pt";
+        EXPECT_EQ(fullInRow(flat.picture(), ink.bottom()), stems) << size << " pt";
+    }
+}

@@ -1,0 +1,151 @@
+#include "core/HintedGlyphs.h"
+
+#include <QByteArray>
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QRawFont>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr qreal Same = 1e-3;            // coordinates closer than this are one
+constexpr qreal DistinctEdges = 1.0 / 3; // edges further apart than this stay apart
+
+// Where a hinted glyph's baseline lies: the run's baseline, on a whole pixel.
+QPainterPath glyphOutline(const QRawFont &font, quint32 glyph, QPointF position)
+{
+    return hintVertically(font.pathForGlyph(glyph)).translated(position.x(), std::round(position.y()));
+}
+
+// Underline, overline and strike-out of a run drawn as outlines, on whole pixel rows.
+void addDecorations(QPainterPath &path, const QGlyphRun &run, const QFont &font, qreal baseline)
+{
+    if (!run.underline() && !run.overline() && !run.strikeOut())
+        return;
+    const QFontMetricsF fm(font);
+    const qreal thickness = std::max<qreal>(1, std::round(fm.lineWidth()));
+    const QRectF box = run.boundingRect();
+    const qreal y = std::round(baseline);
+    auto bar = [&](qreal top) { path.addRect(QRectF(box.left(), top, box.width(), thickness)); };
+    if (run.underline())
+        bar(y + std::round(fm.underlinePos()));
+    if (run.overline())
+        bar(y - std::round(fm.overlinePos()));
+    if (run.strikeOut())
+        bar(y - std::round(fm.strikeOutPos()));
+}
+} // namespace
+
+void useHintedGlyphsAtEverySize() { qputenv("QT_MAX_CACHED_GLYPH_SIZE", QByteArray::number(CachedGlyphPixels)); }
+
+VerticalHints::VerticalHints(QList<qreal> edges)
+{
+    std::sort(edges.begin(), edges.end());
+    for (qreal e : edges) {
+        if (!from_.isEmpty() && e - from_.last() < Same)
+            continue;
+        qreal t = std::round(e);
+        if (!to_.isEmpty() && t <= to_.last())
+            t = e - from_.last() > DistinctEdges ? to_.last() + 1 : to_.last();
+        from_ << e;
+        to_ << t;
+    }
+}
+
+qreal VerticalHints::map(qreal y) const
+{
+    if (from_.isEmpty())
+        return y;
+    if (y <= from_.first())
+        return y + to_.first() - from_.first();
+    if (y >= from_.last())
+        return y + to_.last() - from_.last();
+    const qsizetype b = std::upper_bound(from_.begin(), from_.end(), y) - from_.begin();
+    const qsizetype a = b - 1;
+    return to_[a] + (y - from_[a]) * (to_[b] - to_[a]) / (from_[b] - from_[a]);
+}
+
+QList<qreal> horizontalEdges(const QPainterPath &outline)
+{
+    QList<qreal> edges;
+    QPointF current;
+    for (int i = 0; i < outline.elementCount(); ++i) {
+        const QPainterPath::Element e = outline.elementAt(i);
+        if (e.isLineTo() && std::abs(e.y - current.y()) < Same && std::abs(e.x - current.x()) > Same)
+            edges << e.y;
+        if (e.isCurveTo() && i + 2 < outline.elementCount()) {
+            // A curve that starts or ends flat has its top or bottom there.
+            const QPainterPath::Element c2 = outline.elementAt(i + 1), end = outline.elementAt(i + 2);
+            if (std::abs(e.y - current.y()) < Same)
+                edges << current.y();
+            if (std::abs(c2.y - end.y) < Same)
+                edges << end.y;
+            current = QPointF(end.x, end.y);
+            i += 2;
+            continue;
+        }
+        current = QPointF(e.x, e.y);
+    }
+    return edges;
+}
+
+QPainterPath hintVertically(const QPainterPath &outline)
+{
+    const VerticalHints hints(horizontalEdges(outline));
+    QPainterPath hinted = outline;
+    for (int i = 0; i < hinted.elementCount(); ++i) {
+        const QPainterPath::Element e = hinted.elementAt(i);
+        hinted.setElementPositionAt(i, e.x, hints.map(e.y));
+    }
+    return hinted;
+}
+
+HintedTextLine::HintedTextLine(const QString &text, const QFont &font)
+    : antialias_(!(font.styleStrategy() & QFont::NoAntialias))
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::NoWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid())
+        line.setPosition(QPointF(0, 0));
+    layout.endLayout();
+    if (!line.isValid())
+        return;
+    // Glyph runs lie at the line's baseline; move them so (0, 0) is the top-left corner of a
+    // box as high as the font's ascent plus descent, with the baseline on a whole pixel.
+    const qreal shift = std::round(QFontMetricsF(font).ascent()) - line.ascent();
+    for (QGlyphRun run : layout.glyphRuns()) {
+        QList<QPointF> positions = run.positions();
+        for (QPointF &pt : positions)
+            pt.ry() += shift;
+        run.setPositions(positions);
+        const QRawFont raw = run.rawFont();
+        if (raw.pixelSize() <= CachedGlyphPixels) {
+            cached_ << run;
+            continue;
+        }
+        const QList<quint32> glyphs = run.glyphIndexes();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+            outlines_.addPath(glyphOutline(raw, glyphs[i], positions[i]));
+        addDecorations(outlines_, run, font, line.ascent() + shift);
+    }
+    outlines_.setFillRule(Qt::WindingFill);
+}
+
+void HintedTextLine::draw(QPainter &painter, int x, int y) const
+{
+    for (const QGlyphRun &run : cached_)
+        painter.drawGlyphRun(QPointF(x, y), run);
+    if (outlines_.isEmpty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, antialias_);
+    painter.translate(x, y);
+    painter.fillPath(outlines_, painter.pen().color());
+    painter.restore();
+}

@@ -1,0 +1,65 @@
+#pragma once
+// Text lines drawn with whole-pixel horizontal edges at every size.
+//
+// Qt's raster engine takes a glyph from its hinted glyph cache only while the font's pixel
+// size is at most QT_MAX_CACHED_GLYPH_SIZE, and the FreeType font engine marks every font
+// above its own built-in limit of 64 pixels for outline drawing, without hinting. Larger
+// glyphs are filled as design outlines whose horizontal edges fall between pixels, so every
+// layer of a 3D item would blend with its neighbours and flat text would look soft. A limit
+// other than 64 in the environment makes things worse: above 64 the cache gets glyphs
+// without pixels and the text vanishes; below 64 the sizes in between lose their hinting.
+//
+// So the limit is pinned to the font engine's 64 for the whole process, and glyphs above
+// it are drawn here as outlines hinted vertically the same way: every horizontal edge and
+// every flat extreme of a curve lands on a pixel boundary, the outline between them is
+// stretched evenly, and the baseline sits on a whole pixel. Nothing is cached, so any size
+// costs only the outline of the glyphs drawn.
+#include <QFont>
+#include <QGlyphRun>
+#include <QList>
+#include <QPainterPath>
+#include <QString>
+
+class QPainter;
+
+// Largest pixel size that Qt's FreeType engine hints and caches.
+constexpr int CachedGlyphPixels = 64;
+
+// Pins Qt's cache limit to the font engine's. Qt reads the variable once, when the first
+// text is drawn, so every program that draws text (window, command line, tests,
+// benchmarks) calls this first thing in main().
+void useHintedGlyphsAtEverySize();
+
+// The pixel rows a y coordinate of a glyph outline moves to: edges (sorted) snap to whole
+// pixels, keeping every edge distinct that was more than a third of a pixel apart; other
+// coordinates are interpolated between the neighbouring edges.
+class VerticalHints
+{
+public:
+    explicit VerticalHints(QList<qreal> edges);
+    qreal map(qreal y) const;
+
+private:
+    QList<qreal> from_, to_;
+};
+
+// The y coordinates of an outline's horizontal lines and of the flat tops and bottoms of
+// its curves, sorted, each once.
+QList<qreal> horizontalEdges(const QPainterPath &outline);
+// The outline with every y coordinate moved by the hints of its own edges.
+QPainterPath hintVertically(const QPainterPath &outline);
+
+// One line of text shaped once, drawn many times with its top-left corner at (x, y) of a
+// box as high as the font's ascent plus descent, in the painter's pen colour. The font's
+// antialiasing choice holds for both kinds of glyph.
+class HintedTextLine
+{
+public:
+    HintedTextLine(const QString &text, const QFont &font);
+    void draw(QPainter &painter, int x, int y) const;
+
+private:
+    QList<QGlyphRun> cached_;   // drawn from Qt's glyph cache
+    QPainterPath outlines_;     // hinted outlines of the larger glyphs, with their decorations
+    bool antialias_ = true;
+};
