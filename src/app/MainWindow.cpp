@@ -8,7 +8,7 @@
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
-#include "ui/PageForm.h"
+#include "background/BackgroundForm.h"
 #include "ui/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"

@@ -22,12 +22,6 @@ void TPageForm::showEvent(QShowEvent *event)
         FormShow();
 }
 
-TBackgroundForm::TBackgroundForm(QWidget *parent)
-    : TPageForm(QStringLiteral("BackgroundForm"), QStringLiteral("Create background"), parent)
-{
-    markDesignedControls(this);
-}
-
 THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QStringLiteral("Help"), parent)
 {
     markDesignedControls(this);

@@ -15,13 +15,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 };
 
-class TBackgroundForm : public TPageForm
-{
-    Q_OBJECT
-public:
-    explicit TBackgroundForm(QWidget *parent = nullptr);
-};
-
 class THelpForm : public TPageForm
 {
     Q_OBJECT

@@ -4,6 +4,7 @@
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
 #include "app/MainWindow.h"
+#include "background/BackgroundForm.h"
 #include "core/IniFile.h"
 #include "ui/Language.h"
 #include "ui/OptionsForm.h"
@@ -71,7 +72,8 @@ const char *const textSections[] = {"Captions", "Messages", "Print Preview"};
 // Texts that are the same in German and English.
 bool sameInGerman(const QString &text)
 {
-    static const QStringList same{"KORVA's Letrafex", "ABC", "X", "Y", "1,2,3,4,5,6,7,8,9,10", "OK", "Information", "Pos."};
+    static const QStringList same{"KORVA's Letrafex", "ABC", "X", "Y", "1,2,3,4,5,6,7,8,9,10", "OK", "Information", "Pos.",
+                                  "1", "2", "3", "4", "5"};
     return same.contains(text);
 }
 

@@ -1,0 +1,265 @@
+// The background page's handlers: gradients, favourite textures, loaded pictures and the
+// hand-over to the main window.
+#include "background/BackgroundForm.h"
+
+#include "background/GradientPainters.h"
+#include "core/CommaText.h"
+#include "core/ImageBox.h"
+#include "ui/Controls.h"
+#include "ui/ImageWidget.h"
+#include "ui/Language.h"
+#include "ui/LoadPicture.h"
+#include "ui/MessageDialogs.h"
+#include "ui/ProgramOptions.h"
+#include "ui/ResizeForm.h"
+#include "ui/Translate.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QToolButton>
+
+namespace {
+QString caption(const char *key) { return LngText(QStringLiteral("Captions"), QLatin1String(key)); }
+QString message(const char *key) { return LngText(QStringLiteral("Messages"), QLatin1String(key)); }
+} // namespace
+
+TBackgroundForm::TBackgroundForm(QWidget *parent) : TBackgroundForm(SharedObjects{}, parent) {}
+
+TBackgroundForm::TBackgroundForm(const SharedObjects &shared, QWidget *parent)
+    : TPageForm(QStringLiteral("BackgroundForm"), QStringLiteral("Background"), parent), shared_(shared)
+{
+    if (!shared_.sharedBackground)
+        shared_.sharedBackground = &ownBackground_;
+    if (!shared_.pictureOpenDialog)
+        shared_.pictureOpenDialog = &ownOpenDialog_;
+    buildLayout();
+    connectHandlers();
+    markDesignedControls(this);
+}
+
+TBackgroundForm::~TBackgroundForm() = default;
+
+void TBackgroundForm::setProgress(int percent)
+{
+    if (shared_.progressGauge)
+        shared_.progressGauge->setValue(percent);
+}
+
+void TBackgroundForm::FormShow()
+{
+    TranslateForm(this);
+    setProgress(30);
+    sharedBackground().setHeight(0);
+    for (Raster &slot : FavouriteTextures)
+        slot = Raster();
+    setProgress(60);
+    if (QFile::exists(favouriteTexturesPath(programDir())))
+        LoadFavouriteTextures();
+    favouritesLoaded_ = true;
+    setProgress(100);
+    SelectedTexture = 1;
+    // The slot the texture buttons act on is the one whose number button is down.
+    TextureButtons[0]->setChecked(true);
+    for (int k = 1; k < 10; ++k)
+        BgTypeButtons[k]->setToolTip(BgTypeButtons[0]->toolTip());
+    BgClearButtonClick();
+}
+
+void TBackgroundForm::LoadFavouriteTextures()
+{
+    const FavouritesReading reading = loadFavouriteTexturesFile(favouriteTexturesPath(programDir()), FavouriteTextures);
+    keepDamagedFile_ = !reading.error.isEmpty();
+    if (!FavouriteTextures[0].isEmpty())
+        Texture1ButtonClick(1);
+    if (keepDamagedFile_) {
+        ShowMessageBox(message("The favourite textures file is damaged. Only the textures before the damaged one "
+                               "could be read; the file stays as it is until you change a texture."),
+                       QStringLiteral("i"));
+    }
+}
+
+void TBackgroundForm::SaveFavouriteTextures()
+{
+    const QRect g = TextureImage->geometry();
+    saveFavouriteTexturesFile(favouriteTexturesPath(programDir()), FavouriteTextures,
+                              CarrierBounds{g.x(), g.y(), g.width(), g.height()});
+    keepDamagedFile_ = false;
+}
+
+int TBackgroundForm::checkedKind() const
+{
+    for (int k = 1; k <= 10; ++k)
+        if (BgTypeButtons[k - 1]->isChecked())
+            return k;
+    return 0;
+}
+
+void TBackgroundForm::BgType1ButtonClick()
+{
+    Raster &picture = BackImage->picture();
+    picture.setHeight(BackImage->box().height);
+    picture.setWidth(BackImage->box().width);
+    PaintGradient(checkedKind(), BackImage->box(), BackCanvas, BgStartColor->brushColor(), BgEndColor->brushColor(),
+                  [this](int percent) { setProgress(percent); });
+    BackImage->pictureChanged();
+    backgroundChanged();
+}
+
+void TBackgroundForm::backgroundChanged()
+{
+    if (ProgramOptions.addBackgroundAutomatically)
+        BgAddButtonClick();
+    else
+        BgAddButton->setEnabled(true);
+}
+
+void TBackgroundForm::BgStartColorMouseDown(TShape *shape)
+{
+    QColor color = lastDialogColor_;
+    if (!Dialogs().chooseColor(color, this))
+        return;
+    lastDialogColor_ = color;
+    shape->setBrushColor(fromQColor(color));
+}
+
+void TBackgroundForm::EnableTextureButtons(bool on)
+{
+    TextureDeleteButton->setEnabled(on);
+    TextureAddButton->setEnabled(on);
+}
+
+void TBackgroundForm::Texture1ButtonClick(int slot)
+{
+    if (slot < 1 || slot > FavouriteSlotCount)
+        return;
+    Raster &preview = TextureIconImage->picture();
+    preview = Raster();
+    const Raster &texture = FavouriteTextures[size_t(slot - 1)];
+    preview.setHeight(texture.height());
+    preview.setWidth(texture.width());
+    CopyPixels(texture, preview);
+    TextureIconImage->pictureChanged();
+    SelectedTexture = slot;
+    EnableTextureButtons(preview.height() > 0);
+}
+
+void TBackgroundForm::TextureOpenButtonClick()
+{
+    // Draw mode 0 makes the preview's picture an 89 x 97 tile of the file's picture.
+    LoadPictureFile(*TextureIconImage, 0, false, *shared_.pictureOpenDialog);
+    const Raster &preview = TextureIconImage->picture();
+    Raster &slot = FavouriteTextures[size_t(SelectedTexture - 1)];
+    slot = Raster();
+    slot.setHeight(preview.height());
+    slot.setWidth(preview.width());
+    CopyPixels(preview, slot);
+    if (preview.height() > 0) {
+        EnableTextureButtons(true);
+        SaveFavouriteTextures();
+    }
+}
+
+void TBackgroundForm::TextureDeleteButtonClick()
+{
+    if (!ShowMessageBox(message("Are you sure?"), QStringLiteral("c")))
+        return;
+    TextureIconImage->picture() = Raster();
+    TextureIconImage->pictureChanged();
+    FavouriteTextures[size_t(SelectedTexture - 1)].setHeight(0);
+    EnableTextureButtons(false);
+    SaveFavouriteTextures();
+}
+
+void TBackgroundForm::TextureAddButtonClick()
+{
+    const QString tiled = caption("Tiled");
+    const QString answer =
+        ShowChoiceBox(message("Please select draw mode"), toCommaText({tiled, caption("Stretched")}));
+    const Raster &texture = TextureIconImage->picture();
+    if (answer == tiled)
+        TileGraphic(texture, BackImage->picture());
+    else // a cancelled choice stretches too
+        StretchDraw(texture, BackImage->picture(), BackImage->box().width, BackImage->box().height);
+    BackImage->pictureChanged();
+    backgroundChanged();
+}
+
+void TBackgroundForm::BgLoadButtonClick()
+{
+    const QStringList modes{caption("Tiled"), caption("Stretched"), caption("Original")};
+    const QString answer = ShowChoiceBox(message("Please select draw mode"), toCommaText(modes));
+    const int mode = answer.isEmpty() ? -1 : int(modes.indexOf(answer));
+    if (mode < 0)
+        return;
+    const qint64 before = BackImage->picture().image().cacheKey();
+    LoadPictureFile(*BackImage, mode, false, *shared_.pictureOpenDialog);
+    // A picture read from a file replaces the old one, and with it the canvas's pen.
+    if (BackImage->picture().image().cacheKey() != before)
+        BackCanvas = CanvasTools{};
+}
+
+void TBackgroundForm::BgAddButtonClick()
+{
+    Raster &shared = sharedBackground();
+    const int w = BackImage->box().width, h = BackImage->box().height;
+    shared.setHeight(h);
+    shared.setWidth(w);
+    StretchDraw(BackImage->picture(), shared, w, h);
+}
+
+void TBackgroundForm::resetBackPicture()
+{
+    BackImage->picture() = Raster();
+    BackCanvas = CanvasTools{};
+}
+
+void TBackgroundForm::BgClearButtonClick()
+{
+    resetBackPicture();
+    sharedBackground().setHeight(0);
+    BackImage->setImageSize(sbxBgPicture->width(), sbxBgPicture->height());
+}
+
+void TBackgroundForm::btnResizeImageClick()
+{
+    TResizeForm form(this);
+    form.edtImgWidth->setText(QString::number(BackImage->box().width));
+    form.edtImgHeight->setText(QString::number(BackImage->box().height));
+    Dialogs().exec(form);
+    if (!form.Confirmed)
+        return;
+    const int w = TResizeForm::fieldValue(form.edtImgWidth), h = TResizeForm::fieldValue(form.edtImgHeight);
+    // Nothing, or more than a picture may hold, would lose the background.
+    if (w < 1 || h < 1 || !Raster::sizeAllowed(w, h)) {
+        ShowMessageBox(message("A picture of this size is not possible."), QStringLiteral("w"));
+        return;
+    }
+    BackImage->setImageSize(w, h);
+}
+
+void TBackgroundForm::resizeEvent(QResizeEvent *event)
+{
+    TPageForm::resizeEvent(event);
+    FormResize();
+}
+
+void TBackgroundForm::FormClose()
+{
+    // Before the page was first shown the slots hold nothing read from the file, and a
+    // damaged file nobody has changed keeps its unread records: neither is written.
+    if (favouritesLoaded_ && !keepDamagedFile_)
+        runGuarded(this, [this] { SaveFavouriteTextures(); });
+    for (Raster &slot : FavouriteTextures)
+        slot = Raster();
+    favouritesLoaded_ = false;
+}
+
+void TBackgroundForm::closeEvent(QCloseEvent *event)
+{
+    FormClose();
+    event->accept();
+}
