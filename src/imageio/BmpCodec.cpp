@@ -20,7 +20,9 @@ namespace {
 constexpr qint64 FileHeaderSize = 14;
 constexpr int DotsPerMeter = 3780; // 96 pixels per inch
 
-enum Compression : quint32 { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiAlphaBitfields = 6 };
+// Compression 4 is JPEG data in a Windows header and 24-bit run-length data in OS/2's; only
+// the latter is read.
+enum Compression : quint32 { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3, BiRle24 = 4, BiAlphaBitfields = 6 };
 
 [[noreturn]] void fail(const QString &detail)
 {
@@ -68,7 +70,7 @@ struct Layout
     qint64 fileSize = 0; // the file header's size field
     qint64 stride = 0;
 
-    bool rle() const { return compression == BiRle8 || compression == BiRle4; }
+    bool rle() const { return compression == BiRle8 || compression == BiRle4 || compression == BiRle24; }
     bool bitfields() const { return compression == BiBitfields || compression == BiAlphaBitfields; }
     // Where the headers, palette and pixel data end, as far as the headers tell.
     qint64 extent() const { return std::max(paletteOffset + qint64(paletteCount) * paletteEntrySize, dataOffset + dataSize); }
@@ -132,7 +134,7 @@ Layout parseHeaders(const uchar *p, qint64 size)
         l.topDown = true;
         l.height = -l.height;
     }
-    if (l.bits != 1 && l.bits != 4 && l.bits != 8 && l.bits != 16 && l.bits != 24 && l.bits != 32)
+    if (l.bits != 1 && l.bits != 2 && l.bits != 4 && l.bits != 8 && l.bits != 16 && l.bits != 24 && l.bits != 32)
         fail(QStringLiteral("%1 bits per pixel are not supported").arg(l.bits));
     if (l.width <= 0 || l.height <= 0)
         fail(QStringLiteral("the picture size %1 x %2 is empty or negative").arg(l.width).arg(l.height));
@@ -140,7 +142,7 @@ Layout parseHeaders(const uchar *p, qint64 size)
         fail(QStringLiteral("the picture size %1 x %2 is beyond the limits").arg(l.width).arg(l.height));
 
     const bool compressionOk = l.compression == BiRgb || (l.compression == BiRle8 && l.bits == 8) ||
-                               (l.compression == BiRle4 && l.bits == 4) ||
+                               (l.compression == BiRle4 && l.bits == 4) || (l.compression == BiRle24 && l.bits == 24) ||
                                (l.bitfields() && (l.bits == 16 || l.bits == 32) && !isOs2(infoSize));
     if (!compressionOk)
         fail(QStringLiteral("compression %1 with %2 bits per pixel is not supported").arg(l.compression).arg(l.bits));
@@ -210,6 +212,10 @@ void unpackIndices(const uchar *src, uchar *dst, int width, int bits)
         for (int x = 0; x < width; ++x)
             dst[x] = (src[x >> 3] >> (7 - (x & 7))) & 1;
         break;
+    case 2:
+        for (int x = 0; x < width; ++x)
+            dst[x] = (src[x >> 2] >> (6 - 2 * (x & 3))) & 3;
+        break;
     case 4:
         for (int x = 0; x < width; ++x)
             dst[x] = (x & 1) ? (src[x >> 1] & 0x0F) : (src[x >> 1] >> 4);
@@ -219,17 +225,19 @@ void unpackIndices(const uchar *src, uchar *dst, int width, int bits)
     }
 }
 
-// Run-length data: pairs of (count, index) and escapes (0,0) end of line, (0,1) end of
-// picture, (0,2,dx,dy) move, (0,n) n literal indices padded to 16 bits. Pixels the data
-// never reaches keep index 0. Some encoders run each row on into its 4-byte padding, as
-// if encoding the stored row; those pixels are dropped, and only a run past the padded
-// row is an error.
+// Run-length data: records of (count, value) and escapes (0,0) end of line, (0,1) end of
+// picture, (0,2,dx,dy) move, (0,n) n literal pixels padded to 16 bits. A value is one index
+// byte (RLE8), two alternating 4-bit indices (RLE4) or three bytes blue, green, red (RLE24).
+// Pixels the data never reaches keep index 0, or black in a 24-bit picture. Some encoders
+// run each row on into its 4-byte padding, as if encoding the stored row; those pixels are
+// dropped, and only a run past the padded row is an error.
 void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
 {
-    const bool four = l.compression == BiRle4;
+    const bool four = l.compression == BiRle4, rgb = l.compression == BiRle24;
     const int w = int(l.width), h = int(l.height);
-    const qint64 paddedWidth = four ? l.stride * 2 : l.stride;
-    image.fill(0);
+    const qint64 paddedWidth = four ? l.stride * 2 : rgb ? l.stride / 3 : l.stride;
+    const qint64 valueBytes = rgb ? 3 : 1;
+    image.fill(rgb ? qRgb(0, 0, 0) : 0u);
     qint64 pos = 0;
     int x = 0, y = 0; // y counts stored rows
     // Where a run of count pixels goes, and how many of them are inside the picture.
@@ -239,8 +247,9 @@ void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
         if (x + count > paddedWidth)
             fail(QStringLiteral("a run-length run goes past the end of row %1").arg(y));
         visible = std::clamp(w - x, 0, count);
-        return image.scanLine(int(fileRow(l, y))) + std::min(x, w);
+        return image.scanLine(int(fileRow(l, y))) + std::min(x, w) * (rgb ? 4 : 1);
     };
+    auto colour = [](const uchar *s) { return qRgb(s[2], s[1], s[0]); };
     for (;;) {
         if (pos + 2 > size) {
             if (y >= h)
@@ -248,17 +257,24 @@ void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
             fail(QStringLiteral("the run-length data ends before the end of the picture"));
         }
         const int n = src[pos], v = src[pos + 1];
-        pos += 2;
         int visible = 0;
         if (n > 0) {
-            uchar *d = place(n, visible);
-            if (four)
+            if (pos + 1 + valueBytes > size)
+                fail(QStringLiteral("the run-length data ends inside a run"));
+            uchar *row = place(n, visible);
+            if (rgb)
+                std::fill_n(reinterpret_cast<QRgb *>(row), visible, colour(src + pos + 1));
+            else if (four)
                 for (int i = 0; i < visible; ++i)
-                    d[i] = uchar((i & 1) ? (v & 0x0F) : (v >> 4));
+                    row[i] = uchar((i & 1) ? (v & 0x0F) : (v >> 4));
             else
-                std::memset(d, v, size_t(visible));
+                std::memset(row, v, size_t(visible));
+            pos += 1 + valueBytes;
             x += n;
-        } else if (v == 0) {
+            continue;
+        }
+        pos += 2;
+        if (v == 0) {
             x = 0;
             ++y;
         } else if (v == 1) {
@@ -273,16 +289,19 @@ void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
             x += dx;
             y += dy;
         } else {
-            const qint64 bytes = four ? (v + 1) / 2 : v;
+            const qint64 bytes = four ? (v + 1) / 2 : v * valueBytes;
             if (pos + bytes > size)
                 fail(QStringLiteral("the run-length data ends inside a literal run"));
-            uchar *d = place(v, visible);
+            uchar *row = place(v, visible);
             const uchar *s = src + pos;
-            if (four)
+            if (rgb)
                 for (int i = 0; i < visible; ++i)
-                    d[i] = uchar((i & 1) ? (s[i >> 1] & 0x0F) : (s[i >> 1] >> 4));
+                    reinterpret_cast<QRgb *>(row)[i] = colour(s + 3 * i);
+            else if (four)
+                for (int i = 0; i < visible; ++i)
+                    row[i] = uchar((i & 1) ? (s[i >> 1] & 0x0F) : (s[i >> 1] >> 4));
             else
-                std::memcpy(d, s, size_t(visible));
+                std::memcpy(row, s, size_t(visible));
             x += v;
             pos += bytes + (bytes & 1);
         }
@@ -290,7 +309,8 @@ void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
 }
 
 // One colour channel of a bit-field pixel: the masked value shifted down to at most 8
-// bits, then widened to 0..255 by a table.
+// bits, then widened to 0..255 by a table, v * 255 / max rounded to nearest (5-bit 3 is
+// 24.7 and reads as 25).
 struct Channel
 {
     int shift = 0;
@@ -306,7 +326,7 @@ struct Channel
         shift = std::countr_zero(m) + (n - kept);
         const int top = (1 << kept) - 1;
         for (int v = 0; v <= top; ++v)
-            table[v] = uchar(v * 255 / top);
+            table[v] = uchar((v * 255 + top / 2) / top);
     }
     quint32 operator()(quint32 pixel) const { return table[(pixel & mask) >> shift]; }
 };
@@ -414,6 +434,7 @@ void completePalette(QImage &image, int bits, QVector<QRgb> palette)
     image.setColorTable(palette);
 }
 
+// A 2-bit picture is kept as a 4-bit one with its four colours.
 Raster finish(QImage &image, int bits, const QVector<QRgb> &palette)
 {
     image.setDotsPerMeterX(DotsPerMeter);
@@ -421,6 +442,8 @@ Raster finish(QImage &image, int bits, const QVector<QRgb> &palette)
     if (bits > 8)
         return Raster::fromImage(image, bits);
     completePalette(image, bits, palette);
+    if (bits == 2)
+        bits = 4;
     if (Raster::sizeAllowed(image.width(), image.height()))
         return Raster::fromImage(image, bits);
     return Raster::fromIndices(image.width(), image.height(), bits, image.colorTable(), image.constBits(),

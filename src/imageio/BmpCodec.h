@@ -2,10 +2,12 @@
 // Windows bitmap files (BMP): reading every common variant into a Raster that keeps the
 // file's pixel layout, and writing a Raster in its own layout.
 //
-// Read: 1, 4, 8, 16, 24 and 32 bits per pixel; RLE4 and RLE8; bit-field masks (16 and 32
-// bits, any contiguous masks, from the 40-byte header's mask block or a V2..V5 header);
-// the 12-byte OS/2 core header with 3-byte palette entries; bottom-up and top-down rows;
-// short palettes (missing entries are black). A damaged file throws LetrafexError.
+// Read: 1, 2, 4, 8, 16, 24 and 32 bits per pixel (2-bit pictures become 4-bit ones with
+// their four colours); RLE4, RLE8 and OS/2's RLE24; bit-field masks (16 and 32 bits, any
+// contiguous masks, from the 40-byte header's mask block or a V2..V5 header), channels
+// narrower than 8 bits widened by v * 255 / max rounded to nearest; the 12-byte OS/2 core
+// header with 3-byte palette entries; bottom-up and top-down rows; short palettes (missing
+// entries are black). A damaged file throws LetrafexError.
 //
 // Write: a 40-byte information header, bottom-up rows padded to 4 bytes, 1/4/8 bits with
 // their palette, 16 bits as 5-5-5, 24 and 32 bits as blue, green, red (and 0).
