@@ -1,6 +1,7 @@
 #include "app/ProjectFile.h"
 
 #include "core/ComponentStream.h"
+#include "core/FileBytes.h"
 #include "core/Errors.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/PieceWriter.h"
@@ -224,13 +225,7 @@ void SaveProjectFile(const QString &fileName, const Project &project)
 
 Project LoadProjectFile(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
-    return ReadProject(data);
+    return ReadProject(readWholeFile(fileName));
 }
 
 void applyProjectItems(const Project &project, ItemTable &table)

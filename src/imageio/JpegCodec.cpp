@@ -1,5 +1,7 @@
 #include "imageio/JpegCodec.h"
 
+#include "core/FileBytes.h"
+
 #include <QFile>
 #include <QSaveFile>
 
@@ -214,15 +216,7 @@ Raster ReadJpeg(const QByteArray &data)
 
 Raster LoadJpegFile(const QString &fileName)
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
-    // Read, not mapped: a file cut short by another program while mapped would end the
-    // process instead of failing the load.
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
-    return ReadJpeg(data);
+    return ReadJpeg(readWholeFile(fileName));
 }
 
 QByteArray WriteJpeg(const Raster &raster, int quality)

@@ -1,5 +1,7 @@
 #include "imageio/TgaCodec.h"
 
+#include "core/FileBytes.h"
+
 #include "imageio/PieceWriter.h"
 
 #include <QFile>
@@ -325,8 +327,7 @@ QString TgaLastError() { return lastError; }
 bool LoadTgaFile(const QString &fileName, Raster &picture)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    openForReading(file);
     // Only as much as the header can use is read, so bytes appended to a file cost nothing.
     QByteArray data = file.read(HeaderSize);
     if (data.size() == HeaderSize) {
@@ -341,8 +342,7 @@ bool LoadTgaFile(const QString &fileName, Raster &picture)
             data.resize(HeaderSize + std::max<qint64>(got, 0));
         }
     }
-    if (file.error() != QFileDevice::NoError)
-        throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
+    checkReadSucceeded(file);
     return ReadTga(data, picture);
 }
 
