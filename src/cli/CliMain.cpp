@@ -2,6 +2,7 @@
 #include "cli/Cli.h"
 
 #include "core/Errors.h"
+#include "core/HintedGlyphs.h"
 #include "core/Raster.h"
 
 #include <QDir>
@@ -112,6 +113,7 @@ int main(int argc, char **argv)
         QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
     }
+    useHintedGlyphsAtEverySize();
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
@@ -122,6 +124,10 @@ int main(int argc, char **argv)
     for (const CliCommand &c : commands) {
         if (name != QLatin1String(c.name))
             continue;
+        if (args.contains(QLatin1String("--help")) || args.contains(QLatin1String("-h"))) {
+            std::printf("usage: letrafex-cli %s\n", c.usage);
+            return 0;
+        }
         try {
             return c.run(args);
         } catch (const UsageError &e) {

@@ -7,20 +7,21 @@
 #include "imageio/PictureFiles.h"
 #include "imageio/TgaCodec.h"
 
+#include "core/Errors.h"
+
 #include <QFile>
+#include <QSaveFile>
 
 Raster readPictureArgument(const QString &path)
 {
     const int reader = pictureReaderFor(path);
     if (reader < 0 || reader == ReaderProject)
         throw CliError(QStringLiteral("%1: This format is not supported by the program.").arg(path));
-    if (!QFile::exists(path))
-        throw CliError(QStringLiteral("%1: no such file").arg(path));
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        throw CliError(QStringLiteral("cannot read %1: %2").arg(path, f.errorString()));
     Raster picture;
     if (reader == ReaderEmf || reader == ReaderWmf) {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly))
-            throw CliError(QStringLiteral("%1: cannot be read").arg(path));
         const QSize size = MetafileSize(f.readAll());
         picture = Raster(size.width(), size.height());
     }
@@ -55,7 +56,23 @@ int pictureWriterArgument(const QString &path)
     throw CliError(QStringLiteral("%1: This format is not supported by the program.").arg(path));
 }
 
+void checkWritable(const QString &path)
+{
+    // The writers report failures in the window's own words; a batch user wants the file
+    // and the system's reason, so the place is tried first, without touching what is there.
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly))
+        throw CliError(QStringLiteral("cannot write %1: %2").arg(path, probe.errorString()));
+    probe.cancelWriting();
+}
+
 void writePictureArgument(const QString &path, Raster picture)
 {
-    savePictureFile(path, pictureWriterArgument(path), picture);
+    const int writer = pictureWriterArgument(path);
+    checkWritable(path);
+    try {
+        savePictureFile(path, writer, picture);
+    } catch (const LetrafexError &e) {
+        throw CliError(QStringLiteral("cannot write %1: %2").arg(path, e.text()));
+    }
 }

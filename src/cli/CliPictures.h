@@ -14,5 +14,10 @@ Raster readPictureArgument(const QString &path);
 // writer has that extension.
 int pictureWriterArgument(const QString &path);
 
+// Throws CliError "cannot write PATH: REASON" with the system's reason when the file cannot
+// be created there (a missing folder, no permission); nothing is written.
+void checkWritable(const QString &path);
+
 // Writes picture with the writer its extension chooses (JPEG, PCX and TGA as 24 bits).
+// Failures throw CliError naming the file and the reason.
 void writePictureArgument(const QString &path, Raster picture);

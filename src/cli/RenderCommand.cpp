@@ -8,6 +8,8 @@
 #include "core/IniFile.h"
 #include "imageio/PictureFiles.h"
 
+#include <QFile>
+
 #include <cstdio>
 
 namespace {
@@ -30,8 +32,11 @@ Composition compositionFromItems(const CliArguments &a, const QString &itemsPath
         throw UsageError(QStringLiteral("give --size or --background"));
     bool ok = false;
     const QString text = readTextFileAnyEncoding(itemsPath, &ok);
-    if (!ok)
-        throw CliError(QStringLiteral("cannot read item rows from %1").arg(itemsPath));
+    if (!ok) {
+        QFile f(itemsPath);
+        throw CliError(QStringLiteral("cannot read %1: %2")
+                           .arg(itemsPath, f.open(QIODevice::ReadOnly) ? QStringLiteral("not a text file") : f.errorString()));
+    }
     Composition c;
     QString error;
     if (!readItemRows(text, c.table, &error))
@@ -87,6 +92,7 @@ int runRender(const QStringList &args)
         throw UsageError(QStringLiteral("expected ITEMS (or PROJECT.lfx) and OUT"));
     const QString source = a.positional[0], outPath = a.positional[1];
     pictureWriterArgument(outPath);
+    checkWritable(outPath);
     if (isProjectName(source)) {
         if (!a.options.isEmpty())
             throw UsageError(QStringLiteral("a project brings its own size, background and surfaces"));

@@ -1,0 +1,146 @@
+// letrafex-cli as batch users run it: output by extension through the save filter's
+// writers, help for every subcommand, errors that name the file and the system's reason,
+// and text as crisp as the window's at sizes Qt's glyph cache does not hint.
+#include "app/ItemRowsText.h"
+#include "app/TextPainter.h"
+#include "imageio/PngCodec.h"
+
+#include "ReferenceTools.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun
+{
+    int status = -1;
+    QString out, err;
+};
+
+CliRun runCli(const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment())
+{
+    QProcess cli;
+    cli.setProcessEnvironment(env);
+    cli.start(LETRAFEX_CLI, args);
+    CliRun r;
+    if (!cli.waitForFinished(60000))
+        return r;
+    r.status = cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(cli.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(cli.readAllStandardError());
+    return r;
+}
+
+// One bold 3D "H" of the given size: down, depth 10, green to yellow.
+ItemTable boldH(int size)
+{
+    ItemTable table;
+    ItemRow &r = table.rows[0];
+    r.caption = QStringLiteral("H");
+    r.cells[CellType] = QStringLiteral("1");
+    r.cells[CellFontName] = QStringLiteral("Arial");
+    r.cells[CellFontSize] = QString::number(size);
+    r.cells[CellFontDepth] = QStringLiteral("10");
+    r.cells[CellStartColor] = QString::number(Colors::clYellow);
+    r.cells[CellEndColor] = QString::number(Colors::clGreen);
+    r.cells[CellXPos] = QStringLiteral("20");
+    r.cells[CellYPos] = QStringLiteral("20");
+    r.cells[CellDirection] = QString::number(DirDown);
+    r.cells[CellAlignment] = QString::number(AlignLeftCode);
+    r.cells[CellStyleSet] = QString::number(StyleBold);
+    return table;
+}
+
+QString writeItems(const QTemporaryDir &dir, const ItemTable &table)
+{
+    const QString path = dir.filePath(QStringLiteral("items.txt"));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(writeItemRows(table).toUtf8());
+    return path;
+}
+
+bool holds(const Raster &r, TColor c)
+{
+    for (int y = 0; y < r.height(); ++y)
+        for (int x = 0; x < r.width(); ++x)
+            if (r.pixel(x, y) == c)
+                return true;
+    return false;
+}
+
+} // namespace
+
+TEST(CommandLine, RenderWritesPngsOtherProgramsReadWithCrispLargeText)
+{
+    QTemporaryDir dir;
+    const ItemTable table = boldH(100);
+    const QString items = writeItems(dir, table), png = dir.filePath(QStringLiteral("out.png"));
+    // A glyph cache limit in the environment changes nothing: the program pins its own.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_MAX_CACHED_GLYPH_SIZE"), QStringLiteral("100"));
+    const CliRun run = runCli({QStringLiteral("render"), items, png, QStringLiteral("--size"), QStringLiteral("240x200")}, env);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+
+    QFile f(png);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(8).startsWith("\x89PNG\r\n\x1a\n"));
+    f.close();
+    const QString why = decodeWithPillow({png});
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    const Raster fromPillow = Raster::fromImage(referencePicture(png + QStringLiteral(".pil.ppm")), 24);
+    const Raster inProcess = ComposePicture(Raster(240, 200), table);
+    EXPECT_TRUE(fromPillow.samePixels(inProcess));
+    for (TColor c : {makeColor(0, 128, 0), makeColor(128, 192, 0), makeColor(255, 255, 0)})
+        EXPECT_TRUE(holds(fromPillow, c)) << std::hex << c;
+}
+
+TEST(CommandLine, ErrorsNameTheFileAndTheSystemsReason)
+{
+    QTemporaryDir dir;
+    const QString items = writeItems(dir, boldH(24));
+    const QString missingFolder = dir.filePath(QStringLiteral("out/x.png"));
+    CliRun run = runCli({QStringLiteral("render"), items, missingFolder, QStringLiteral("--size"), QStringLiteral("20x20")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("cannot write %1: No such file or directory").arg(missingFolder)))
+        << run.err.toStdString();
+
+    const QString absent = dir.filePath(QStringLiteral("absent.txt"));
+    run = runCli({QStringLiteral("render"), absent, dir.filePath(QStringLiteral("y.png")), QStringLiteral("--size"),
+                  QStringLiteral("20x20")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("cannot read %1: No such file or directory").arg(absent)))
+        << run.err.toStdString();
+
+    const QString absentPicture = dir.filePath(QStringLiteral("absent.bmp"));
+    run = runCli({QStringLiteral("convert"), absentPicture, dir.filePath(QStringLiteral("z.png"))});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("cannot read %1: No such file or directory").arg(absentPicture)))
+        << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("y.png"))));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("z.png"))));
+}
+
+TEST(CommandLine, EverySubcommandHasHelp)
+{
+    const CliRun all = runCli({QStringLiteral("--help")});
+    ASSERT_EQ(all.status, 0);
+    int commands = 0;
+    for (const QString &line : all.out.split(QLatin1Char('\n'))) {
+        // Subcommand usages are indented by two spaces in the overview.
+        if (!line.startsWith(QLatin1String("  ")) || line.startsWith(QLatin1String("   ")))
+            continue;
+        const QString name = line.trimmed().section(QLatin1Char(' '), 0, 0);
+        if (name.isEmpty())
+            continue;
+        ++commands;
+        const CliRun help = runCli({name, QStringLiteral("--help")});
+        EXPECT_EQ(help.status, 0) << name.toStdString();
+        EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: letrafex-cli ") + name)) << help.out.toStdString();
+    }
+    EXPECT_GE(commands, 4);
+}
