@@ -73,6 +73,22 @@ protected:
         window->YEdit->setText(QString::number(y));
         window->TextFlatButton->click();
     }
+    // The open dialog answers with the file name, the save dialog with the name and filter.
+    void openAnswers(const QString &name)
+    {
+        dialogs.onOpen = [this, name](QString &chosen, int &) {
+            chosen = file(name);
+            return true;
+        };
+    }
+    void saveAnswers(const QString &name, int filter)
+    {
+        dialogs.onSave = [this, name, filter](QString &chosen, int &index) {
+            chosen = file(name);
+            index = filter;
+            return true;
+        };
+    }
     Raster &title() { return window->TitleImage->picture(); }
     Raster &bg() { return window->BgImage->picture(); }
 
@@ -91,10 +107,7 @@ protected:
 TEST_F(PictureCommands, OpenAskTheDrawModeAndTheLoadedPictureBecomesTheBackground)
 {
     writeBmp("photo.bmp", Raster(40, 30, 24, Colors::clAqua));
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("photo.bmp");
-        return true;
-    };
+    openAnswers("photo.bmp");
     window->PicLoadButton->click();
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(title().width(), 40);
@@ -105,10 +118,7 @@ TEST_F(PictureCommands, OpenAskTheDrawModeAndTheLoadedPictureBecomesTheBackgroun
     // A cancelled question or file dialog changes nothing.
     drawMode = "none";
     writeBmp("other.bmp", Raster(10, 10, 24, Colors::clBlue));
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("other.bmp");
-        return true;
-    };
+    openAnswers("other.bmp");
     window->PicLoadButton->click();
     drawMode = "Stretched";
     dialogs.onOpen = [](QString &, int &) { return false; };
@@ -120,10 +130,7 @@ TEST_F(PictureCommands, OpenAskTheDrawModeAndTheLoadedPictureBecomesTheBackgroun
 TEST_F(PictureCommands, ABitmapWhoseNameHoldsLfxLoadsAsABitmap)
 {
     writeBmp("holiday.lfx.bmp", Raster(20, 10, 24, Colors::clGreen));
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("holiday.lfx.bmp");
-        return true;
-    };
+    openAnswers("holiday.lfx.bmp");
     window->PicLoadButton->click();
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
     EXPECT_EQ(bg().width(), 20);
@@ -135,10 +142,7 @@ TEST_F(PictureCommands, AnUnsupportedFileLoadsNothingAndKeepsTheBackground)
     drawItem("Hi", 10, 10);
     const Raster before = bg();
     QFile(file("notes.txt")).open(QIODevice::WriteOnly);
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("notes.txt");
-        return true;
-    };
+    openAnswers("notes.txt");
     window->PicLoadButton->click();
     EXPECT_EQ(messages.size(), 1);
     EXPECT_TRUE(bg().samePixels(before));
@@ -189,29 +193,19 @@ TEST_F(PictureCommands, SavingUsesTheFilterAndProjectsGetTheirExtension)
 TEST_F(PictureCommands, AProjectComesBackWithItsOwnBackgroundAndSurfaces)
 {
     writeBmp("back.bmp", Raster(120, 80, 24, Colors::clAqua));
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("back.bmp");
-        return true;
-    };
+    openAnswers("back.bmp");
     window->PicLoadButton->click();
     window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clBlue);
     drawItem("Proj", 10, 20);
     const Raster savedTitle = title(), savedBg = bg();
     const ItemTable savedItems = window->Items;
-    dialogs.onSave = [this](QString &n, int &i) {
-        n = file("work.lfx");
-        i = SaveProject;
-        return true;
-    };
+    saveAnswers("work.lfx", SaveProject);
     window->PicSaveButton->click();
 
     confirm = true;
     window->PicDeleteButton->click();
     EXPECT_TRUE(window->Items.surfaces[0].isEmpty());
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("work.lfx");
-        return true;
-    };
+    openAnswers("work.lfx");
     window->PicLoadButton->click();
     ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
     EXPECT_TRUE(title().samePixels(savedTitle));
@@ -230,11 +224,7 @@ TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
     drawItem("Keep", 10, 10);
     const Raster savedTitle = title(), savedBg = bg();
     const ItemTable savedItems = window->Items;
-    dialogs.onSave = [this](QString &n, int &i) {
-        n = file("good.lfx");
-        i = SaveProject;
-        return true;
-    };
+    saveAnswers("good.lfx", SaveProject);
     window->PicSaveButton->click();
     QFile good(file("good.lfx"));
     ASSERT_TRUE(good.open(QIODevice::ReadOnly));
@@ -247,10 +237,7 @@ TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
     drawItem("Other", 30, 30);
     const Raster currentTitle = title(), currentBg = bg();
     const ItemTable currentItems = window->Items;
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("cut.lfx");
-        return true;
-    };
+    openAnswers("cut.lfx");
     window->PicLoadButton->click();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors.first(), "Stream read error");
@@ -353,10 +340,7 @@ TEST_F(PictureCommands, ResizeDialogChangesTheLayersOnlyWhenConfirmedWithSensibl
 TEST_F(PictureCommands, SurfaceButtonsLoadAndEmptyTheSurface)
 {
     writeBmp("tex.bmp", Raster(16, 16, 24, Colors::clFuchsia));
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("tex.bmp");
-        return true;
-    };
+    openAnswers("tex.bmp");
     EXPECT_FALSE(window->SurfaceDeleteButton->isEnabled());
     window->SurfaceOpenButton->click();
     EXPECT_EQ(window->SurfaceIconImage->picture().width(), 16);
@@ -431,10 +415,7 @@ int runCli(const QStringList &args, QByteArray *out = nullptr, QByteArray *err =
 TEST_F(PictureCommands, CommandLineRendersAndDescribesProjectsAsTheWindowDoes)
 {
     writeBmp("back.bmp", Raster(300, 160, 24, Colors::clAqua));
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("back.bmp");
-        return true;
-    };
+    openAnswers("back.bmp");
     window->PicLoadButton->click();
     window->SurfaceIconImage->picture() = Raster(6, 6, 24, Colors::clFuchsia);
     window->FontDepth->setValue(12);
@@ -447,11 +428,7 @@ TEST_F(PictureCommands, CommandLineRendersAndDescribesProjectsAsTheWindowDoes)
     window->YEdit->setText("90");
     window->TextShadowButton->click();
     const Raster drawn = title();
-    dialogs.onSave = [this](QString &n, int &i) {
-        n = file("batch.lfx");
-        i = SaveProject;
-        return true;
-    };
+    saveAnswers("batch.lfx", SaveProject);
     window->PicSaveButton->click();
 
     QByteArray err;
@@ -489,10 +466,7 @@ TEST_F(PictureCommands, ProjectsMadeOnTheCommandLineOpenInTheWindow)
     Raster rendered;
     readPictureFile(file("made.tga"), ReaderTga, rendered);
 
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("made.lfx");
-        return true;
-    };
+    openAnswers("made.lfx");
     window->PicLoadButton->click();
     ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
     EXPECT_EQ(window->TextMemo->toPlainText(), "Made by\nScript");
@@ -507,10 +481,7 @@ TEST_F(PictureCommands, ProjectsMadeOnTheCommandLineOpenInTheWindow)
 TEST_F(PictureCommands, SurfacesFillTextBeyondTheFirstPictureSize)
 {
     writeBmp("large.bmp", Raster(800, 500, 24, Colors::clWhite));
-    dialogs.onOpen = [this](QString &name, int &) {
-        name = file("large.bmp");
-        return true;
-    };
+    openAnswers("large.bmp");
     window->PicLoadButton->click();
     window->SurfaceIconImage->picture() = Raster(6, 6, 24, Colors::clFuchsia);
     window->FontDepth->setValue(3);
