@@ -5,9 +5,6 @@
 #include "print/PageRecorder.h"
 #include "richtext/RtfReader.h"
 
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPdfWriter>
 #include <QSaveFile>
 #include <QTextDocument>
 
@@ -32,15 +29,7 @@ int runPrintRtf(const QStringList &args)
     QSaveFile file(a.positional[1]);
     if (!file.open(QIODevice::WriteOnly))
         throw CliError(QStringLiteral("cannot write %1").arg(a.positional[1]));
-    {
-        QPdfWriter pdf(&file);
-        pdf.setTitle(engine.Title);
-        pdf.setResolution(engine.LogPixelsX());
-        const QSizeF inches(double(engine.PageWidth()) / engine.LogPixelsX(), double(engine.PageHeight()) / engine.LogPixelsY());
-        pdf.setPageLayout(QPageLayout(QPageSize(inches, QPageSize::Inch, QString(), QPageSize::ExactMatch),
-                                      QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-        engine.PrintPages(pdf, 0, engine.PageCount() - 1);
-    }
+    engine.PrintPagesToPdf(file);
     if (!file.commit())
         throw CliError(QStringLiteral("cannot write %1").arg(a.positional[1]));
     std::printf("%d pages\n", engine.PageCount());

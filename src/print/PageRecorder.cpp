@@ -5,7 +5,10 @@
 #include "print/MetricsDevice.h"
 
 #include <QFontMetrics>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPagedPaintDevice>
+#include <QPdfWriter>
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +21,15 @@ void failAssertion(const char *message, const char *file, int line)
 QString PageBreakMarker()
 {
     return QLatin1Char('`') + QString(350, QLatin1Char('0')) + QChar(0x00B4);
+}
+
+void DrawPagePicture(QPainter &painter, const QPicture &page)
+{
+    const QPaintDevice *device = painter.device();
+    painter.save();
+    painter.scale(double(page.logicalDpiX()) / device->logicalDpiX(), double(page.logicalDpiY()) / device->logicalDpiY());
+    painter.drawPicture(0, 0, page);
+    painter.restore();
 }
 
 namespace {
@@ -218,11 +230,24 @@ void TPageRecorder::PrintPages(QPagedPaintDevice &device, int first, int last)
         // not be used) are scaled to keep their size on paper.
         if (page.dpiX != dpiX || page.dpiY != dpiY)
             painter.scale(double(dpiX) / page.dpiX, double(dpiY) / page.dpiY);
-        painter.drawPicture(0, 0, *page.picture);
+        DrawPagePicture(painter, *page.picture);
         painter.restore();
         if (i < last)
             device.newPage();
     }
     painter.end();
     ReportStatus(QStringLiteral("Print Job Complete"), -1, stPrintJobComplete);
+}
+
+void TPageRecorder::PrintPagesToPdf(QIODevice &out)
+{
+    PRINT_ASSERT(!inDocument_ && PageCount() > 0, "Assertion failure");
+    QPdfWriter pdf(&out);
+    pdf.setTitle(Title);
+    pdf.setCreator(QStringLiteral("Letrafex"));
+    pdf.setResolution(metrics_.LogPixelsX);
+    const QSizeF inches(double(metrics_.PageWidth) / metrics_.LogPixelsX, double(metrics_.PageHeight) / metrics_.LogPixelsY);
+    pdf.setPageLayout(QPageLayout(QPageSize(inches, QPageSize::Inch, QString(), QPageSize::ExactMatch),
+                                  QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    PrintPages(pdf, 0, PageCount() - 1);
 }

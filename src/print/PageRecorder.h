@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <vector>
 
+class QIODevice;
 class QPagedPaintDevice;
 class QTextDocument;
 
@@ -29,6 +30,11 @@ struct TAssertionError : std::logic_error
 // The line that forces a page break in a paginated document: a backquote, 350 zeros and
 // an acute accent.
 QString PageBreakMarker();
+
+// Draws a recorded page at the painter's logical origin, one recorded unit onto one
+// logical unit. (QPicture's own replay scales by the device's resolution against the
+// default one; that scale is taken back here.)
+void DrawPagePicture(QPainter &painter, const QPicture &page);
 
 // Resolution, sheet size and unprintable offsets of a device, in its pixels.
 struct TDeviceMetrics
@@ -133,6 +139,9 @@ public:
     // corner on the corner of the sheet. Throws TAssertionError when the device cannot be
     // painted on.
     void PrintPages(QPagedPaintDevice &device, int first, int last);
+    // Prints every page as a PDF document onto out: the sheet and resolution of the
+    // reference device, so the PDF's pages are the recorded ones.
+    void PrintPagesToPdf(QIODevice &out);
 
 protected:
     // Reads the printer's metrics when a printer is installed and usable as the reference

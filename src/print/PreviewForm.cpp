@@ -17,6 +17,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+// The zoom cursor lives in a static library's resources, which need registering.
+static void initPrintResources() { Q_INIT_RESOURCE(print); }
+
 namespace {
 QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, QStyle::StandardPixmap icon,
                         bool checkable = false)
@@ -37,6 +40,7 @@ QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, 
 
 TPreviewForm::TPreviewForm(TPreviewPrinter *engineRef, QWidget *parent) : QDialog(parent), engine(engineRef)
 {
+    initPrintResources();
     setObjectName(QStringLiteral("PreviewForm"));
     setWindowTitle(QStringLiteral("Preview Form"));
     resize(693, 504);

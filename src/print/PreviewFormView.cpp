@@ -131,16 +131,24 @@ void TPreviewForm::PBPaint(TPageView *view)
     painter.setWindow(0, 0, W, H);
     painter.setViewport(0, 0, view->width(), view->height());
     if (page >= 0)
-        painter.drawPicture(0, 0, engine->Page(page));
+        DrawPagePicture(painter, engine->Page(page));
     if (!GridBut->isChecked())
         return;
+    // The grid is drawn in the view's pixels, so a line on the sheet's right or bottom
+    // edge lands on the last column or row instead of just outside the view.
     painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setViewTransformEnabled(false);
     painter.setPen(QPen(QColor(0xC0, 0xC0, 0xC0), 0));
     const int LX = engine->LogPixelsX(), LY = engine->LogPixelsY();
-    for (int i = 1; LX > 0 && i <= W / LX; ++i)
-        painter.drawLine(i * LX, 0, i * LX, H);
-    for (int j = 1; LY > 0 && j <= H / LY; ++j)
-        painter.drawLine(0, j * LY, W, j * LY);
+    const int w = view->width(), h = view->height();
+    for (int i = 1; LX > 0 && i <= W / LX; ++i) {
+        const int x = std::min(int(double(i) * LX * w / W), w - 1);
+        painter.drawLine(x, 0, x, h);
+    }
+    for (int j = 1; LY > 0 && j <= H / LY; ++j) {
+        const int y = std::min(int(double(j) * LY * h / H), h - 1);
+        painter.drawLine(0, y, w, y);
+    }
 }
 
 void TPreviewForm::PB1MouseDown(QMouseEvent *event)

@@ -125,8 +125,10 @@ bool TPageRecorder::RenderRichTextRange(QTextDocument &document, TVardoMetaFileC
     painter.translate(left, top - pageTop);
     const QRectF clip(0, pageTop, width, std::ceil(pageBottom - pageTop));
     painter.setClipRect(clip);
+    // The layout draws every line that touches its clip, and clipped text would still be
+    // in a PDF's text: the layout's own clip stays clear of the lines on either side.
     QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = clip;
+    context.clip = clip.adjusted(-left, 1, metrics_.PageWidth, -1);
     context.palette.setColor(QPalette::Text, Qt::black);
     document.documentLayout()->draw(&painter, context);
     painter.restore();

@@ -1,0 +1,203 @@
+// The print engine without a printer: pages recorded against the screen's Letter sheet,
+// the page furniture, the rich-text pagination with its markers, units and statuses.
+#include "PrintTestTools.h"
+
+#include <QFontMetrics>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTextCursor>
+
+#include <gtest/gtest.h>
+
+namespace {
+class Pagination : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    TPageRecorder engine;
+    QStringList statuses;
+
+    void SetUp() override
+    {
+        engine.OnStatus = [this](TPageRecorder *sender, const QString &msg, int page, TStatusType type) {
+            EXPECT_EQ(sender, &engine);
+            statuses << QStringLiteral("%1|%2|%3").arg(msg).arg(page).arg(int(type));
+        };
+    }
+    QStringList paginate(const QString &text)
+    {
+        QTextDocument doc;
+        doc.setPlainText(text);
+        engine.PrintRichText(doc);
+        QString why;
+        const QStringList pages = printedPages(engine, dir.filePath("pages.pdf"), &why);
+        EXPECT_TRUE(why.isEmpty()) << why.toStdString();
+        return pages;
+    }
+};
+
+// Line numbers found on a page, in order.
+QList<int> lineNumbers(const QString &page)
+{
+    QList<int> numbers;
+    static const QRegularExpression line(QStringLiteral("Line (\\d+)"));
+    for (auto it = line.globalMatch(page); it.hasNext();)
+        numbers << it.next().captured(1).toInt();
+    return numbers;
+}
+} // namespace
+
+TEST_F(Pagination, WithoutAPrinterPagesAreLetterAtScreenResolution)
+{
+    paginate("one line");
+    const int ppi = QPicture().logicalDpiX();
+    EXPECT_EQ(engine.LogPixelsX(), ppi);
+    EXPECT_EQ(engine.LogPixelsY(), QPicture().logicalDpiY());
+    EXPECT_EQ(engine.PageWidth(), qRound(ppi * 8.5));
+    EXPECT_EQ(engine.PageHeight(), engine.LogPixelsY() * 11);
+    EXPECT_EQ(engine.OffsetX(), 0);
+    EXPECT_EQ(engine.PageCount(), 1);
+    QString why;
+    QByteArray info;
+    ASSERT_TRUE(runTool("pdfinfo", {dir.filePath("pages.pdf")}, &info).isEmpty());
+    EXPECT_TRUE(info.contains("612 x 792 pts")) << info.toStdString();
+}
+
+TEST_F(Pagination, ADocumentWithoutMarkersTakesAsManyPagesAsItNeeds)
+{
+    const QStringList pages = paginate(numberedLines(1, 150));
+    ASSERT_GE(pages.size(), 3);
+    EXPECT_EQ(pages.size(), engine.PageCount());
+    QList<int> all;
+    for (int p = 0; p < pages.size(); ++p) {
+        const QList<int> numbers = lineNumbers(pages[p]);
+        EXPECT_FALSE(numbers.isEmpty()) << "page " << p + 1;
+        all += numbers;
+        EXPECT_TRUE(pages[p].contains(QStringLiteral("Page %1").arg(p + 1)));
+    }
+    // Every line exactly once, in order: no line lost or doubled at a page end.
+    QList<int> expected;
+    for (int i = 1; i <= 150; ++i)
+        expected << i;
+    EXPECT_EQ(all, expected);
+    // Full pages hold the same number of lines.
+    EXPECT_EQ(lineNumbers(pages[0]).size(), lineNumbers(pages[1]).size());
+}
+
+TEST_F(Pagination, MarkersStartNewPagesAndEmptyChunksGivePagesWithOnlyTheFurniture)
+{
+    engine.TextOptions.Header = "Head";
+    engine.TextOptions.Footer = "Foot";
+    const QString marker = PageBreakMarker();
+    ASSERT_EQ(marker.size(), 352);
+    EXPECT_EQ(marker.front(), QChar('`'));
+    EXPECT_EQ(marker.back(), QChar(0xB4));
+    const QStringList pages = paginate(marker + "\n" + numberedLines(1, 3) + "\n" + marker + "\n" + marker + "\n" + numberedLines(4, 5));
+    ASSERT_EQ(pages.size(), 4);
+    // A leading marker: the first page carries header, footer and number only.
+    EXPECT_EQ(pages[0].simplified(), "Head Foot Page 1");
+    EXPECT_EQ(lineNumbers(pages[1]), (QList<int>{1, 2, 3}));
+    // Two markers on consecutive lines: a page without body between them.
+    EXPECT_EQ(pages[2].simplified(), "Head Foot Page 3");
+    EXPECT_EQ(lineNumbers(pages[3]), (QList<int>{4, 5}));
+    EXPECT_FALSE(pages.join("").contains("000"));
+}
+
+TEST_F(Pagination, PageNumberSitsBottomRightInTimesItalicOneInchFromTheEdge)
+{
+    paginate("Body");
+    const QImage page = pageImage(engine, 0);
+    const int ppi = engine.LogPixelsX();
+    // The same text drawn where the default options put it: right end one inch from the
+    // right edge, top 0.75 inch above the bottom edge, Times New Roman 10 pt italic.
+    QFont font("Times New Roman");
+    font.setItalic(true);
+    font.setPixelSize(qRound(10.0 * engine.LogPixelsY() / 72));
+    const int width = QFontMetrics(font).horizontalAdvance("Page 1");
+    QImage expected(page.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter painter(&expected);
+        painter.setFont(font);
+        painter.drawText(QPointF(engine.PageWidth() - ppi - width, engine.PageHeight() - qRound(0.75 * engine.LogPixelsY()) + QFontMetrics(font).ascent()), "Page 1");
+    }
+    const QRect footer(0, engine.PageHeight() - 2 * ppi, engine.PageWidth(), 2 * ppi);
+    EXPECT_EQ(page.copy(footer), expected.copy(footer));
+    const QRect ink = inkBox(page, footer);
+    EXPECT_LE(qAbs(ink.right() - (engine.PageWidth() - ppi)), 2);
+    EXPECT_GE(ink.top(), engine.PageHeight() - qRound(0.75 * ppi));
+    // The body starts one inch from the left and top edges.
+    const QRect body = inkBox(page, QRect(0, 0, engine.PageWidth(), engine.PageHeight() / 2));
+    EXPECT_LE(qAbs(body.left() - ppi), 2);
+    EXPECT_GE(body.top(), ppi);
+    EXPECT_LE(body.top(), ppi + 6);
+}
+
+TEST_F(Pagination, MarginsAreInchesDuringPaginationWhateverTheUnits)
+{
+    engine.SetUnits(unCentimeters);
+    EXPECT_DOUBLE_EQ(engine.UnitFactor(), 2.54);
+    engine.TextOptions.MarginLeft = 2.0;
+    paginate("Body");
+    EXPECT_EQ(engine.Units(), unCentimeters);
+    EXPECT_DOUBLE_EQ(engine.UnitFactor(), 2.54);
+    const QRect body = inkBox(pageImage(engine, 0), QRect(0, 0, engine.PageWidth(), engine.PageHeight() / 2));
+    EXPECT_LE(qAbs(body.left() - 2 * engine.LogPixelsX()), 2); // two inches, not two centimetres
+    engine.SetUnits(TUnits(7));
+    EXPECT_DOUBLE_EQ(engine.UnitFactor(), 2.54);
+}
+
+TEST_F(Pagination, PageNumbersStartAfterPageStartNo)
+{
+    engine.SetPageStartNo(10);
+    engine.TextOptions.SetPageNumText("Seite");
+    const QStringList pages = paginate(numberedLines(1, 2) + "\n" + PageBreakMarker() + "\nmore");
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_TRUE(pages[0].contains("Seite 11"));
+    EXPECT_TRUE(pages[1].contains("Seite 12"));
+}
+
+TEST_F(Pagination, StatusReportsComeInOrder)
+{
+    paginate(numberedLines(1, 2) + "\n" + PageBreakMarker() + "\nmore");
+    EXPECT_EQ(statuses, (QStringList{"Paginating page 1|1|0", "Paginating page 2|2|0", "Pagination Complete|-1|2",
+                                     "Printing page 0|0|1", "Printing page 1|1|1", "Print Job Complete|-1|3"}));
+}
+
+TEST_F(Pagination, BrokenCallOrdersFailWithAssertionMessages)
+{
+    auto message = [](const std::function<void()> &f) -> std::string {
+        try {
+            f();
+        } catch (const TAssertionError &e) {
+            return e.what();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(message([&] { engine.Canvas(); }).rfind("Canvas is not available before BeginDoc (", 0), 0u);
+    EXPECT_EQ(message([&] { engine.NewPage(); }).rfind("Assertion failure (", 0), 0u);
+    engine.BeginDoc();
+    engine.EndDoc();
+    EXPECT_EQ(engine.PageCount(), 0); // the untouched page is dropped
+    EXPECT_EQ(message([&] { engine.Canvas(); }).rfind("Canvas is not available before BeginDoc", 0), 0u);
+    engine.BeginDoc();
+    engine.PrintTextLine(10, taLeftJustify, "", nullptr);
+    engine.NewPage();
+    engine.EndDoc();
+    EXPECT_EQ(engine.PageCount(), 1);
+}
+
+TEST(PageRecorderUnits, ConversionsRoundHalvesToEven)
+{
+    FixedDeviceEngine engine(64, 8.5, 11);
+    engine.BeginDoc();
+    EXPECT_EQ(engine.LogPixelsX(), 64);
+    EXPECT_EQ(engine.UnitsToPixelsX(5.0 / 128), 2); // 2.5
+    EXPECT_EQ(engine.UnitsToPixelsY(7.0 / 128), 4); // 3.5
+    EXPECT_EQ(engine.UnitsToPixelsX(1.0), 64);
+    EXPECT_DOUBLE_EQ(engine.PixelsToUnitsX(32), 0.5);
+    engine.SetUnits(unCentimeters);
+    EXPECT_EQ(engine.UnitsToPixelsX(2.54), 64);
+    EXPECT_DOUBLE_EQ(engine.PixelsToUnitsY(64), 2.54);
+    engine.EndDoc();
+}

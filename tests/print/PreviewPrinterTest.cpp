@@ -1,0 +1,197 @@
+// Printing: the print dialog's range and copies, the printable-area offsets, pages laid
+// out without a printer, the clipboard and caret of the help text, and letrafex-cli.
+#include "PrintTestTools.h"
+#include "ScriptedDialogs.h"
+#include "print/PreviewForm.h"
+#include "richtext/RtfReader.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+class Printing : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    QStringList statuses;
+
+    void watch(TPageRecorder &engine)
+    {
+        engine.OnStatus = [this](TPageRecorder *, const QString &msg, int page, TStatusType type) {
+            statuses << QStringLiteral("%1|%2|%3").arg(msg).arg(page).arg(int(type));
+        };
+    }
+    // The engine's printer as a PDF file at dpi with margins (inches) around the
+    // printable area.
+    static void toPdf(QPrinter &printer, const QString &pdf, int dpi, double margin)
+    {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setResolution(dpi);
+        printer.setPageSize(QPageSize(QPageSize::Letter));
+        printer.setPageMargins(QMarginsF(margin, margin, margin, margin), QPageLayout::Inch);
+    }
+    // Right end of the page number's ink on the first printed page, in inches.
+    double pageNumberRight(const QString &pdf)
+    {
+        QString why;
+        const QImage page = renderPdfPage(pdf, 100, &why);
+        EXPECT_FALSE(page.isNull()) << why.toStdString();
+        return page.isNull() ? -1 : (inkBox(page, QRect(0, 900, page.width(), 1100 - 900)).right() + 1) / 100.0;
+    }
+};
+
+void paginate(TPreviewPrinter &engine, const QString &text)
+{
+    QTextDocument doc;
+    doc.setPlainText(text);
+    engine.PrintRichText(doc);
+}
+} // namespace
+
+TEST_F(Printing, TwoCopiesOfARangeAreTwoJobsOfThatRange)
+{
+    FixedDeviceEngine engine(300, 8.5, 11);
+    paginate(engine, "one\n" + PageBreakMarker() + "\ntwo\n" + PageBreakMarker() + "\nthree\n" + PageBreakMarker() + "\nfour");
+    ASSERT_EQ(engine.PageCount(), 4);
+    watch(engine);
+    const QString pdf = dir.filePath("range.pdf");
+    int asked = 0;
+    dialogs.onPrinter = [&](QPrinter &printer) {
+        ++asked;
+        EXPECT_EQ(printer.fromPage(), 1);
+        EXPECT_EQ(printer.toPage(), 4);
+        toPdf(printer, pdf, 300, 0);
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(2, 3);
+        printer.setCopyCount(2);
+        return true;
+    };
+    EXPECT_TRUE(engine.PrintWithDialog());
+    EXPECT_EQ(asked, 1);
+    const QStringList job{"Printing page 1|1|1", "Printing page 2|2|1", "Print Job Complete|-1|3"};
+    EXPECT_EQ(statuses, job + job);
+    QString why;
+    const QStringList pages = pdfPageTexts(pdf, &why);
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(pages[0].simplified(), "two Page 2");
+    EXPECT_EQ(pages[1].simplified(), "three Page 3");
+
+    // A cancelled dialog prints nothing.
+    statuses.clear();
+    dialogs.onPrinter = [](QPrinter &) { return false; };
+    EXPECT_FALSE(engine.PrintWithDialog());
+    EXPECT_TRUE(statuses.isEmpty());
+}
+
+TEST_F(Printing, PagesAddressTheSheetWhateverThePrintableArea)
+{
+    FixedDeviceEngine engine(300, 8.5, 11);
+    paginate(engine, "text");
+    for (const double margin : {0.0, 1.0}) {
+        const QString pdf = dir.filePath(QStringLiteral("margin%1.pdf").arg(margin));
+        toPdf(engine.Printer(), pdf, 300, margin);
+        EXPECT_TRUE(engine.PrintAll());
+        EXPECT_NEAR(pageNumberRight(pdf), 7.5, 0.03) << "margin " << margin;
+    }
+}
+
+TEST_F(Printing, PagesLaidOutWithoutAPrinterKeepTheirSizeOnPaper)
+{
+    // Recorded against the screen (no printer here), printed at 600 dots per inch: the
+    // page is scaled to the printer, not shrunk to a sixth.
+    TPreviewPrinter engine;
+    paginate(engine, "text");
+    ASSERT_LT(engine.LogPixelsX(), 600);
+    const QString pdf = dir.filePath("screen.pdf");
+    toPdf(engine.Printer(), pdf, 600, 0.25);
+    EXPECT_TRUE(engine.PrintRange(0, 0));
+    EXPECT_NEAR(pageNumberRight(pdf), 7.5, 0.03);
+}
+
+TEST_F(Printing, HelpTextKeepsTheClipboardAndEndsWithTheCaretAtItsStart)
+{
+    QApplication::clipboard()->setText("the user's own text");
+    QTextEdit edit;
+    edit.setPlainText(numberedLines(1, 80) + "\n" + PageBreakMarker() + "\nlast chunk");
+    QTextCursor selection = edit.textCursor();
+    selection.setPosition(5);
+    selection.setPosition(40, QTextCursor::KeepAnchor);
+    edit.setTextCursor(selection);
+    TPreviewPrinter engine;
+    engine.PrintRichText(&edit);
+    EXPECT_GE(engine.PageCount(), 3);
+    EXPECT_EQ(QApplication::clipboard()->text(), "the user's own text");
+    EXPECT_EQ(edit.textCursor().position(), 0);
+    EXPECT_FALSE(edit.textCursor().hasSelection());
+    EXPECT_THROW(engine.PrintRichText(static_cast<QTextEdit *>(nullptr)), TAssertionError);
+}
+
+TEST_F(Printing, PreviewPrintButtonRunsThePrintDialog)
+{
+    TPreviewPrinter engine;
+    paginate(engine, "x");
+    int asked = 0;
+    dialogs.onPrinter = [&](QPrinter &) { return ++asked, false; };
+    dialogs.onExec = [&](QDialog &dialog) {
+        auto &form = dynamic_cast<TPreviewForm &>(dialog);
+        EXPECT_EQ(form.windowTitle(), "Print Preview");
+        form.PrintBut->click();
+        return 0;
+    };
+    engine.Preview();
+    EXPECT_EQ(asked, 1);
+}
+
+TEST_F(Printing, CommandLinePrintsTheEnginesPages)
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+    for (int i = 1; i <= 90; ++i)
+        rtf += "Line " + QByteArray::number(i) + "\\par\n";
+    const QByteArray marker = "`" + QByteArray(350, '0') + "\\'b4\\par\n";
+    rtf += marker + "{\\b Line 91}\\par\n" + marker + marker + "Line 92}";
+    QFile file(dir.filePath("doc.rtf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(rtf);
+    file.close();
+
+    const QString pdf = dir.filePath("cli.pdf");
+    QProcess cli;
+    cli.start(LETRAFEX_CLI, {"print-rtf", file.fileName(), pdf});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    QString why;
+    const QStringList printed = pdfPageTexts(pdf, &why);
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+
+    // The engine in this process, on the same document: the same pages.
+    QTextDocument doc;
+    ASSERT_TRUE(ReadRtf(rtf, doc));
+    TPageRecorder engine;
+    engine.PrintRichText(doc);
+    const QStringList expected = printedPages(engine, dir.filePath("engine.pdf"), &why);
+    EXPECT_EQ(printed, expected);
+    ASSERT_EQ(printed.size(), engine.PageCount());
+    ASSERT_GE(printed.size(), 5);
+    for (int p = 0; p < printed.size(); ++p)
+        EXPECT_TRUE(printed[p].contains(QStringLiteral("Page %1").arg(p + 1))) << p;
+    const int n = int(printed.size());
+    EXPECT_TRUE(printed[n - 3].contains("Line 91"));
+    EXPECT_EQ(printed[n - 2].simplified(), QStringLiteral("Page %1").arg(n - 1));
+    EXPECT_EQ(printed[n - 1].simplified(), QStringLiteral("Line 92 Page %1").arg(n));
+
+    QProcess bad;
+    bad.start(LETRAFEX_CLI, {"print-rtf", dir.filePath("missing.rtf"), dir.filePath("no.pdf")});
+    ASSERT_TRUE(bad.waitForFinished(60000));
+    EXPECT_EQ(bad.exitCode(), 1);
+    EXPECT_FALSE(QFile::exists(dir.filePath("no.pdf")));
+}
