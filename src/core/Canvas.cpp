@@ -1,10 +1,14 @@
 #include "core/Canvas.h"
 
 #include <QFontMetrics>
-#include <QRect>
 
 #include <algorithm>
 #include <cmath>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#include <functional>
+#include <iterator>
 
 int fontPixelSize(int points)
 {
@@ -64,52 +68,113 @@ struct Piece
     QRgb color;
 };
 
-// The pixels of row y whose centres lie inside the ellipse inscribed in the box
-// [x1, x2) x [y1, y2); false when the row has none.
-bool ellipseSpan(int x1, int y1, int x2, int y2, int y, int &left, int &right)
+// Rounding for coordinates well inside the int range, without a library call.
+int floorToInt(double v)
 {
-    if (x2 <= x1 || y2 <= y1 || y < y1 || y >= y2)
-        return false;
-    const double cx = (double(x1) + x2) / 2, cy = (double(y1) + y2) / 2;
-    const double rx = (double(x2) - x1) / 2, ry = (double(y2) - y1) / 2;
-    const double dy = (y + 0.5 - cy) / ry;
-    const double hx = rx * std::sqrt(std::max(0.0, 1 - dy * dy));
-    left = int(std::ceil(cx - hx - 0.5));
-    right = int(std::floor(cx + hx - 0.5));
-    return left <= right;
+    const int i = int(v);
+    return i > v ? i - 1 : i;
+}
+int ceilToInt(double v)
+{
+    const int i = int(v);
+    return i < v ? i + 1 : i;
 }
 
-// The outline box: the box grown by the pen's square.
-QRect outerBox(const EllipseCall &e)
+// The square root of a value that is never negative (the row lies inside the box),
+// without the error handling a negative argument would need.
+double rootOfPositive(double v)
 {
-    const int o = e.penWidth / 2, after = e.penWidth - 1 - o;
-    return QRect(QPoint(e.x1 - o, e.y1 - o), QPoint(e.x2 + after - 1, e.y2 + after - 1));
+#ifdef __SSE2__
+    return _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(v)));
+#else
+    return std::sqrt(std::max(0.0, v));
+#endif
 }
 
-// Row y of an ellipse call as up to three pieces: pen, brush, pen.
-int rowPieces(const EllipseCall &e, int y, Piece out[3])
+// The ellipse inscribed in a box [x1, x2) x [y1, y2), ready to give the run of pixels
+// whose centres lie inside it on any row.
+struct EllipseRows
 {
-    const int o = e.penWidth / 2, after = e.penWidth - 1 - o;
-    int ol, or_;
-    if (!ellipseSpan(e.x1 - o, e.y1 - o, e.x2 + after, e.y2 + after, y, ol, or_))
-        return 0;
-    int il, ir;
-    if ((e.filled && e.pen == e.brush) ||
-        !ellipseSpan(e.x1 + e.penWidth - o, e.y1 + e.penWidth - o, e.x2 - 1 - o, e.y2 - 1 - o, y, il, ir)) {
-        out[0] = {ol, or_, e.pen};
-        return 1;
+    double cx = 0, cy = 0, rx = 0, invRy = 0;
+    int top = 0, bottom = -1; // rows, both included; none when top > bottom
+
+    EllipseRows() = default;
+    EllipseRows(int x1, int y1, int x2, int y2)
+    {
+        if (x2 <= x1 || y2 <= y1)
+            return;
+        cx = (double(x1) + x2) / 2;
+        cy = (double(y1) + y2) / 2;
+        rx = (double(x2) - x1) / 2;
+        invRy = 2 / (double(y2) - y1);
+        top = y1;
+        bottom = y2 - 1;
     }
-    il = std::max(il, ol);
-    ir = std::min(ir, or_);
-    int n = 0;
-    if (il > ol)
-        out[n++] = {ol, il - 1, e.pen};
-    if (e.filled)
-        out[n++] = {il, ir, e.brush};
-    if (or_ > ir)
-        out[n++] = {ir + 1, or_, e.pen};
-    return n;
-}
+    bool span(int y, int &left, int &right) const
+    {
+        if (y < top || y > bottom) {
+            left = 1, right = 0;
+            return false;
+        }
+        const double dy = (y + 0.5 - cy) * invRy;
+        const double hx = rx * rootOfPositive(1 - dy * dy);
+        left = ceilToInt(cx - hx - 0.5);
+        right = floorToInt(cx + hx - 0.5);
+        return left <= right;
+    }
+};
+
+// The runs of one ellipse call on one row; a run whose left is past its right is empty.
+struct RowSpans
+{
+    int outerLeft = 1, outerRight = 0, innerLeft = 1, innerRight = 0;
+};
+
+// An ellipse call as its outline ellipse (the box grown by the pen's square) and the
+// inner ellipse the brush fills.
+struct PreparedEllipse
+{
+    explicit PreparedEllipse(const EllipseCall &e) : call(&e)
+    {
+        const int o = e.penWidth / 2, after = e.penWidth - 1 - o;
+        outer = EllipseRows(e.x1 - o, e.y1 - o, e.x2 + after, e.y2 + after);
+        oneColour = e.filled && e.pen == e.brush;
+        if (!oneColour)
+            inner = EllipseRows(e.x1 + e.penWidth - o, e.y1 + e.penWidth - o, e.x2 - 1 - o, e.y2 - 1 - o);
+    }
+    // The outline's run on row y (a row the outline covers) and the brush's, if any.
+    RowSpans spans(int y) const
+    {
+        RowSpans r;
+        outer.span(y, r.outerLeft, r.outerRight);
+        if (oneColour || !inner.span(y, r.innerLeft, r.innerRight))
+            r.innerLeft = 1, r.innerRight = 0;
+        return r;
+    }
+    // A row's runs as up to three pieces: pen, brush, pen.
+    int rowPieces(const RowSpans &s, Piece out[3]) const
+    {
+        if (s.outerLeft > s.outerRight)
+            return 0;
+        if (s.innerLeft > s.innerRight) {
+            out[0] = {s.outerLeft, s.outerRight, call->pen};
+            return 1;
+        }
+        const int il = std::max(s.innerLeft, s.outerLeft), ir = std::min(s.innerRight, s.outerRight);
+        int n = 0;
+        if (il > s.outerLeft)
+            out[n++] = {s.outerLeft, il - 1, call->pen};
+        if (call->filled)
+            out[n++] = {il, ir, call->brush};
+        if (s.outerRight > ir)
+            out[n++] = {ir + 1, s.outerRight, call->pen};
+        return n;
+    }
+
+    const EllipseCall *call;
+    EllipseRows outer, inner;
+    bool oneColour = false;
+};
 
 // Sorted, disjoint, non-touching runs of a row that later calls have painted.
 using Covered = std::vector<std::pair<int, int>>;
@@ -117,30 +182,43 @@ using Covered = std::vector<std::pair<int, int>>;
 // Paints the part of [l, r] that no covered run holds, then adds [l, r] to the runs.
 void paintUncovered(QRgb *line, Covered &covered, int l, int r, QRgb c)
 {
+    const size_t n = covered.size();
+    // Rows of nested ellipses keep one run that grows on both sides.
+    if (n == 1 && l <= covered[0].first && r >= covered[0].second) {
+        for (int x = l; x < covered[0].first; ++x)
+            line[x] = c;
+        for (int x = covered[0].second + 1; x <= r; ++x)
+            line[x] = c;
+        covered[0] = {l, r};
+        return;
+    }
+    size_t k = 0;
+    while (k < n && covered[k].second < l - 1)
+        ++k;
+    // Touching no run: a run of its own.
+    if (k == n || covered[k].first > r + 1) {
+        std::fill(line + l, line + r + 1, c);
+        covered.insert(covered.begin() + std::ptrdiff_t(k), {l, r});
+        return;
+    }
+    if (covered[k].first <= l && covered[k].second >= r)
+        return; // wholly covered already
+    // Paint the gaps between the runs it touches and merge them into run k.
     int x = l;
-    auto it = covered.begin();
-    while (it != covered.end() && it->second < l)
-        ++it;
-    for (auto j = it; j != covered.end() && j->first <= r; ++j) {
-        if (j->first > x)
-            std::fill(line + x, line + j->first, c);
-        x = std::max(x, j->second + 1);
+    const int left = std::min(l, covered[k].first);
+    int right = r;
+    size_t j = k;
+    for (; j < n && covered[j].first <= r + 1; ++j) {
+        if (covered[j].first > x)
+            std::fill(line + x, line + std::min(covered[j].first, r + 1), c);
+        x = std::max(x, covered[j].second + 1);
+        right = std::max(right, covered[j].second);
     }
     if (x <= r)
         std::fill(line + x, line + r + 1, c);
-
-    auto first = covered.begin();
-    while (first != covered.end() && first->second < l - 1)
-        ++first;
-    auto last = first;
-    int nl = l, nr = r;
-    while (last != covered.end() && last->first <= r + 1) {
-        nl = std::min(nl, last->first);
-        nr = std::max(nr, last->second);
-        ++last;
-    }
-    first = covered.erase(first, last);
-    covered.insert(first, {nl, nr});
+    covered[k] = {left, right};
+    if (j > k + 1)
+        covered.erase(covered.begin() + std::ptrdiff_t(k + 1), covered.begin() + std::ptrdiff_t(j));
 }
 
 } // namespace
@@ -155,6 +233,12 @@ void Canvas::fillRect(int x0, int y0, int x1, int y1, QRgb c)
         return;
     uchar *bits = image_.bits();
     const qsizetype stride = image_.bytesPerLine();
+    if (x0 == x1) { // a column: one store a row
+        uchar *p = bits + y0 * stride + x0 * 4;
+        for (int y = y0; y <= y1; ++y, p += stride)
+            *reinterpret_cast<QRgb *>(p) = c;
+        return;
+    }
     for (int y = y0; y <= y1; ++y) {
         QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
         std::fill(line + x0, line + x1 + 1, c);
@@ -248,34 +332,59 @@ void Canvas::drawEllipses(const std::vector<EllipseCall> &calls)
     const int w = image_.width(), h = image_.height();
     if (calls.empty() || w <= 0 || h <= 0)
         return;
-    std::vector<QRect> boxes;
-    boxes.reserve(calls.size());
-    int top = h, bottom = -1;
-    for (const EllipseCall &e : calls) {
-        boxes.push_back(outerBox(e));
-        top = std::min(top, boxes.back().top());
-        bottom = std::max(bottom, boxes.back().bottom());
-    }
-    top = std::max(top, 0);
-    bottom = std::min(bottom, h - 1);
+    std::vector<PreparedEllipse> prepared;
+    prepared.reserve(calls.size());
+    for (const EllipseCall &e : calls)
+        prepared.emplace_back(e);
+    // The calls by their first row, so a sweep down the rows knows which calls start where.
+    std::vector<int> byTop;
+    for (int i = 0; i < int(prepared.size()); ++i)
+        if (prepared[size_t(i)].outer.top <= prepared[size_t(i)].outer.bottom && prepared[size_t(i)].outer.bottom >= 0 &&
+            prepared[size_t(i)].outer.top < h)
+            byTop.push_back(i);
+    std::stable_sort(byTop.begin(), byTop.end(), [&](int a, int b) {
+        return std::max(prepared[size_t(a)].outer.top, 0) < std::max(prepared[size_t(b)].outer.top, 0);
+    });
     uchar *bits = image_.bits();
     const qsizetype stride = image_.bytesPerLine();
+    std::vector<int> active, next, starting; // call indices, highest (latest) first
     Covered covered;
     Piece pieces[3];
-    for (int y = top; y <= bottom; ++y) {
+    constexpr size_t Chunk = 16;
+    RowSpans spans[Chunk];
+    size_t nextStart = 0;
+    for (int y = 0; y < h && (nextStart < byTop.size() || !active.empty()); ++y) {
+        // Calls covering row y: those still running, and those starting here.
+        starting.clear();
+        while (nextStart < byTop.size() && std::max(prepared[size_t(byTop[nextStart])].outer.top, 0) == y)
+            starting.push_back(byTop[nextStart++]);
+        std::sort(starting.begin(), starting.end(), std::greater<int>());
+        next.clear();
+        std::merge(active.begin(), active.end(), starting.begin(), starting.end(), std::back_inserter(next),
+                   std::greater<int>());
+        active.clear();
+        for (int i : next)
+            if (prepared[size_t(i)].outer.bottom >= y)
+                active.push_back(i);
+        // Latest first: each call paints only what the calls after it left uncovered.
         QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
         covered.clear();
-        for (size_t i = calls.size(); i-- > 0;) {
-            if (y < boxes[i].top() || y > boxes[i].bottom())
-                continue;
-            const int n = rowPieces(calls[i], y, pieces);
-            for (int k = 0; k < n; ++k) {
-                const int l = std::max(pieces[k].left, 0), r = std::min(pieces[k].right, w - 1);
-                if (l <= r)
-                    paintUncovered(line, covered, l, r, pieces[k].color);
+        bool full = false;
+        for (size_t base = 0; base < active.size() && !full; base += Chunk) {
+            // The runs of a few calls at a time first: the square roots then overlap
+            // instead of each waiting for the branches of the painting before it.
+            const size_t count = std::min(Chunk, active.size() - base);
+            for (size_t j = 0; j < count; ++j)
+                spans[j] = prepared[size_t(active[base + j])].spans(y);
+            for (size_t j = 0; j < count && !full; ++j) {
+                const int n = prepared[size_t(active[base + j])].rowPieces(spans[j], pieces);
+                for (int k = 0; k < n; ++k) {
+                    const int l = std::max(pieces[k].left, 0), r = std::min(pieces[k].right, w - 1);
+                    if (l <= r)
+                        paintUncovered(line, covered, l, r, pieces[k].color);
+                }
+                full = covered.size() == 1 && covered[0].first == 0 && covered[0].second == w - 1;
             }
-            if (covered.size() == 1 && covered[0].first == 0 && covered[0].second == w - 1)
-                break;
         }
     }
 }
