@@ -4,7 +4,10 @@
 
 #include <QFontMetrics>
 #include <QRegularExpression>
+#include <QPdfWriter>
 #include <QTemporaryDir>
+#include <QTextImageFormat>
+#include <QUrl>
 #include <QTextCursor>
 
 #include <gtest/gtest.h>
@@ -185,6 +188,44 @@ TEST_F(Pagination, BrokenCallOrdersFailWithAssertionMessages)
     engine.NewPage();
     engine.EndDoc();
     EXPECT_EQ(engine.PageCount(), 1);
+}
+
+TEST_F(Pagination, ALineTallerThanTheBodyTakesAPageOfItsOwnAndPaginationGoesOn)
+{
+    // A picture of 20 inches: the body cannot hold it, yet every page advances.
+    QTextDocument doc;
+    QImage tall(10, 10, QImage::Format_RGB32);
+    tall.fill(Qt::black);
+    doc.addResource(QTextDocument::ImageResource, QUrl("tall"), tall);
+    QTextCursor cursor(&doc);
+    cursor.insertText("Line 1\n");
+    QTextImageFormat image;
+    image.setName("tall");
+    image.setWidth(96);
+    image.setHeight(96 * 20);
+    cursor.insertImage(image);
+    cursor.insertText("\nLine 2");
+    engine.PrintRichText(doc);
+    QString why;
+    const QStringList pages = printedPages(engine, dir.filePath("tall.pdf"), &why);
+    ASSERT_EQ(pages.size(), 3);
+    EXPECT_EQ(lineNumbers(pages[0]), QList<int>{1});
+    EXPECT_TRUE(lineNumbers(pages[1]).isEmpty());
+    EXPECT_EQ(lineNumbers(pages[2]), QList<int>{2});
+    // The picture went with the copy into the scratch document: its page shows it.
+    const QImage page = pageImage(engine, 1);
+    EXPECT_EQ(qGray(page.pixel(engine.LogPixelsX() + 40, engine.PageHeight() / 2)), 0);
+}
+
+TEST_F(Pagination, PrintingClampsTheRangeToThePages)
+{
+    paginate(numberedLines(1, 2) + "\n" + PageBreakMarker() + "\nmore");
+    statuses.clear();
+    QFile file(dir.filePath("clamped.pdf"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    QPdfWriter pdf(&file);
+    engine.PrintPages(pdf, -3, 10);
+    EXPECT_EQ(statuses, (QStringList{"Printing page 0|0|1", "Printing page 1|1|1", "Print Job Complete|-1|3"}));
 }
 
 TEST(PageRecorderUnits, ConversionsRoundHalvesToEven)

@@ -209,6 +209,39 @@ TEST(RtfReader, PicturesInPngJpegAndBitmapDataAreShown)
     EXPECT_TRUE(doc.toPlainText().endsWith("after"));
 }
 
+TEST(RtfReader, DocumentsOfCommonWordProcessorsOpen)
+{
+    // As a rich-edit control writes it, and as a word processor writes it (style sheet,
+    // list text, theme data, bookmarks, Unicode with fallbacks, a table row).
+    QTextDocument doc;
+    EXPECT_EQ(read(doc, R"({\rtf1\ansi\ansicpg1252\deff0\nouicompat\deflang1031{\fonttbl{\f0\fnil\fcharset0 Calibri;}}
+{\*\generator Riched20 10.0.19041}\viewkind4\uc1 
+\pard\sa200\sl276\slmult1\f0\fs22\lang7 Gr\'fc\'dfe aus \b M\'fcnchen\b0 !\par
+}
+)"), QString::fromUtf8("Grüße aus München!\n"));
+    EXPECT_EQ(formatOf(doc, QString::fromUtf8("München")).fontWeight(), QFont::Bold);
+    EXPECT_DOUBLE_EQ(formatOf(doc, "aus").fontPointSize(), 11.0);
+
+    const QString text = read(doc, R"({\rtf1\adeflang1025\ansi\ansicpg1252\uc1\adeff31507\deff0\stshfdbch31505\deflang1033
+{\fonttbl{\f0\fbidi \froman\fcharset0\fprq2{\*\panose 02020603050405020304}Times New Roman;}{\f37\fbidi \fswiss\fcharset0\fprq2{\*\panose 020f0502020204030204}Calibri;}}
+{\colortbl;\red0\green0\blue0;\red0\green0\blue255;}
+{\*\defchp \f31506\fs22 }{\stylesheet{\ql \li0\ri0\sa160\widctlpar\f37\fs22 \snext0 Normal;}{\*\cs10 \additive Default Paragraph Font;}}
+{\*\listtable{\list\listtemplateid1{\listlevel\levelnfc23{\leveltext\'01\u-3913 ?;}{\levelnumbers;}}\listid1}}
+{\*\rsidtbl \rsid123}{\info{\author Someone}{\creatim\yr2024\mo1\dy2}}
+{\*\xmlnstbl {\xmlns1 http://schemas.microsoft.com/office/word/2003/wordml}}
+\paperw12240\paperh15840\margl1440\margr1440\sectd\pard\plain \ltrpar\ql \li0\ri0\sa160\f37\fs22 {\rtlch \ltrch\insrsid123 Hello }{\*\bkmkstart intro}{\b\insrsid123 world}{\*\bkmkend intro}\par
+{\listtext\pard\plain \f3\fs22 \loch\af3\hich\af3\dbch\af0 \'b7\tab}\ls1 item \u8220\'93quoted\u8221\'94\par
+\trowd\cellx4000\cellx8000\pard\intbl A1\cell B1\cell\row
+{\*\themedata 504b0304}{\*\datastore 0105}}
+)");
+    EXPECT_TRUE(text.startsWith("Hello world\n"));
+    EXPECT_TRUE(text.contains(QString(QChar(0xB7)) + "\titem " + QChar(0x201C) + "quoted" + QChar(0x201D) + "\n"));
+    EXPECT_TRUE(text.contains("A1\tB1\t\n"));
+    EXPECT_FALSE(text.contains("Normal"));
+    EXPECT_FALSE(text.contains("Someone"));
+    EXPECT_EQ(formatOf(doc, "world").fontFamilies().toStringList(), QStringList{"Calibri"});
+}
+
 TEST(RtfReader, DamagedInputReadsWhatItCanAndNonRtfIsRefused)
 {
     QTextDocument doc;
