@@ -115,6 +115,7 @@ void TBackgroundForm::buildLayout()
     TextureIconImage->box().height = 97;
     TextureIconImage->setStretch(true);
     TextureIconImage->setAutoFillBackground(true);
+    TextureIconImage->setBackgroundRole(QPalette::Base); // an empty preview still shows its place
     TextureImage = new TImage(QStringLiteral("TextureImage"), FavouriteBox);
     TextureImage->setGeometry(40, 32, 89, 97);
     TextureImage->hide();
