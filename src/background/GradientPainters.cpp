@@ -23,6 +23,17 @@ void line(Canvas &canvas, int x0, int y0, int x1, int y1)
     canvas.LineTo(x1, y1);
 }
 
+// Steps 0 to last on the picture's canvas, each after setting the progress for it.
+template <typename Step>
+void paintSteps(ImageBox &image, CanvasTools &tools, int last, int divisor, const GradientProgress &progress, Step step)
+{
+    Canvas canvas(image.picture.paintable(), tools);
+    for (int c = 0; c <= last; ++c) {
+        report(progress, c, divisor);
+        step(canvas, c);
+    }
+}
+
 } // namespace
 
 int sinusShift(int angleDegrees)
@@ -37,12 +48,10 @@ void PaintTopDownGradient(ImageBox &image, CanvasTools &tools, TColor c1, TColor
     const int w = image.picture.width(), h = image.picture.height();
     if (h == 0)
         return;
-    Canvas canvas(image.picture.paintable(), tools);
-    for (int c = 0; c <= h; ++c) {
-        report(progress, c, h);
+    paintSteps(image, tools, h, h, progress, [&](Canvas &canvas, int c) {
         canvas.setPenColor(ColorStep(c1, c2, h, c));
         line(canvas, 0, c, w, c);
-    }
+    });
     done(progress);
 }
 
@@ -51,13 +60,11 @@ void PaintTopDownCenterGradient(ImageBox &image, CanvasTools &tools, TColor c1, 
     const int w = image.picture.width(), h = image.picture.height(), half = h / 2;
     if (half == 0)
         return;
-    Canvas canvas(image.picture.paintable(), tools);
-    for (int c = 0; c <= half; ++c) {
-        report(progress, c, half);
+    paintSteps(image, tools, half, half, progress, [&](Canvas &canvas, int c) {
         canvas.setPenColor(ColorStep(c1, c2, half, c));
         line(canvas, 0, c, w, c);
         line(canvas, 0, h - c, w, h - c);
-    }
+    });
     done(progress);
 }
 
@@ -68,12 +75,10 @@ void PaintLeftRightGradient(ImageBox &image, CanvasTools &tools, TColor c1, TCol
     const int n = h > w ? h : w;
     if (n == 0)
         return;
-    Canvas canvas(image.picture.paintable(), tools);
-    for (int c = 0; c <= w; ++c) {
-        report(progress, c, n);
+    paintSteps(image, tools, w, n, progress, [&](Canvas &canvas, int c) {
         canvas.setPenColor(ColorStep(c1, c2, n, c));
         line(canvas, c, 0, c, h);
-    }
+    });
     done(progress);
 }
 
@@ -82,13 +87,12 @@ void PaintLeftRightCenterGradient(ImageBox &image, CanvasTools &tools, TColor c1
     const int w = image.picture.width(), h = image.picture.height(), half = w / 2;
     if (half == 0)
         return;
-    Canvas canvas(image.picture.paintable(), tools);
-    for (int c = 0; c <= half; ++c) {
-        report(progress, c, w); // the gauge climbs to 50, then jumps to 100
+    // Divided by the width, the gauge climbs to 50 and then jumps to 100.
+    paintSteps(image, tools, half, w, progress, [&](Canvas &canvas, int c) {
         canvas.setPenColor(ColorStep(c1, c2, half, c));
         line(canvas, c, 0, c, h);
         line(canvas, w - c, 0, w - c, h);
-    }
+    });
     done(progress);
 }
 
@@ -98,16 +102,14 @@ void PaintBoxCenterGradient(ImageBox &image, CanvasTools &tools, TColor c1, TCol
     const int m = h < w ? h / 2 : w / 2;
     if (m == 0)
         return;
-    Canvas canvas(image.picture.paintable(), tools);
-    for (int c = 0; c <= m; ++c) {
-        report(progress, c, m);
+    paintSteps(image, tools, m, m, progress, [&](Canvas &canvas, int c) {
         canvas.setPenColor(ColorStep(c1, c2, m, c));
         canvas.MoveTo(c, c);
         canvas.LineTo(w - c, c);
         canvas.LineTo(w - c, h - c);
         canvas.LineTo(c, h - c);
         canvas.LineTo(c, c);
-    }
+    });
     done(progress);
 }
 
@@ -116,18 +118,15 @@ void PaintXYEffectGradient(ImageBox &image, CanvasTools &tools, TColor c1, TColo
     const int w = image.picture.width(), h = image.picture.height();
     if (w == 0 || h == 0)
         return;
-    Canvas canvas(image.picture.paintable(), tools);
-    for (int c = 0; c <= w; ++c) {
-        report(progress, c, w);
+    paintSteps(image, tools, w, w, progress, [&](Canvas &canvas, int c) {
         canvas.setPenColor(ColorStep(c1, c2, w, c));
         line(canvas, c, 0, w - c, h);
-    }
+    });
     // The second fan draws over the first.
-    for (int c = 0; c <= h; ++c) {
-        report(progress, c, h);
+    paintSteps(image, tools, h, h, progress, [&](Canvas &canvas, int c) {
         canvas.setPenColor(ColorStep(c1, c2, h, c));
         line(canvas, w, h - c, 0, c);
-    }
+    });
     done(progress);
 }
 
