@@ -45,6 +45,19 @@ void FullRedraw(benchmark::State &state)
 }
 BENCHMARK(FullRedraw)->Args({1920, 1080})->Args({462, 220})->Unit(benchmark::kMillisecond);
 
+// What a batch render does in process: the composition of the ten rows over a full-HD
+// background (range 1: 0 empty rows, 1 the ten deep items).
+void ComposeFullHd(benchmark::State &state)
+{
+    const ItemTable table = state.range(0) ? tenItems() : ItemTable{};
+    const Raster bg(1920, 1080);
+    for (auto _ : state) {
+        const Raster out = ComposePicture(bg, table);
+        benchmark::DoNotOptimize(out.image().constBits());
+    }
+}
+BENCHMARK(ComposeFullHd)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 Raster renderedPicture(int shift)
 {
     ItemTable table = tenItems();

@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+
 Extrusion extrusionFor(int direction, int d)
 {
     switch (direction) {
@@ -199,8 +201,17 @@ QString editorText(const QStringList &lines) { return lines.join(QLatin1Char('\n
 void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::function<ItemAttributes(int)> &loadItem,
                   const ProgressFn &progress)
 {
-    SetImageSize(*layers.title, layers.bg->width, layers.bg->height);
-    CopyPixels(layers.bg->picture, layers.title->picture, 0, 0);
+    ImageBox &title = *layers.title, &bg = *layers.bg;
+    if (bg.picture.width() == bg.width && bg.picture.height() == bg.height && bg.picture.bitCount() == 24) {
+        // The working picture starts as the background itself; the first drawing on it
+        // makes its own copy, and a composition without items copies nothing.
+        title.width = bg.width;
+        title.height = bg.height;
+        title.picture = bg.picture;
+    } else {
+        SetImageSize(title, bg.width, bg.height);
+        CopyPixels(bg.picture, title.picture, 0, 0);
+    }
     for (int k = 0; k < ItemCount; ++k) {
         const ItemAttributes item = loadItem(k);
         if (item.lines.isEmpty() || item.lines.first().isEmpty())
@@ -211,12 +222,21 @@ void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::func
 
 Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start)
 {
+    // Only the layers the rows need: the background and the working picture, and the mask
+    // and surface layers when an item fills its letters with a picture (the surface layer
+    // takes each item's block size by itself). Each is filled once.
     OwnedLayers owned;
-    ResizeLayers(owned.layers, background.width(), background.height());
-    InitPics(owned.layers);
+    const int w = background.width(), h = background.height();
+    owned.bg.width = w;
+    owned.bg.height = h;
     owned.bg.picture = background;
-    owned.bg.width = background.width();
-    owned.bg.height = background.height();
+    owned.bg.picture.setBitCount(24);
+    if (std::any_of(table.surfaces.begin(), table.surfaces.end(), [](const Raster &s) { return s.height() > 0; })) {
+        owned.textCreate.width = w;
+        owned.textCreate.height = h;
+        owned.textCreate.picture = Raster(w, h);
+        owned.surface.picture = Raster(1, 1);
+    }
     std::uint8_t type = 1;
     ItemAttributes controls = std::move(start);
     ComposeItems(owned.layers, table, [&](int k) {

@@ -79,7 +79,7 @@ Composition compositionFromProject(const QString &path)
     return c;
 }
 
-Raster draw(const Composition &c) { return Raster::fromImage(ComposePicture(c.background, c.table).toRgb32(), 24); }
+Raster draw(const Composition &c) { return ComposePicture(c.background, c.table); }
 
 const QStringList itemOptions{QStringLiteral("--size"), QStringLiteral("--background"), QStringLiteral("--surface")};
 
