@@ -18,7 +18,9 @@ packages=(
   # fonts the program names: Arial and Times New Roman (metric-compatible), fallback faces
   fonts-liberation2 fonts-dejavu-core
   # tests: reference decoders and tools
-  imagemagick python3-pil libtiff-tools poppler-utils
+  imagemagick python3-pil libtiff-tools poppler-utils desktop-file-utils
+  # installation: PNG icons drawn from the SVG logo
+  librsvg2-bin
   # running without a desktop
   xvfb xauth
 )

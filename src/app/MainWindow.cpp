@@ -406,9 +406,7 @@ void TLetrafex::FormCreate()
     TSplashScreen splash;
     splash.show();
     splash.progress(10);
-    QDir program(programDir());
-    if (!program.exists(QStringLiteral("Data")))
-        program.mkdir(QStringLiteral("Data"));
+    QDir().mkpath(userDataFolder());
     splash.progress(50);
     DroppedFile = false;
     FontSizeEdit->setValue(48);

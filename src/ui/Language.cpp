@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 QString LanguageFilePath;
 
@@ -33,14 +35,34 @@ QString programPath(const QString &relative) { return QDir(programDir()).filePat
 
 void setProgramDir(const QString &dir) { programDirOverride = dir; }
 
+QString dataFolder(const QString &name)
+{
+    const QString beside = programPath(name);
+    if (QFileInfo(beside).isDir())
+        return beside;
+    const QString installed = QDir(programDir()).filePath(QStringLiteral("../share/letrafex/") + name);
+    if (QFileInfo(installed).isDir())
+        return QDir::cleanPath(installed);
+    return beside;
+}
+
+QString userDataFolder()
+{
+    if (QFileInfo(programDir()).isWritable())
+        return programPath(QStringLiteral("Data"));
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QString userDataPath(const QString &relative) { return QDir(userDataFolder()).filePath(relative); }
+
 QString languageFilePathFor(const QString &fileName)
 {
-    return programPath(QStringLiteral("LScripts/") + fileName);
+    return QDir(dataFolder(QStringLiteral("LScripts"))).filePath(fileName);
 }
 
 QStringList LanguageList(bool withExtensions)
 {
-    const QDir folder(programPath(QStringLiteral("LScripts")));
+    const QDir folder(dataFolder(QStringLiteral("LScripts")));
     QStringList names =
         folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
     if (!withExtensions) {

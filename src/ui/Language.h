@@ -20,6 +20,16 @@ QString programPath(const QString &relative);
 // program against a folder of their own); an empty dir restores the executable's folder.
 void setProgramDir(const QString &dir);
 
+// A data folder the program reads (LScripts, Help, Texts): beside the program when it is
+// there (the build tree, a folder copied whole), else in the installed share folder
+// (share/letrafex beside the program's bin folder); beside the program when neither exists.
+QString dataFolder(const QString &name);
+// The folder of the program's own files (settings, favourite textures): Data beside the
+// program while the program's folder is writable, else the user's data folder
+// (QStandardPaths::AppDataLocation), as for an installed program.
+QString userDataFolder();
+QString userDataPath(const QString &relative);
+
 // The full path of a file in LScripts.
 QString languageFilePathFor(const QString &fileName);
 // Every entry of LScripts except "." and "..", files and folders alike, in the order the

@@ -5,7 +5,7 @@
 
 QString SettingsKeys::general(int number) { return QStringLiteral("General ") + QString::number(number); }
 
-QString settingsFilePath() { return programPath(QStringLiteral("Data/LETRAFEX.INI")); }
+QString settingsFilePath() { return userDataPath(QStringLiteral("LETRAFEX.INI")); }
 
 bool readBoolean(const IniFile &ini, const QString &section, const QString &key, bool def)
 {
