@@ -50,14 +50,17 @@ QByteArray decoderName(int codePage)
 
 QString decodeCodePage(const QByteArray &bytes, int codePage)
 {
-    // Opening a converter costs more than decoding a run of text: keep one per code page.
-    static std::map<int, QStringDecoder> decoders;
-    auto it = decoders.find(codePage);
+    // Opening a converter costs more than decoding a run of text: keep one per decoder.
+    // The cache is keyed by the decoder's name, so a document naming many unknown code
+    // pages still keeps only the few decoders there are.
+    static std::map<QByteArray, QStringDecoder> decoders;
+    const QByteArray name = decoderName(codePage);
+    auto it = decoders.find(name);
     if (it == decoders.end()) {
-        QStringDecoder decoder(decoderName(codePage).constData());
+        QStringDecoder decoder(name.constData());
         if (!decoder.isValid())
             decoder = QStringDecoder("windows-1252");
-        it = decoders.emplace(codePage, std::move(decoder)).first;
+        it = decoders.emplace(name, std::move(decoder)).first;
     }
     if (!it->second.isValid())
         return QString::fromLatin1(bytes);
