@@ -162,6 +162,9 @@ void RtfParser::readControl()
         skipBinary(hasParam ? param : 0);
         return;
     }
+    if (overflow_ > 0)
+        return; // inside groups beyond the nesting limit nothing changes the state
+
     if (word == "u") {
         flush();
         if (param >= -32768 && param <= 65535 && param != 0)

@@ -152,6 +152,10 @@ TEST(RtfReader, UnknownAndHiddenDestinationsAreSkipped)
         deep += "}";
     deep += "end}";
     EXPECT_EQ(read(doc, deep), "startend"); // nesting beyond the limit is skipped, not recursed
+    // A group beyond the limit does not change the state of the group it stands in.
+    const QByteArray edge = "{\\rtf1 " + QByteArray(999, '{') + "y{\\b x}z" + QByteArray(1000, '}');
+    EXPECT_EQ(read(doc, edge), "yz");
+    EXPECT_NE(formatOf(doc, "z").fontWeight(), QFont::Bold);
 }
 
 TEST(RtfReader, HyperlinkFieldsBecomeAnchors)
