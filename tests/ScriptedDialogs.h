@@ -36,5 +36,7 @@ public:
     std::function<bool(QPrinter &)> onPrinter = [](QPrinter &) { return false; };
     bool printerSetup(QPrinter &printer, QWidget *) override { return onPrinter(printer); }
     QStringList errors;
+    QStringList openedLinks;
+    void openLink(const QString &link) override { openedLinks << link; }
     void showError(const QString &text, QWidget *) override { errors << text; }
 };

@@ -2,13 +2,15 @@
 #include "app/MainWindow.h"
 
 #include "app/TextPainter.h"
+#include "background/BackgroundForm.h"
+#include "help/HelpForm.h"
+#include "ui/AboutForm.h"
 #include "ui/Controls.h"
 #include "ui/DialogStyle.h"
 #include "ui/ImageWidget.h"
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
-#include "background/BackgroundForm.h"
 #include "ui/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"
@@ -398,6 +400,10 @@ void TLetrafex::createSecondaryWindows()
     BackgroundForm = new TBackgroundForm;
     OptionsForm = new TOptionsForm;
     HelpForm = new THelpForm;
+    HelpForm->progress = [this](int percent) {
+        if (ProgressGauge)
+            ProgressGauge->setValue(percent);
+    };
     AboutForm = new TAboutForm;
 }
 

@@ -3,6 +3,8 @@
 #include "core/Errors.h"
 
 #include <QColorDialog>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
@@ -95,6 +97,8 @@ bool DialogService::saveFile(QString &fileName, const QString &filter, int &filt
 {
     return runFileDialog(QFileDialog::AcceptSave, fileName, filter, filterIndex, parent);
 }
+
+void DialogService::openLink(const QString &link) { QDesktopServices::openUrl(QUrl(link)); }
 
 void DialogService::showError(const QString &text, QWidget *parent)
 {

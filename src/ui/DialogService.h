@@ -38,6 +38,9 @@ public:
     virtual bool printerSetup(QPrinter &printer, QWidget *parent);
     // The error report of an event handler that failed: shows the error's text.
     virtual void showError(const QString &text, QWidget *parent);
+    // Hands a link (a web or mail address) to the desktop's "open" action; the result is
+    // not checked.
+    virtual void openLink(const QString &link);
 };
 
 // The service in use. Setting nullptr restores the default one; the caller keeps ownership.

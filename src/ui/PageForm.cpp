@@ -21,13 +21,3 @@ void TPageForm::showEvent(QShowEvent *event)
     if (!event->spontaneous())
         FormShow();
 }
-
-THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QStringLiteral("Help"), parent)
-{
-    markDesignedControls(this);
-}
-
-TAboutForm::TAboutForm(QWidget *parent) : TPageForm(QStringLiteral("AboutForm"), QStringLiteral("About Letrafex"), parent)
-{
-    markDesignedControls(this);
-}

@@ -14,17 +14,3 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
 };
-
-class THelpForm : public TPageForm
-{
-    Q_OBJECT
-public:
-    explicit THelpForm(QWidget *parent = nullptr);
-};
-
-class TAboutForm : public TPageForm
-{
-    Q_OBJECT
-public:
-    explicit TAboutForm(QWidget *parent = nullptr);
-};

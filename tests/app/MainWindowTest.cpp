@@ -9,6 +9,7 @@
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
+#include "ui/AboutForm.h"
 #include "ui/PageForm.h"
 #include "ui/ProgramOptions.h"
 #include "ui/SplashScreen.h"

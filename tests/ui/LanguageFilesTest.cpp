@@ -8,6 +8,8 @@
 #include "core/IniFile.h"
 #include "ui/Language.h"
 #include "ui/OptionsForm.h"
+#include "help/HelpForm.h"
+#include "ui/AboutForm.h"
 #include "ui/PageForm.h"
 #include "ui/ProgramOptions.h"
 #include "ui/ResizeForm.h"
@@ -40,6 +42,8 @@ WindowTexts designedTexts(QWidget *window)
             texts[name + ".Hint"] = c->toolTip();
         if (ControlTexts::hasItems(c) && !ControlTexts::items(c).isEmpty())
             texts[name + ".Items"] = ControlTexts::items(c).join(',');
+        if (ControlTexts::hasLines(c) && !ControlTexts::lines(c).join(QString()).isEmpty())
+            texts[name + ".Lines"] = ControlTexts::lines(c).join(',');
         if (ControlTexts::hasColumns(c))
             texts[name + ".Columns.Captions"] = ControlTexts::columns(c).join(',');
     }
@@ -72,7 +76,7 @@ const char *const textSections[] = {"Captions", "Messages", "Print Preview"};
 // Texts that are the same in German and English.
 bool sameInGerman(const QString &text)
 {
-    static const QStringList same{"KORVA's Letrafex", "ABC", "X", "Y", "1,2,3,4,5,6,7,8,9,10", "OK", "Information", "Pos.",
+    static const QStringList same{"KORVA's Letrafex", "Letrafex", "ABC", "X", "Y", "1,2,3,4,5,6,7,8,9,10", "OK", "Information", "Pos.",
                                   "1", "2", "3", "4", "5"};
     return same.contains(text);
 }

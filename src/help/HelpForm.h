@@ -1,0 +1,62 @@
+#pragma once
+// The help page: the help documents of the Help folder, each with its tree of topics, a
+// find command, links, and preview and print through the print engine.
+#include "ui/PageForm.h"
+
+#include <functional>
+
+class QAbstractButton;
+class QGroupBox;
+class QListWidget;
+class QSplitter;
+class QToolButton;
+class QTreeWidget;
+class TRichEdit;
+
+class THelpForm : public TPageForm
+{
+    Q_OBJECT
+public:
+    explicit THelpForm(QWidget *parent = nullptr);
+
+    void FormShow() override;
+    void FormResize();
+    void HFilesListBoxClick();
+    void HTopicsViewClick();
+    void HelpFindButtonClick();
+    void HelpPrintButtonClick(QAbstractButton *sender);
+    void HelpTextFieldURLClick(const QString &link);
+
+    void FillHelpFileList();
+    void LoadHelpFile(const QString &name);
+    void ShowHelpTopic(const QString &topic);
+    void FindInRichText(const QString &text);
+
+    // Where the page reports its progress (the main window's gauge).
+    std::function<void(int)> progress;
+
+    QWidget *HelpPanel = nullptr;
+    QWidget *HelpLeftPanel = nullptr;
+    QGroupBox *HelpFilesBox = nullptr;
+    QListWidget *HFilesListBox = nullptr;
+    QGroupBox *HelpTopicsBox = nullptr;
+    QTreeWidget *HTopicsView = nullptr;
+    QSplitter *HelpSplitter = nullptr;
+    TRichEdit *HelpTextField = nullptr;
+    QWidget *HelpRightPanel = nullptr;
+    QWidget *HelpButtonPanel = nullptr;
+    QToolButton *HelpPreviewButton = nullptr;
+    QToolButton *HelpPrintButton = nullptr;
+    QToolButton *HelpFindButton = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void report(int percent);
+    // Whether the characters [start, start + length) are a heading: pure blue, bold and
+    // underlined, neither italic nor struck out.
+    bool isHeading(int start, int length) const;
+    // Scrolls down, never up, until the line of the selection's start is the first one shown.
+    void scrollSelectionToTop();
+};

@@ -1,0 +1,240 @@
+// The help page: document list, topics tree, headings, find, links, preview and print.
+#include "ReferenceTools.h"
+#include "ScriptedDialogs.h"
+#include "TestProgramFolder.h"
+#include "help/HelpForm.h"
+#include "print/PreviewForm.h"
+#include "ui/MessageDialogs.h"
+#include "ui/RichEdit.h"
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrinter>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Blue, bold and underlined is a heading; the colour table's entry 1 is pure blue.
+const char *const TopicDocument =
+    "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue255;}\n"
+    "\\f0\\fs20 This text speaks of Colours before the chapter.\\par\n"
+    "{\\cf1\\b Colours}\\par\n"
+    "Filler line one.\\par Filler line two.\\par\n"
+    "{\\cf1\\b\\ul Colours}\\par\n"
+    "Help on help: HELP, helpful, Help.\\par\n"
+    "{\\cf1\\b\\ul\\i Slanted}\\par\n"
+    "{\\field{\\*\\fldinst HYPERLINK \"https://letrafex.org\"}{\\fldrslt letrafex.org}}\\par}\n";
+
+class HelpPage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QDir(program.path()).mkpath("Help");
+        form.resize(700, 500);
+    }
+    void writeHelp(const QString &name, const QByteArray &rtf, const QByteArray &topics)
+    {
+        QFile r(program.filePath("Help/" + name + ".rtf"));
+        ASSERT_TRUE(r.open(QIODevice::WriteOnly));
+        r.write(rtf);
+        QFile t(program.filePath("Help/" + name + ".ini"));
+        ASSERT_TRUE(t.open(QIODevice::WriteOnly));
+        t.write(topics);
+    }
+    QString selected() const { return form.HelpTextField->textCursor().selectedText(); }
+    int selectionStart() const { return form.HelpTextField->textCursor().selectionStart(); }
+    int position(const QString &text, int from = 0) const
+    {
+        return int(form.HelpTextField->toPlainText().indexOf(text, from));
+    }
+
+    TestProgramFolder program;
+    ScriptedDialogs dialogs;
+    THelpForm form;
+};
+
+} // namespace
+
+TEST_F(HelpPage, AnEmptyHelpFolderGivesAnEmptyList)
+{
+    QList<int> progress;
+    form.progress = [&](int p) { progress << p; };
+    form.show();
+    EXPECT_EQ(form.HFilesListBox->count(), 0);
+    EXPECT_EQ(progress, (QList<int>{50, 100}));
+}
+
+TEST_F(HelpPage, TheFirstDocumentIsSelectedButLoadedOnlyWhenClicked)
+{
+    writeHelp("Manual", TopicDocument, "Colours\n\tSlanted\n");
+    form.show();
+    ASSERT_EQ(form.HFilesListBox->count(), 1);
+    EXPECT_EQ(form.HFilesListBox->currentItem()->text(), "Manual");
+    EXPECT_EQ(form.HTopicsView->topLevelItemCount(), 0);
+    form.HFilesListBoxClick();
+    ASSERT_EQ(form.HTopicsView->topLevelItemCount(), 1);
+    EXPECT_EQ(form.HTopicsView->topLevelItem(0)->child(0)->text(0), "Slanted");
+    EXPECT_TRUE(form.HelpTextField->toPlainText().startsWith("This text speaks"));
+    EXPECT_EQ(form.HelpTextField->textCursor().position(), 0);
+}
+
+TEST_F(HelpPage, ATopicSelectsItsHeadingNotEarlierPlainOrHalfFormattedOccurrences)
+{
+    writeHelp("Manual", TopicDocument, "Colours\n\tSlanted\nNowhere\n");
+    form.show();
+    form.LoadHelpFile("Manual");
+    form.ShowHelpTopic("Colours");
+    EXPECT_EQ(selected(), "Colours");
+    // The first occurrence is body text, the second blue and bold but not underlined.
+    const int first = position("Colours"), second = position("Colours", first + 1);
+    EXPECT_EQ(selectionStart(), position("Colours", second + 1));
+
+    // Blue, bold, underlined and italic is no heading: the selection collapses on the
+    // last occurrence examined.
+    form.ShowHelpTopic("Slanted");
+    EXPECT_TRUE(selected().isEmpty());
+    EXPECT_EQ(form.HelpTextField->textCursor().position(), position("Slanted"));
+    form.ShowHelpTopic("Nowhere");
+    EXPECT_TRUE(selected().isEmpty());
+}
+
+TEST_F(HelpPage, ATopicsFileWithALineTooDeepIsReportedAndFillsWhatCameBefore)
+{
+    writeHelp("Broken", TopicDocument, "First\n\t\tSecond\n");
+    form.show();
+    form.HFilesListBox->setCurrentRow(0);
+    emit form.HFilesListBox->itemClicked(form.HFilesListBox->item(0));
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors.first(), "Invalid level (2) for item \"Second\"");
+    EXPECT_EQ(form.HTopicsView->topLevelItemCount(), 1);
+    // The document is not loaded after a broken topics file.
+    EXPECT_TRUE(form.HelpTextField->toPlainText().isEmpty());
+}
+
+TEST_F(HelpPage, FindIgnoresCaseMatchesInsideWordsAndGoesOn)
+{
+    writeHelp("Manual", TopicDocument, "Colours\n");
+    form.show();
+    form.LoadHelpFile("Manual");
+    QString prompt;
+    dialogs.onExec = [&](QDialog &d) {
+        prompt = static_cast<TMessageForm &>(d).messageLabel()->text();
+        d.findChild<QLineEdit *>("InputEdit")->setText("HELP");
+        return int(mrOk);
+    };
+    const QString text = form.HelpTextField->toPlainText();
+    const int first = int(text.indexOf("help", 0, Qt::CaseInsensitive));
+    form.HelpFindButton->click();
+    EXPECT_EQ(prompt, "Please enter text (F3 = repeat search):");
+    EXPECT_EQ(selectionStart(), first);
+    EXPECT_EQ(selected(), "Help");
+    form.HelpFindButton->click();
+    EXPECT_EQ(selectionStart(), int(text.indexOf("help", first + 4, Qt::CaseInsensitive)));
+    EXPECT_EQ(selected(), "help");
+    form.HelpFindButton->click();
+    EXPECT_EQ(selected(), "HELP");
+    form.HelpFindButton->click();
+    EXPECT_EQ(selected(), "help"); // inside "helpful"
+    EXPECT_EQ(selectionStart(), int(text.indexOf("helpful")));
+    // Not found: nothing changes.
+    for (int i = 0; i < 5; ++i)
+        form.HelpFindButton->click();
+    const int last = selectionStart();
+    form.HelpFindButton->click();
+    EXPECT_EQ(selectionStart(), last);
+    // A cancelled question does nothing.
+    dialogs.onExec = [](QDialog &) { return int(mrCancel); };
+    form.HelpFindButton->click();
+    EXPECT_EQ(selectionStart(), last);
+}
+
+TEST_F(HelpPage, LinksGoToTheDesktop)
+{
+    form.HelpTextFieldURLClick("https://letrafex.org");
+    EXPECT_EQ(dialogs.openedLinks, QStringList{"https://letrafex.org"});
+}
+
+TEST_F(HelpPage, PreviewWithoutLanguageTextsShowsTheKeysAndLeavesTheClipboard)
+{
+    writeHelp("Manual", TopicDocument, "Colours\n");
+    form.show();
+    form.LoadHelpFile("Manual");
+    QGuiApplication::clipboard()->setText("the user's own text");
+    QString closeCaption, title;
+    QStringList zoomEntries;
+    int zoomIndex = -1;
+    dialogs.onExec = [&](QDialog &d) {
+        auto *preview = qobject_cast<TPreviewForm *>(&d);
+        if (!preview)
+            return 0;
+        closeCaption = preview->CloseBut->text();
+        title = preview->windowTitle();
+        for (int i = 0; i < preview->ZoomBox->count(); ++i)
+            zoomEntries << preview->ZoomBox->itemText(i);
+        zoomIndex = preview->ZoomBox->currentIndex();
+        return 0;
+    };
+    form.HelpPreviewButton->click();
+    ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    EXPECT_EQ(closeCaption, "CloseButton Caption");
+    EXPECT_EQ(title, "Caption");
+    EXPECT_EQ(zoomEntries, QStringList{"ZoomboxItems"});
+    EXPECT_EQ(zoomIndex, 0);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "the user's own text");
+}
+
+TEST_F(HelpPage, PrintingWritesTheDocumentsPages)
+{
+    writeHelp("Manual", TopicDocument, "Colours\n");
+    form.show();
+    form.LoadHelpFile("Manual");
+    const QString pdf = program.filePath("help.pdf");
+    dialogs.onPrinter = [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        return true;
+    };
+    form.HelpPrintButton->click();
+    ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    QByteArray text;
+    ASSERT_EQ(runTool("pdftotext", {pdf, "-"}, &text), QString());
+    EXPECT_TRUE(text.contains("This text speaks of Colours")) << text.toStdString();
+    EXPECT_TRUE(text.contains("Page 1")) << text.toStdString();
+}
+
+TEST(ShippedHelp, EveryTopicOfTheShippedDocumentsHasItsHeading)
+{
+    TestProgramFolder program;
+    ScriptedDialogs dialogs;
+    ASSERT_TRUE(QDir(program.path()).mkpath("Help"));
+    for (const char *name : {"English", "German"})
+        for (const char *ext : {".rtf", ".ini"})
+            ASSERT_TRUE(QFile::copy(QStringLiteral(LETRAFEX_DATA "/Help/") + name + ext,
+                                    program.filePath(QStringLiteral("Help/") + name + ext)));
+    THelpForm form;
+    form.show();
+    ASSERT_EQ(form.HFilesListBox->count(), 2);
+    for (const char *name : {"English", "German"}) {
+        form.LoadHelpFile(name);
+        QList<QTreeWidgetItem *> items;
+        for (int i = 0; i < form.HTopicsView->topLevelItemCount(); ++i) {
+            items << form.HTopicsView->topLevelItem(i);
+            for (int c = 0; c < items.last()->childCount(); ++c)
+                items << items.last()->child(c);
+        }
+        EXPECT_GE(items.size(), 9) << name;
+        for (QTreeWidgetItem *item : items) {
+            form.ShowHelpTopic(item->text(0));
+            EXPECT_EQ(form.HelpTextField->textCursor().selectedText(), item->text(0)) << name << ": " << item->text(0).toStdString();
+        }
+    }
+}
