@@ -12,6 +12,7 @@
 #include "ui/Translate.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -124,6 +125,7 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
         y += 32;
     }
 
+    HelpRightPanel->installEventFilter(this);
     connect(HFilesListBox, &QListWidget::itemClicked, this, [this] { runGuarded(this, [this] { HFilesListBoxClick(); }); });
     connect(HTopicsView, &QTreeWidget::itemClicked, this, &THelpForm::HTopicsViewClick);
     connect(HelpFindButton, &QToolButton::clicked, this, &THelpForm::HelpFindButtonClick);
@@ -147,10 +149,12 @@ void THelpForm::FormShow()
     report(100);
 }
 
-void THelpForm::resizeEvent(QResizeEvent *event)
+bool THelpForm::eventFilter(QObject *watched, QEvent *event)
 {
-    TPageForm::resizeEvent(event);
-    FormResize();
+    // The button column follows the right panel, which the layout sizes after the page.
+    if (watched == HelpRightPanel && event->type() == QEvent::Resize)
+        FormResize();
+    return TPageForm::eventFilter(watched, event);
 }
 
 void THelpForm::FormResize()

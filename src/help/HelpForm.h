@@ -50,7 +50,7 @@ public:
     QToolButton *HelpFindButton = nullptr;
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void report(int percent);
