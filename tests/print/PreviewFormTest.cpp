@@ -180,6 +180,36 @@ TEST_F(PreviewWindow, ZoomToolClicksMultiplyAndDivideByOneAndAHalf)
               std::clamp(expected, 0, form->ScrollBox1->verticalScrollBar()->maximum()));
 }
 
+TEST_F(PreviewWindow, HandToolDragsThePageUnderTheMouse)
+{
+    open(3);
+    form->ZoomBox->setCurrentIndex(11);
+    form->ZoomBoxChange();
+    form->HandCursorBut->click();
+    EXPECT_EQ(form->PB1->cursor().shape(), Qt::PointingHandCursor);
+    QScrollBar *h = form->ScrollBox1->horizontalScrollBar();
+    QScrollBar *v = form->ScrollBox1->verticalScrollBar();
+    h->setValue(300);
+    v->setValue(400);
+    const double zoom = form->ZoomFactor;
+    auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, at, form->PB1->mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(form->PB1, &e);
+    };
+    send(QEvent::MouseButtonPress, QPoint(500, 600), Qt::LeftButton);
+    EXPECT_TRUE(form->Dragging);
+    send(QEvent::MouseMove, QPoint(450, 560), Qt::LeftButton);
+    EXPECT_EQ(h->value(), 350);
+    EXPECT_EQ(v->value(), 440);
+    send(QEvent::MouseButtonRelease, QPoint(450, 560), Qt::NoButton);
+    EXPECT_FALSE(form->Dragging);
+    send(QEvent::MouseMove, QPoint(0, 0), Qt::NoButton);
+    EXPECT_EQ(h->value(), 350);
+    EXPECT_DOUBLE_EQ(form->ZoomFactor, zoom); // the hand does not zoom
+    form->ZoomCursorBut->click();
+    EXPECT_EQ(form->PB1->cursor().shape(), Qt::BitmapCursor);
+}
+
 TEST_F(PreviewWindow, GridHasOneInchSquaresFromTheTopLeftCorner)
 {
     open(1);
