@@ -64,6 +64,26 @@ void copyRange(const QTextDocument &source, int from, int to, QTextDocument &tar
         }
 }
 
+// Paragraph lengths are kept in pixels of 96 per inch; the layout takes them as device
+// pixels. Scaled once per chunk, they keep their size on paper at any resolution.
+void scaleParagraphs(QTextDocument &document, int dpiX, int dpiY)
+{
+    const double sx = dpiX / 96.0, sy = dpiY / 96.0;
+    if (sx == 1.0 && sy == 1.0)
+        return;
+    QTextCursor cursor(&document);
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextBlockFormat f = block.blockFormat();
+        f.setLeftMargin(f.leftMargin() * sx);
+        f.setRightMargin(f.rightMargin() * sx);
+        f.setTextIndent(f.textIndent() * sx);
+        f.setTopMargin(f.topMargin() * sy);
+        f.setBottomMargin(f.bottomMargin() * sy);
+        cursor.setPosition(block.position());
+        cursor.setBlockFormat(f);
+    }
+}
+
 // Puts the units back whatever happens during pagination.
 class UnitsGuard
 {
@@ -157,6 +177,7 @@ void TPageRecorder::PrintRichText(const QTextDocument &source)
         const QTextCursor hit = source.find(marker, srcPos, QTextDocument::FindCaseSensitively);
         const int found = hit.isNull() ? total : hit.selectionStart();
         copyRange(source, srcPos, found, scratch);
+        scaleParagraphs(scratch, metrics_.LogPixelsX, metrics_.LogPixelsY);
         srcPos = found + int(marker.size()) + 1;
         bool more = true;
         do {

@@ -1,6 +1,7 @@
 // The print engine without a printer: pages recorded against the screen's Letter sheet,
 // the page furniture, the rich-text pagination with its markers, units and statuses.
 #include "PrintTestTools.h"
+#include "richtext/RtfReader.h"
 
 #include <QFontMetrics>
 #include <QRegularExpression>
@@ -226,6 +227,36 @@ TEST_F(Pagination, PrintingClampsTheRangeToThePages)
     QPdfWriter pdf(&file);
     engine.PrintPages(pdf, -3, 10);
     EXPECT_EQ(statuses, (QStringList{"Printing page 0|0|1", "Printing page 1|1|1", "Print Job Complete|-1|3"}));
+}
+
+TEST(PageRecorderDevice, TextIsLaidOutAtThePrintersResolution)
+{
+    // Half an inch of indent and 12-point text at 600 dots per inch: the sizes on paper
+    // are those of the document, the line breaks those of the printer.
+    FixedDeviceEngine engine(600, 8.5, 11);
+    QTextDocument doc;
+    ASSERT_TRUE(ReadRtf("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs24\\li720 HHHH\\par}", doc));
+    engine.PrintRichText(doc);
+    ASSERT_EQ(engine.LogPixelsX(), 600);
+    EXPECT_EQ(engine.PageWidth(), 5100);
+    const QImage page = pageImage(engine, 0);
+    const QRect ink = inkBox(page, QRect(0, 0, page.width(), page.height() / 4));
+    EXPECT_NEAR(ink.left(), 600 + 300, 12);
+    EXPECT_NEAR(ink.height(), 12.0 / 72 * 600 * 0.72, 12); // capital height of 12-point Arial
+
+    // A picture of one inch square stays one inch on paper.
+    QImage black(4, 4, QImage::Format_RGB32);
+    black.fill(Qt::black);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    black.save(&buffer, "png");
+    ASSERT_TRUE(ReadRtf("{\\rtf1 {\\pict\\pngblip\\picwgoal1440\\pichgoal1440 " + png.toHex() + "}}", doc));
+    engine.PrintRichText(doc);
+    const QRect picture = inkBox(pageImage(engine, 0), QRect(0, 0, 5100, 3000));
+    EXPECT_NEAR(picture.width(), 600, 2);
+    EXPECT_NEAR(picture.height(), 600, 2);
+    EXPECT_NEAR(picture.left(), 600, 2);
 }
 
 TEST(PageRecorderUnits, ConversionsRoundHalvesToEven)
