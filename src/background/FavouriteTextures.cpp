@@ -49,11 +49,14 @@ FavouritesReading readFavouriteTextures(const QByteArray &data, FavouriteSlots &
         try {
             const ImageRecord record = readImageRecord(reader);
             // The slot takes the carrier's picture: its height, its width, then its pixels.
-            Raster copy;
-            copy.setHeight(record.picture.height());
-            copy.setWidth(record.picture.width());
-            CopyPixels(record.picture, copy);
-            slot = copy;
+            // A picture without pixels (one side 0) leaves the slot empty.
+            if (!record.picture.isEmpty()) {
+                Raster copy;
+                copy.setHeight(record.picture.height());
+                copy.setWidth(record.picture.width());
+                CopyPixels(record.picture, copy);
+                slot = copy;
+            }
         } catch (const LetrafexError &e) {
             result.error = e.text();
             return result;
