@@ -19,6 +19,14 @@ namespace {
 // group stack stays small whatever the input.
 constexpr size_t MaxDepth = 1000;
 constexpr int MaxWordLength = 32;
+// Paragraph lengths and picture sizes beyond the largest sheet (22 inches in twips) are
+// read as that: larger values only break the layout, whose coordinates overflow.
+constexpr int MaxTwips = 31680;
+
+int twips(int value)
+{
+    return std::clamp(value, -MaxTwips, MaxTwips);
+}
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
@@ -329,15 +337,15 @@ bool RtfParser::paragraphWord(const QByteArray &word, int param)
     else if (word == "qj")
         p.align = Qt::AlignJustify;
     else if (word == "li")
-        p.left = param;
+        p.left = twips(param);
     else if (word == "ri")
-        p.right = param;
+        p.right = twips(param);
     else if (word == "fi")
-        p.first = param;
+        p.first = twips(param);
     else if (word == "sb")
-        p.before = param;
+        p.before = twips(param);
     else if (word == "sa")
-        p.after = param;
+        p.after = twips(param);
     else
         return false;
     return true;
@@ -355,13 +363,13 @@ bool RtfParser::pictureWord(const QByteArray &word, bool hasParam, int param)
     else if (word == "wbitmap" || word == "wmetafile" || word == "emfblip" || word == "macpict")
         p.kind = RtfPictureKind::None;
     else if (word == "picwgoal")
-        p.goalWidth = std::max(param, 0);
+        p.goalWidth = std::max(twips(param), 0);
     else if (word == "pichgoal")
-        p.goalHeight = std::max(param, 0);
+        p.goalHeight = std::max(twips(param), 0);
     else if (word == "picscalex")
-        p.scaleX = hasParam && param > 0 ? std::min(param, 10000) : 100;
+        p.scaleX = hasParam && param > 0 ? std::min(param, 1000) : 100;
     else if (word == "picscaley")
-        p.scaleY = hasParam && param > 0 ? std::min(param, 10000) : 100;
+        p.scaleY = hasParam && param > 0 ? std::min(param, 1000) : 100;
     else
         return false;
     return true;
@@ -547,7 +555,9 @@ void RtfParser::insertPicture()
     // \picwgoal and \pichgoal are twips; the layout's image sizes are pixels at 96 per inch.
     const double w = picture.goalWidth > 0 ? picture.goalWidth / 15.0 : image.width();
     const double h = picture.goalHeight > 0 ? picture.goalHeight / 15.0 : image.height();
-    format.setWidth(w * picture.scaleX / 100.0);
-    format.setHeight(h * picture.scaleY / 100.0);
+    const double width = w * picture.scaleX / 100.0, height = h * picture.scaleY / 100.0;
+    const double shrink = std::min({1.0, MaxTwips / 15.0 / width, MaxTwips / 15.0 / height});
+    format.setWidth(width * shrink);
+    format.setHeight(height * shrink);
     cursor_.insertImage(format);
 }

@@ -259,6 +259,17 @@ TEST(PageRecorderDevice, TextIsLaidOutAtThePrintersResolution)
     EXPECT_NEAR(picture.left(), 600, 2);
 }
 
+TEST_F(Pagination, DamagedDocumentsPaginate)
+{
+    // Found by fuzzing: paragraph spacing of 400,000,000 twips beside a broken marker
+    // overflowed the layout's coordinates, and the pagination never ended.
+    QTextDocument doc;
+    ASSERT_TRUE(ReadRtf("{\\rtf1 " + QByteArray::fromHex("610a6030303030303030303030473030303030303030303030303030303030303030305c7361303030303030303034303030303030303040303030303030303030303030303030303030303030303030303030303030303030303030303030315c2762345c70ffffff0e617220625c706167652063"), doc));
+    engine.PrintRichText(doc);
+    EXPECT_GE(engine.PageCount(), 2);
+    EXPECT_FALSE(engine.InDocument());
+}
+
 TEST(PageRecorderUnits, ConversionsRoundHalvesToEven)
 {
     FixedDeviceEngine engine(64, 8.5, 11);

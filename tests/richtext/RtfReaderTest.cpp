@@ -262,4 +262,18 @@ TEST(RtfReader, DamagedInputReadsWhatItCanAndNonRtfIsRefused)
     EXPECT_EQ(read(doc, "{\\rtf1 a\\'4"), "a4"); // an incomplete escape is left as text
     EXPECT_EQ(read(doc, "{\\rtf1 a\\fs99999999999999999999 b\\u99999999999 c\\bin99999999 zz"), "ab");
     EXPECT_EQ(read(doc, "{\\rtf1 \\"), "");
+
+    // Lengths beyond the largest sheet are read as 22 inches: the layout's coordinates
+    // overflow with larger ones (found by fuzzing: "\\sa400000000" hung the pagination).
+    read(doc, "{\\rtf1 \\li-99999999\\sa400000000\\sb40000 a\\par}");
+    EXPECT_DOUBLE_EQ(blockOf(doc, "a").bottomMargin(), 22 * 96.0);
+    EXPECT_DOUBLE_EQ(blockOf(doc, "a").topMargin(), 22 * 96.0);
+    EXPECT_DOUBLE_EQ(blockOf(doc, "a").leftMargin(), 0.0);
+    QImage dot(2, 1, QImage::Format_RGB32);
+    dot.fill(Qt::red);
+    QTextImageFormat format;
+    read(doc, "{\\rtf1 {\\pict\\pngblip\\picwgoal99999999\\picscalex5000\\picscaley200 " + hex(encoded(dot, "png")) + "}}");
+    ASSERT_FALSE(imageOf(doc, &format).isNull());
+    EXPECT_DOUBLE_EQ(format.width(), 22 * 96.0);
+    EXPECT_DOUBLE_EQ(format.height(), 0.2); // 2 pixels, shrunk as much as the width
 }
