@@ -73,6 +73,7 @@ TLetrafex::TLetrafex(QWidget *parent) : QWidget(parent)
     buildLayout();
     connectHandlers();
     connectCommands();
+    connectLiveRedraw();
     markDesignedControls(this);
     FormCreate();
 }
@@ -466,6 +467,8 @@ void TLetrafex::SelectionViewClick()
     if (selected.isEmpty())
         return;
     const int entry = SelectionView->row(selected.first());
+    if (entry != 0)
+        CommitLiveEdits();
     if (ShownForm && ShownForm != this && ShownForm->isVisible()) {
         ShownForm->hide();
         if (ShownForm->objectName() == QLatin1String("BackgroundForm") && SharedBackground.height() > 0) {

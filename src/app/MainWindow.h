@@ -2,6 +2,7 @@
 // The main window: the page list, the picture with its layers, the text creation controls
 // and the objects every page shares.
 #include "app/ItemTable.h"
+#include "app/TextPainter.h"
 #include "app/UndoHistory.h"
 #include "core/Raster.h"
 #include "ui/DialogService.h"
@@ -17,6 +18,7 @@ class QLineEdit;
 class QListWidget;
 class QPrinter;
 class QProgressBar;
+class QTimer;
 class QPushButton;
 class QScrollArea;
 class QSpinBox;
@@ -91,6 +93,19 @@ public:
     void PushUndoSnapshot();
     void UndoButtonClick();
     void RedoButtonClick();
+
+    // Redrawing while editing (general option 3): an edit of a drawn item schedules one
+    // redraw per frame; a burst of edits becomes one undo step when the user pauses,
+    // clicks a style button, switches the item or leaves the page.
+    void ItemEdited();
+    void LiveRedrawTimer();
+    void LiveEditPause();
+    void CommitLiveEdits();
+    // Redraws every item over the background without touching the editing controls.
+    void RedrawLive();
+    PictureLayers pictureLayers();
+    bool itemDrawn(int item) const { return drawnItems_[size_t(item)]; }
+    bool liveEditPending() const { return liveBurst_; }
 
     // Picture commands and the project file.
     void PicLoadButtonClick();
@@ -191,6 +206,7 @@ private:
     QWidget *buildAttributeBox();
     void connectHandlers();
     void connectCommands();
+    void connectLiveRedraw();
     // Adds each command's keyboard shortcut to its (translated) hint.
     void showShortcutsInHints();
     void matchScratchLayers();
@@ -199,6 +215,11 @@ private:
     void releaseSharedObjects();
 
     bool shownOnce_ = false;
+    bool loadingItem_ = false;
+    bool liveBurst_ = false;
+    std::array<bool, ItemCount> drawnItems_{};
+    QTimer *liveTimer_ = nullptr;
+    QTimer *pauseTimer_ = nullptr;
     QHBoxLayout *topLayout_ = nullptr;
     QWidget *pictureLayers_ = nullptr;
 };

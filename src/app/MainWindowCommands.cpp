@@ -103,7 +103,10 @@ void TLetrafex::PicLoadButtonClick()
     const QStringList modes{captionText("Tiled"), captionText("Stretched"), captionText("Original")};
     const QString answer = ShowChoiceBox(messageText("Please select draw mode"), toCommaText(modes));
     const int mode = answer.isEmpty() ? -1 : int(modes.indexOf(answer));
-    if (mode < 0 || !LoadPictureFile(*TitleImage, mode, DroppedFile, *PictureOpenDialog))
+    if (mode < 0)
+        return;
+    CommitLiveEdits();
+    if (!LoadPictureFile(*TitleImage, mode, DroppedFile, *PictureOpenDialog))
         return;
     const int reader = pictureReaderFor(PictureOpenDialog->fileName);
     if (reader == ReaderProject) {
@@ -194,7 +197,13 @@ void TLetrafex::LoadProject(const QString &fileName)
 {
     // Read whole first: a damaged file throws here and leaves the composition as it was.
     const Project project = LoadProjectFile(fileName);
+    CommitLiveEdits();
     applyProjectItems(project, Items);
+    // The stored picture shows the project's texts: they count as drawn.
+    for (int k = 0; k < ItemCount; ++k) {
+        const QStringList lines = fromCommaText(Items.rows[size_t(k)].caption);
+        drawnItems_[size_t(k)] = !lines.isEmpty() && !lines.first().isEmpty();
+    }
     applyLayerRecord(*TitleImage, project.title);
     applyLayerRecord(*BgImage, project.bg);
     matchScratchLayers();
@@ -231,6 +240,8 @@ void TLetrafex::PicDeleteButtonClick()
 {
     if (!ShowMessageBox(messageText("Are you sure?"), QStringLiteral("c")))
         return;
+    CommitLiveEdits();
+    drawnItems_.fill(false);
     InitPics();
     for (Raster &slot : Items.surfaces)
         slot = Raster();

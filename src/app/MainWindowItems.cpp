@@ -166,6 +166,10 @@ void TLetrafex::StoreItem()
 
 void TLetrafex::LoadItem()
 {
+    // Filling the controls from a row is no edit of the item.
+    const bool wasLoading = loadingItem_;
+    loadingItem_ = true;
+    struct Restore { bool &flag; bool value; ~Restore() { flag = value; } } restore{loadingItem_, wasLoading};
     ItemAttributes a = gatherAttributes();
     std::uint8_t type = CurrentType;
     loadItemRow(Items.rows[CurrentItem], Items.surfaces[CurrentItem], a, type);
@@ -194,6 +198,7 @@ void TLetrafex::ClearSurface()
 
 void TLetrafex::TextNoBoxClick()
 {
+    CommitLiveEdits();
     StoreItem();
     CurrentItem = std::uint8_t(qMax(0, TextNoBox->itemIndex()));
     LoadItem();

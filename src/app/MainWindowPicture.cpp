@@ -12,17 +12,15 @@
 #include <QTextEdit>
 #include <QToolButton>
 
-namespace {
-PictureLayers layersOf(TLetrafex &w)
+PictureLayers TLetrafex::pictureLayers()
 {
-    return PictureLayers{&w.TextureImage->box(), &w.TextCreateImage->box(), &w.BgImage->box(),
-                         &w.SurfaceImage->box(), &w.TitleImage->box(), {}, {}};
+    return PictureLayers{&TextureImage->box(), &TextCreateImage->box(), &BgImage->box(), &SurfaceImage->box(),
+                         &TitleImage->box(), {}, {}};
 }
-} // namespace
 
 void TLetrafex::ResizeLayers(int w, int h)
 {
-    PictureLayers layers = layersOf(*this);
+    PictureLayers layers = pictureLayers();
     ::ResizeLayers(layers, w, h);
     for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage})
         layer->syncGeometry();
@@ -32,7 +30,7 @@ void TLetrafex::ResizeLayers(int w, int h)
 void TLetrafex::InitPics()
 {
     ClearSurface();
-    PictureLayers layers = layersOf(*this);
+    PictureLayers layers = pictureLayers();
     ::InitPics(layers);
     for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage})
         layer->syncGeometry();
@@ -41,11 +39,14 @@ void TLetrafex::InitPics()
 void TLetrafex::RenderAll()
 {
     const std::uint8_t remembered = CurrentItem;
-    PictureLayers layers = layersOf(*this);
+    PictureLayers layers = pictureLayers();
     ComposeItems(layers, Items, [this](int k) {
         CurrentItem = std::uint8_t(k);
         LoadItem();
-        return gatherAttributes();
+        ItemAttributes a = gatherAttributes();
+        if (!a.lines.isEmpty() && !a.lines.first().isEmpty())
+            drawnItems_[size_t(k)] = true;
+        return a;
     }, [this](int percent) { ProgressGauge->setValue(percent); });
     TitleImage->syncGeometry();
     updatePictureArea();
@@ -59,6 +60,7 @@ void TLetrafex::RenderAll()
 
 void TLetrafex::Text3DButtonClick(QAbstractButton *sender)
 {
+    CommitLiveEdits();
     CurrentType = std::uint8_t(sender->property("tag").toInt());
     StoreItem();
     if (Undo->isEmpty() || Undo->index() < Undo->lastIndex())
@@ -106,12 +108,14 @@ void TLetrafex::PushUndoSnapshot()
 
 void TLetrafex::UndoButtonClick()
 {
+    CommitLiveEdits();
     Undo->undo(TitleImage->picture());
     TitleImage->pictureChanged();
 }
 
 void TLetrafex::RedoButtonClick()
 {
+    CommitLiveEdits();
     Undo->redo(TitleImage->picture());
     TitleImage->pictureChanged();
 }

@@ -33,23 +33,23 @@ TShape *colorShape(QWidget *parent, const char *name, TColor color, const QRect 
 
 TOptionsForm::TOptionsForm(QWidget *parent) : TPageForm(QStringLiteral("OptionsForm"), QStringLiteral("Options"), parent)
 {
-    SettingsBox = groupBox(this, "SettingsBox", "Settings", {0, 0, 345, 249});
+    SettingsBox = groupBox(this, "SettingsBox", "Settings", {0, 0, 345, 261});
 
-    GenOptionsBox = groupBox(SettingsBox, "GenOptionsBox", "General options", {8, 16, 329, 64});
+    GenOptionsBox = groupBox(SettingsBox, "GenOptionsBox", "General options", {8, 16, 329, 76});
     GenOptListBox = new TCheckListBox(QStringLiteral("GenOptListBox"), GenOptionsBox);
-    GenOptListBox->setGeometry(8, 18, 313, 38);
+    GenOptListBox->setGeometry(8, 18, 313, 52);
     GenOptListBox->setItems({QStringLiteral("Add background to picture automatically"),
-                             QStringLiteral("Do not show exit dialog")});
+                             QStringLiteral("Do not show exit dialog"), QStringLiteral("Redraw while editing")});
 
     TextBoxPosBox = new TRadioGroup(QStringLiteral("TextBoxPosBox"), QStringLiteral("Menu bar position"), SettingsBox);
-    TextBoxPosBox->setGeometry(8, 86, 161, 64);
+    TextBoxPosBox->setGeometry(8, 98, 161, 64);
     TextBoxPosBox->setItems({QStringLiteral("Left"), QStringLiteral("Right")});
 
-    WindowColorBox = groupBox(SettingsBox, "WindowColorBox", "Window color", {176, 86, 161, 64});
+    WindowColorBox = groupBox(SettingsBox, "WindowColorBox", "Window color", {176, 98, 161, 64});
     WindowColor = colorShape(WindowColorBox, "WindowColor", Colors::clBtnFace, {12, 24, 137, 26});
     WindowColor->setToolTip(QStringLiteral("Click to change"));
 
-    MessagesBox = groupBox(SettingsBox, "MessagesBox", "Messages", {8, 156, 161, 85});
+    MessagesBox = groupBox(SettingsBox, "MessagesBox", "Messages", {8, 168, 161, 85});
     MStartLabel = new QLabel(QStringLiteral("Start color:"), MessagesBox);
     MStartLabel->setObjectName(QStringLiteral("MStartLabel"));
     MStartLabel->setGeometry(10, 22, 72, 24);
@@ -59,7 +59,7 @@ TOptionsForm::TOptionsForm(QWidget *parent) : TPageForm(QStringLiteral("OptionsF
     MEndLabel->setGeometry(10, 52, 72, 24);
     MEndColor = colorShape(MessagesBox, "MEndColor", Colors::clFuchsia, {86, 52, 63, 24});
 
-    LanguageBox = groupBox(SettingsBox, "LanguageBox", "Language", {176, 156, 161, 85});
+    LanguageBox = groupBox(SettingsBox, "LanguageBox", "Language", {176, 168, 161, 85});
     LngListBox = new QListWidget(LanguageBox);
     LngListBox->setObjectName(QStringLiteral("LngListBox"));
     LngListBox->setGeometry(8, 18, 145, 59);
@@ -79,6 +79,7 @@ void TOptionsForm::FormShow()
     TranslateForm(this);
     GenOptListBox->setChecked(0, ProgramOptions.addBackgroundAutomatically);
     GenOptListBox->setChecked(1, ProgramOptions.noExitDialog);
+    GenOptListBox->setChecked(2, ProgramOptions.redrawWhileEditing);
     TextBoxPosBox->setItemIndex(ProgramOptions.menuPosition);
     WindowColor->setBrushColor(ProgramOptions.windowColor);
     MStartColor->setBrushColor(ProgramOptions.messageStartColor);
@@ -115,6 +116,7 @@ void TOptionsForm::StoreOptions()
 {
     ProgramOptions.addBackgroundAutomatically = GenOptListBox->checked(0);
     ProgramOptions.noExitDialog = GenOptListBox->checked(1);
+    ProgramOptions.redrawWhileEditing = GenOptListBox->checked(2);
     ProgramOptions.menuPosition = TextBoxPosBox->itemIndex() == 1 ? 1 : 0;
     ProgramOptions.windowColor = WindowColor->brushColor();
     ProgramOptions.messageStartColor = MStartColor->brushColor();

@@ -29,6 +29,7 @@ void readProgramOptions(const IniFile &ini, TProgramOptions &options)
     const TProgramOptions defaults;
     options.addBackgroundAutomatically = readBoolean(ini, Options, general(1), defaults.addBackgroundAutomatically);
     options.noExitDialog = readBoolean(ini, Options, general(2), defaults.noExitDialog);
+    options.redrawWhileEditing = readBoolean(ini, Options, general(3), defaults.redrawWhileEditing);
     options.windowColor = ini.readInteger(Options, WindowColor, defaults.windowColor);
     // Only 0 (left) and 1 (right) are positions; anything else is a damaged value.
     const int position = ini.readInteger(Options, MenuPosition, defaults.menuPosition);
@@ -48,6 +49,7 @@ bool writeSettings(IniFile &ini, const WindowBounds &bounds, bool maximized, con
     ini.writeInteger(Window, Width, bounds.width);
     ini.writeInteger(Options, general(1), options.addBackgroundAutomatically ? 1 : 0);
     ini.writeInteger(Options, general(2), options.noExitDialog ? 1 : 0);
+    ini.writeInteger(Options, general(3), options.redrawWhileEditing ? 1 : 0);
     ini.writeInteger(Options, WindowColor, options.windowColor);
     ini.writeInteger(Options, MenuPosition, options.menuPosition);
     ini.writeInteger(Options, MessageStartColor, options.messageStartColor);

@@ -254,6 +254,7 @@ TEST(SettingsFile, EveryKeyRoundTripsWithSystemColoursAsNegativeDecimals)
     TProgramOptions out;
     out.addBackgroundAutomatically = true;
     out.noExitDialog = false;
+    out.redrawWhileEditing = true;
     out.menuPosition = 1;
     out.windowColor = Colors::clBtnFace;
     out.messageStartColor = makeColor(1, 2, 3);
@@ -266,11 +267,13 @@ TEST(SettingsFile, EveryKeyRoundTripsWithSystemColoursAsNegativeDecimals)
     EXPECT_EQ(back.readString("Options", "Menu bar position", ""), "1");
     EXPECT_EQ(back.readString("Options", "General 1", ""), "1");
     EXPECT_EQ(back.readString("Options", "General 2", ""), "0");
+    EXPECT_EQ(back.readString("Options", "General 3", ""), "1");
     EXPECT_EQ(back.readString("Window", "State", ""), "1");
     TProgramOptions in;
     readProgramOptions(back, in);
     EXPECT_TRUE(in.addBackgroundAutomatically);
     EXPECT_FALSE(in.noExitDialog);
+    EXPECT_TRUE(in.redrawWhileEditing);
     EXPECT_EQ(in.menuPosition, 1);
     EXPECT_EQ(in.windowColor, Colors::clBtnFace);
     EXPECT_EQ(in.messageStartColor, makeColor(1, 2, 3));

@@ -69,9 +69,10 @@ TEST_F(Translation, ItemListsFollowTheFileExceptCheckListsWhichKeepCountAndMarks
     TranslateForm(&w);
     TranslateForm(&options);
     EXPECT_EQ(w.TextNoBox->items(), (QStringList{"1", "2", "3"}));
-    ASSERT_EQ(options.GenOptListBox->count(), 2);
+    ASSERT_EQ(options.GenOptListBox->count(), 3);
     EXPECT_EQ(options.GenOptListBox->item(0)->text(), "Automatisch");
     EXPECT_EQ(options.GenOptListBox->item(1)->text(), "Do not show exit dialog");
+    EXPECT_EQ(options.GenOptListBox->item(2)->text(), "Redraw while editing");
     EXPECT_FALSE(options.GenOptListBox->checked(0));
     EXPECT_TRUE(options.GenOptListBox->checked(1));
     // A comma at the very end does not add an empty item.
