@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #endif
 #include <functional>
+#include <map>
+#include <tuple>
 #include <iterator>
 
 int fontPixelSize(int points)
@@ -95,7 +97,10 @@ double rootOfPositive(double v)
 // whose centres lie inside it on any row.
 struct EllipseRows
 {
+    // The run of a row is computed relative to the box's corner and then moved there, so
+    // that boxes of one size give the same runs wherever they lie.
     double cx = 0, cy = 0, rx = 0, invRy = 0;
+    int left = 0;
     int top = 0, bottom = -1; // rows, both included; none when top > bottom
 
     EllipseRows() = default;
@@ -103,24 +108,24 @@ struct EllipseRows
     {
         if (x2 <= x1 || y2 <= y1)
             return;
-        cx = (double(x1) + x2) / 2;
-        cy = (double(y1) + y2) / 2;
-        rx = (double(x2) - x1) / 2;
+        cx = rx = (double(x2) - x1) / 2;
+        cy = (double(y2) - y1) / 2;
         invRy = 2 / (double(y2) - y1);
+        left = x1;
         top = y1;
         bottom = y2 - 1;
     }
-    bool span(int y, int &left, int &right) const
+    bool span(int y, int &runLeft, int &runRight) const
     {
         if (y < top || y > bottom) {
-            left = 1, right = 0;
+            runLeft = 1, runRight = 0;
             return false;
         }
-        const double dy = (y + 0.5 - cy) * invRy;
+        const double dy = (y - top + 0.5 - cy) * invRy;
         const double hx = rx * rootOfPositive(1 - dy * dy);
-        left = ceilToInt(cx - hx - 0.5);
-        right = floorToInt(cx + hx - 0.5);
-        return left <= right;
+        runLeft = left + ceilToInt(cx - hx - 0.5);
+        runRight = left + floorToInt(cx + hx - 0.5);
+        return runLeft <= runRight;
     }
 };
 
@@ -128,6 +133,8 @@ struct EllipseRows
 struct RowSpans
 {
     int outerLeft = 1, outerRight = 0, innerLeft = 1, innerRight = 0;
+
+    RowSpans movedBy(int dx) const { return {outerLeft + dx, outerRight + dx, innerLeft + dx, innerRight + dx}; }
 };
 
 // An ellipse call as its outline ellipse (the box grown by the pen's square) and the
@@ -145,11 +152,25 @@ struct PreparedEllipse
     // The outline's run on row y (a row the outline covers) and the brush's, if any.
     RowSpans spans(int y) const
     {
+        if (table)
+            return table[y - outer.top].movedBy(outer.left);
         RowSpans r;
         outer.span(y, r.outerLeft, r.outerRight);
         if (oneColour || !inner.span(y, r.innerLeft, r.innerRight))
             r.innerLeft = 1, r.innerRight = 0;
         return r;
+    }
+    // The runs of every row of a call of this shape with its outline's corner at (0, 0).
+    std::vector<RowSpans> shapeRows() const
+    {
+        EllipseCall atCorner = *call;
+        const int dx = -outer.left, dy = -outer.top;
+        atCorner.x1 += dx, atCorner.x2 += dx, atCorner.y1 += dy, atCorner.y2 += dy;
+        const PreparedEllipse p(atCorner);
+        std::vector<RowSpans> rows(size_t(outer.bottom - outer.top + 1));
+        for (size_t y = 0; y < rows.size(); ++y)
+            rows[y] = p.spans(int(y));
+        return rows;
     }
     // A row's runs as up to three pieces: pen, brush, pen.
     int rowPieces(const RowSpans &s, Piece out[3]) const
@@ -174,6 +195,7 @@ struct PreparedEllipse
     const EllipseCall *call;
     EllipseRows outer, inner;
     bool oneColour = false;
+    const RowSpans *table = nullptr; // the shared runs of its shape, relative to its corner
 };
 
 // Sorted, disjoint, non-touching runs of a row that later calls have painted.
@@ -219,6 +241,30 @@ void paintUncovered(QRgb *line, Covered &covered, int l, int r, QRgb c)
     covered[k] = {left, right};
     if (j > k + 1)
         covered.erase(covered.begin() + std::ptrdiff_t(k + 1), covered.begin() + std::ptrdiff_t(j));
+}
+
+// Calls of one size and pen share one table of their rows' runs: a painter that stamps
+// the same ellipse thousands of times computes its outline once. The caller keeps the
+// returned tables while it draws the calls.
+std::vector<std::vector<RowSpans>> shareShapeRows(std::vector<PreparedEllipse> &prepared, int pictureHeight)
+{
+    using Shape = std::tuple<int, int, int, bool>;
+    std::map<Shape, std::vector<size_t>> users;
+    for (size_t i = 0; i < prepared.size(); ++i) {
+        const EllipseCall &e = *prepared[i].call;
+        const int rows = prepared[i].outer.bottom - prepared[i].outer.top + 1;
+        if (rows > 0 && rows <= 4 * pictureHeight + 64)
+            users[{e.x2 - e.x1, e.y2 - e.y1, e.penWidth, prepared[i].oneColour}].push_back(i);
+    }
+    std::vector<std::vector<RowSpans>> tables;
+    for (const auto &[shape, calls] : users) {
+        if (calls.size() < 2)
+            continue;
+        tables.push_back(prepared[calls.front()].shapeRows());
+        for (size_t i : calls)
+            prepared[i].table = tables.back().data();
+    }
+    return tables;
 }
 
 } // namespace
@@ -336,6 +382,7 @@ void Canvas::drawEllipses(const std::vector<EllipseCall> &calls)
     prepared.reserve(calls.size());
     for (const EllipseCall &e : calls)
         prepared.emplace_back(e);
+    const auto shapeTables = shareShapeRows(prepared, h);
     // The calls by their first row, so a sweep down the rows knows which calls start where.
     std::vector<int> byTop;
     for (int i = 0; i < int(prepared.size()); ++i)
@@ -347,7 +394,9 @@ void Canvas::drawEllipses(const std::vector<EllipseCall> &calls)
     });
     uchar *bits = image_.bits();
     const qsizetype stride = image_.bytesPerLine();
-    std::vector<int> active, next, starting; // call indices, highest (latest) first
+    // Call indices with their last rows, highest (latest) index first.
+    using Entry = std::pair<int, int>;
+    std::vector<Entry> active, next, starting;
     Covered covered;
     Piece pieces[3];
     constexpr size_t Chunk = 16;
@@ -356,16 +405,18 @@ void Canvas::drawEllipses(const std::vector<EllipseCall> &calls)
     for (int y = 0; y < h && (nextStart < byTop.size() || !active.empty()); ++y) {
         // Calls covering row y: those still running, and those starting here.
         starting.clear();
-        while (nextStart < byTop.size() && std::max(prepared[size_t(byTop[nextStart])].outer.top, 0) == y)
-            starting.push_back(byTop[nextStart++]);
-        std::sort(starting.begin(), starting.end(), std::greater<int>());
+        while (nextStart < byTop.size() && std::max(prepared[size_t(byTop[nextStart])].outer.top, 0) == y) {
+            const int i = byTop[nextStart++];
+            starting.push_back({i, prepared[size_t(i)].outer.bottom});
+        }
+        std::sort(starting.begin(), starting.end(), std::greater<Entry>());
         next.clear();
         std::merge(active.begin(), active.end(), starting.begin(), starting.end(), std::back_inserter(next),
-                   std::greater<int>());
+                   std::greater<Entry>());
         active.clear();
-        for (int i : next)
-            if (prepared[size_t(i)].outer.bottom >= y)
-                active.push_back(i);
+        for (const Entry &e : next)
+            if (e.second >= y)
+                active.push_back(e);
         // Latest first: each call paints only what the calls after it left uncovered.
         QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
         covered.clear();
@@ -375,9 +426,9 @@ void Canvas::drawEllipses(const std::vector<EllipseCall> &calls)
             // instead of each waiting for the branches of the painting before it.
             const size_t count = std::min(Chunk, active.size() - base);
             for (size_t j = 0; j < count; ++j)
-                spans[j] = prepared[size_t(active[base + j])].spans(y);
+                spans[j] = prepared[size_t(active[base + j].first)].spans(y);
             for (size_t j = 0; j < count && !full; ++j) {
-                const int n = prepared[size_t(active[base + j])].rowPieces(spans[j], pieces);
+                const int n = prepared[size_t(active[base + j].first)].rowPieces(spans[j], pieces);
                 for (int k = 0; k < n; ++k) {
                     const int l = std::max(pieces[k].left, 0), r = std::min(pieces[k].right, w - 1);
                     if (l <= r)

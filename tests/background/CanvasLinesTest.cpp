@@ -156,4 +156,21 @@ TEST(CanvasEllipses, StackedDrawingEqualsDrawingOneAfterAnother)
         Canvas(stacked, unused).drawEllipses(calls);
         ASSERT_EQ(stacked, one) << "round " << round;
     }
+    // One shape stamped at many places and pens, as the wave painter does: the stack
+    // shares the shape's rows, which must give what each ellipse alone gives.
+    QImage one = white(90, 70), stacked = one;
+    CanvasTools tools;
+    Canvas a(one, tools);
+    std::vector<EllipseCall> calls;
+    for (int i = 0; i < 300; ++i) {
+        tools.penColor = makeColor(pick(0, 255), pick(0, 255), 0);
+        tools.brushColor = i % 3 ? tools.penColor : Colors::clBlue;
+        tools.penWidth = 1 + i % 2;
+        const int x1 = pick(-40, 80), y1 = pick(-30, 60);
+        calls.push_back(a.ellipseCall(x1, y1, x1 + 23, y1 + 17));
+        a.Ellipse(x1, y1, x1 + 23, y1 + 17);
+    }
+    CanvasTools unused;
+    Canvas(stacked, unused).drawEllipses(calls);
+    EXPECT_EQ(stacked, one);
 }
