@@ -57,7 +57,7 @@ void TBackgroundForm::FormShow()
     for (Raster &slot : FavouriteTextures)
         slot = Raster();
     setProgress(60);
-    if (QFile::exists(favouriteTexturesPath(programDir())))
+    if (QFile::exists(favouriteTexturesPath(userDataFolder())))
         LoadFavouriteTextures();
     favouritesLoaded_ = true;
     setProgress(100);
@@ -71,7 +71,7 @@ void TBackgroundForm::FormShow()
 
 void TBackgroundForm::LoadFavouriteTextures()
 {
-    const FavouritesReading reading = loadFavouriteTexturesFile(favouriteTexturesPath(programDir()), FavouriteTextures);
+    const FavouritesReading reading = loadFavouriteTexturesFile(favouriteTexturesPath(userDataFolder()), FavouriteTextures);
     keepDamagedFile_ = !reading.error.isEmpty();
     if (!FavouriteTextures[0].isEmpty())
         Texture1ButtonClick(1);
@@ -85,7 +85,7 @@ void TBackgroundForm::LoadFavouriteTextures()
 void TBackgroundForm::SaveFavouriteTextures()
 {
     const QRect g = TextureImage->geometry();
-    saveFavouriteTexturesFile(favouriteTexturesPath(programDir()), FavouriteTextures,
+    saveFavouriteTexturesFile(favouriteTexturesPath(userDataFolder()), FavouriteTextures,
                               CarrierBounds{g.x(), g.y(), g.width(), g.height()});
     keepDamagedFile_ = false;
 }

@@ -66,9 +66,9 @@ FavouritesReading readFavouriteTextures(const QByteArray &data, FavouriteSlots &
     return result;
 }
 
-QString favouriteTexturesPath(const QString &programFolder)
+QString favouriteTexturesPath(const QString &dataFolder)
 {
-    return QDir(programFolder).filePath(QStringLiteral("Data/FTextures.Dat"));
+    return QDir(dataFolder).filePath(QStringLiteral("FTextures.Dat"));
 }
 
 void saveFavouriteTexturesFile(const QString &path, const FavouriteSlots &textures, const CarrierBounds &bounds)

@@ -37,8 +37,8 @@ struct FavouritesReading
 // cannot be read: the slots read before it keep their pictures, the others are empty.
 FavouritesReading readFavouriteTextures(const QByteArray &data, FavouriteSlots &textures);
 
-// The file's path in a program folder.
-QString favouriteTexturesPath(const QString &programFolder);
+// The file's path in the program's data folder ("Data").
+QString favouriteTexturesPath(const QString &dataFolder);
 // Writes the file whole or not at all; throws LetrafexError when it cannot be written.
 void saveFavouriteTexturesFile(const QString &path, const FavouriteSlots &textures, const CarrierBounds &bounds = {});
 // Reads the file as readFavouriteTextures does; a file that cannot be opened reads nothing
