@@ -41,3 +41,5 @@ int runRender(const QStringList &args);
 int runConvert(const QStringList &args);
 int runInfo(const QStringList &args);
 int runProject(const QStringList &args);
+int runPrintRtf(const QStringList &args);
+int runGradient(const QStringList &args);

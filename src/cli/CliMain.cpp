@@ -33,6 +33,15 @@ const CliCommand commands[] = {
                 "    TGA) into a white picture and writes OUT with the writer its extension chooses\n"
                 "    (BMP, JPG, EMF, PNG, TIF, PCX, TGA).",
      runConvert},
+    {"gradient", "gradient KIND WxH START END OUT\n"
+                 "    Paints background gradient KIND (1-10) from START to END over a white picture of\n"
+                 "    WxH, as the background window does, and writes OUT in the format its extension\n"
+                 "    names. Colours are 0x00BBGGRR values (decimal or 0x...) or #RRGGBB.",
+     runGradient},
+    {"print-rtf", "print-rtf DOC.rtf OUT.pdf\n"
+                  "    Paginates the rich-text document as the help viewer's print does (default options,\n"
+                  "    a new page at every page-break marker) and prints every page to a PDF file.",
+     runPrintRtf},
 };
 
 void printUsage(std::FILE *out)
