@@ -54,6 +54,10 @@ void TLetrafex::ItemEdited()
     // first style click.
     if (!ProgramOptions.redrawWhileEditing || loadingItem_ || !drawnItems_[CurrentItem])
         return;
+    // The picture itself shows the edit: the preview of the text over it would only
+    // stand beside the real thing.
+    PreviewLabel->clear();
+    PreviewLabel->adjustSize();
     if (!liveTimer_->isActive())
         liveTimer_->start();
 }

@@ -6,6 +6,7 @@
 #include "core/IniFile.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
+#include <QLabel>
 #include "ui/OptionsForm.h"
 #include "ui/Settings.h"
 
@@ -88,6 +89,8 @@ TEST_F(LiveRedraw, TypingRedrawsEachFrameAndTheBurstIsOneUndoStep)
     EXPECT_FALSE(picture().samePixels(before));
     type(" wins");
     nextFrame();
+    // The picture shows the text itself; no preview of it floats over the picture.
+    EXPECT_TRUE(window->PreviewLabel->text().isEmpty());
     // The caret stays where the typing left it; the editor was not reloaded.
     EXPECT_EQ(window->TextMemo->textCursor().position(), window->TextMemo->toPlainText().size());
     EXPECT_EQ(window->Undo->count(), steps);
