@@ -398,7 +398,7 @@ QWidget *TLetrafex::buildAttributeBox()
 
 void TLetrafex::createSecondaryWindows()
 {
-    BackgroundForm = new TBackgroundForm;
+    BackgroundForm = new TBackgroundForm(TBackgroundForm::SharedObjects{&SharedBackground, PictureOpenDialog, ProgressGauge});
     OptionsForm = new TOptionsForm;
     HelpForm = new THelpForm;
     HelpForm->progress = [this](int percent) {
