@@ -2,6 +2,7 @@
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
 #include "app/MainWindow.h"
+#include "background/BackgroundForm.h"
 #include "app/ItemRowsText.h"
 #include "imageio/BmpCodec.h"
 #include "ui/Controls.h"
@@ -362,4 +363,23 @@ TEST_F(MainWindow, ShrinkingBelowTheMinimumSpringsBack)
     const int panelMiddle = window->PicRightPanel->height() / 2;
     const QRect column = window->PicButtonPanel->geometry();
     EXPECT_LE(std::abs(column.center().y() - panelMiddle), 2);
+}
+
+TEST_F(MainWindow, AGradientAddedOnTheBackgroundPageBecomesTheBackgroundWhenThePageIsLeft)
+{
+    typeItem(0, "Over");
+    window->Text3DButtonClick(window->TextFlatButton);
+    window->SelectionView->setCurrentRow(1);
+    window->BackgroundForm->BgTypeButtons[0]->click();
+    window->BackgroundForm->BgAddButton->click();
+    ASSERT_GT(window->SharedBackground.height(), 0);
+    const Raster gradient = window->SharedBackground;
+    window->SelectionView->setCurrentRow(0);
+    // The background layer holds the gradient (stretched to its size) and the texts are
+    // drawn again over it.
+    EXPECT_EQ(window->BgImage->picture().width(), gradient.width());
+    EXPECT_EQ(window->BgImage->picture().pixel(0, gradient.height() - 1), gradient.pixel(0, gradient.height() - 1));
+    EXPECT_EQ(window->TitleImage->picture().pixel(gradient.width() - 1, gradient.height() - 1),
+              gradient.pixel(gradient.width() - 1, gradient.height() - 1));
+    EXPECT_FALSE(window->TitleImage->picture().samePixels(window->BgImage->picture()));
 }
