@@ -220,7 +220,8 @@ void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::func
     }
 }
 
-Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start)
+Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start,
+                      const std::function<void(ItemAttributes &)> &adjust)
 {
     // Only the layers the rows need: the background and the working picture, and the mask
     // and surface layers when an item fills its letters with a picture (the surface layer
@@ -242,7 +243,11 @@ Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttr
     ComposeItems(owned.layers, table, [&](int k) {
         loadItemRow(table.rows[size_t(k)], table.surfaces[size_t(k)], controls, type);
         controls.lines = editorLines(editorText(controls.lines));
-        return controls;
+        if (!adjust)
+            return controls;
+        ItemAttributes drawn = controls;
+        adjust(drawn);
+        return drawn;
     });
     return owned.title.picture;
 }

@@ -75,5 +75,8 @@ void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::func
                   const ProgressFn &progress = {});
 
 // The whole composition without windows: background plus the ten rows, loaded through the
-// same rules as the editing controls, starting from the controls' values in start.
-Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start = {});
+// same rules as the editing controls, starting from the controls' values in start. adjust,
+// when given, changes each loaded item before it is drawn (the controls keep the values
+// the rows gave them).
+Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start = {},
+                      const std::function<void(ItemAttributes &)> &adjust = {});

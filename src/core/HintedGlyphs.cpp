@@ -102,7 +102,7 @@ QPainterPath hintVertically(const QPainterPath &outline)
     return hinted;
 }
 
-HintedTextLine::HintedTextLine(const QString &text, const QFont &font)
+HintedTextLine::HintedTextLine(const QString &text, const QFont &font, bool allOutlines)
     : antialias_(!(font.styleStrategy() & QFont::NoAntialias))
 {
     QTextLayout layout(text, font);
@@ -125,7 +125,7 @@ HintedTextLine::HintedTextLine(const QString &text, const QFont &font)
             pt.ry() += shift;
         run.setPositions(positions);
         const QRawFont raw = run.rawFont();
-        if (raw.pixelSize() <= CachedGlyphPixels) {
+        if (!allOutlines && raw.pixelSize() <= CachedGlyphPixels) {
             cached_ << run;
             continue;
         }

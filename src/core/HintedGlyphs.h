@@ -55,8 +55,12 @@ QPainterPath hintVertically(const QPainterPath &outline);
 class HintedTextLine
 {
 public:
-    HintedTextLine(const QString &text, const QFont &font);
+    // allOutlines takes every glyph, small ones too, as a hinted outline, for output that
+    // keeps the line as a shape (vector files) instead of drawing it.
+    HintedTextLine(const QString &text, const QFont &font, bool allOutlines = false);
     void draw(QPainter &painter, int x, int y) const;
+    // The outlines of the glyphs taken as outlines, relative to the box's top-left corner.
+    const QPainterPath &outline() const { return outlines_; }
 
 private:
     QList<QGlyphRun> cached_;   // drawn from Qt's glyph cache

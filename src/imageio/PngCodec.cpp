@@ -237,6 +237,7 @@ struct EncodeState
     png_uint_32 height = 0;
     bool keyed = false;
     std::uint32_t key = 0; // 0x00BBGGRR
+    bool alpha = false;    // the pixels are straight ARGB and carry their own alpha
     unsigned char *row = nullptr;
 };
 
@@ -262,7 +263,8 @@ bool encode(EncodeState *st)
         return false;
 
     png_set_write_fn(st->png, st->target, writeToDevice, flushDevice);
-    png_set_IHDR(st->png, st->info, st->width, st->height, 8, st->keyed ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
+    const bool withAlpha = st->keyed || st->alpha;
+    png_set_IHDR(st->png, st->info, st->width, st->height, 8, withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     static char softwareKey[] = "Software";
     static char softwareText[] = "Letrafex";
@@ -275,7 +277,7 @@ bool encode(EncodeState *st)
     png_set_text(st->png, st->info, &text, 1);
     png_write_info(st->png, st->info);
 
-    const std::size_t pixelBytes = st->keyed ? 4 : 3;
+    const std::size_t pixelBytes = withAlpha ? 4 : 3;
     st->row = static_cast<unsigned char *>(std::malloc(std::size_t(st->width) * pixelBytes));
     if (!st->row)
         png_error(st->png, "out of memory");
@@ -287,7 +289,9 @@ bool encode(EncodeState *st)
             out[0] = std::uint8_t(r);
             out[1] = std::uint8_t(g);
             out[2] = std::uint8_t(b);
-            if (st->keyed)
+            if (st->alpha)
+                out[3] = std::uint8_t(qAlpha(src[x]));
+            else if (st->keyed)
                 out[3] = std::uint32_t(r | g << 8 | b << 16) == st->key ? 0 : 255;
         }
         png_write_row(st->png, st->row);
@@ -316,27 +320,19 @@ bool ReadPng(const QByteArray &data, Raster &picture)
     return readPng(buffer, picture);
 }
 
-bool SavePngWriter(const QString &fileName, const Raster &picture, TColor colorKey)
+namespace {
+// Encodes 32-bit rows into a temporary file beside the target, which replaces the target
+// only once everything is written: a failed save leaves the old file as it was.
+bool savePng(const QString &fileName, const QImage &pixels, EncodeState st)
 {
-    if (picture.isEmpty())
-        return false;
-    const QImage pixels = picture.toRgb32();
-    if (pixels.isNull() || pixels.format() != QImage::Format_RGB32)
-        return false;
-
-    // The PNG goes to a temporary file beside the target, which replaces the target only
-    // once everything is written: a failed save leaves the old file as it was.
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    EncodeState st;
     st.target = &file;
     st.pixels = pixels.constBits();
     st.stride = std::size_t(pixels.bytesPerLine());
     st.width = png_uint_32(pixels.width());
     st.height = png_uint_32(pixels.height());
-    st.keyed = colorKey != Colors::clNone;
-    st.key = std::uint32_t(colorKey) & 0xFFFFFFu;
     const bool encoded = encode(&st);
     png_destroy_write_struct(&st.png, &st.info);
     std::free(st.row);
@@ -345,6 +341,29 @@ bool SavePngWriter(const QString &fileName, const Raster &picture, TColor colorK
         return false;
     }
     return file.commit();
+}
+} // namespace
+
+bool SavePngWriter(const QString &fileName, const Raster &picture, TColor colorKey)
+{
+    if (picture.isEmpty())
+        return false;
+    const QImage pixels = picture.toRgb32();
+    if (pixels.isNull() || pixels.format() != QImage::Format_RGB32)
+        return false;
+    EncodeState st;
+    st.keyed = colorKey != Colors::clNone;
+    st.key = std::uint32_t(colorKey) & 0xFFFFFFu;
+    return savePng(fileName, pixels, st);
+}
+
+bool SavePngRgba(const QString &fileName, const QImage &pixels)
+{
+    if (pixels.isNull() || pixels.format() != QImage::Format_ARGB32)
+        return false;
+    EncodeState st;
+    st.alpha = true;
+    return savePng(fileName, pixels, st);
 }
 
 bool SavePngFile(const QString &fileName, const Raster &picture)

@@ -8,6 +8,7 @@
 #include "core/Color.h"
 
 class QByteArray;
+class QImage;
 class QString;
 class Raster;
 
@@ -26,3 +27,6 @@ bool SavePngWriter(const QString &fileName, const Raster &picture, TColor colorK
 
 // SavePngWriter without a colour key: an opaque RGB file.
 bool SavePngFile(const QString &fileName, const Raster &picture);
+
+// Writes a Format_ARGB32 image (straight alpha) as an 8-bit RGBA PNG, whole or not at all.
+bool SavePngRgba(const QString &fileName, const QImage &pixels);

@@ -32,3 +32,9 @@ void LoadTiffFile(const QString &fileName, Raster &picture);
 
 // LoadTiffFile for a file held in memory; name stands for the file in messages.
 void ReadTiff(const QByteArray &data, Raster &picture, const QString &name = QString());
+
+// Writes a Format_ARGB32 image (straight alpha) as an RGBA file with unassociated alpha,
+// replacing the file whole or not at all. Throws LetrafexError for an empty or oversized
+// picture and when the file cannot be written.
+class QImage;
+void SaveTiffRgbaFile(const QString &fileName, const QImage &pixels);

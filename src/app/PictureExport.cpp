@@ -1,0 +1,252 @@
+#include "app/PictureExport.h"
+
+#include "app/TextPainter.h"
+#include "core/Errors.h"
+#include "core/HintedGlyphs.h"
+#include "imageio/PictureFiles.h"
+#include "imageio/PngCodec.h"
+#include "imageio/TiffCodec.h"
+
+#include <QFontMetrics>
+#include <QSaveFile>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct FormatName { ExportFormat format; const char *extension; };
+const FormatName formatNames[] = {{ExportFormat::Png, ".png"}, {ExportFormat::Tiff, ".tif"}, {ExportFormat::Jpeg, ".jpg"},
+                                  {ExportFormat::Bmp, ".bmp"}, {ExportFormat::Svg, ".svg"}, {ExportFormat::Pdf, ".pdf"},
+                                  {ExportFormat::Tiff, ".tiff"}, {ExportFormat::Jpeg, ".jpeg"}};
+
+QImage stretchedSmoothly(const QImage &image, int width, int height)
+{
+    if (image.width() == width && image.height() == height)
+        return image;
+    return image.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// The rows with every surface picture stretched smoothly by k; the painter then fits the
+// larger picture to the larger letters.
+ItemTable withScaledSurfaces(const ItemTable &table, int k)
+{
+    ItemTable scaled = table;
+    if (k > 1)
+        for (Raster &s : scaled.surfaces)
+            if (!s.isEmpty())
+                s = Raster::fromImage(stretchedSmoothly(s.toRgb32(), s.width() * k, s.height() * k), 24);
+    return scaled;
+}
+
+void checkSize(QSize picture, int scale)
+{
+    if (scale < MinExportScale || scale > MaxExportScale)
+        throw LetrafexError(QStringLiteral("The scale must be 1, 2, 3 or 4, not %1").arg(scale));
+    if (!exportSizeAllowed(picture, scale)) {
+        const QSize s = exportSize(picture, scale);
+        throw LetrafexError(QStringLiteral("A picture of %1 x %2 pixels is not possible: at most %3 pixels a side and "
+                                           "%4 MiB")
+                                .arg(s.width())
+                                .arg(s.height())
+                                .arg(Raster::MaxSide)
+                                .arg(Raster::MaxBytes >> 20));
+    }
+}
+
+Raster composeAt(const Raster &background, const ItemTable &scaledTable, int k, const ItemAttributes &start)
+{
+    return ComposePicture(background, scaledTable, start, [k](ItemAttributes &item) { scaleItem(item, k); });
+}
+
+// Straight alpha from the same drawing over black (b) and over white (w): a layer of cover
+// a and colour c gives a·c over black and a·c + (1 − a)·255 over white, so the difference
+// is the uncovered part and b divided by the cover is the colour.
+void unmixOverBlackAndWhite(QImage &b, const QImage &w)
+{
+    for (int y = 0; y < b.height(); ++y) {
+        QRgb *bp = reinterpret_cast<QRgb *>(b.scanLine(y));
+        const QRgb *wp = reinterpret_cast<const QRgb *>(w.constScanLine(y));
+        for (int x = 0; x < b.width(); ++x) {
+            const QRgb k = bp[x], v = wp[x];
+            const int open = (qRed(v) - qRed(k)) + (qGreen(v) - qGreen(k)) + (qBlue(v) - qBlue(k));
+            // The cover from the mean difference, but never below what any channel needs:
+            // a colour cannot exceed 255 (b ≤ a), nor the background show through more
+            // than it does over white (w ≥ 255 − a).
+            const int need = std::max({qRed(k), qGreen(k), qBlue(k), 255 - qRed(v), 255 - qGreen(v), 255 - qBlue(v)});
+            const int a = std::clamp(std::max(255 - (open + 1) / 3, need), 0, 255);
+            if (a == 0) {
+                bp[x] = 0;
+                continue;
+            }
+            auto unmix = [a](int c) { return std::min(255, (c * 255 + a / 2) / a); };
+            bp[x] = qRgba(unmix(qRed(k)), unmix(qGreen(k)), unmix(qBlue(k)), a);
+        }
+    }
+}
+
+// Calls draw(row, item) for each item the composition draws, loaded as ComposePicture
+// loads it and scaled by k.
+template <typename Draw>
+void forEachDrawnItem(const ItemTable &table, ItemAttributes controls, int k, Draw draw)
+{
+    std::uint8_t type = 1;
+    for (int i = 0; i < ItemCount; ++i) {
+        loadItemRow(table.rows[size_t(i)], table.surfaces[size_t(i)], controls, type);
+        controls.lines = editorLines(editorText(controls.lines));
+        if (controls.lines.isEmpty() || controls.lines.first().isEmpty())
+            continue;
+        ItemAttributes item = controls;
+        scaleItem(item, k);
+        draw(table.rows[size_t(i)], item);
+    }
+}
+
+// One item's layers as PaintGradientText places them, and its surface fill as DrawText3D
+// places it, each line's outline added to the scene once.
+void addItem(VectorScene &scene, const ItemRow &row, const ItemAttributes &item)
+{
+    const CanvasFont font{item.fontName, item.fontSize, cellInteger(row.cells[CellStyleSet]) & 0xFF, Colors::clBlack};
+    const QFont qfont = toQFont(font);
+    const QFontMetrics fm(qfont);
+    const int X = positionValue(item.xText), Y = positionValue(item.yText), d = item.depth;
+    const int wmax = MaxLineWidth(font, item.lines);
+    const int style = cellInteger(row.cells[CellType]);
+    const Extrusion ex = extrusionFor(item.direction, d);
+    const bool fill = d > 0 && item.surface.height() > 0;
+    const QRectF surfaceRect(X - d, Y - d, wmax + d, TextHeight(font) * int(item.lines.size()) + d);
+    std::vector<VectorStep> fills;
+    for (int j = 0; j < item.lines.size(); ++j) {
+        const QString &text = item.lines[j];
+        const int shape = int(scene.shapes.size());
+        scene.shapes.push_back(HintedTextLine(text, qfont, true).outline());
+        QPoint at(alignedLineX(X, wmax, fm.horizontalAdvance(text), item.alignment) + ex.startX,
+                  Y + j * fm.height() + ex.startY);
+        for (int i = 0; i <= d; ++i) {
+            const bool drawn = style == StyleShadow ? (i == 0 || i == d) : style == StyleFlat ? i == d : true;
+            if (drawn)
+                scene.steps.push_back({shape, at, toRgb(ColorStep(item.endColor, item.startColor, d, i)), -1, {}});
+            at += QPoint(ex.stepX, ex.stepY);
+        }
+        if (fill)
+            fills.push_back({shape, at, 0, int(scene.pictures.size()), surfaceRect});
+    }
+    if (fill) {
+        // Stretched here as the painter stretches it, so the file shows the same pixels.
+        Raster stretched(int(surfaceRect.width()), int(surfaceRect.height()));
+        StretchDraw(item.surface, stretched, stretched.width(), stretched.height());
+        scene.pictures.push_back(stretched.toRgb32());
+    }
+    scene.steps.insert(scene.steps.end(), fills.begin(), fills.end());
+}
+
+void writeWhole(const QString &fileName, const QByteArray &bytes)
+{
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+}
+
+} // namespace
+
+QString exportExtension(ExportFormat format)
+{
+    for (const FormatName &f : formatNames)
+        if (f.format == format)
+            return QLatin1String(f.extension);
+    return {};
+}
+
+bool exportFormatFor(const QString &fileName, ExportFormat &format)
+{
+    const QString ext = fileExtension(fileName).toLower();
+    for (const FormatName &f : formatNames)
+        if (ext == QLatin1String(f.extension)) {
+            format = f.format;
+            return true;
+        }
+    return false;
+}
+
+bool exportKeepsTransparency(ExportFormat format) { return format != ExportFormat::Jpeg && format != ExportFormat::Bmp; }
+
+QSize exportSize(QSize picture, int scale) { return picture * scale; }
+
+bool exportSizeAllowed(QSize picture, int scale)
+{
+    return picture.width() > 0 && picture.height() > 0 &&
+           Raster::sizeAllowed(qint64(picture.width()) * scale, qint64(picture.height()) * scale);
+}
+
+void scaleItem(ItemAttributes &item, int k)
+{
+    if (k == 1)
+        return;
+    item.fontSize *= k;
+    item.depth *= k;
+    item.xText = QString::number(qint64(positionValue(item.xText)) * k);
+    item.yText = QString::number(qint64(positionValue(item.yText)) * k);
+}
+
+Raster ComposeScaled(const Raster &background, const ItemTable &table, int scale, const ItemAttributes &start)
+{
+    const QSize size(background.width(), background.height());
+    checkSize(size, scale);
+    const QSize big = exportSize(size, scale);
+    Raster stretched = Raster::fromImage(stretchedSmoothly(background.toRgb32(), big.width(), big.height()), 24);
+    return composeAt(stretched, withScaledSurfaces(table, scale), scale, start);
+}
+
+QImage ComposeTransparent(QSize size, const ItemTable &table, int scale, const ItemAttributes &start)
+{
+    checkSize(size, scale);
+    const QSize big = exportSize(size, scale);
+    const ItemTable scaled = withScaledSurfaces(table, scale);
+    QImage overBlack = composeAt(Raster(big.width(), big.height(), 24, Colors::clBlack), scaled, scale, start).image();
+    const QImage overWhite = composeAt(Raster(big.width(), big.height()), scaled, scale, start).image();
+    unmixOverBlackAndWhite(overBlack, overWhite);
+    overBlack.reinterpretAsFormat(QImage::Format_ARGB32);
+    return overBlack;
+}
+
+VectorScene ComposeVector(const Raster &background, const ItemTable &table, int scale, bool transparent,
+                          const ItemAttributes &start)
+{
+    VectorScene scene;
+    scene.size = exportSize(QSize(background.width(), background.height()), scale);
+    if (!transparent)
+        scene.background = background.toRgb32();
+    forEachDrawnItem(withScaledSurfaces(table, scale), start, scale, [&](const ItemRow &row, const ItemAttributes &item) { addItem(scene, row, item); });
+    return scene;
+}
+
+void ExportPicture(const QString &fileName, const Raster &background, const ItemTable &table,
+                   const ExportOptions &options, const ItemAttributes &start)
+{
+    const bool transparent = options.transparent && exportKeepsTransparency(options.format);
+    const QSize size(background.width(), background.height());
+    switch (options.format) {
+    case ExportFormat::Svg:
+    case ExportFormat::Pdf: {
+        checkSize(size, 1);
+        const VectorScene scene = ComposeVector(background, table, options.scale, transparent, start);
+        writeWhole(fileName, options.format == ExportFormat::Svg ? WriteSvg(scene) : WritePdf(scene));
+        return;
+    }
+    case ExportFormat::Png:
+        if (transparent && !SavePngRgba(fileName, ComposeTransparent(size, table, options.scale, start)))
+            throw LetrafexError(QStringLiteral("Cannot write file \"%1\".").arg(fileName));
+        break;
+    case ExportFormat::Tiff:
+        if (transparent)
+            SaveTiffRgbaFile(fileName, ComposeTransparent(size, table, options.scale, start));
+        break;
+    default:
+        break;
+    }
+    if (transparent)
+        return;
+    Raster picture = ComposeScaled(background, table, options.scale, start);
+    const SaveFilter writers[] = {SavePng, SaveTiff, SaveJpeg, SaveBitmap};
+    savePictureFile(fileName, writers[int(options.format)], picture);
+}

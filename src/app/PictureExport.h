@@ -1,0 +1,52 @@
+#pragma once
+// The composition leaving the program: drawn again at 1 to 4 times its size, over a
+// transparent background, or as a vector picture whose texts are outlines.
+#include "app/ItemTable.h"
+#include "imageio/VectorFiles.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+enum class ExportFormat { Png, Tiff, Jpeg, Bmp, Svg, Pdf };
+constexpr int MinExportScale = 1, MaxExportScale = 4;
+
+struct ExportOptions
+{
+    ExportFormat format = ExportFormat::Png;
+    bool transparent = false; // only for the formats that keep transparency
+    int scale = 1;
+};
+
+// ".png", ".tif", ".jpg", ".bmp", ".svg", ".pdf".
+QString exportExtension(ExportFormat format);
+// The format a file name's extension names (either case; ".tiff" and ".jpeg" too).
+bool exportFormatFor(const QString &fileName, ExportFormat &format);
+// PNG, TIFF, SVG and PDF can leave the background out.
+bool exportKeepsTransparency(ExportFormat format);
+// The picture's size times scale, and whether a raster of that size is allowed.
+QSize exportSize(QSize picture, int scale);
+bool exportSizeAllowed(QSize picture, int scale);
+
+// What an item becomes at scale k: font size, position and depth (and with it every
+// extrusion offset and the surface rectangle) multiplied by k.
+void scaleItem(ItemAttributes &item, int scale);
+
+// The composition at scale k: the background stretched smoothly to k times its size, each
+// surface picture stretched smoothly by k, and the items drawn at k times their sizes.
+Raster ComposeScaled(const Raster &background, const ItemTable &table, int scale, const ItemAttributes &start = {});
+// The items alone at scale k over nothing, as Format_ARGB32 with straight alpha: the
+// antialiased edges keep their partial cover and surface fills are drawn. Composed over
+// the background, it gives ComposeScaled's picture.
+QImage ComposeTransparent(QSize size, const ItemTable &table, int scale, const ItemAttributes &start = {});
+// The composition as outlines: each line of each item stored once, every layer a reference
+// to it; surface fills as the surface picture clipped to the front copy's outline; the
+// background embedded, or left out when transparent.
+VectorScene ComposeVector(const Raster &background, const ItemTable &table, int scale, bool transparent,
+                          const ItemAttributes &start = {});
+
+// Writes the composition to fileName in the options' format. Throws LetrafexError when
+// the raster would exceed the picture limits or the file cannot be written; nothing is
+// written then.
+void ExportPicture(const QString &fileName, const Raster &background, const ItemTable &table,
+                   const ExportOptions &options, const ItemAttributes &start = {});
