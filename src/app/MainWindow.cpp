@@ -213,8 +213,9 @@ QWidget *TLetrafex::buildPictureBox()
     PrintButton = toolButton(PicButtonPanel, "PrintButton", "print", "Print picture");
     PicDeleteButton = toolButton(PicButtonPanel, "PicDeleteButton", "clear", "Clear image");
     btnResizeImage = toolButton(PicButtonPanel, "btnResizeImage", "resize", "Resize Image");
+    QToolButton *exportButton = toolButton(PicButtonPanel, "ExportButton", "export", "Export picture");
     for (QToolButton *b : {PicLoadButton, PicSaveButton, UndoButton, RedoButton, SendClipboardButton,
-                           GetClipboardButton, PrintButton, PicDeleteButton, btnResizeImage})
+                           GetClipboardButton, PrintButton, PicDeleteButton, btnResizeImage, exportButton})
         column->addWidget(b, 0, Qt::AlignHCenter);
     rightLayout->addStretch(1);
     rightLayout->addWidget(PicButtonPanel, 0, Qt::AlignHCenter);

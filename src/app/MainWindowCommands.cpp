@@ -3,6 +3,7 @@
 // buttons; with their keyboard shortcuts.
 #include "app/MainWindow.h"
 
+#include "app/MainWindowExport.h"
 #include "app/ProjectFile.h"
 #include "core/CommaText.h"
 #include "core/Errors.h"
@@ -28,6 +29,8 @@
 #include <QTextEdit>
 #include <QToolButton>
 
+#include <functional>
+
 namespace {
 QString captionText(const char *key) { return LngText(QStringLiteral("Captions"), QLatin1String(key)); }
 QString messageText(const char *key) { return LngText(QStringLiteral("Messages"), QLatin1String(key)); }
@@ -49,8 +52,10 @@ const char *const ShortcutProperty = "letrafexShortcut";
 
 void TLetrafex::connectCommands()
 {
-    auto command = [this](QToolButton *button, void (TLetrafex::*handler)(), QList<QKeySequence> keys = {}) {
-        connect(button, &QToolButton::clicked, this, [this, handler] { runGuarded(this, [this, handler] { (this->*handler)(); }); });
+    // handler: a member function, or a function taking the window.
+    auto command = [this](QToolButton *button, auto handler, QList<QKeySequence> keys = {}) {
+        connect(button, &QToolButton::clicked, this,
+                [this, handler] { runGuarded(this, [this, handler] { std::invoke(handler, *this); }); });
         for (const QKeySequence &key : keys) {
             auto *shortcut = new QShortcut(key, this);
             connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
@@ -68,6 +73,8 @@ void TLetrafex::connectCommands()
     command(PrintButton, &TLetrafex::PrintButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_P)});
     command(PicDeleteButton, &TLetrafex::PicDeleteButtonClick);
     command(btnResizeImage, &TLetrafex::btnResizeImageClick);
+    command(PicButtonPanel->findChild<QToolButton *>(QStringLiteral("ExportButton")), &ExportButtonClick,
+            {QKeySequence(Qt::CTRL | Qt::Key_E)});
     command(SurfaceOpenButton, &TLetrafex::SurfaceOpenButtonClick);
     command(SurfaceDeleteButton, &TLetrafex::SurfaceDeleteButtonClick);
     setAcceptDrops(true);

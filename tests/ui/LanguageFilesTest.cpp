@@ -10,6 +10,7 @@
 #include "ui/OptionsForm.h"
 #include "help/HelpForm.h"
 #include "ui/AboutForm.h"
+#include "ui/ExportForm.h"
 #include "ui/PageForm.h"
 #include "ui/ProgramOptions.h"
 #include "ui/ResizeForm.h"
@@ -63,7 +64,7 @@ QStringList possibleKeys(QWidget *window)
 const QStringList textKeys[] = {
     // Captions
     {"OK", "Cancel", "Yes", "No", "Information", "Confirmation", "Warning", "Input", "Create text",
-     "Create background", "Options", "Help", "About", "Tiled", "Stretched", "Original", "Files", "Graphic"},
+     "Create background", "Options", "Help", "About", "Tiled", "Stretched", "Original", "Files", "Graphic", "pixels"},
     // Messages
     {"Are you sure?", "Please select draw mode", "This format is not supported by the program.",
      "Do you really want to exit the program?", "Please enter text (F3 = repeat search):",
@@ -77,7 +78,7 @@ const char *const textSections[] = {"Captions", "Messages", "Print Preview"};
 bool sameInGerman(const QString &text)
 {
     static const QStringList same{"KORVA's Letrafex", "Letrafex", "ABC", "X", "Y", "1,2,3,4,5,6,7,8,9,10", "OK", "Information", "Pos.",
-                                  "1", "2", "3", "4", "5"};
+                                  "1", "2", "3", "4", "5", "Format"};
     return same.contains(text);
 }
 
@@ -89,7 +90,9 @@ protected:
         main = std::make_unique<TLetrafex>();
         main->createSecondaryWindows();
         resize = std::make_unique<TResizeForm>();
-        windows = {main.get(), main->BackgroundForm, main->OptionsForm, main->HelpForm, main->AboutForm, resize.get()};
+        exportForm = std::make_unique<TExportForm>();
+        windows = {main.get(),       main->BackgroundForm, main->OptionsForm, main->HelpForm,
+                   main->AboutForm, resize.get(),          exportForm.get()};
         for (QWidget *w : windows)
             english[w->objectName()] = designedTexts(w);
     }
@@ -104,6 +107,7 @@ protected:
     ScriptedDialogs dialogs;
     std::unique_ptr<TLetrafex> main;
     std::unique_ptr<TResizeForm> resize;
+    std::unique_ptr<TExportForm> exportForm;
     QList<QWidget *> windows;
     std::map<QString, WindowTexts> english;
 };

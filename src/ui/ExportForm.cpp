@@ -1,0 +1,155 @@
+#include "ui/ExportForm.h"
+
+#include "imageio/PictureFiles.h"
+#include "ui/DialogService.h"
+#include "ui/Language.h"
+#include "ui/MessageDialogs.h"
+#include "ui/Translate.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSpinBox>
+
+namespace {
+// The formats in the order of the format list.
+const ExportFormat listedFormats[] = {ExportFormat::Png, ExportFormat::Tiff, ExportFormat::Jpeg,
+                                      ExportFormat::Bmp, ExportFormat::Svg,  ExportFormat::Pdf};
+
+template <typename W>
+W *placed(W *w, const char *name, int x, int y, int width, int height = 21)
+{
+    w->setObjectName(QLatin1String(name));
+    w->setGeometry(x, y, width, height);
+    return w;
+}
+} // namespace
+
+TExportForm::TExportForm(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ExportForm"));
+    setWindowTitle(QStringLiteral("Export picture"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(330, 184);
+    lblFormat = placed(new QLabel(QStringLiteral("Format"), this), "lblFormat", 8, 10, 90);
+    cbxFormat = placed(new QComboBox(this), "cbxFormat", 100, 10, 222);
+    cbxFormat->addItems({QStringLiteral("PNG picture"), QStringLiteral("TIFF picture"), QStringLiteral("JPEG picture"),
+                         QStringLiteral("BMP picture"), QStringLiteral("SVG drawing"), QStringLiteral("PDF document")});
+    chkTransparent = placed(new QCheckBox(QStringLiteral("Transparent background"), this), "chkTransparent", 100, 38, 222);
+    lblScale = placed(new QLabel(QStringLiteral("Scale"), this), "lblScale", 8, 66, 90);
+    spnScale = placed(new QSpinBox(this), "spnScale", 100, 66, 50);
+    spnScale->setRange(MinExportScale, MaxExportScale);
+    lblSize = placed(new QLabel(QStringLiteral("Size"), this), "lblSize", 8, 94, 90);
+    lblSizeValue = placed(new QLabel(this), "lblSizeValue", 100, 94, 222);
+    lblFileName = placed(new QLabel(QStringLiteral("File name"), this), "lblFileName", 8, 122, 90);
+    edtFileName = placed(new QLineEdit(this), "edtFileName", 100, 122, 150);
+    btnBrowse = placed(new QPushButton(QStringLiteral("Browse..."), this), "btnBrowse", 254, 121, 68, 23);
+    btnOK = placed(new QPushButton(QStringLiteral("OK"), this), "btnOK", 170, 154, 74, 24);
+    btnOK->setDefault(true);
+    btnCancel = placed(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel", 248, 154, 74, 24);
+    connect(cbxFormat, &QComboBox::currentIndexChanged, this, &TExportForm::cbxFormatChange);
+    connect(spnScale, &QSpinBox::valueChanged, this, &TExportForm::spnScaleChange);
+    connect(btnBrowse, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { btnBrowseClick(); }); });
+    connect(btnOK, &QPushButton::clicked, this, &TExportForm::btnOKClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TExportForm::btnCancelClick);
+    markDesignedControls(this);
+    cbxFormatChange();
+}
+
+void TExportForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TExportForm::FormShow()
+{
+    TranslateForm(this);
+    spnScaleChange();
+}
+
+void TExportForm::setPictureSize(QSize size)
+{
+    pictureSize_ = size;
+    spnScaleChange();
+}
+
+void TExportForm::setFileName(const QString &fileName)
+{
+    ExportFormat format = ExportFormat::Png;
+    if (exportFormatFor(fileName, format))
+        cbxFormat->setCurrentIndex(int(std::find(std::begin(listedFormats), std::end(listedFormats), format) -
+                                       std::begin(listedFormats)));
+    edtFileName->setText(fileName);
+}
+
+ExportOptions TExportForm::options() const
+{
+    const ExportFormat format = listedFormats[qBound(0, cbxFormat->currentIndex(), 5)];
+    return {format, chkTransparent->isChecked() && exportKeepsTransparency(format), spnScale->value()};
+}
+
+QString TExportForm::fileName() const
+{
+    const QString name = edtFileName->text().trimmed();
+    ExportFormat named = ExportFormat::Png;
+    if (name.isEmpty() || (exportFormatFor(name, named) && named == options().format))
+        return name;
+    return name + exportExtension(options().format);
+}
+
+void TExportForm::cbxFormatChange()
+{
+    const ExportFormat format = options().format;
+    chkTransparent->setEnabled(exportKeepsTransparency(format));
+    if (!chkTransparent->isEnabled())
+        chkTransparent->setChecked(false);
+    // A name that ends in another format's extension takes this one's.
+    const QString name = edtFileName->text();
+    ExportFormat named = format;
+    if (exportFormatFor(name, named) && named != format)
+        edtFileName->setText(name.left(name.size() - fileExtension(name).size()) + exportExtension(format));
+}
+
+void TExportForm::spnScaleChange()
+{
+    const QSize s = exportSize(pictureSize_, spnScale->value());
+    lblSizeValue->setText(QStringLiteral("%1 x %2 %3")
+                              .arg(s.width())
+                              .arg(s.height())
+                              .arg(LngText(QStringLiteral("Captions"), QStringLiteral("pixels"))));
+}
+
+void TExportForm::btnBrowseClick()
+{
+    const ExportFormat format = options().format;
+    const QString pattern = QLatin1Char('*') + exportExtension(format);
+    QString name = fileName();
+    if (Dialogs().saveFile(name, cbxFormat->currentText() + QLatin1Char('|') + pattern, filterIndex_, this))
+        edtFileName->setText(name);
+}
+
+void TExportForm::btnOKClick()
+{
+    if (fileName().isEmpty())
+        return;
+    const ExportFormat format = options().format;
+    const bool vector = format == ExportFormat::Svg || format == ExportFormat::Pdf;
+    if (!vector && !exportSizeAllowed(pictureSize_, spnScale->value())) {
+        ShowMessageBox(LngText(QStringLiteral("Messages"), QStringLiteral("A picture of this size is not possible.")),
+                       QStringLiteral("w"));
+        return;
+    }
+    Confirmed = true;
+    accept();
+}
+
+void TExportForm::btnCancelClick()
+{
+    Confirmed = false;
+    reject();
+}
