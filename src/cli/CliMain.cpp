@@ -13,14 +13,16 @@
 
 namespace {
 const CliCommand commands[] = {
-    {"render", "render ITEMS OUT [--size WxH] [--background IN] [--surface K=FILE]...\n"
+    {"render", "render ITEMS OUT [--size WxH] [--background IN] [--surface K=FILE]... [--scale K] [--transparent]\n"
                "    Draws the ten item rows of ITEMS (one row a line: caption and cells as comma text)\n"
                "    over a white picture of WxH or over the background picture (stretched to WxH when\n"
                "    both are given). --surface gives item K (1-10) a surface picture.\n"
-               "  render PROJECT.lfx OUT\n"
+               "  render PROJECT.lfx OUT [--scale K] [--transparent]\n"
                "    Draws the project's items over the project's background, as the window's style\n"
                "    buttons do. OUT is written in the format its extension names (BMP, JPG, EMF, PNG,\n"
-               "    TIF, PCX, TGA).",
+               "    TIF, PCX, TGA, and SVG or PDF with the texts as outlines). --scale K (1-4) draws\n"
+               "    everything K times as large; --transparent leaves the background out (PNG, TIF,\n"
+               "    SVG, PDF).",
      runRender},
     {"info", "info PROJECT.lfx\n"
              "    Prints the project's ten item rows in the ITEMS format of render.",

@@ -1,10 +1,12 @@
 // letrafex-cli render, info and project: compositions drawn, shown and saved as the main
 // window draws and saves them.
 #include "app/ItemRowsText.h"
+#include "app/PictureExport.h"
 #include "app/ProjectFile.h"
 #include "app/TextPainter.h"
 #include "cli/Cli.h"
 #include "cli/CliPictures.h"
+#include "core/Errors.h"
 #include "core/IniFile.h"
 #include "imageio/PictureFiles.h"
 
@@ -83,22 +85,75 @@ Raster draw(const Composition &c) { return ComposePicture(c.background, c.table)
 
 const QStringList itemOptions{QStringLiteral("--size"), QStringLiteral("--background"), QStringLiteral("--surface")};
 
+// How render writes its picture: --scale K (1 to 4) and the flag --transparent.
+struct RenderOutput
+{
+    int scale = 1;
+    bool transparent = false;
+};
+
+// Takes the export options out of args, leaving the rest for parseArguments.
+RenderOutput takeRenderOutput(QStringList &args)
+{
+    RenderOutput out;
+    out.transparent = args.removeAll(QStringLiteral("--transparent")) > 0;
+    const qsizetype at = args.indexOf(QStringLiteral("--scale"));
+    if (at < 0)
+        return out;
+    bool ok = false;
+    out.scale = at + 1 < args.size() ? args[at + 1].toInt(&ok) : 0;
+    if (!ok || out.scale < MinExportScale || out.scale > MaxExportScale)
+        throw UsageError(QStringLiteral("--scale takes 1, 2, 3 or 4"));
+    args.remove(at, 2);
+    return out;
+}
+
+// SVG and PDF, transparent pictures and scaled ones go through the export; everything else
+// is written as the window saves its picture.
+void writeComposition(const QString &outPath, const Composition &c, const RenderOutput &how)
+{
+    ExportFormat format = ExportFormat::Png;
+    const bool exportable = exportFormatFor(outPath, format);
+    if (how.transparent && !(exportable && exportKeepsTransparency(format)))
+        throw UsageError(QStringLiteral("--transparent needs a PNG, TIFF, SVG or PDF file"));
+    const bool vector = exportable && (format == ExportFormat::Svg || format == ExportFormat::Pdf);
+    if (!vector && !exportSizeAllowed(QSize(c.background.width(), c.background.height()), how.scale))
+        throw CliError(QStringLiteral("%1: a picture of %2 x %3 pixels is not possible")
+                           .arg(outPath)
+                           .arg(qint64(c.background.width()) * how.scale)
+                           .arg(qint64(c.background.height()) * how.scale));
+    if (!vector && !how.transparent) {
+        writePictureArgument(outPath, how.scale == 1 ? draw(c) : ComposeScaled(c.background, c.table, how.scale));
+        return;
+    }
+    checkWritable(outPath);
+    try {
+        ExportPicture(outPath, c.background, c.table, ExportOptions{format, how.transparent, how.scale});
+    } catch (const LetrafexError &e) {
+        throw CliError(QStringLiteral("cannot write %1: %2").arg(outPath, e.text()));
+    }
+}
+
 } // namespace
 
 int runRender(const QStringList &args)
 {
-    const CliArguments a = parseArguments(args, itemOptions);
+    QStringList rest = args;
+    const RenderOutput how = takeRenderOutput(rest);
+    const CliArguments a = parseArguments(rest, itemOptions);
     if (a.positional.size() != 2)
         throw UsageError(QStringLiteral("expected ITEMS (or PROJECT.lfx) and OUT"));
     const QString source = a.positional[0], outPath = a.positional[1];
-    pictureWriterArgument(outPath);
+    ExportFormat format = ExportFormat::Png;
+    if (!exportFormatFor(outPath, format) || (format != ExportFormat::Svg && format != ExportFormat::Pdf))
+        pictureWriterArgument(outPath);
     checkWritable(outPath);
     if (isProjectName(source)) {
         if (!a.options.isEmpty())
             throw UsageError(QStringLiteral("a project brings its own size, background and surfaces"));
-        writePictureArgument(outPath, draw(compositionFromProject(source)));
+        writeComposition(outPath, compositionFromProject(source), how);
     } else {
-        writePictureArgument(outPath, draw(compositionFromItems(a, source)));
+        writeComposition(outPath, compositionFromItems(a, source), how);
     }
     return 0;
 }

@@ -2,6 +2,7 @@
 // writers, help for every subcommand, errors that name the file and the system's reason,
 // and text as crisp as the window's at sizes Qt's glyph cache does not hint.
 #include "app/ItemRowsText.h"
+#include "app/PictureExport.h"
 #include "app/TextPainter.h"
 #include "imageio/PngCodec.h"
 
@@ -143,4 +144,44 @@ TEST(CommandLine, EverySubcommandHasHelp)
         EXPECT_TRUE(help.out.startsWith(QStringLiteral("usage: letrafex-cli ") + name)) << help.out.toStdString();
     }
     EXPECT_GE(commands, 4);
+}
+
+TEST(CommandLine, RenderScalesLeavesTheBackgroundOutAndWritesVectorFilesByExtension)
+{
+    QTemporaryDir dir;
+    const ItemTable table = boldH(30);
+    const QString items = writeItems(dir, table);
+    const QStringList size{QStringLiteral("--size"), QStringLiteral("240x200")};
+    const QString png = dir.filePath(QStringLiteral("t.png"));
+    CliRun run = runCli(QStringList{QStringLiteral("render"), items, png, QStringLiteral("--scale"), QStringLiteral("2"),
+                                    QStringLiteral("--transparent")} + size);
+    ASSERT_EQ(run.status, 0) << run.err.toStdString();
+    const QImage written = QImage(png).convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(written, ComposeTransparent(QSize(240, 200), table, 2));
+
+    const QString lfx = dir.filePath(QStringLiteral("p.lfx"));
+    ASSERT_EQ(runCli(QStringList{QStringLiteral("project"), items, lfx} + size).status, 0);
+    for (const char *name : {"v.svg", "v.pdf"}) {
+        const QString out = dir.filePath(QLatin1String(name));
+        run = runCli({QStringLiteral("render"), lfx, out, QStringLiteral("--scale"), QStringLiteral("2")});
+        ASSERT_EQ(run.status, 0) << run.err.toStdString();
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        EXPECT_TRUE(bytes.startsWith("%PDF-") ? bytes.contains("/MediaBox [0 0 480 400]")
+                                              : bytes.contains("width=\"480\" height=\"400\""));
+    }
+
+    // What cannot be done is refused and nothing is written.
+    const QString jpg = dir.filePath(QStringLiteral("t.jpg")), big = dir.filePath(QStringLiteral("big.png"));
+    EXPECT_EQ(runCli(QStringList{QStringLiteral("render"), items, jpg, QStringLiteral("--transparent")} + size).status, 2);
+    EXPECT_EQ(runCli(QStringList{QStringLiteral("render"), items, jpg, QStringLiteral("--scale"), QStringLiteral("5")} + size)
+                  .status,
+              2);
+    run = runCli({QStringLiteral("render"), items, big, QStringLiteral("--scale"), QStringLiteral("4"),
+                  QStringLiteral("--size"), QStringLiteral("10000x100")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("40000 x 400"))) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(jpg));
+    EXPECT_FALSE(QFile::exists(big));
 }
