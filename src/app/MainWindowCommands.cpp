@@ -257,20 +257,9 @@ void TLetrafex::PicDeleteButtonClick()
 
 void TLetrafex::btnResizeImageClick()
 {
-    TResizeForm form(this);
-    form.edtImgWidth->setText(QString::number(TitleImage->picture().width()));
-    form.edtImgHeight->setText(QString::number(TitleImage->picture().height()));
-    Dialogs().exec(form);
-    if (!form.Confirmed)
-        return;
-    const int w = TResizeForm::fieldValue(form.edtImgWidth);
-    const int h = TResizeForm::fieldValue(form.edtImgHeight);
-    // Resizing to nothing, or beyond what a picture may hold, would lose the picture.
-    if (w < 1 || h < 1 || !Raster::sizeAllowed(w, h)) {
-        ShowMessageBox(messageText("A picture of this size is not possible."), QStringLiteral("w"));
-        return;
-    }
-    ResizeLayers(w, h);
+    QSize size(TitleImage->picture().width(), TitleImage->picture().height());
+    if (TResizeForm::askPictureSize(this, size))
+        ResizeLayers(size.width(), size.height());
 }
 
 void TLetrafex::PrintButtonClick()

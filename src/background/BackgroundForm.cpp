@@ -226,19 +226,9 @@ void TBackgroundForm::BgClearButtonClick()
 
 void TBackgroundForm::btnResizeImageClick()
 {
-    TResizeForm form(this);
-    form.edtImgWidth->setText(QString::number(BackImage->box().width));
-    form.edtImgHeight->setText(QString::number(BackImage->box().height));
-    Dialogs().exec(form);
-    if (!form.Confirmed)
-        return;
-    const int w = TResizeForm::fieldValue(form.edtImgWidth), h = TResizeForm::fieldValue(form.edtImgHeight);
-    // Nothing, or more than a picture may hold, would lose the background.
-    if (w < 1 || h < 1 || !Raster::sizeAllowed(w, h)) {
-        ShowMessageBox(message("A picture of this size is not possible."), QStringLiteral("w"));
-        return;
-    }
-    BackImage->setImageSize(w, h);
+    QSize size(BackImage->box().width, BackImage->box().height);
+    if (TResizeForm::askPictureSize(this, size))
+        BackImage->setImageSize(size.width(), size.height());
 }
 
 void TBackgroundForm::resizeEvent(QResizeEvent *event)

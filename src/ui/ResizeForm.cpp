@@ -1,5 +1,9 @@
 #include "ui/ResizeForm.h"
 
+#include "core/Raster.h"
+#include "ui/DialogService.h"
+#include "ui/Language.h"
+#include "ui/MessageDialogs.h"
 #include "ui/Translate.h"
 
 #include <QLabel>
@@ -72,3 +76,22 @@ void TResizeForm::btnCancelClick()
 }
 
 int TResizeForm::fieldValue(const QLineEdit *field) { return field->text().toInt(); }
+
+bool TResizeForm::askPictureSize(QWidget *parent, QSize &size)
+{
+    TResizeForm form(parent);
+    form.edtImgWidth->setText(QString::number(size.width()));
+    form.edtImgHeight->setText(QString::number(size.height()));
+    Dialogs().exec(form);
+    if (!form.Confirmed)
+        return false;
+    const int w = fieldValue(form.edtImgWidth), h = fieldValue(form.edtImgHeight);
+    // Resizing to nothing, or beyond what a picture may hold, would lose the picture.
+    if (w < 1 || h < 1 || !Raster::sizeAllowed(w, h)) {
+        ShowMessageBox(LngText(QStringLiteral("Messages"), QStringLiteral("A picture of this size is not possible.")),
+                       QStringLiteral("w"));
+        return false;
+    }
+    size = QSize(w, h);
+    return true;
+}

@@ -20,6 +20,11 @@ public:
     // The field's number; a field left empty reads as 0.
     static int fieldValue(const QLineEdit *field);
 
+    // Asks for a new size, starting from size. True with the new size when the user confirms
+    // a size a picture can have; a size of nothing or beyond the picture limits is refused
+    // with a warning, and false is returned.
+    static bool askPictureSize(QWidget *parent, QSize &size);
+
     bool Confirmed = false;
     QLabel *lblWidth = nullptr;
     QLabel *lblHeight = nullptr;
