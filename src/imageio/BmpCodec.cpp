@@ -1,8 +1,8 @@
 #include "imageio/BmpCodec.h"
+#include "imageio/PieceWriter.h"
 
 #include <QFile>
 #include <QIODevice>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -667,30 +667,9 @@ QByteArray WriteBmp(const Raster &raster, int bitCount)
 void SaveBmpFile(const QString &fileName, const Raster &raster)
 {
     const WritePlan plan = planWrite(raster, 0);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    // Rows go out in pieces of about 1 MiB, so a large picture needs no second copy in memory.
-    const int h = plan.source.height();
-    const int rowsPerPiece = int(std::clamp<qint64>((qint64(1) << 20) / plan.stride, 1, h));
-    QByteArray piece(std::max<qint64>(plan.offBits, qint64(rowsPerPiece) * plan.stride), Qt::Uninitialized);
-    uchar *p = reinterpret_cast<uchar *>(piece.data());
-    writeHeaders(plan, p);
-    bool ok = file.write(piece.constData(), plan.offBits) == plan.offBits;
-    qint64 written = plan.offBits;
-    for (int first = 0; ok && first < h; first += rowsPerPiece) {
-        const int count = std::min(rowsPerPiece, h - first);
-        writeRows(plan, first, count, p);
-        const qint64 bytes = qint64(count) * plan.stride;
-        ok = file.write(piece.constData(), bytes) == bytes && file.flush();
-#ifdef __linux__
-        // Start writing the piece to disk now, so the sync when the file is committed
-        // has little left to wait for.
-        if (ok)
-            sync_file_range(file.handle(), written, bytes, SYNC_FILE_RANGE_WRITE);
-#endif
-        written += bytes;
-    }
-    if (!ok || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    QByteArray head(plan.offBits, Qt::Uninitialized);
+    writeHeaders(plan, reinterpret_cast<uchar *>(head.data()));
+    // Rows go out in pieces, so a large picture needs no second copy in memory.
+    SaveRowsInPieces(fileName, head, plan.stride, plan.source.height(),
+                     [&plan](int first, int count, uchar *out) { writeRows(plan, first, count, out); });
 }
