@@ -1,0 +1,165 @@
+// The "Export picture" command: its button, shortcut and dialog, and what the dialog writes.
+#include "ScriptedDialogs.h"
+#include "TestProgramFolder.h"
+#include "app/MainWindow.h"
+#include "app/PictureExport.h"
+#include "ui/ExportForm.h"
+#include "ui/ImageWidget.h"
+#include "ui/Language.h"
+#include "ui/MessageDialogs.h"
+#include "ui/ProgramOptions.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class ExportCommand : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<TLetrafex>();
+        window->createSecondaryWindows();
+        window->show();
+        dialogs.onExec = [this](QDialog &d) {
+            if (auto *form = qobject_cast<TExportForm *>(&d)) {
+                ++exports;
+                onExport(*form);
+                return form->result();
+            }
+            messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+            return int(mrOk);
+        };
+    }
+    void TearDown() override
+    {
+        ProgramOptions.noExitDialog = true;
+        window.reset();
+    }
+    QToolButton *exportButton() const { return window->PicButtonPanel->findChild<QToolButton *>("ExportButton"); }
+    void drawItem(const QString &text)
+    {
+        window->TextMemo->setPlainText(text);
+        window->XEdit->setText(QStringLiteral("40"));
+        window->YEdit->setText(QStringLiteral("60"));
+        window->Text3dButton->click();
+    }
+
+    TestProgramFolder program;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TLetrafex> window;
+    std::function<void(TExportForm &)> onExport = [](TExportForm &) {};
+    int exports = 0;
+    QStringList messages;
+};
+
+} // namespace
+
+TEST_F(ExportCommand, IsTheLastButtonOfTheCommandColumnWithItsShortcut)
+{
+    QToolButton *button = exportButton();
+    ASSERT_NE(button, nullptr);
+    QLayout *column = window->PicButtonPanel->layout();
+    EXPECT_EQ(column->itemAt(column->count() - 1)->widget(), button);
+    EXPECT_EQ(button->toolTip(), "Export picture (Ctrl+E)");
+    EXPECT_FALSE(button->icon().isNull());
+    // Ctrl+E runs the command.
+    for (QShortcut *shortcut : window->findChildren<QShortcut *>())
+        if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_E))
+            emit shortcut->activated();
+    EXPECT_EQ(exports, 1);
+}
+
+TEST_F(ExportCommand, TheDialogShowsTheSizeAndWritesTheChosenExport)
+{
+    drawItem(QStringLiteral("Export"));
+    const int w = window->BgImage->picture().width(), h = window->BgImage->picture().height();
+    onExport = [this, w, h](TExportForm &form) {
+        form.FormShow();
+        EXPECT_EQ(form.lblSizeValue->text(), QStringLiteral("%1 x %2 pixels").arg(w).arg(h));
+        form.spnScale->setValue(2);
+        EXPECT_EQ(form.lblSizeValue->text(), QStringLiteral("%1 x %2 pixels").arg(2 * w).arg(2 * h));
+        // JPEG cannot be transparent; the name follows the format.
+        form.edtFileName->setText(program.filePath("title.png"));
+        form.cbxFormat->setCurrentIndex(2);
+        EXPECT_FALSE(form.chkTransparent->isEnabled());
+        EXPECT_EQ(form.edtFileName->text(), program.filePath("title.jpg"));
+        form.cbxFormat->setCurrentIndex(0);
+        EXPECT_TRUE(form.chkTransparent->isEnabled());
+        form.chkTransparent->setChecked(true);
+        form.btnOK->click();
+    };
+    exportButton()->click();
+    ASSERT_TRUE(messages.isEmpty()) << messages.join(' ').toStdString() << dialogs.errors.join(' ').toStdString();
+    const QImage written = QImage(program.filePath("title.png")).convertToFormat(QImage::Format_ARGB32);
+    const Raster &bg = window->BgImage->picture();
+    EXPECT_EQ(written, ComposeTransparent(QSize(bg.width(), bg.height()), window->Items, 2, window->gatherAttributes()));
+
+    // The next export offers the last name; cancelling writes nothing.
+    QFile::remove(program.filePath("title.png"));
+    onExport = [this](TExportForm &form) {
+        EXPECT_EQ(form.edtFileName->text(), program.filePath("title.png"));
+        form.btnCancel->click();
+    };
+    exportButton()->click();
+    EXPECT_FALSE(QFile::exists(program.filePath("title.png")));
+}
+
+TEST_F(ExportCommand, AnExportBeyondThePictureLimitsIsRefusedWithAMessage)
+{
+    window->BgImage->setImageSize(9000, 100);
+    onExport = [this](TExportForm &form) {
+        form.spnScale->setValue(4);
+        form.edtFileName->setText(program.filePath("wide.tif"));
+        form.btnOK->click();
+        EXPECT_FALSE(form.Confirmed);
+    };
+    exportButton()->click();
+    EXPECT_EQ(messages, QStringList{"A picture of this size is not possible."});
+    EXPECT_FALSE(QFile::exists(program.filePath("wide.tif")));
+    // A vector file has no such limit.
+    messages.clear();
+    onExport = [this](TExportForm &form) {
+        form.spnScale->setValue(4);
+        form.setFileName(program.filePath("wide.svg"));
+        form.btnOK->click();
+    };
+    exportButton()->click();
+    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(QFile::exists(program.filePath("wide.svg")));
+}
+
+// LETRAFEX_SHOTS=folder keeps pictures of the dialog in English and German.
+TEST_F(ExportCommand, DialogInEnglishAndGerman)
+{
+    for (const char *language : {"English", "German"}) {
+        LanguageFilePath = QStringLiteral(LETRAFEX_DATA "/LScripts/%1.lng").arg(QLatin1String(language));
+        TExportForm form;
+        form.setPictureSize(QSize(1920, 1080));
+        form.setFileName(QStringLiteral("/home/user/Pictures/title.png"));
+        form.spnScale->setValue(4);
+        form.chkTransparent->setChecked(true);
+        form.show();
+        QApplication::processEvents();
+        EXPECT_EQ(form.lblSizeValue->text(),
+                  QString::fromLatin1(language) == "German" ? "7680 x 4320 Pixel" : "7680 x 4320 pixels");
+        const QString shots = qEnvironmentVariable("LETRAFEX_SHOTS");
+        if (!shots.isEmpty())
+            form.grab().save(QDir(shots).filePath(QStringLiteral("export-%1.png").arg(QLatin1String(language))));
+    }
+}
