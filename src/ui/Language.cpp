@@ -46,12 +46,14 @@ QString dataFolder(const QString &name)
     return beside;
 }
 
-QString userDataFolder()
+QString userDataFolderFor(bool programFolderWritable)
 {
-    if (QFileInfo(programDir()).isWritable())
+    if (programFolderWritable)
         return programPath(QStringLiteral("Data"));
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
+
+QString userDataFolder() { return userDataFolderFor(QFileInfo(programDir()).isWritable()); }
 
 QString userDataPath(const QString &relative) { return QDir(userDataFolder()).filePath(relative); }
 

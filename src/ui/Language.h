@@ -28,6 +28,8 @@ QString dataFolder(const QString &name);
 // program while the program's folder is writable, else the user's data folder
 // (QStandardPaths::AppDataLocation), as for an installed program.
 QString userDataFolder();
+// The same for a program folder that is, or is not, writable.
+QString userDataFolderFor(bool programFolderWritable);
 QString userDataPath(const QString &relative);
 
 // The full path of a file in LScripts.
