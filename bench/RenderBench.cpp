@@ -1,6 +1,7 @@
 // What a user waits for in the text composition: a full redraw of ten items (one line each,
 // 48 pt Arial, depth 50, 3D) on a full-HD picture and on the design size, one undo push and
 // one undo step, and the memory that 101 snapshots hold.
+#include "BenchItems.h"
 #include "app/TextPainter.h"
 #include "app/UndoHistory.h"
 #include "core/HintedGlyphs.h"
@@ -9,26 +10,10 @@
 #include <benchmark/benchmark.h>
 
 namespace {
-ItemTable tenItems()
-{
-    ItemTable table;
-    for (int k = 0; k < ItemCount; ++k) {
-        ItemRow &r = table.rows[size_t(k)];
-        r.caption = QStringLiteral("Letrafex%1").arg(k);
-        r.cells[CellFontDepth] = QStringLiteral("50");
-        r.cells[CellXPos] = QString::number(60 + 40 * k);
-        r.cells[CellYPos] = QString::number(60 + 90 * k);
-        r.cells[CellDirection] = QString::number(1 + k % 6);
-        r.cells[CellAlignment] = QStringLiteral("1");
-        r.cells[CellStyleSet] = QStringLiteral("0");
-    }
-    return table;
-}
-
 void FullRedraw(benchmark::State &state)
 {
     const int w = int(state.range(0)), h = int(state.range(1));
-    const ItemTable table = tenItems();
+    const ItemTable table = bench::tenDeepItems();
     OwnedLayers owned;
     ResizeLayers(owned.layers, w, h);
     InitPics(owned.layers);
@@ -49,7 +34,7 @@ BENCHMARK(FullRedraw)->Args({1920, 1080})->Args({462, 220})->Unit(benchmark::kMi
 // background (range 1: 0 empty rows, 1 the ten deep items).
 void ComposeFullHd(benchmark::State &state)
 {
-    const ItemTable table = state.range(0) ? tenItems() : ItemTable{};
+    const ItemTable table = state.range(0) ? bench::tenDeepItems() : ItemTable{};
     const Raster bg(1920, 1080);
     for (auto _ : state) {
         const Raster out = ComposePicture(bg, table);
@@ -60,7 +45,7 @@ BENCHMARK(ComposeFullHd)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 Raster renderedPicture(int shift)
 {
-    ItemTable table = tenItems();
+    ItemTable table = bench::tenDeepItems();
     table.rows[0].cells[CellXPos] = QString::number(60 + shift);
     Raster bg(1920, 1080, 24, makeColor(20, 40, 90));
     return ComposePicture(bg, table);

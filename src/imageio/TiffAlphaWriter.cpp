@@ -4,9 +4,9 @@
 #include "imageio/TiffCodec.h"
 #include "imageio/TiffFile.h"
 
+#include <QDataStream>
 #include <QImage>
 #include <QSaveFile>
-#include <QtEndian>
 
 #include <algorithm>
 
@@ -19,32 +19,25 @@ constexpr int BitsOffset = HeaderSize;          // four SHORTs of 8
 constexpr int ResolutionOffset = BitsOffset + 8; // two RATIONALs of 96/1
 constexpr int StripOffset = ResolutionOffset + 16;
 
-void put16(QByteArray &out, quint16 v)
+// Everything in the file is little-endian.
+class LittleEndian : public QDataStream
 {
-    uchar b[2];
-    qToLittleEndian(v, b);
-    out.append(reinterpret_cast<const char *>(b), 2);
-}
-
-void put32(QByteArray &out, quint32 v)
-{
-    uchar b[4];
-    qToLittleEndian(v, b);
-    out.append(reinterpret_cast<const char *>(b), 4);
-}
+public:
+    explicit LittleEndian(QByteArray *bytes) : QDataStream(bytes, QIODevice::WriteOnly)
+    {
+        setByteOrder(QDataStream::LittleEndian);
+    }
+};
 
 // Header, bits per sample and resolutions: everything before the strip.
 QByteArray headBytes(quint32 directoryOffset)
 {
-    QByteArray head("II", 2);
-    put16(head, 42);
-    put32(head, directoryOffset);
-    for (int i = 0; i < 4; ++i)
-        put16(head, 8);
-    for (int i = 0; i < 2; ++i) {
-        put32(head, 96);
-        put32(head, 1);
-    }
+    QByteArray head;
+    LittleEndian out(&head);
+    out.writeRawData("II", 2);
+    out << quint16(42) << directoryOffset;
+    out << quint16(8) << quint16(8) << quint16(8) << quint16(8);
+    out << quint32(96) << quint32(1) << quint32(96) << quint32(1);
     return head;
 }
 
@@ -64,16 +57,13 @@ QByteArray directoryBytes(quint32 width, quint32 height, quint32 stripBytes)
         {PlanarConfiguration, Short, 1, 1},    {ResolutionUnit, Short, 1, 2},
         {ExtraSamplesTag, Short, 1, UnassociatedAlpha},
     };
-    QByteArray out;
-    put16(out, quint16(std::size(entries)));
-    for (const Entry &e : entries) {
-        put16(out, e.tag);
-        put16(out, e.type);
-        put32(out, e.count);
-        put32(out, e.value); // a single SHORT lands in the low-order two bytes
-    }
-    put32(out, 0);
-    return out;
+    QByteArray bytes;
+    LittleEndian out(&bytes);
+    out << quint16(std::size(entries));
+    for (const Entry &e : entries)
+        out << e.tag << e.type << e.count << e.value; // a single SHORT lands in the low-order two bytes
+    out << quint32(0);
+    return bytes;
 }
 
 void encodeRows(const QImage &image, int first, int count, uchar *out)

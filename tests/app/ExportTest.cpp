@@ -119,14 +119,20 @@ QString exportTo(const QTemporaryDir &dir, const char *name, const Raster &bg, c
     return path;
 }
 
-} // namespace
-
-TEST(Export, TransparentPngAndTiffComposedOverTheBackgroundGiveTheNormalPicture)
+// The mixed items over the gradient, and how the window draws them.
+class MixedComposition : public ::testing::Test
 {
+protected:
     QTemporaryDir dir;
     const Raster bg = gradientBackground(420, 240);
     const ItemTable table = mixedItems();
     const QImage normal = ComposePicture(bg, table).toRgb32();
+};
+
+} // namespace
+
+TEST_F(MixedComposition, TransparentPngAndTiffComposedOverTheBackgroundGiveTheNormalPicture)
+{
     const QString png = exportTo(dir, "t.png", bg, table, ExportFormat::Png, true);
     const QString tif = exportTo(dir, "t.tif", bg, table, ExportFormat::Tiff, true);
 
@@ -235,12 +241,8 @@ TEST(Export, FourTimesFullHdIsWrittenAndTooLargeAnExportIsRefusedWithNothingWrit
     EXPECT_EQ(back.readAll(), QByteArray("old"));
 }
 
-TEST(Export, SvgAndPdfRasterisedMatchTheNormalRender)
+TEST_F(MixedComposition, SvgAndPdfRasterisedMatchTheNormalRender)
 {
-    QTemporaryDir dir;
-    const Raster bg = gradientBackground(420, 240);
-    const ItemTable table = mixedItems();
-    const QImage normal = ComposePicture(bg, table).toRgb32();
     const QString svg = exportTo(dir, "v.svg", bg, table, ExportFormat::Svg, false);
     const QString pdf = exportTo(dir, "v.pdf", bg, table, ExportFormat::Pdf, false);
     const QString png = dir.filePath(QStringLiteral("v.svg.png"));
