@@ -23,24 +23,9 @@ constexpr int ButtonColumnWidth = 41;
 const int KindColumns[10] = {0, 1, 0, 1, 2, 2, 3, 3, 4, 4}; // kinds 1, 2, 5, 7, 9 above
 const int KindRows[10] = {0, 0, 1, 1, 0, 1, 0, 1, 0, 1};    // kinds 3, 4, 6, 8, 10 below
 
-QGroupBox *groupBox(QWidget *parent, const char *name, const char *caption, const QRect &geometry = {})
-{
-    auto *g = new QGroupBox(QString::fromLatin1(caption), parent);
-    g->setObjectName(QLatin1String(name));
-    if (geometry.isValid())
-        g->setGeometry(geometry);
-    return g;
-}
-
 QToolButton *toolButton(QWidget *parent, const char *name, const char *iconName, const char *hint, const QRect &geometry)
 {
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    if (iconName)
-        b->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(iconName))));
-    b->setIconSize(QSize(20, 20));
-    if (hint)
-        b->setToolTip(QString::fromLatin1(hint));
+    QToolButton *b = namedToolButton(parent, name, iconName, hint);
     b->setGeometry(geometry);
     return b;
 }
@@ -60,7 +45,7 @@ QIcon kindGlyph(int kind)
 void TBackgroundForm::buildLayout()
 {
     initBackgroundIcons();
-    BackgroundBox = groupBox(this, "BackgroundBox", "Background");
+    BackgroundBox = namedGroupBox(this, "BackgroundBox", "Background");
     sbxBgPicture = new QScrollArea(BackgroundBox);
     sbxBgPicture->setObjectName(QStringLiteral("sbxBgPicture"));
     sbxBgPicture->setFrameShape(QFrame::NoFrame); // its outer size is the picture's size
@@ -75,23 +60,23 @@ void TBackgroundForm::buildLayout()
     BgClearButton = toolButton(BgButtonPanel, "BgClearButton", "clear", "Clear background image", {4, 74, 33, 33});
     btnResizeImage = toolButton(BgButtonPanel, "btnResizeImage", "resize", "Resize Image", {4, 111, 33, 33});
 
-    BgSettingsBox = groupBox(this, "BgSettingsBox", "Background Settings");
+    BgSettingsBox = namedGroupBox(this, "BgSettingsBox", "Background Settings");
     BgSettingsPanel = new QWidget(BgSettingsBox);
     BgSettingsPanel->setObjectName(QStringLiteral("BgSettingsPanel"));
     BgSettingsPanel->resize(494, 140);
 
-    GradientBox = groupBox(BgSettingsPanel, "GradientBox", "Gradient", {0, 0, 318, 140});
-    StartColorBox = groupBox(GradientBox, "StartColorBox", "Start color", {8, 16, 73, 56});
+    GradientBox = namedGroupBox(BgSettingsPanel, "GradientBox", "Gradient", {0, 0, 318, 140});
+    StartColorBox = namedGroupBox(GradientBox, "StartColorBox", "Start color", {8, 16, 73, 56});
     BgStartColor = new TShape(QStringLiteral("BgStartColor"), StartColorBox);
     BgStartColor->setGeometry(8, 20, 57, 26);
     BgStartColor->setBrushColor(Colors::clAqua);
     BgStartColor->setToolTip(QStringLiteral("Click to change"));
-    EndColorBox = groupBox(GradientBox, "EndColorBox", "End color", {8, 76, 73, 56});
+    EndColorBox = namedGroupBox(GradientBox, "EndColorBox", "End color", {8, 76, 73, 56});
     BgEndColor = new TShape(QStringLiteral("BgEndColor"), EndColorBox);
     BgEndColor->setGeometry(8, 20, 57, 26);
     BgEndColor->setBrushColor(Colors::clBlue);
     BgEndColor->setToolTip(QStringLiteral("Click to change"));
-    TypeBox = groupBox(GradientBox, "TypeBox", "Type", {88, 16, 222, 116});
+    TypeBox = namedGroupBox(GradientBox, "TypeBox", "Type", {88, 16, 222, 116});
     typeGroup = new QButtonGroup(this);
     typeGroup->setExclusive(true);
     for (int k = 1; k <= 10; ++k) {
@@ -106,7 +91,7 @@ void TBackgroundForm::buildLayout()
     }
     BgTypeButtons[0]->setChecked(true);
 
-    FavouriteBox = groupBox(BgSettingsPanel, "FavouriteBox", "Favourite Textures", {324, 0, 170, 140});
+    FavouriteBox = namedGroupBox(BgSettingsPanel, "FavouriteBox", "Favourite Textures", {324, 0, 170, 140});
     TextureIconImage = new TImage(QStringLiteral("TextureIconImage"), FavouriteBox);
     TextureIconImage->setGeometry(8, 20, 89, 97);
     // The display size, also before the page is first laid out: a texture loaded into

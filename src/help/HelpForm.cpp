@@ -5,6 +5,7 @@
 #include "core/IniFile.h"
 #include "help/HelpTopics.h"
 #include "print/PreviewPrinter.h"
+#include "ui/Controls.h"
 #include "ui/DialogService.h"
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
@@ -31,23 +32,6 @@ const char *const PreviewTextKeys[] = {"First Page", "Last Page", "Previous Page
                                        "Fit Width", "Print", "Grid", "ZoomCursor", "OnePage", "TwoPage",
                                        "CloseButton Hint", "CloseButton Caption", "Caption", "ZoomboxItems"};
 
-QToolButton *helpButton(QWidget *parent, const char *name, const char *icon, const char *hint)
-{
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setIcon(QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(icon))));
-    b->setIconSize(QSize(20, 20));
-    b->setToolTip(QString::fromLatin1(hint));
-    b->setFixedSize(29, 29);
-    return b;
-}
-
-QGroupBox *groupBox(QWidget *parent, const char *name, const char *caption)
-{
-    auto *g = new QGroupBox(QString::fromLatin1(caption), parent);
-    g->setObjectName(QLatin1String(name));
-    return g;
-}
 } // namespace
 
 THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QStringLiteral("Help"), parent)
@@ -73,7 +57,7 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
     auto *left = new QVBoxLayout(HelpLeftPanel);
     left->setContentsMargins(0, 0, 0, 0);
     left->setSpacing(2);
-    HelpFilesBox = groupBox(HelpLeftPanel, "HelpFilesBox", "Help files");
+    HelpFilesBox = namedGroupBox(HelpLeftPanel, "HelpFilesBox", "Help files");
     HelpFilesBox->setFixedHeight(81);
     auto *filesLayout = new QVBoxLayout(HelpFilesBox);
     filesLayout->setContentsMargins(4, 2, 4, 4);
@@ -81,7 +65,7 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
     HFilesListBox->setObjectName(QStringLiteral("HFilesListBox"));
     filesLayout->addWidget(HFilesListBox);
     left->addWidget(HelpFilesBox);
-    HelpTopicsBox = groupBox(HelpLeftPanel, "HelpTopicsBox", "Help Topics");
+    HelpTopicsBox = namedGroupBox(HelpLeftPanel, "HelpTopicsBox", "Help Topics");
     auto *topicsLayout = new QVBoxLayout(HelpTopicsBox);
     topicsLayout->setContentsMargins(4, 2, 4, 4);
     HTopicsView = new QTreeWidget(HelpTopicsBox);
@@ -116,9 +100,9 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
     HelpButtonPanel = new QWidget(HelpRightPanel);
     HelpButtonPanel->setObjectName(QStringLiteral("HelpButtonPanel"));
     HelpButtonPanel->setFixedSize(33, 97);
-    HelpPreviewButton = helpButton(HelpButtonPanel, "HelpPreviewButton", "preview", "Print preview");
-    HelpPrintButton = helpButton(HelpButtonPanel, "HelpPrintButton", "print", "Print helptext");
-    HelpFindButton = helpButton(HelpButtonPanel, "HelpFindButton", "find", "Find text");
+    HelpPreviewButton = namedToolButton(HelpButtonPanel, "HelpPreviewButton", "preview", "Print preview", {29, 29});
+    HelpPrintButton = namedToolButton(HelpButtonPanel, "HelpPrintButton", "print", "Print helptext", {29, 29});
+    HelpFindButton = namedToolButton(HelpButtonPanel, "HelpFindButton", "find", "Find text", {29, 29});
     int y = 2;
     for (QToolButton *b : {HelpPreviewButton, HelpPrintButton, HelpFindButton}) {
         b->move(2, y);

@@ -3,9 +3,36 @@
 #include "core/Canvas.h"
 
 #include <QButtonGroup>
+#include <QIcon>
+#include <QToolButton>
 #include <QPainter>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+QIcon programIcon(const char *name) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name))); }
+
+QGroupBox *namedGroupBox(QWidget *parent, const char *name, const char *caption, const QRect &geometry)
+{
+    auto *g = new QGroupBox(QString::fromLatin1(caption), parent);
+    g->setObjectName(QLatin1String(name));
+    if (geometry.isValid())
+        g->setGeometry(geometry);
+    return g;
+}
+
+QToolButton *namedToolButton(QWidget *parent, const char *name, const char *iconName, const char *hint, QSize size)
+{
+    auto *b = new QToolButton(parent);
+    b->setObjectName(QLatin1String(name));
+    if (iconName)
+        b->setIcon(programIcon(iconName));
+    b->setIconSize(QSize(20, 20));
+    if (hint)
+        b->setToolTip(QString::fromLatin1(hint));
+    if (size.isValid())
+        b->setFixedSize(size);
+    return b;
+}
 
 void copyFontStyle(const QFont &from, QFont &target)
 {

@@ -12,6 +12,17 @@ class QButtonGroup;
 class QRadioButton;
 class QVBoxLayout;
 
+class QToolButton;
+
+// An icon of the program's icon set (":/icons/<name>.svg").
+QIcon programIcon(const char *name);
+// A group box with its caption, named for the language files; placed at geometry when given.
+QGroupBox *namedGroupBox(QWidget *parent, const char *name, const char *caption, const QRect &geometry = {});
+// A tool button named for the language files, with an icon of the program's set (none for
+// nullptr) of 20 x 20 pixels and a hint (none for nullptr), sized size when given.
+QToolButton *namedToolButton(QWidget *parent, const char *name, const char *iconName, const char *hint,
+                             QSize size = {});
+
 // Gives target the style set (bold, italic, underline, strikeout) of from.
 void copyFontStyle(const QFont &from, QFont &target);
 

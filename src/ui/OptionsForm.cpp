@@ -14,14 +14,6 @@
 #include <QSignalBlocker>
 
 namespace {
-QGroupBox *groupBox(QWidget *parent, const char *name, const char *caption, const QRect &geometry)
-{
-    auto *g = new QGroupBox(QString::fromLatin1(caption), parent);
-    g->setObjectName(QLatin1String(name));
-    g->setGeometry(geometry);
-    return g;
-}
-
 TShape *colorShape(QWidget *parent, const char *name, TColor color, const QRect &geometry)
 {
     auto *s = new TShape(QLatin1String(name), parent);
@@ -33,9 +25,9 @@ TShape *colorShape(QWidget *parent, const char *name, TColor color, const QRect 
 
 TOptionsForm::TOptionsForm(QWidget *parent) : TPageForm(QStringLiteral("OptionsForm"), QStringLiteral("Options"), parent)
 {
-    SettingsBox = groupBox(this, "SettingsBox", "Settings", {0, 0, 345, 261});
+    SettingsBox = namedGroupBox(this, "SettingsBox", "Settings", {0, 0, 345, 261});
 
-    GenOptionsBox = groupBox(SettingsBox, "GenOptionsBox", "General options", {8, 16, 329, 76});
+    GenOptionsBox = namedGroupBox(SettingsBox, "GenOptionsBox", "General options", {8, 16, 329, 76});
     GenOptListBox = new TCheckListBox(QStringLiteral("GenOptListBox"), GenOptionsBox);
     GenOptListBox->setGeometry(8, 18, 313, 52);
     GenOptListBox->setItems({QStringLiteral("Add background to picture automatically"),
@@ -45,11 +37,11 @@ TOptionsForm::TOptionsForm(QWidget *parent) : TPageForm(QStringLiteral("OptionsF
     TextBoxPosBox->setGeometry(8, 98, 161, 64);
     TextBoxPosBox->setItems({QStringLiteral("Left"), QStringLiteral("Right")});
 
-    WindowColorBox = groupBox(SettingsBox, "WindowColorBox", "Window color", {176, 98, 161, 64});
+    WindowColorBox = namedGroupBox(SettingsBox, "WindowColorBox", "Window color", {176, 98, 161, 64});
     WindowColor = colorShape(WindowColorBox, "WindowColor", Colors::clBtnFace, {12, 24, 137, 26});
     WindowColor->setToolTip(QStringLiteral("Click to change"));
 
-    MessagesBox = groupBox(SettingsBox, "MessagesBox", "Messages", {8, 168, 161, 85});
+    MessagesBox = namedGroupBox(SettingsBox, "MessagesBox", "Messages", {8, 168, 161, 85});
     MStartLabel = new QLabel(QStringLiteral("Start color:"), MessagesBox);
     MStartLabel->setObjectName(QStringLiteral("MStartLabel"));
     MStartLabel->setGeometry(10, 22, 72, 24);
@@ -59,7 +51,7 @@ TOptionsForm::TOptionsForm(QWidget *parent) : TPageForm(QStringLiteral("OptionsF
     MEndLabel->setGeometry(10, 52, 72, 24);
     MEndColor = colorShape(MessagesBox, "MEndColor", Colors::clFuchsia, {86, 52, 63, 24});
 
-    LanguageBox = groupBox(SettingsBox, "LanguageBox", "Language", {176, 168, 161, 85});
+    LanguageBox = namedGroupBox(SettingsBox, "LanguageBox", "Language", {176, 168, 161, 85});
     LngListBox = new QListWidget(LanguageBox);
     LngListBox->setObjectName(QStringLiteral("LngListBox"));
     LngListBox->setGeometry(8, 18, 145, 59);
