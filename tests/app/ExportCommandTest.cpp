@@ -110,6 +110,21 @@ TEST_F(ExportCommand, TheDialogShowsTheSizeAndWritesTheChosenExport)
     const Raster &bg = window->BgImage->picture();
     EXPECT_EQ(written, ComposeTransparent(QSize(bg.width(), bg.height()), window->Items, 2, window->gatherAttributes()));
 
+    // Browsing asks the save dialog for a name of the chosen format.
+    dialogs.onSave = [this](QString &name, int &) {
+        EXPECT_EQ(name, program.filePath("title.pdf")); // the name has followed the format
+        name = program.filePath("chosen.pdf");
+        return true;
+    };
+    onExport = [this](TExportForm &form) {
+        form.cbxFormat->setCurrentIndex(5);
+        form.btnBrowse->click();
+        EXPECT_EQ(dialogs.lastFilter, "PDF document|*.pdf");
+        EXPECT_EQ(form.fileName(), program.filePath("chosen.pdf"));
+        form.btnCancel->click();
+    };
+    exportButton()->click();
+
     // The next export offers the last name; cancelling writes nothing.
     QFile::remove(program.filePath("title.png"));
     onExport = [this](TExportForm &form) {

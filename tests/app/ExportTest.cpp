@@ -296,3 +296,27 @@ TEST(Export, FormatsByExtension)
     EXPECT_FALSE(exportKeepsTransparency(ExportFormat::Jpeg));
     EXPECT_TRUE(exportKeepsTransparency(ExportFormat::Svg));
 }
+
+TEST(Export, VectorFilesAtDoubleScaleMatchTheDoubleRender)
+{
+    QTemporaryDir dir;
+    const Raster bg(420, 240);
+    const ItemTable table = mixedItems();
+    const QImage twice = ComposeScaled(bg, table, 2).toRgb32();
+    const QString svg = exportTo(dir, "v2.svg", bg, table, ExportFormat::Svg, false, 2);
+    const QString pdf = exportTo(dir, "v2.pdf", bg, table, ExportFormat::Pdf, true, 2);
+    const QString png = dir.filePath(QStringLiteral("v2.svg.png"));
+    const QString why = runTool(QStringLiteral("rsvg-convert"), {QStringLiteral("-o"), png, svg});
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    QString pdfWhy;
+    const QImage fromPdf = renderPdfPage(pdf, 72, &pdfWhy);
+    ASSERT_FALSE(fromPdf.isNull()) << pdfWhy.toStdString();
+    for (const QImage &img : {QImage(png).convertToFormat(QImage::Format_RGB32), fromPdf}) {
+        ASSERT_EQ(img.size(), QSize(840, 480));
+        const Difference d = compare(img, twice);
+        std::printf("rasterised vector at 2x: mean %.3f, largest %d, pixels over 64 levels %d\n", d.mean, d.largest,
+                    d.over64);
+        EXPECT_LT(d.mean, 1.5);
+        EXPECT_LT(d.over64, twice.width() * twice.height() / 100);
+    }
+}
