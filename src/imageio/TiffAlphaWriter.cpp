@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr quint16 ExtraSamplesTag = 338;
+constexpr quint16 ExtraSamplesTag = TiffTag::ExtraSamples;
 constexpr quint16 UnassociatedAlpha = 2;
 constexpr int HeaderSize = 8;
 constexpr int BitsOffset = HeaderSize;          // four SHORTs of 8

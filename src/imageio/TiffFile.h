@@ -28,6 +28,7 @@ enum : quint16 {
     ResolutionUnit = 296,
     Software = 305,
     ColorMap = 320,
+    ExtraSamples = 338,
 };
 }
 

@@ -34,6 +34,7 @@ struct ImageFormat
     int height = 0;
     int bits = 8;           // per pixel of an indexed image; 24 for RGB
     int step = 3;           // bytes from one RGB pixel to the next
+    int alpha = 0;          // the fourth sample: 1 associated alpha, 2 unassociated, 0 none
     QRgb table[256] = {};   // the colour of each index
 };
 
@@ -131,6 +132,11 @@ bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFo
         // Extra samples (an alpha channel) are stepped over.
         const TiffEntry *samples = dir.findEntry(TiffTag::SamplesPerPixel);
         f.step = samples ? int(std::max<quint32>(3, std::min<quint32>(dir.value(*samples), 64))) : 3;
+        // An alpha sample is shown over white, as a transparent PNG is.
+        if (const TiffEntry *extra = dir.findEntry(TiffTag::ExtraSamples); extra && f.step >= 4) {
+            const quint32 kind = dir.value(*extra);
+            f.alpha = kind == 1 || kind == 2 ? int(kind) : 0;
+        }
         break;
     }
     }
@@ -230,10 +236,22 @@ void decodeIndexed(const uchar *s, QRgb *d, const ImageFormat &f)
     }
 }
 
+// A colour sample over white by its alpha: straight samples are weighted, samples already
+// multiplied by their alpha get the white that shows through.
+inline int overWhite(int c, int a, int kind)
+{
+    return kind == 1 ? std::min(255, c + 255 - a) : (c * a + 255 * (255 - a) + 127) / 255;
+}
+
 void decodeRgb(const uchar *s, QRgb *d, const ImageFormat &f)
 {
     const int w = f.width;
     int x = 0;
+    if (f.alpha) {
+        for (; x < w; ++x, s += f.step)
+            d[x] = qRgb(overWhite(s[0], s[3], f.alpha), overWhite(s[1], s[3], f.alpha), overWhite(s[2], s[3], f.alpha));
+        return;
+    }
     // Four-byte loads while a fourth byte is there to read; the last pixel byte by byte.
     for (; x + 1 < w; ++x, s += f.step)
         d[x] = 0xFF000000u | (qFromBigEndian<quint32>(s) >> 8);

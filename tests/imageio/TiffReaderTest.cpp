@@ -409,3 +409,31 @@ TEST(TiffChain, EveryCutOfAFileIsReadOrReported)
         EXPECT_EQ(isRgbPicture(r), whole) << n;
     }
 }
+
+TEST(TiffRead, AlphaSamplesAreShownOverWhite)
+{
+    // Pixels: opaque red, transparent green, half-transparent blue.
+    const QByteArray straight = bytes({255, 0, 0, 255, 0, 255, 0, 0, 0, 0, 255, 128});
+    const Raster unassociated = read(simpleFile(3, 1, 8, 2, straight, {{277, 3, 1, 4, {}}, {338, 3, 1, 2, {}}}));
+    EXPECT_EQ(unassociated.pixelRgb(0, 0) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(unassociated.pixelRgb(1, 0) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(unassociated.pixelRgb(2, 0) & 0xFFFFFF, qRgb(127, 127, 255) & 0xFFFFFF);
+    // Associated alpha: the samples are already multiplied by it.
+    const QByteArray premultiplied = bytes({255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 128, 128});
+    const Raster associated = read(simpleFile(3, 1, 8, 2, premultiplied, {{277, 3, 1, 4, {}}, {338, 3, 1, 1, {}}}));
+    EXPECT_EQ(associated.pixelRgb(1, 0) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(associated.pixelRgb(2, 0) & 0xFFFFFF, qRgb(127, 127, 255) & 0xFFFFFF);
+}
+
+TEST(TiffRead, ATransparentExportOpensOverWhite)
+{
+    QTemporaryDir dir;
+    QImage pixels(2, 1, QImage::Format_ARGB32);
+    pixels.setPixel(0, 0, qRgba(10, 20, 30, 255));
+    pixels.setPixel(1, 0, qRgba(200, 0, 0, 0));
+    SaveTiffRgbaFile(dir.filePath("alpha.tif"), pixels);
+    Raster back;
+    LoadTiffFile(dir.filePath("alpha.tif"), back);
+    EXPECT_EQ(back.pixelRgb(0, 0) & 0xFFFFFF, qRgb(10, 20, 30) & 0xFFFFFF);
+    EXPECT_EQ(back.pixelRgb(1, 0) & 0xFFFFFF, 0xFFFFFFu);
+}
