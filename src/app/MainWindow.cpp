@@ -36,26 +36,10 @@
 static void initIconResources() { Q_INIT_RESOURCE(icons); }
 
 namespace {
-QIcon icon(const char *name) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name))); }
-
+// The command buttons' size, unless a button says otherwise.
 QToolButton *toolButton(QWidget *parent, const char *name, const char *iconName, const char *hint, QSize size = {33, 25})
 {
-    auto *b = new QToolButton(parent);
-    b->setObjectName(QLatin1String(name));
-    if (iconName)
-        b->setIcon(icon(iconName));
-    b->setIconSize(QSize(20, 20));
-    b->setToolTip(QString::fromLatin1(hint));
-    b->setAutoRaise(false);
-    b->setFixedSize(size);
-    return b;
-}
-
-QGroupBox *groupBox(QWidget *parent, const char *name, const char *caption)
-{
-    auto *g = new QGroupBox(QString::fromLatin1(caption), parent);
-    g->setObjectName(QLatin1String(name));
-    return g;
+    return namedToolButton(parent, name, iconName, hint, size);
 }
 } // namespace
 
@@ -64,7 +48,7 @@ TLetrafex::TLetrafex(QWidget *parent) : QWidget(parent)
     initIconResources();
     setObjectName(QStringLiteral("Letrafex"));
     setWindowTitle(QStringLiteral("KORVA's Letrafex"));
-    setWindowIcon(icon("logo"));
+    setWindowIcon(programIcon("logo"));
     // Group captions sit on the frame line, as on a classic desktop, which keeps the
     // dense attribute groups readable at 640 x 480.
     setStyleSheet(QStringLiteral(
@@ -93,7 +77,7 @@ void TLetrafex::buildLayout()
     top->setSpacing(0);
     root->addLayout(top, 1);
 
-    SelectionBox = groupBox(this, "SelectionBox", "Selection");
+    SelectionBox = namedGroupBox(this, "SelectionBox", "Selection");
     SelectionBox->setFixedWidth(121);
     auto *selLayout = new QVBoxLayout(SelectionBox);
     selLayout->setContentsMargins(4, 2, 4, 4);
@@ -112,7 +96,7 @@ void TLetrafex::buildLayout()
     const char *pages[5][2] = {{"Create text", "page_text"}, {"Create background", "page_background"},
                                {"Options", "page_options"}, {"Help", "page_help"}, {"About", "page_about"}};
     for (auto &page : pages) {
-        auto *item = new QListWidgetItem(icon(page[1]), QString::fromLatin1(page[0]), SelectionView);
+        auto *item = new QListWidgetItem(programIcon(page[1]), QString::fromLatin1(page[0]), SelectionView);
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
     }
     selLayout->addWidget(SelectionView);
@@ -133,7 +117,7 @@ void TLetrafex::buildLayout()
     auto *bottom = new QHBoxLayout(OkBottomPanel);
     bottom->setContentsMargins(2, 0, 2, 2);
     bottom->setSpacing(2);
-    ProgressBox = groupBox(OkBottomPanel, "ProgressBox", "Progress");
+    ProgressBox = namedGroupBox(OkBottomPanel, "ProgressBox", "Progress");
     auto *progLayout = new QHBoxLayout(ProgressBox);
     progLayout->setContentsMargins(6, 3, 6, 2);
     bottom->addWidget(ProgressBox, 1);
@@ -143,7 +127,7 @@ void TLetrafex::buildLayout()
     auto *okLayout = new QHBoxLayout(OKRightPanel);
     okLayout->setContentsMargins(0, 2, 2, 0);
     okLayout->addStretch();
-    OKButton = new QPushButton(icon("exit"), QStringLiteral("Exit"), OKRightPanel);
+    OKButton = new QPushButton(programIcon("exit"), QStringLiteral("Exit"), OKRightPanel);
     OKButton->setObjectName(QStringLiteral("OKButton"));
     OKButton->setFixedSize(100, 25);
     okLayout->addWidget(OKButton);
@@ -163,7 +147,7 @@ void TLetrafex::buildLayout()
 
 QWidget *TLetrafex::buildPictureBox()
 {
-    PictureBox = groupBox(MainPanel, "PictureBox", "Picture");
+    PictureBox = namedGroupBox(MainPanel, "PictureBox", "Picture");
     auto *layout = new QHBoxLayout(PictureBox);
     layout->setContentsMargins(4, 2, 2, 4);
     layout->setSpacing(2);
@@ -226,7 +210,7 @@ QWidget *TLetrafex::buildPictureBox()
 
 QWidget *TLetrafex::buildTextCreateBox()
 {
-    TextCreateBox = groupBox(MainPanel, "TextCreateBox", "Text Creation");
+    TextCreateBox = namedGroupBox(MainPanel, "TextCreateBox", "Text Creation");
     TextCreateBox->setFixedHeight(182);
     auto *layout = new QHBoxLayout(TextCreateBox);
     layout->setContentsMargins(4, 0, 2, 4);
@@ -238,7 +222,7 @@ QWidget *TLetrafex::buildTextCreateBox()
     TextNoBox->setItemIndex(0);
     layout->addWidget(TextNoBox);
 
-    ContentBox = groupBox(TextCreateBox, "ContentBox", "Content");
+    ContentBox = namedGroupBox(TextCreateBox, "ContentBox", "Content");
     auto *contentLayout = new QVBoxLayout(ContentBox);
     contentLayout->setContentsMargins(4, 2, 4, 4);
     TextMemo = new QTextEdit(ContentBox);
@@ -274,7 +258,7 @@ QWidget *TLetrafex::buildTextCreateBox()
 
 QWidget *TLetrafex::buildAttributeBox()
 {
-    TextAttribBox = groupBox(TextCreateBox, "TextAttribBox", "Text attributes");
+    TextAttribBox = namedGroupBox(TextCreateBox, "TextAttribBox", "Text attributes");
     TextAttribBox->setFixedSize(311, 162);
     QWidget *box = TextAttribBox;
 
@@ -313,14 +297,14 @@ QWidget *TLetrafex::buildAttributeBox()
     }
     AlignLeftButton->setChecked(true);
 
-    FontSizeBox = groupBox(box, "FontSizeBox", "Font size");
+    FontSizeBox = namedGroupBox(box, "FontSizeBox", "Font size");
     FontSizeBox->setGeometry(8, 42, 68, 44);
     FontSizeEdit = new QSpinBox(FontSizeBox);
     FontSizeEdit->setObjectName(QStringLiteral("FontSizeEdit"));
     FontSizeEdit->setRange(MinFontSize, MaxFontSize);
     FontSizeEdit->setGeometry(6, 15, 56, 22);
 
-    DepthBox = groupBox(box, "DepthBox", "Depth");
+    DepthBox = namedGroupBox(box, "DepthBox", "Depth");
     DepthBox->setGeometry(80, 42, 68, 44);
     FontDepth = new QSpinBox(DepthBox);
     FontDepth->setObjectName(QStringLiteral("FontDepth"));
@@ -328,7 +312,7 @@ QWidget *TLetrafex::buildAttributeBox()
     FontDepth->setValue(10);
     FontDepth->setGeometry(6, 15, 56, 22);
 
-    ColorBox = groupBox(box, "ColorBox", "Start / End color");
+    ColorBox = namedGroupBox(box, "ColorBox", "Start / End color");
     ColorBox->setGeometry(152, 42, 151, 44);
     StartColor = new TShape(QStringLiteral("StartColor"), ColorBox);
     StartColor->setGeometry(8, 14, 64, 24);
@@ -338,7 +322,7 @@ QWidget *TLetrafex::buildAttributeBox()
     EndColor->setGeometry(79, 14, 64, 24);
     EndColor->setBrushColor(Colors::clGreen);
 
-    DirectionBox = groupBox(box, "DirectionBox", "Text direction");
+    DirectionBox = namedGroupBox(box, "DirectionBox", "Text direction");
     DirectionBox->setGeometry(8, 90, 92, 66);
     directionGroup = new QButtonGroup(this);
     directionGroup->setExclusive(true);
@@ -359,7 +343,7 @@ QWidget *TLetrafex::buildAttributeBox()
     }
     TextUpLeftButton->setChecked(true);
 
-    SurfaceBox = groupBox(box, "SurfaceBox", "Surface");
+    SurfaceBox = namedGroupBox(box, "SurfaceBox", "Surface");
     SurfaceBox->setGeometry(104, 90, 110, 66);
     SurfaceIconImage = new TImage(QStringLiteral("SurfaceIconImage"), SurfaceBox);
     SurfaceIconImage->setStretch(true);
@@ -380,7 +364,7 @@ QWidget *TLetrafex::buildAttributeBox()
     SurfaceDeleteButton->move(56, 38);
     SurfaceDeleteButton->setEnabled(false);
 
-    PosBox = groupBox(box, "PosBox", "Pos.");
+    PosBox = namedGroupBox(box, "PosBox", "Pos.");
     PosBox->setGeometry(218, 90, 85, 66);
     auto *xLabel = new QLabel(QStringLiteral("X"), PosBox);
     xLabel->setObjectName(QStringLiteral("XLabel"));
