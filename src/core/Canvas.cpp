@@ -394,41 +394,62 @@ void Canvas::drawEllipses(const std::vector<EllipseCall> &calls)
     });
     uchar *bits = image_.bits();
     const qsizetype stride = image_.bytesPerLine();
-    // Call indices with their last rows, highest (latest) index first.
+    // Call indices with their last rows, lowest index first, read from the back (latest
+    // first). Calls that have ended stay in the list until they are many: a row that is
+    // covered early never looks at them.
     using Entry = std::pair<int, int>;
-    std::vector<Entry> active, next, starting;
+    std::vector<Entry> active, merged, starting;
+    size_t ended = 0;
     Covered covered;
     Piece pieces[3];
     constexpr size_t Chunk = 16;
     RowSpans spans[Chunk];
+    int chunk[Chunk];
     size_t nextStart = 0;
-    for (int y = 0; y < h && (nextStart < byTop.size() || !active.empty()); ++y) {
+    for (int y = 0; y < h && (nextStart < byTop.size() || active.size() > ended); ++y) {
         // Calls covering row y: those still running, and those starting here.
         starting.clear();
         while (nextStart < byTop.size() && std::max(prepared[size_t(byTop[nextStart])].outer.top, 0) == y) {
             const int i = byTop[nextStart++];
             starting.push_back({i, prepared[size_t(i)].outer.bottom});
         }
-        std::sort(starting.begin(), starting.end(), std::greater<Entry>());
-        next.clear();
-        std::merge(active.begin(), active.end(), starting.begin(), starting.end(), std::back_inserter(next),
-                   std::greater<Entry>());
-        active.clear();
-        for (const Entry &e : next)
-            if (e.second >= y)
-                active.push_back(e);
+        std::sort(starting.begin(), starting.end());
+        if (!starting.empty()) {
+            if (active.empty() || starting.front().first > active.back().first) {
+                active.insert(active.end(), starting.begin(), starting.end());
+            } else {
+                merged.clear();
+                std::merge(active.begin(), active.end(), starting.begin(), starting.end(), std::back_inserter(merged));
+                active.swap(merged);
+            }
+        }
+        if (ended > active.size() / 2) {
+            std::erase_if(active, [y](const Entry &e) { return e.second < y; });
+            ended = 0;
+        }
         // Latest first: each call paints only what the calls after it left uncovered.
         QRgb *line = reinterpret_cast<QRgb *>(bits + y * stride);
         covered.clear();
         bool full = false;
-        for (size_t base = 0; base < active.size() && !full; base += Chunk) {
+        size_t pos = active.size();
+        while (pos > 0 && !full) {
             // The runs of a few calls at a time first: the square roots then overlap
             // instead of each waiting for the branches of the painting before it.
-            const size_t count = std::min(Chunk, active.size() - base);
-            for (size_t j = 0; j < count; ++j)
-                spans[j] = prepared[size_t(active[base + j].first)].spans(y);
+            size_t count = 0;
+            while (pos > 0 && count < Chunk) {
+                const Entry &e = active[--pos];
+                if (e.second < y) {
+                    // Ended above this row: counted once, when it is first passed over.
+                    if (e.second == y - 1)
+                        ++ended;
+                    continue;
+                }
+                chunk[count] = e.first;
+                spans[count] = prepared[size_t(e.first)].spans(y);
+                ++count;
+            }
             for (size_t j = 0; j < count && !full; ++j) {
-                const int n = prepared[size_t(active[base + j].first)].rowPieces(spans[j], pieces);
+                const int n = prepared[size_t(chunk[j])].rowPieces(spans[j], pieces);
                 for (int k = 0; k < n; ++k) {
                     const int l = std::max(pieces[k].left, 0), r = std::min(pieces[k].right, w - 1);
                     if (l <= r)
