@@ -137,6 +137,16 @@ TEST(TiffInterop, FilesOthersWriteReadTheSame)
     ASSERT_EQ(decodeWithPillow(files), QString());
     for (const QString &file : files) {
         SCOPED_TRACE(file.toStdString());
-        EXPECT_TRUE(samePicture(load(file), referencePicture(file + QStringLiteral(".pil.ppm"))));
+        QImage reference = referencePicture(file + QStringLiteral(".pil.ppm"));
+        // The file with an alpha of 100 everywhere is shown over white.
+        if (file.contains(QStringLiteral("-rgba"))) {
+            for (int y = 0; y < reference.height(); ++y)
+                for (int x = 0; x < reference.width(); ++x) {
+                    const QRgb c = reference.pixel(x, y);
+                    auto over = [](int v) { return (v * 100 + 255 * 155 + 127) / 255; };
+                    reference.setPixel(x, y, qRgb(over(qRed(c)), over(qGreen(c)), over(qBlue(c))));
+                }
+        }
+        EXPECT_TRUE(samePicture(load(file), reference));
     }
 }
