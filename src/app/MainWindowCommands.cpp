@@ -208,8 +208,7 @@ void TLetrafex::LoadProject(const QString &fileName)
     applyProjectItems(project, Items);
     // The stored picture shows the project's texts: they count as drawn.
     for (int k = 0; k < ItemCount; ++k) {
-        const QStringList lines = fromCommaText(Items.rows[size_t(k)].caption);
-        drawnItems_[size_t(k)] = !lines.isEmpty() && !lines.first().isEmpty();
+        drawnItems_[size_t(k)] = drawsText(fromCommaText(Items.rows[size_t(k)].caption));
     }
     applyLayerRecord(*TitleImage, project.title);
     applyLayerRecord(*BgImage, project.bg);

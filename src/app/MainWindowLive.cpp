@@ -99,8 +99,7 @@ void TLetrafex::RedrawLive()
     std::uint8_t type = CurrentType;
     PictureLayers layers = pictureLayers();
     ComposeItems(layers, Items, [&](int k) {
-        loadItemRow(Items.rows[size_t(k)], Items.surfaces[size_t(k)], controls, type);
-        controls.lines = editorLines(editorText(controls.lines));
+        loadItemAsEditor(Items, k, controls, type);
         return controls;
     });
     TitleImage->syncGeometry();

@@ -44,7 +44,7 @@ void TLetrafex::RenderAll()
         CurrentItem = std::uint8_t(k);
         LoadItem();
         ItemAttributes a = gatherAttributes();
-        if (!a.lines.isEmpty() && !a.lines.first().isEmpty())
+        if (drawsText(a.lines))
             drawnItems_[size_t(k)] = true;
         return a;
     }, [this](int percent) { ProgressGauge->setValue(percent); });

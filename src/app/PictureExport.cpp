@@ -92,9 +92,8 @@ void forEachDrawnItem(const ItemTable &table, ItemAttributes controls, int k, Dr
 {
     std::uint8_t type = 1;
     for (int i = 0; i < ItemCount; ++i) {
-        loadItemRow(table.rows[size_t(i)], table.surfaces[size_t(i)], controls, type);
-        controls.lines = editorLines(editorText(controls.lines));
-        if (controls.lines.isEmpty() || controls.lines.first().isEmpty())
+        loadItemAsEditor(table, i, controls, type);
+        if (!drawsText(controls.lines))
             continue;
         ItemAttributes item = controls;
         scaleItem(item, k);

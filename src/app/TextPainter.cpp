@@ -214,10 +214,16 @@ void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::func
     }
     for (int k = 0; k < ItemCount; ++k) {
         const ItemAttributes item = loadItem(k);
-        if (item.lines.isEmpty() || item.lines.first().isEmpty())
+        if (!drawsText(item.lines))
             continue;
         DrawItem(layers, table.rows[size_t(k)], item, progress);
     }
+}
+
+void loadItemAsEditor(const ItemTable &table, int k, ItemAttributes &controls, std::uint8_t &type)
+{
+    loadItemRow(table.rows[size_t(k)], table.surfaces[size_t(k)], controls, type);
+    controls.lines = editorLines(editorText(controls.lines));
 }
 
 Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start,
@@ -241,8 +247,7 @@ Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttr
     std::uint8_t type = 1;
     ItemAttributes controls = std::move(start);
     ComposeItems(owned.layers, table, [&](int k) {
-        loadItemRow(table.rows[size_t(k)], table.surfaces[size_t(k)], controls, type);
-        controls.lines = editorLines(editorText(controls.lines));
+        loadItemAsEditor(table, k, controls, type);
         if (!adjust)
             return controls;
         ItemAttributes drawn = controls;

@@ -68,6 +68,13 @@ void DrawItem(PictureLayers &layers, const ItemRow &row, const ItemAttributes &i
 QStringList editorLines(const QString &text);
 QString editorText(const QStringList &lines);
 
+// Whether an item with these lines is drawn: its first line holds text.
+inline bool drawsText(const QStringList &lines) { return !lines.isEmpty() && !lines.first().isEmpty(); }
+
+// Loads row k of table into controls as loading it into the editing controls does: a value
+// the row does not hold validly carries over, and the text takes the lines the editor shows.
+void loadItemAsEditor(const ItemTable &table, int k, ItemAttributes &controls, std::uint8_t &type);
+
 // Recomposes the working picture: background copied, then items 1 to 10 drawn in turn,
 // each loaded by loadItem(k) (which returns what the editing controls then hold). Items
 // whose first line is empty are skipped.
