@@ -1,9 +1,9 @@
 // Exporting ten deep items (one line each, 48 pt Arial, depth 50, 3D) from a full-HD
 // composition at 4x (7680 x 4320): as an opaque PNG, as a transparent PNG (two
 // compositions and the alpha), and as SVG and PDF, which stay small whatever the scale.
+#include "BenchMain.h"
 #include "BenchItems.h"
 #include "app/PictureExport.h"
-#include "core/HintedGlyphs.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -33,14 +33,4 @@ BENCHMARK(ExportTenDeepItemsAt4x)
     ->Iterations(3);
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    useHintedGlyphsAtEverySize();
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return runTextBenchmarks<QGuiApplication>(argc, argv); }

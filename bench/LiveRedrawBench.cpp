@@ -1,8 +1,8 @@
 // Redrawing while editing, as the user sees it: from a keystroke in the text editor to the
 // updated working picture, at 1920 x 1080 with ten items of depth 50 (goal: one frame,
 // 16 ms). Runs the real main window on the offscreen platform.
+#include "BenchMain.h"
 #include "app/MainWindow.h"
-#include "core/HintedGlyphs.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
 #include "ui/Language.h"
@@ -68,13 +68,4 @@ void KeystrokeToPicture(benchmark::State &state)
 
 BENCHMARK(KeystrokeToPicture)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-int main(int argc, char **argv)
-{
-    useHintedGlyphsAtEverySize();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return runTextBenchmarks<QApplication>(argc, argv); }

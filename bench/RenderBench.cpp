@@ -1,10 +1,10 @@
 // What a user waits for in the text composition: a full redraw of ten items (one line each,
 // 48 pt Arial, depth 50, 3D) on a full-HD picture and on the design size, one undo push and
 // one undo step, and the memory that 101 snapshots hold.
+#include "BenchMain.h"
 #include "BenchItems.h"
 #include "app/TextPainter.h"
 #include "app/UndoHistory.h"
-#include "core/HintedGlyphs.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
@@ -102,14 +102,4 @@ void HundredOneSnapshots(benchmark::State &state)
 BENCHMARK(HundredOneSnapshots)->Unit(benchmark::kMillisecond)->Iterations(1);
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    useHintedGlyphsAtEverySize();
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char **argv) { return runTextBenchmarks<QGuiApplication>(argc, argv); }
