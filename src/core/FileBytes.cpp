@@ -2,9 +2,9 @@
 
 #include "core/Errors.h"
 
-void openForReading(QFile &file)
+void openForReading(QFile &file, QIODevice::OpenMode extra)
 {
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | extra))
         throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(file.fileName(), file.errorString()));
 }
 

@@ -5,8 +5,9 @@
 #include <QFile>
 #include <QString>
 
-// Opens file for reading; throws LetrafexError ("Cannot open file ...") when it cannot.
-void openForReading(QFile &file);
+// Opens file for reading (with the extra open flags); throws LetrafexError ("Cannot open
+// file ...") when it cannot.
+void openForReading(QFile &file, QIODevice::OpenMode extra = {});
 // Throws LetrafexError ("Cannot read file ...") when a read of file has failed.
 void checkReadSucceeded(const QFile &file);
 // The whole file; throws LetrafexError when it cannot be opened or read.

@@ -1,5 +1,7 @@
 #include "imageio/BmpCodec.h"
 
+#include "core/FileBytes.h"
+
 #include <QFile>
 #include <QIODevice>
 #include <QtEndian>
@@ -565,14 +567,12 @@ Raster ReadBmp(QIODevice &device)
 Raster LoadBmpFile(const QString &fileName)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    openForReading(file);
     // Read, not mapped: a file cut short by another program while mapped would end the
     // process instead of failing the load.
     if (file.size() > 4 * 1024 * 1024 && !file.isSequential())
         return loadLargeFile(file);
     const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(fileName, file.errorString()));
+    checkReadSucceeded(file);
     return ReadBmp(data);
 }

@@ -1,4 +1,6 @@
 #include "imageio/PcxCodec.h"
+
+#include "core/FileBytes.h"
 #include "imageio/PcxFormat.h"
 
 #include <QBuffer>
@@ -394,8 +396,7 @@ bool readInto(QIODevice &device, const QString &name, Raster &picture)
 bool LoadPcxFile(const QString &fileName, Raster &picture)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+    openForReading(file, QIODevice::Unbuffered);
     return readInto(file, fileName, picture);
 }
 
