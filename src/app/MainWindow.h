@@ -209,7 +209,6 @@ private:
     void connectLiveRedraw();
     // Adds each command's keyboard shortcut to its (translated) hint.
     void showShortcutsInHints();
-    void matchScratchLayers();
     // Makes the scrolled area as large as the largest picture layer.
     void updatePictureArea();
     void releaseSharedObjects();

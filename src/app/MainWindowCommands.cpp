@@ -92,14 +92,6 @@ void TLetrafex::showShortcutsInHints()
     }
 }
 
-void TLetrafex::matchScratchLayers()
-{
-    // The mask and surface layers must cover the whole background, or a surface fill
-    // would stop at their old edge and leave black letters beyond it.
-    for (TImage *layer : {TextureImage, TextCreateImage, SurfaceImage})
-        layer->setImageSize(BgImage->box().width, BgImage->box().height);
-}
-
 void TLetrafex::updatePictureArea()
 {
     pictureLayers_->resize(qMax(TitleImage->width(), BgImage->width()), qMax(TitleImage->height(), BgImage->height()));
@@ -128,7 +120,6 @@ void TLetrafex::PicLoadButtonClick()
     BgImage->setImageSize(TitleImage->box().width, TitleImage->box().height);
     CopyPixels(TitleImage->picture(), BgImage->picture());
     BgImage->pictureChanged();
-    matchScratchLayers();
     updatePictureArea();
 }
 
@@ -212,7 +203,6 @@ void TLetrafex::LoadProject(const QString &fileName)
     }
     applyLayerRecord(*TitleImage, project.title);
     applyLayerRecord(*BgImage, project.bg);
-    matchScratchLayers();
     LoadItem();
     PreviewLabel->clear();
     updatePictureArea();

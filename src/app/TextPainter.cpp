@@ -212,6 +212,11 @@ void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::func
         SetImageSize(title, bg.width, bg.height);
         CopyPixels(bg.picture, title.picture, 0, 0);
     }
+    // A mask smaller than the background (the background grew without the other layers)
+    // would stop surface fills at its edge and leave black letters beyond it.
+    if (ImageBox *mask = layers.textCreate;
+        mask && !mask->picture.isEmpty() && (mask->picture.width() != bg.width || mask->picture.height() != bg.height))
+        SetImageSize(*mask, bg.width, bg.height);
     for (int k = 0; k < ItemCount; ++k) {
         const ItemAttributes item = loadItem(k);
         if (!drawsText(item.lines))

@@ -383,3 +383,26 @@ TEST_F(MainWindow, AGradientAddedOnTheBackgroundPageBecomesTheBackgroundWhenTheP
               gradient.pixel(gradient.width() - 1, gradient.height() - 1));
     EXPECT_FALSE(window->TitleImage->picture().samePixels(window->BgImage->picture()));
 }
+
+TEST_F(MainWindow, SurfacesFillTextBeyondTheOldSizeAfterALargerBackgroundIsHandedOver)
+{
+    typeItem(0, "WWW");
+    window->SurfaceIconImage->picture() = Raster(6, 6, 24, Colors::clFuchsia);
+    window->FontDepth->setValue(3);
+    window->XEdit->setText("560");
+    window->YEdit->setText("380");
+    window->Text3DButtonClick(window->TextFlatButton);
+    window->SelectionView->setCurrentRow(1);
+    window->SharedBackground = Raster(800, 500, 24, Colors::clWhite);
+    window->SelectionView->setCurrentRow(0);
+    const Raster &picture = window->TitleImage->picture();
+    ASSERT_EQ(picture.width(), 800);
+    int black = 0, surface = 0;
+    for (int y = 380; y < 500; ++y)
+        for (int x = 560; x < 800; ++x) {
+            black += picture.pixel(x, y) == Colors::clBlack;
+            surface += picture.pixel(x, y) == Colors::clFuchsia;
+        }
+    EXPECT_EQ(black, 0);
+    EXPECT_GT(surface, 100);
+}
