@@ -215,6 +215,8 @@ private:
 
     bool shownOnce_ = false;
     bool loadingItem_ = false;
+    // A failed write of the settings is told once per run, not at start and again at exit.
+    bool settingsWarningShown_ = false;
     bool liveBurst_ = false;
     std::array<bool, ItemCount> drawnItems_{};
     QTimer *liveTimer_ = nullptr;

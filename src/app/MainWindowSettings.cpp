@@ -22,6 +22,14 @@ namespace {
 // Stored sizes are used as they are, but a damaged file must not ask for a window no
 // screen or window system can make.
 constexpr int MaxStoredSide = 32767;
+
+void warnSettingsNotSaved(bool &shown, const IniFile &ini)
+{
+    if (shown)
+        return;
+    shown = true;
+    ShowMessageBox(settingsNotSavedMessage(ini), QStringLiteral("w"));
+}
 } // namespace
 
 void TLetrafex::LoadSettings()
@@ -35,7 +43,8 @@ void TLetrafex::LoadSettings()
         QString answer = ShowChoiceBox(QStringLiteral("Please select language:"), toCommaText(languages));
         if (answer.isEmpty())
             answer = QStringLiteral("English");
-        ini.writeString(Language, File, answer + QStringLiteral(".lng"));
+        if (!ini.writeString(Language, File, answer + QStringLiteral(".lng")))
+            warnSettingsNotSaved(settingsWarningShown_, ini);
     }
     WindowBounds defaults;
     defaults.width = width();
@@ -61,7 +70,7 @@ void TLetrafex::SaveSettings()
     bounds.height = height();
     IniFile ini(settingsFilePath());
     if (!writeSettings(ini, bounds, isMaximized(), ProgramOptions))
-        qWarning("letrafex: the settings could not be written to %s", qPrintable(settingsFilePath()));
+        warnSettingsNotSaved(settingsWarningShown_, ini);
 }
 
 void TLetrafex::ApplyLanguage()

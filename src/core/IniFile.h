@@ -19,7 +19,8 @@ public:
     int readInteger(const QString &section, const QString &key, int def) const;
     QStringList sectionKeys(const QString &section) const;
 
-    // Each write goes to the file at once; returns false when the file cannot be written.
+    // Each write goes to the file at once; returns false when the file cannot be written,
+    // and errorString() then gives the system's reason.
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool writeInteger(const QString &section, const QString &key, int value);
 
@@ -28,12 +29,16 @@ public:
     void holdWrites() { held_ = true; }
     bool commitWrites();
 
+    // Why the last write or commit did not reach the file (the system's reason); empty when
+    // it did.
+    const QString &errorString() const { return error_; }
+
 private:
     struct Line { QString text; QString key; bool isEntry = false; };
     struct Section { QString name; std::vector<Line> lines; };
 
     void load();
-    bool save() const;
+    bool save();
     const Section *findSection(const QString &name) const;
     const Line *findEntry(const Section &s, const QString &key) const;
     // Where the value of the entry line l, found for key, begins.
@@ -41,6 +46,7 @@ private:
 
     QString path_;
     bool held_ = false;
+    QString error_;
     std::vector<Line> preamble_;
     std::vector<Section> sections_;
 };

@@ -3,6 +3,11 @@
 #include "core/IniFile.h"
 #include "ui/Language.h"
 
+#include <QFile>
+#include <QFileInfo>
+
+#include <filesystem>
+
 QString SettingsKeys::general(int number) { return QStringLiteral("General ") + QString::number(number); }
 
 QString settingsFilePath() { return userDataPath(QStringLiteral("LETRAFEX.INI")); }
@@ -57,4 +62,23 @@ bool writeSettings(IniFile &ini, const WindowBounds &bounds, bool maximized, con
     ini.writeString(Language, File, options.languageFile);
     ini.writeInteger(Window, State, maximized ? 1 : 0);
     return ini.commitWrites();
+}
+
+QString settingsNotSavedMessage(const IniFile &ini)
+{
+    QString where = ini.path();
+    QString why = ini.errorString();
+    const QString folder = QFileInfo(ini.path()).absolutePath();
+    if (!QFileInfo(folder).isDir()) {
+        // The start tried to make the folder already; making it again is how the system's
+        // reason is learnt ("Not a directory" when a file has the folder's name).
+        std::error_code error;
+        std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
+        if (error) {
+            where = folder;
+            why = QString::fromLocal8Bit(error.message());
+        }
+    }
+    return LngText(QStringLiteral("Messages"), QStringLiteral("The settings could not be saved.")) +
+           QLatin1Char('\n') + where + QStringLiteral(": ") + why;
 }

@@ -48,5 +48,10 @@ WindowBounds readWindowBounds(const IniFile &ini, const WindowBounds &defaults);
 void readProgramOptions(const IniFile &ini, TProgramOptions &options);
 
 // Writes the window bounds, the options and the language file, and "State" last, in one
-// replacement of the file. False when the file cannot be written.
+// replacement of the file. False when the file cannot be written (ini.errorString() says why).
 bool writeSettings(IniFile &ini, const WindowBounds &bounds, bool maximized, const TProgramOptions &options);
+
+// What the user reads when a write to the settings file ini has failed: where the settings
+// could not be written and the system's reason. When the file's folder is missing or is no
+// folder, that folder is named with the reason it cannot be made, rather than the file.
+QString settingsNotSavedMessage(const IniFile &ini);

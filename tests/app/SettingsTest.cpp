@@ -15,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QScreen>
@@ -245,6 +246,62 @@ TEST_F(Settings, ExitWithoutTheQuestionStillWritesTheSettingsAndNoKeepsEverythin
     EXPECT_EQ(ini.readInteger("Options", "General 2", 0), 1);
     EXPECT_EQ(ini.readInteger("Window", "Left", -1), w.x());
     window.reset();
+}
+
+TEST_F(Settings, SettingsThatCannotBeWrittenAreToldOnceWithThePlaceAndTheReason)
+{
+    shipLanguage("German.lng");
+    // Every dialog is recorded: the first-start question is answered "German", any other
+    // dialog is a message whose text is kept.
+    QStringList messages;
+    dialogs.onExec = [&](QDialog &d) {
+        if (auto *list = d.findChild<QListWidget *>("ChoiceList")) {
+            list->setCurrentRow(0);
+            return int(mrOk);
+        }
+        messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+        return int(mrOk);
+    };
+    auto runOnce = [&] {
+        messages.clear();
+        start();
+        closeWindow();
+        return messages;
+    };
+
+    // "Data" is a file: the folder cannot be made, so neither the first-start answer nor
+    // the settings at exit can be kept; one message, at the question, names the folder.
+    const QString data = path("Data");
+    ASSERT_TRUE(QDir(data).removeRecursively());
+    QFile blocker(data);
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QStringList told = runOnce();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0], "The settings could not be saved.\n" + data + ": Not a directory");
+    EXPECT_EQ(ProgramOptions.languageFile, "German.lng");
+
+    // LETRAFEX.INI cannot be replaced (here a folder has its name).
+    ASSERT_TRUE(QFile::remove(data));
+    ASSERT_TRUE(QDir().mkpath(settingsFilePath()));
+    const QStringList taken = runOnce();
+    ASSERT_EQ(taken.size(), 1);
+    EXPECT_TRUE(taken[0].startsWith("The settings could not be saved.\n" + settingsFilePath() + ": "));
+    EXPECT_FALSE(taken[0].endsWith(": ")) << taken[0].toStdString();
+
+    // A "Data" folder that cannot be written (not for root, whom the permissions do not
+    // stop): the start reads the file, and the exit says why it cannot write it.
+    ASSERT_TRUE(QDir(settingsFilePath()).removeRecursively());
+    writeSettings("[Language]\nFile=English.lng\n");
+    QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    if (!QFileInfo(data).isWritable()) {
+        const QStringList refused = runOnce();
+        ASSERT_EQ(refused.size(), 1);
+        EXPECT_EQ(refused[0], "The settings could not be saved.\n" + settingsFilePath() + ": Permission denied");
+    }
+    QFile::setPermissions(data, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // Where the settings can be written again, nothing is said.
+    EXPECT_TRUE(runOnce().isEmpty());
 }
 
 TEST(SettingsFile, EveryKeyRoundTripsWithSystemColoursAsNegativeDecimals)

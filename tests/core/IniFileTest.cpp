@@ -1,8 +1,12 @@
 #include "core/IniFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 QString writeFile(const QTemporaryDir &dir, const QByteArray &content)
@@ -118,4 +122,60 @@ TEST(IniFile, HeldWritesReachTheFileOnlyWhenCommitted)
     ASSERT_TRUE(ini.commitWrites());
     EXPECT_EQ(IniFile(path).readString("A", "x", ""), "2");
     EXPECT_EQ(IniFile(path).readInteger("B", "y", 0), 3);
+}
+
+namespace {
+// Makes writes beyond limit bytes fail ("File too large"), as a full disk would, for as long
+// as it lives; works for any user, root included, where mounting a small disk may not.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t limit)
+    {
+        getrlimit(RLIMIT_FSIZE, &old_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lower = old_;
+        lower.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lower);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+
+private:
+    rlimit old_{};
+    void (*oldHandler_)(int) = nullptr;
+};
+} // namespace
+
+TEST(IniFile, AWriteThatFailsKeepsTheOldFileAndGivesTheSystemsReason)
+{
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "[A]\nx=1\n");
+    {
+        IniFile ini(path);
+        const FileSizeLimit limit(1024);
+        // Cut short on the disk: nothing of it may replace the old file.
+        EXPECT_FALSE(ini.writeString("A", "x", QString(8000, QLatin1Char('y'))));
+        EXPECT_EQ(ini.errorString(), "File too large");
+    }
+    EXPECT_EQ(readFile(path), "[A]\nx=1\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"t.ini"});
+
+    // A folder that is a file, and a file name taken by a folder.
+    IniFile underFile(path + QStringLiteral("/LETRAFEX.INI"));
+    EXPECT_FALSE(underFile.writeInteger("A", "x", 2));
+    EXPECT_EQ(underFile.errorString(), "Not a directory");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.ini"));
+    IniFile folder(dir.filePath("folder.ini"));
+    EXPECT_FALSE(folder.writeInteger("A", "x", 2));
+    EXPECT_FALSE(folder.errorString().isEmpty());
+
+    // Once the way is free, the next write succeeds and the reason is gone.
+    ASSERT_TRUE(QDir(dir.filePath("folder.ini")).removeRecursively());
+    EXPECT_TRUE(folder.writeInteger("A", "x", 3));
+    EXPECT_TRUE(folder.errorString().isEmpty());
+    EXPECT_EQ(IniFile(dir.filePath("folder.ini")).readInteger("A", "x", 0), 3);
 }
