@@ -286,7 +286,7 @@ void TLetrafex::AlignRightButtonClick() { setAlignmentCode(AlignRightCode); }
 
 void TLetrafex::StartColorMouseDown(TShape *shape)
 {
-    QColor color;
+    QColor color = toQColor(resolveColor(shape->brushColor()));
     if (Dialogs().chooseColor(color, this))
         shape->setBrushColor(fromQColor(color));
 }

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -24,16 +25,27 @@ int DialogService::exec(QDialog &dialog) { return dialog.exec(); }
 
 bool DialogService::chooseFont(QFont &font, QWidget *parent)
 {
+    // The dialog lists only the families installed, so a name that the system substitutes
+    // ("Arial", drawn with Liberation Sans) would open it on some other family and style.
+    // It opens on the family and style the font is really drawn with, and a family left as
+    // it opened keeps the name it was given.
+    const QFontInfo drawn(font);
+    QFont shown = font;
+    shown.setFamily(drawn.family());
+    shown.setStyleName(drawn.styleName());
     bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, parent);
-    if (ok)
-        font = chosen;
-    return ok;
+    QFont chosen = QFontDialog::getFont(&ok, shown, parent);
+    if (!ok)
+        return false;
+    if (chosen.family() == drawn.family())
+        chosen.setFamily(font.family());
+    font = chosen;
+    return true;
 }
 
 bool DialogService::chooseColor(QColor &color, QWidget *parent)
 {
-    const QColor chosen = QColorDialog::getColor(Qt::white, parent);
+    const QColor chosen = QColorDialog::getColor(color.isValid() ? color : QColor(Qt::white), parent);
     if (!chosen.isValid())
         return false;
     color = chosen;
