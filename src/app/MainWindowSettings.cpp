@@ -17,18 +17,19 @@
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 // Stored sizes are used as they are, but a damaged file must not ask for a window no
 // screen or window system can make.
 constexpr int MaxStoredSide = 32767;
 
-void warnSettingsNotSaved(bool &shown, const IniFile &ini)
+void warnSettingsNotSaved(bool &shown, const QString &message)
 {
     if (shown)
         return;
     shown = true;
-    ShowMessageBox(settingsNotSavedMessage(ini), QStringLiteral("w"));
+    ShowMessageBox(message, QStringLiteral("w"));
 }
 } // namespace
 
@@ -43,8 +44,13 @@ void TLetrafex::LoadSettings()
         QString answer = ShowChoiceBox(QStringLiteral("Please select language:"), toCommaText(languages));
         if (answer.isEmpty())
             answer = QStringLiteral("English");
-        if (!ini.writeString(Language, File, answer + QStringLiteral(".lng")))
-            warnSettingsNotSaved(settingsWarningShown_, ini);
+        if (!ini.writeString(Language, File, answer + QStringLiteral(".lng"))) {
+            // The splash window stays on top while the program starts and would hide the
+            // message; it is shown once the main window is up.
+            QTimer::singleShot(0, this, [this, message = settingsNotSavedMessage(ini)] {
+                warnSettingsNotSaved(settingsWarningShown_, message);
+            });
+        }
     }
     WindowBounds defaults;
     defaults.width = width();
@@ -70,7 +76,7 @@ void TLetrafex::SaveSettings()
     bounds.height = height();
     IniFile ini(settingsFilePath());
     if (!writeSettings(ini, bounds, isMaximized(), ProgramOptions))
-        warnSettingsNotSaved(settingsWarningShown_, ini);
+        warnSettingsNotSaved(settingsWarningShown_, settingsNotSavedMessage(ini));
 }
 
 void TLetrafex::ApplyLanguage()
