@@ -156,12 +156,10 @@ void TLetrafex::PicSaveButtonClick()
         return;
     PictureSaveDialog = {name, index};
     name = pictureSaveName(name, index);
-    if (index == SaveFilter::SaveProject) {
+    if (index == SaveFilter::SaveProject)
         SaveProject(name);
-    } else {
+    else
         savePictureFile(name, index, TitleImage->picture());
-        TitleImage->pictureChanged();
-    }
 }
 
 namespace {

@@ -2,13 +2,13 @@
 
 #include "app/TextPainter.h"
 #include "core/Errors.h"
+#include "core/FileBytes.h"
 #include "core/HintedGlyphs.h"
 #include "imageio/PictureFiles.h"
 #include "imageio/PngCodec.h"
 #include "imageio/TiffCodec.h"
 
 #include <QFontMetrics>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -139,13 +139,6 @@ void addItem(VectorScene &scene, const ItemRow &row, const ItemAttributes &item)
     scene.steps.insert(scene.steps.end(), fills.begin(), fills.end());
 }
 
-void writeWhole(const QString &fileName, const QByteArray &bytes)
-{
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
-}
-
 } // namespace
 
 QString exportExtension(ExportFormat format)
@@ -229,13 +222,15 @@ void ExportPicture(const QString &fileName, const Raster &background, const Item
     case ExportFormat::Pdf: {
         checkSize(size, 1);
         const VectorScene scene = ComposeVector(background, table, options.scale, transparent, start);
-        writeWhole(fileName, options.format == ExportFormat::Svg ? WriteSvg(scene) : WritePdf(scene));
+        writeWholeFile(fileName, options.format == ExportFormat::Svg ? WriteSvg(scene) : WritePdf(scene));
         return;
     }
-    case ExportFormat::Png:
-        if (transparent && !SavePngRgba(fileName, ComposeTransparent(size, table, options.scale, start)))
-            throw LetrafexError(QStringLiteral("Cannot write file \"%1\".").arg(fileName));
+    case ExportFormat::Png: {
+        QString error;
+        if (transparent && !SavePngRgba(fileName, ComposeTransparent(size, table, options.scale, start), &error))
+            throw LetrafexError(error);
         break;
+    }
     case ExportFormat::Tiff:
         if (transparent)
             SaveTiffRgbaFile(fileName, ComposeTransparent(size, table, options.scale, start));
@@ -245,7 +240,6 @@ void ExportPicture(const QString &fileName, const Raster &background, const Item
     }
     if (transparent)
         return;
-    Raster picture = ComposeScaled(background, table, options.scale, start);
     const SaveFilter writers[] = {SavePng, SaveTiff, SaveJpeg, SaveBitmap};
-    savePictureFile(fileName, writers[int(options.format)], picture);
+    savePictureFile(fileName, writers[int(options.format)], ComposeScaled(background, table, options.scale, start));
 }

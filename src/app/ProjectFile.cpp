@@ -4,7 +4,6 @@
 #include "core/FileBytes.h"
 #include "core/Errors.h"
 #include "imageio/BmpCodec.h"
-#include "imageio/PieceWriter.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -220,7 +219,7 @@ Project ReadProject(const QByteArray &data)
 
 void SaveProjectFile(const QString &fileName, const Project &project)
 {
-    SaveRowsInPieces(fileName, WriteProject(project), 0, 0, {});
+    writeWholeFile(fileName, WriteProject(project));
 }
 
 Project LoadProjectFile(const QString &fileName)

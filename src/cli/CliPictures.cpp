@@ -66,7 +66,7 @@ void checkWritable(const QString &path)
     probe.cancelWriting();
 }
 
-void writePictureArgument(const QString &path, Raster picture)
+void writePictureArgument(const QString &path, const Raster &picture)
 {
     const int writer = pictureWriterArgument(path);
     checkWritable(path);

@@ -20,4 +20,4 @@ void checkWritable(const QString &path);
 
 // Writes picture with the writer its extension chooses (JPEG, PCX and TGA as 24 bits).
 // Failures throw CliError naming the file and the reason.
-void writePictureArgument(const QString &path, Raster picture);
+void writePictureArgument(const QString &path, const Raster &picture);

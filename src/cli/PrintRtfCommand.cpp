@@ -2,10 +2,12 @@
 // the help viewer's print does, and prints every page to a PDF file.
 #include "cli/Cli.h"
 
+#include "core/Errors.h"
+#include "core/FileBytes.h"
 #include "print/PageRecorder.h"
 #include "richtext/RtfReader.h"
 
-#include <QSaveFile>
+#include <QBuffer>
 #include <QTextDocument>
 
 #include <cstdio>
@@ -26,12 +28,17 @@ int runPrintRtf(const QStringList &args)
     engine.SetTitle(QStringLiteral("Tavorin"));
     engine.PrintRichText(document);
 
-    QSaveFile file(a.positional[1]);
-    if (!file.open(QIODevice::WriteOnly))
-        throw CliError(QStringLiteral("cannot write %1").arg(a.positional[1]));
-    engine.PrintPagesToPdf(file);
-    if (!file.commit())
-        throw CliError(QStringLiteral("cannot write %1").arg(a.positional[1]));
+    // The PDF writer does not check its writes: it writes into memory, and the file is
+    // written whole through the checked writer.
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    engine.PrintPagesToPdf(buffer);
+    try {
+        writeWholeFile(a.positional[1], pdf);
+    } catch (const LetrafexError &e) {
+        throw CliError(QStringLiteral("cannot write %1: %2").arg(a.positional[1], e.text()));
+    }
     std::printf("%d pages\n", engine.PageCount());
     return 0;
 }

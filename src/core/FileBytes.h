@@ -1,8 +1,11 @@
 #pragma once
-// Reading files for the picture and project readers. Files are read, not mapped: a file
-// cut short by another program while mapped would end the process instead of failing.
+// Reading and writing whole files for the picture and project readers and writers.
+// Files are read, not mapped: a file cut short by another program while mapped would end
+// the process instead of failing. Files are written whole or not at all: a failed save,
+// a full disk included, leaves the file that was there as it was.
 #include <QByteArray>
 #include <QFile>
+#include <QSaveFile>
 #include <QString>
 
 // Opens file for reading (with the extra open flags); throws LetrafexError ("Cannot open
@@ -12,3 +15,48 @@ void openForReading(QFile &file, QIODevice::OpenMode extra = {});
 void checkReadSucceeded(const QFile &file);
 // The whole file; throws LetrafexError when it cannot be opened or read.
 QByteArray readWholeFile(const QString &fileName);
+
+// The file's full path in the system's notation, as messages name it.
+QString nativeFilePath(const QString &fileName);
+
+// A file written piece by piece into a temporary file beside it, which replaces the file
+// only when every byte is written and on disk. Every write is checked and its failure
+// keeps the system's reason ("No space left on device"); a writer that is destroyed
+// without a successful commit() leaves the old file untouched and removes its temporary
+// file.
+class WholeFileWriter
+{
+public:
+    // Throws LetrafexError "Cannot create file "PATH". REASON" when the temporary file
+    // cannot be created (a missing folder, no permission).
+    explicit WholeFileWriter(const QString &fileName);
+    WholeFileWriter(const WholeFileWriter &) = delete;
+    WholeFileWriter &operator=(const WholeFileWriter &) = delete;
+
+    // Appends the bytes; throws LetrafexError (failure()) when they cannot all be written.
+    void write(const char *data, qint64 size);
+    void write(const QByteArray &bytes) { write(bytes.constData(), bytes.size()); }
+    // Appends the bytes without throwing, for the callbacks of C libraries: false when
+    // they, or any earlier bytes, could not be written; later writes are then ignored.
+    bool tryWrite(const char *data, qint64 size);
+    bool failed() const { return !reason_.isEmpty(); }
+    // "Cannot write file "PATH". REASON" after a failed write.
+    QString failure() const;
+
+    // Puts the written bytes on disk and replaces the file with them. Throws LetrafexError
+    // naming the file and the reason when a write failed, or the sync or the replacement
+    // fails; the old file then stays as it was.
+    void commit();
+
+private:
+    void startWriteback();
+
+    QSaveFile file_;
+    QString reason_;
+    qint64 written_ = 0;
+    qint64 handedToDisk_ = 0;
+};
+
+// Writes bytes as the whole content of fileName through a WholeFileWriter; throws
+// LetrafexError naming the file and the system's reason when it cannot.
+void writeWholeFile(const QString &fileName, const QByteArray &bytes);

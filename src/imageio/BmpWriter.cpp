@@ -106,6 +106,8 @@ void SaveBmpFile(const QString &fileName, const Raster &raster)
     QByteArray head(plan.offBits, Qt::Uninitialized);
     writeHeaders(plan, reinterpret_cast<uchar *>(head.data()));
     // Rows go out in pieces, so a large picture needs no second copy in memory.
-    SaveRowsInPieces(fileName, head, plan.stride, plan.source.height(),
-                     [&plan](int first, int count, uchar *out) { writeRows(plan, first, count, out); });
+    SaveRowsInPieces(fileName, {head, plan.stride, plan.source.height(), [&plan](int first, int count, uchar *out) {
+                                    writeRows(plan, first, count, out);
+                                    return count * qint64(plan.stride);
+                                }, {}});
 }

@@ -3,7 +3,6 @@
 #include "core/FileBytes.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <csetjmp>
@@ -232,10 +231,5 @@ QByteArray WriteJpeg(const Raster &raster, int quality)
 
 void SaveJpegFile(const QString &fileName, const Raster &raster)
 {
-    const QByteArray data = WriteJpeg(raster);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    if (file.write(data) != data.size() || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    writeWholeFile(fileName, WriteJpeg(raster));
 }

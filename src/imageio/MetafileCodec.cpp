@@ -1,5 +1,6 @@
 #include "imageio/MetafileCodec.h"
 
+#include "core/FileBytes.h"
 #include "imageio/EmfReader.h"
 #include "imageio/MetafileInternal.h"
 #include "imageio/WmfChecks.h"
@@ -7,7 +8,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -85,10 +85,5 @@ void LoadMetafile(const QString &fileName, Raster &picture)
 
 void SaveMetafile(const QString &fileName, const Raster &picture)
 {
-    const QByteArray data = EncodeMetafile(picture);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("Cannot create file \"%1\". %2").arg(QFileInfo(fileName).fileName(), file.errorString()));
-    if (file.write(data) != data.size() || !file.commit())
-        fail(QStringLiteral("Cannot write file \"%1\". %2").arg(QFileInfo(fileName).fileName(), file.errorString()));
+    writeWholeFile(fileName, EncodeMetafile(picture));
 }

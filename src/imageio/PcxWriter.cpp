@@ -1,16 +1,12 @@
 #include "imageio/PcxCodec.h"
 #include "imageio/PcxFormat.h"
+#include "imageio/PieceWriter.h"
 
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
-
-#ifdef __linux__
-#include <fcntl.h>
-#endif
 
 namespace {
 
@@ -54,46 +50,43 @@ void putHeader(uchar *p, int w, int h, const QVector<QRgb> &palette)
     qToLittleEndian<quint16>(1, p + 68);
 }
 
-// Writes the header, the rows and the palette through sink(const uchar *, qint64) -> bool,
-// in pieces of about 1 MiB. Returns false as soon as the sink does.
-template <typename Sink>
-bool encodePcx(const Raster &picture, Sink &&sink)
+// The header, the rows as run-length data and the palette after marker byte 12.
+RowFile pcxRows(const Raster &picture)
 {
     if (picture.isEmpty())
         throw LetrafexError(QStringLiteral("An empty picture cannot be written as a PCX file"));
     const QImage image = picture.toRgb32();
-    const int w = image.width(), h = image.height();
+    const int w = image.width();
     QVector<QRgb> palette = picture.isIndexed() ? picture.palette().mid(0, 256) : QVector<QRgb>();
     palette.resize(256, qRgb(0, 0, 0));
 
-    constexpr qint64 Piece = qint64(1) << 20;
-    const qint64 worstRow = 6 * qint64(w); // three planes, two bytes a byte at worst
-    std::vector<uchar> planes(3 * size_t(w));
-    std::vector<uchar> out(size_t(HeaderSize + Piece + worstRow + TrailerSize));
-    putHeader(out.data(), w, h, palette);
-    uchar *d = out.data() + HeaderSize;
-    for (int y = 0; y < h; ++y) {
-        const QRgb *s = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x) {
-            planes[x] = uchar(qRed(s[x]));
-            planes[w + x] = uchar(qGreen(s[x]));
-            planes[2 * w + x] = uchar(qBlue(s[x]));
+    RowFile file;
+    file.head.resize(HeaderSize);
+    putHeader(reinterpret_cast<uchar *>(file.head.data()), w, image.height(), palette);
+    file.maxRowBytes = 6 * qint64(w); // three planes, two bytes a byte at worst
+    file.rows = image.height();
+    file.encode = [image, w, planes = std::vector<uchar>(3 * size_t(w))](int first, int count, uchar *out) mutable {
+        uchar *d = out;
+        for (int y = first; y < first + count; ++y) {
+            const QRgb *s = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            for (int x = 0; x < w; ++x) {
+                planes[x] = uchar(qRed(s[x]));
+                planes[w + x] = uchar(qGreen(s[x]));
+                planes[2 * w + x] = uchar(qBlue(s[x]));
+            }
+            for (int k = 0; k < 3; ++k)
+                d = encodePlane(planes.data() + k * w, w, d);
         }
-        for (int k = 0; k < 3; ++k)
-            d = encodePlane(planes.data() + k * w, w, d);
-        if (d - out.data() >= Piece) {
-            if (!sink(out.data(), d - out.data()))
-                return false;
-            d = out.data();
-        }
-    }
-    *d++ = 12;
+        return qint64(d - out);
+    };
+    file.tail.reserve(TrailerSize);
+    file.tail.append(char(12));
     for (QRgb c : palette) {
-        *d++ = uchar(qRed(c));
-        *d++ = uchar(qGreen(c));
-        *d++ = uchar(qBlue(c));
+        file.tail.append(char(qRed(c)));
+        file.tail.append(char(qGreen(c)));
+        file.tail.append(char(qBlue(c)));
     }
-    return sink(out.data(), d - out.data());
+    return file;
 }
 
 } // namespace
@@ -102,33 +95,9 @@ void SavePcxWriter(const QString &fileName, const Raster &picture, int kind)
 {
     if (kind != 4)
         throw LetrafexError(QStringLiteral("PCX output kind %1 is not supported").arg(kind));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    qint64 written = 0;
-    const bool ok = encodePcx(picture, [&](const uchar *p, qint64 n) {
-        if (file.write(reinterpret_cast<const char *>(p), n) != n || !file.flush())
-            return false;
-#ifdef __linux__
-        // Start writing the piece to disk now, so the sync when the file is committed
-        // has little left to wait for.
-        sync_file_range(file.handle(), written, n, SYNC_FILE_RANGE_WRITE);
-#endif
-        written += n;
-        return true;
-    });
-    if (!ok || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    SaveRowsInPieces(fileName, pcxRows(picture));
 }
 
 void SavePcxFile(const QString &fileName, const Raster &picture) { SavePcxWriter(fileName, picture, 4); }
 
-QByteArray WritePcx(const Raster &picture)
-{
-    QByteArray out;
-    encodePcx(picture, [&](const uchar *p, qint64 n) {
-        out.append(reinterpret_cast<const char *>(p), n);
-        return true;
-    });
-    return out;
-}
+QByteArray WritePcx(const Raster &picture) { return RowsInMemory(pcxRows(picture)); }

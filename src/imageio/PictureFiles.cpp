@@ -109,33 +109,43 @@ void fitLoadedPicture(ImageBox &image, int drawMode)
     image.picture = fitted;
 }
 
-void savePictureFile(const QString &fileName, int filterIndex, Raster &picture)
+namespace {
+// JPEG, PCX and TGA are written from the picture as 24 bits per pixel; the conversion is
+// made on a copy, so saving never changes the picture itself.
+Raster as24Bits(const Raster &picture)
+{
+    Raster copy = picture;
+    copy.setBitCount(24);
+    return copy;
+}
+} // namespace
+
+void savePictureFile(const QString &fileName, int filterIndex, const Raster &picture)
 {
     switch (filterIndex) {
     case SaveBitmap:
         SaveBmpFile(fileName, picture);
         break;
     case SaveJpeg:
-        picture.setBitCount(24);
-        SaveJpegFile(fileName, picture);
+        SaveJpegFile(fileName, as24Bits(picture));
         break;
     case SaveEnhancedMeta:
         SaveMetafile(fileName, picture);
         break;
-    case SavePng:
-        if (!SavePngFile(fileName, picture))
-            throw LetrafexError(QStringLiteral("Error Writing PNG File!"));
+    case SavePng: {
+        QString error;
+        if (!SavePngFile(fileName, picture, &error))
+            throw LetrafexError(error);
         break;
+    }
     case SaveTiff:
         SaveTiffFile(fileName, picture);
         break;
     case SavePcx:
-        picture.setBitCount(24);
-        SavePcxFile(fileName, picture);
+        SavePcxFile(fileName, as24Bits(picture));
         break;
     case SaveTga:
-        picture.setBitCount(24);
-        SaveTgaFile(fileName, picture);
+        SaveTgaFile(fileName, as24Bits(picture));
         break;
     default:
         throw LetrafexError(QStringLiteral("Unknown picture format"));

@@ -39,6 +39,7 @@ void readPictureFile(const QString &fileName, int reader, Raster &picture);
 void fitLoadedPicture(ImageBox &image, int drawMode);
 
 // Writes picture with the writer of filterIndex 1 to 7 (project files are written by the
-// main window). JPEG, PCX and TGA first turn the picture itself into 24 bits per pixel.
-// Throws LetrafexError when writing fails; the file that was there stays untouched.
-void savePictureFile(const QString &fileName, int filterIndex, Raster &picture);
+// main window). JPEG, PCX and TGA are written as 24 bits per pixel; the picture itself
+// stays as it is. Throws LetrafexError naming the file and the reason when writing fails;
+// the file that was there then stays untouched.
+void savePictureFile(const QString &fileName, int filterIndex, const Raster &picture);

@@ -1,37 +1,40 @@
 #include "imageio/PieceWriter.h"
 
-#include "core/Errors.h"
-
-#include <QSaveFile>
+#include "core/FileBytes.h"
 
 #include <algorithm>
 
-#ifdef __linux__
-#include <fcntl.h>
-#endif
+namespace {
 
-void SaveRowsInPieces(const QString &fileName, const QByteArray &head, qint64 rowBytes, int rows,
-                      const RowEncoder &encode)
+// Encodes the rows a piece of about 1 MiB at a time into a buffer of that size and hands
+// each piece to put(const uchar *, qint64).
+template <typename Put>
+void encodeInPieces(const RowFile &file, Put &&put)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    const int rowsPerPiece = int(std::clamp<qint64>((qint64(1) << 20) / std::max<qint64>(rowBytes, 1), 1, std::max(rows, 1)));
+    const qint64 rowBytes = std::max<qint64>(file.maxRowBytes, 1);
+    const int rowsPerPiece = int(std::clamp<qint64>((qint64(1) << 20) / rowBytes, 1, std::max(file.rows, 1)));
     QByteArray piece(rowsPerPiece * rowBytes, Qt::Uninitialized);
-    bool ok = file.write(head) == head.size();
-    qint64 written = head.size();
-    for (int first = 0; ok && first < rows; first += rowsPerPiece) {
-        const int count = std::min(rowsPerPiece, rows - first);
-        encode(first, count, reinterpret_cast<uchar *>(piece.data()));
-        const qint64 bytes = count * rowBytes;
-        ok = file.write(piece.constData(), bytes) == bytes && file.flush();
-#ifdef __linux__
-        // Start writing the piece to disk now, so the sync at the commit has little left.
-        if (ok)
-            sync_file_range(file.handle(), written, bytes, SYNC_FILE_RANGE_WRITE);
-#endif
-        written += bytes;
+    uchar *out = reinterpret_cast<uchar *>(piece.data());
+    for (int first = 0; first < file.rows; first += rowsPerPiece) {
+        const int count = std::min(rowsPerPiece, file.rows - first);
+        put(out, file.encode(first, count, out));
     }
-    if (!ok || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+}
+
+} // namespace
+
+void SaveRowsInPieces(const QString &fileName, const RowFile &file)
+{
+    WholeFileWriter out(fileName);
+    out.write(file.head);
+    encodeInPieces(file, [&out](const uchar *bytes, qint64 size) { out.write(reinterpret_cast<const char *>(bytes), size); });
+    out.write(file.tail);
+    out.commit();
+}
+
+QByteArray RowsInMemory(const RowFile &file)
+{
+    QByteArray out = file.head;
+    encodeInPieces(file, [&out](const uchar *bytes, qint64 size) { out.append(reinterpret_cast<const char *>(bytes), size); });
+    return out + file.tail;
 }

@@ -1,17 +1,19 @@
 #include "imageio/PngCodec.h"
 
+#include "core/Errors.h"
+#include "core/FileBytes.h"
 #include "core/Raster.h"
 
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
 #include <QImage>
-#include <QSaveFile>
 #include <QString>
 
 #include <png.h>
 
 #include <csetjmp>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -228,7 +230,7 @@ bool readPng(QIODevice &source, Raster &picture)
 
 struct EncodeState
 {
-    QIODevice *target = nullptr;
+    WholeFileWriter *target = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
     const unsigned char *pixels = nullptr; // 32-bit RGB rows, top row first
@@ -239,21 +241,37 @@ struct EncodeState
     std::uint32_t key = 0; // 0x00BBGGRR
     bool alpha = false;    // the pixels are straight ARGB and carry their own alpha
     unsigned char *row = nullptr;
+    char error[128] = {}; // libpng's message when encoding failed
 };
 
-void writeToDevice(png_structp png, png_bytep data, std::size_t length)
+// Keeps libpng's message for the caller's error text; must not return to libpng.
+[[noreturn]] void failWithMessage(png_structp png, png_const_charp message)
 {
-    auto *device = static_cast<QIODevice *>(png_get_io_ptr(png));
-    if (length > std::size_t(INT64_MAX) ||
-        device->write(reinterpret_cast<const char *>(data), qint64(length)) != qint64(length))
+    auto *st = static_cast<EncodeState *>(png_get_error_ptr(png));
+    std::snprintf(st->error, sizeof st->error, "%s", message ? message : "");
+    png_longjmp(png, 1);
+}
+
+// Every piece goes straight to the checked writer, which keeps the system's reason when a
+// write fails; nothing may be thrown through libpng's frames.
+void writeToFile(png_structp png, png_bytep data, std::size_t length)
+{
+    auto *file = static_cast<WholeFileWriter *>(png_get_io_ptr(png));
+    bool written = false;
+    try {
+        written = length <= std::size_t(INT64_MAX) && file->tryWrite(reinterpret_cast<const char *>(data), qint64(length));
+    } catch (...) {
+    }
+    if (!written)
         png_error(png, "write failed");
 }
 
-void flushDevice(png_structp) {}
+// The writer keeps no buffer of its own: what libpng hands over is already written.
+void flushFile(png_structp) {}
 
 bool encode(EncodeState *st)
 {
-    st->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning);
+    st->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, st, failWithMessage, ignoreWarning);
     if (!st->png)
         return false;
     st->info = png_create_info_struct(st->png);
@@ -262,7 +280,7 @@ bool encode(EncodeState *st)
     if (setjmp(png_jmpbuf(st->png)))
         return false;
 
-    png_set_write_fn(st->png, st->target, writeToDevice, flushDevice);
+    png_set_write_fn(st->png, st->target, writeToFile, flushFile);
     const bool withAlpha = st->keyed || st->alpha;
     png_set_IHDR(st->png, st->info, st->width, st->height, 8, withAlpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -321,13 +339,10 @@ bool ReadPng(const QByteArray &data, Raster &picture)
 }
 
 namespace {
-// Encodes 32-bit rows into a temporary file beside the target, which replaces the target
-// only once everything is written: a failed save leaves the old file as it was.
-bool savePng(const QString &fileName, const QImage &pixels, EncodeState st)
+// Encodes the rows through libpng into file; libpng's structures are released again
+// whatever happens. An empty text when all went well.
+QString encodeInto(WholeFileWriter &file, const QString &fileName, const QImage &pixels, EncodeState st)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     st.target = &file;
     st.pixels = pixels.constBits();
     st.stride = std::size_t(pixels.bytesPerLine());
@@ -336,37 +351,57 @@ bool savePng(const QString &fileName, const QImage &pixels, EncodeState st)
     const bool encoded = encode(&st);
     png_destroy_write_struct(&st.png, &st.info);
     std::free(st.row);
-    if (!encoded) {
-        file.cancelWriting();
-        return false;
+    if (encoded)
+        return {};
+    if (file.failed())
+        return file.failure();
+    return QStringLiteral("Error Writing PNG File \"%1\"! %2").arg(nativeFilePath(fileName), QString::fromLocal8Bit(st.error));
+}
+
+bool refuse(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+// Writes a temporary file beside the target, which replaces the target only once
+// everything is written: a failed save leaves the old file as it was. The failure's text,
+// naming the file and the reason, goes to error.
+bool savePng(const QString &fileName, const QImage &pixels, const EncodeState &st, QString *error)
+{
+    if (pixels.isNull())
+        return refuse(error, QStringLiteral("Error Writing PNG File \"%1\"! There is no picture.").arg(nativeFilePath(fileName)));
+    try {
+        WholeFileWriter file(fileName);
+        const QString failure = encodeInto(file, fileName, pixels, st);
+        if (!failure.isEmpty())
+            return refuse(error, failure);
+        file.commit();
+        return true;
+    } catch (const LetrafexError &e) {
+        return refuse(error, e.text());
     }
-    return file.commit();
 }
 } // namespace
 
-bool SavePngWriter(const QString &fileName, const Raster &picture, TColor colorKey)
+bool SavePngWriter(const QString &fileName, const Raster &picture, TColor colorKey, QString *error)
 {
-    if (picture.isEmpty())
-        return false;
-    const QImage pixels = picture.toRgb32();
-    if (pixels.isNull() || pixels.format() != QImage::Format_RGB32)
-        return false;
+    const QImage pixels = picture.isEmpty() ? QImage() : picture.toRgb32();
     EncodeState st;
     st.keyed = colorKey != Colors::clNone;
     st.key = std::uint32_t(colorKey) & 0xFFFFFFu;
-    return savePng(fileName, pixels, st);
+    return savePng(fileName, pixels.format() == QImage::Format_RGB32 ? pixels : QImage(), st, error);
 }
 
-bool SavePngRgba(const QString &fileName, const QImage &pixels)
+bool SavePngRgba(const QString &fileName, const QImage &pixels, QString *error)
 {
-    if (pixels.isNull() || pixels.format() != QImage::Format_ARGB32)
-        return false;
     EncodeState st;
     st.alpha = true;
-    return savePng(fileName, pixels, st);
+    return savePng(fileName, pixels.format() == QImage::Format_ARGB32 ? pixels : QImage(), st, error);
 }
 
-bool SavePngFile(const QString &fileName, const Raster &picture)
+bool SavePngFile(const QString &fileName, const Raster &picture, QString *error)
 {
-    return SavePngWriter(fileName, picture, Colors::clNone);
+    return SavePngWriter(fileName, picture, Colors::clNone, error);
 }

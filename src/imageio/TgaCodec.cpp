@@ -362,6 +362,9 @@ void SaveTgaFile(const QString &fileName, const Raster &picture)
     const QImage source = writeSource(picture);
     QByteArray head(HeaderSize + WrittenIdSize, Qt::Uninitialized);
     writeHeader(reinterpret_cast<uchar *>(head.data()), source.width(), source.height());
-    SaveRowsInPieces(fileName, head, qint64(source.width()) * 3, source.height(),
-                     [&source](int first, int count, uchar *out) { writeRows(source, first, count, out); });
+    const qint64 rowBytes = qint64(source.width()) * 3;
+    SaveRowsInPieces(fileName, {head, rowBytes, source.height(), [&source, rowBytes](int first, int count, uchar *out) {
+                                    writeRows(source, first, count, out);
+                                    return count * rowBytes;
+                                }, {}});
 }

@@ -2,11 +2,12 @@
 // RGBA with 8 bits per sample. The fourth sample is declared as unassociated alpha
 // (ExtraSamples 2): the colour samples are straight, not multiplied by the alpha.
 #include "imageio/TiffCodec.h"
+#include "imageio/PieceWriter.h"
 #include "imageio/TiffFile.h"
 
 #include <QDataStream>
+#include <QIODevice>
 #include <QImage>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -90,22 +91,11 @@ void SaveTiffRgbaFile(const QString &fileName, const QImage &pixels)
         throw LetrafexError(QStringLiteral("A picture of %1 x %2 pixels is too large for a TIFF file")
                                 .arg(pixels.width())
                                 .arg(pixels.height()));
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
     const QByteArray head = headBytes(quint32(StripOffset + stripBytes));
     const QByteArray tail = directoryBytes(quint32(pixels.width()), quint32(pixels.height()), quint32(stripBytes));
-    // Rows go out in pieces of about 1 MiB, so a large picture needs no second copy in memory.
-    const int h = pixels.height();
-    const int rowsPerPiece = int(std::clamp<qint64>((qint64(1) << 20) / rowBytes, 1, h));
-    QByteArray piece(qint64(rowsPerPiece) * rowBytes, Qt::Uninitialized);
-    bool ok = file.write(head) == head.size();
-    for (int first = 0; ok && first < h; first += rowsPerPiece) {
-        const int count = std::min(rowsPerPiece, h - first);
-        encodeRows(pixels, first, count, reinterpret_cast<uchar *>(piece.data()));
-        ok = file.write(piece.constData(), count * rowBytes) == count * rowBytes;
-    }
-    ok = ok && file.write(tail) == tail.size();
-    if (!ok || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    // Rows go out in pieces, so a large picture needs no second copy in memory.
+    SaveRowsInPieces(fileName, {head, rowBytes, pixels.height(), [&pixels, rowBytes](int first, int count, uchar *out) {
+                                    encodeRows(pixels, first, count, out);
+                                    return count * rowBytes;
+                                }, tail});
 }

@@ -2,9 +2,9 @@
 // layouts. Everything but the strip is small and built in memory first; the strip is
 // encoded row by row straight from the picture, so a file can be written in pieces.
 #include "imageio/TiffCodec.h"
+#include "imageio/PieceWriter.h"
 #include "imageio/TiffFile.h"
 
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -273,21 +273,9 @@ void SaveTiffFile(const QString &fileName, const Raster &picture)
     if (picture.isEmpty())
         throw LetrafexError(QStringLiteral("An empty picture cannot be written as a TIFF file"));
     const TiffPlan p = planTiff(picture);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        throw LetrafexError(QStringLiteral("Cannot create file \"%1\". %2").arg(fileName, file.errorString()));
-    // Rows go out in pieces of about 1 MiB, so a large picture needs no second copy in memory.
-    const int h = p.source.height();
-    const int rowsPerPiece = int(std::clamp<qint64>((qint64(1) << 20) / std::max<qint64>(p.rowBytes, 1), 1, h));
-    QByteArray piece(qint64(rowsPerPiece) * p.rowBytes, Qt::Uninitialized);
-    bool ok = file.write(p.head) == p.head.size();
-    for (int first = 0; ok && first < h; first += rowsPerPiece) {
-        const int count = std::min(rowsPerPiece, h - first);
-        encodeRows(p, first, count, reinterpret_cast<uchar *>(piece.data()));
-        const qint64 bytes = qint64(count) * p.rowBytes;
-        ok = file.write(piece.constData(), bytes) == bytes;
-    }
-    ok = ok && file.write(p.tail) == p.tail.size();
-    if (!ok || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(fileName, file.errorString()));
+    // Rows go out in pieces, so a large picture needs no second copy in memory.
+    SaveRowsInPieces(fileName, {p.head, p.rowBytes, p.source.height(), [&p](int first, int count, uchar *out) {
+                                    encodeRows(p, first, count, out);
+                                    return count * p.rowBytes;
+                                }, p.tail});
 }

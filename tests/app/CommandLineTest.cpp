@@ -1,11 +1,14 @@
 // letrafex-cli as batch users run it: output by extension through the save filter's
-// writers, help for every subcommand, errors that name the file and the system's reason,
-// and text as crisp as the window's at sizes Qt's glyph cache does not hint.
+// writers, help for every subcommand, errors that name the file and the system's reason
+// (also when the disk refuses a write), and text as crisp as the window's at sizes Qt's
+// glyph cache does not hint.
 #include "app/ItemRowsText.h"
 #include "app/PictureExport.h"
 #include "app/TextPainter.h"
+#include "core/FileBytes.h"
 #include "imageio/PngCodec.h"
 
+#include "FileSizeLimit.h"
 #include "ReferenceTools.h"
 
 #include <QFile>
@@ -124,6 +127,54 @@ TEST(CommandLine, ErrorsNameTheFileAndTheSystemsReason)
         << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("y.png"))));
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("z.png"))));
+}
+
+TEST(CommandLine, AWriteTheDiskRefusesFailsWithTheFileAndTheReasonAndKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString items = writeItems(dir, boldH(24));
+    const QString picture = dir.filePath(QStringLiteral("in.bmp")), rtf = dir.filePath(QStringLiteral("doc.rtf"));
+    ASSERT_EQ(runCli({QStringLiteral("render"), items, picture, QStringLiteral("--size"), QStringLiteral("60x40")}).status, 0);
+    QFile doc(rtf);
+    ASSERT_TRUE(doc.open(QIODevice::WriteOnly));
+    doc.write("{\\rtf1\\ansi A page of text.\\par}");
+    doc.close();
+    const QStringList size{QStringLiteral("--size"), QStringLiteral("60x40")};
+    const QStringList render{QStringLiteral("render"), items};
+    const QStringList transparent{QStringLiteral("--transparent")};
+    const struct
+    {
+        const char *out;
+        QStringList args; // the output goes after these
+        QStringList options;
+    } cases[] = {
+        {"old.bmp", render, size}, {"old.jpg", render, size}, {"old.emf", render, size},
+        {"old.png", render, size}, {"old.tif", render, size}, {"old.pcx", render, size},
+        {"old.tga", render, size}, {"old.svg", render, size}, {"old.pdf", render, size},
+        {"clear.png", render, size + transparent}, {"clear.tif", render, size + transparent},
+        {"old.lfx", {QStringLiteral("project"), items}, size},
+        {"converted.tga", {QStringLiteral("convert"), picture}, {}},
+        {"doc.pdf", {QStringLiteral("print-rtf"), rtf}, {}},
+    };
+    for (const auto &c : cases) {
+        const QString out = dir.filePath(QLatin1String(c.out));
+        const QByteArray old = QByteArray("the file that was there: ") + c.out;
+        QFile f(out);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(old);
+        f.close();
+        QProcess cli;
+        FileSizeLimit::applyTo(cli);
+        cli.start(LETRAFEX_CLI, c.args + QStringList{out} + c.options);
+        ASSERT_TRUE(cli.waitForFinished(60000)) << c.out;
+        const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
+        EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit) << c.out;
+        EXPECT_EQ(cli.exitCode(), 1) << c.out << ": " << err.toStdString();
+        EXPECT_TRUE(err.contains(nativeFilePath(out)) && err.trimmed().endsWith(fileTooLargeText()))
+            << c.out << ": " << err.toStdString();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == old) << c.out << " was replaced by a failed write";
+    }
 }
 
 TEST(CommandLine, EverySubcommandHasHelp)

@@ -1,9 +1,12 @@
 // Export beyond the screen picture: transparent, scaled and vector output compared with
-// the composition the window draws.
+// the composition the window draws; saves the disk refuses.
+#include "FileSizeLimit.h"
 #include "ReferenceTools.h"
 #include "app/PictureExport.h"
+#include "app/ProjectFile.h"
 #include "app/TextPainter.h"
 #include "core/Errors.h"
+#include "core/FileBytes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -318,5 +321,53 @@ TEST(Export, VectorFilesAtDoubleScaleMatchTheDoubleRender)
                     d.over64);
         EXPECT_LT(d.mean, 1.5);
         EXPECT_LT(d.over64, twice.width() * twice.height() / 100);
+    }
+}
+
+TEST_F(MixedComposition, AnExportOrProjectTheDiskRefusesLeavesTheOldFileAndSaysWhy)
+{
+    struct Case
+    {
+        const char *name;
+        ExportFormat format;
+        bool transparent;
+    };
+    const Case cases[] = {{"old.png", ExportFormat::Png, false}, {"clear.png", ExportFormat::Png, true},
+                          {"old.tif", ExportFormat::Tiff, false}, {"clear.tif", ExportFormat::Tiff, true},
+                          {"old.jpg", ExportFormat::Jpeg, false}, {"old.bmp", ExportFormat::Bmp, false},
+                          {"old.svg", ExportFormat::Svg, false},  {"old.pdf", ExportFormat::Pdf, false},
+                          {"old.lfx", ExportFormat::Png, false}};
+    Project project;
+    takeProjectItems(table, project);
+    project.bg = ProjectLayer{0, 0, bg.width(), bg.height(), QString(), bg};
+    const auto path = [this](const Case &c) { return dir.filePath(QLatin1String(c.name)); };
+    const auto oldBytes = [](const Case &c) { return QByteArray("the file that was there: ") + c.name; };
+    for (const Case &c : cases) {
+        QFile f(path(c));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(oldBytes(c));
+    }
+    QStringList errors;
+    {
+        const FileSizeLimit limit;
+        for (const Case &c : cases) {
+            try {
+                if (QByteArray(c.name).endsWith(".lfx"))
+                    SaveProjectFile(path(c), project);
+                else
+                    ExportPicture(path(c), bg, table, ExportOptions{c.format, c.transparent, 1});
+                errors << QString();
+            } catch (const LetrafexError &e) {
+                errors << e.text();
+            }
+        }
+    }
+    for (qsizetype i = 0; i < errors.size(); ++i) {
+        const Case &c = cases[i];
+        QFile f(path(c));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == oldBytes(c)) << c.name << " was replaced by a failed save";
+        EXPECT_TRUE(errors[i].contains(nativeFilePath(path(c))) && errors[i].endsWith(fileTooLargeText()))
+            << c.name << ": " << errors[i].toStdString();
     }
 }

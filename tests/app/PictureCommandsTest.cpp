@@ -1,10 +1,12 @@
 // The main window's picture commands: opening pictures and projects (also by dropping),
 // saving, the clipboard, clearing, resizing, printing and the surface buttons.
+#include "FileSizeLimit.h"
 #include "ReferenceTools.h"
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
 #include "app/ItemRowsText.h"
 #include "app/MainWindow.h"
+#include "core/FileBytes.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/PictureFiles.h"
 #include "ui/Controls.h"
@@ -188,6 +190,31 @@ TEST_F(PictureCommands, SavingUsesTheFilterAndProjectsGetTheirExtension)
     EXPECT_FALSE(QFile::exists(file("second.LfX.lfx")));
     // The dialog remembers the last name and filter.
     EXPECT_EQ(window->PictureSaveDialog.filterIndex, SaveProject);
+}
+
+TEST_F(PictureCommands, ASaveTheDiskRefusesKeepsTheOldFileAndShowsTheFileAndTheReason)
+{
+    drawItem("Save", 5, 5);
+    const Raster before = title();
+    for (const auto &[name, filter] : {std::pair{"old.png", int(SavePng)}, std::pair{"old.lfx", int(SaveProject)}}) {
+        const QByteArray old = QByteArray("the file that was there: ") + name;
+        QFile f(file(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(old);
+        f.close();
+        saveAnswers(name, filter);
+        dialogs.errors.clear();
+        {
+            const FileSizeLimit limit;
+            window->PicSaveButton->click();
+        }
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(f.readAll() == old) << name << " was replaced by a failed save";
+        ASSERT_EQ(dialogs.errors.size(), 1) << name;
+        EXPECT_TRUE(dialogs.errors[0].contains(nativeFilePath(file(name))) && dialogs.errors[0].endsWith(fileTooLargeText()))
+            << dialogs.errors[0].toStdString();
+    }
+    EXPECT_TRUE(title().samePixels(before));
 }
 
 TEST_F(PictureCommands, AProjectComesBackWithItsOwnBackgroundAndSurfaces)
