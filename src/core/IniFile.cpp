@@ -1,7 +1,9 @@
 #include "core/IniFile.h"
 
+#include "core/Errors.h"
+#include "core/FileBytes.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 QString readTextFileAnyEncoding(const QString &path, bool *ok)
@@ -177,29 +179,10 @@ bool IniFile::save()
         for (const Line &l : s.lines)
             out += l.text + QStringLiteral("\r\n");
     }
-    const QByteArray bytes = out.toUtf8();
-    // Unbuffered, so that a write the disk refuses fails at once with the system's reason
-    // (a buffered write that fails in the final flush loses it, and Qt 6.4's commit would
-    // even keep the cut file). The reason is taken at the step that failed, before
-    // cancelling resets it.
-    QSaveFile f(path_);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        error_ = f.errorString();
-        return false;
-    }
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        // A full disk can take part of the text and refuse only the next write.
-        const qint64 n = f.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            error_ = f.errorString();
-            f.cancelWriting();
-            return false;
-        }
-        written += n;
-    }
-    if (!f.commit()) {
-        error_ = f.errorString();
+    try {
+        writeWholeFile(path_, out.toUtf8());
+    } catch (const LetrafexError &e) {
+        error_ = e.text();
         return false;
     }
     error_.clear();

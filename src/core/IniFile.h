@@ -20,7 +20,7 @@ public:
     QStringList sectionKeys(const QString &section) const;
 
     // Each write goes to the file at once; returns false when the file cannot be written,
-    // and errorString() then gives the system's reason.
+    // and errorString() then names the file and gives the system's reason.
     bool writeString(const QString &section, const QString &key, const QString &value);
     bool writeInteger(const QString &section, const QString &key, int value);
 
@@ -29,8 +29,8 @@ public:
     void holdWrites() { held_ = true; }
     bool commitWrites();
 
-    // Why the last write or commit did not reach the file (the system's reason); empty when
-    // it did.
+    // Why the last write or commit did not reach the file ("Cannot write file "PATH".
+    // REASON"); empty when it did.
     const QString &errorString() const { return error_; }
 
 private:

@@ -1,5 +1,6 @@
 #include "ui/Settings.h"
 
+#include "core/FileBytes.h"
 #include "core/IniFile.h"
 #include "ui/Language.h"
 
@@ -66,7 +67,6 @@ bool writeSettings(IniFile &ini, const WindowBounds &bounds, bool maximized, con
 
 QString settingsNotSavedMessage(const IniFile &ini)
 {
-    QString where = ini.path();
     QString why = ini.errorString();
     const QString folder = QFileInfo(ini.path()).absolutePath();
     if (!QFileInfo(folder).isDir()) {
@@ -74,11 +74,10 @@ QString settingsNotSavedMessage(const IniFile &ini)
         // reason is learnt ("Not a directory" when a file has the folder's name).
         std::error_code error;
         std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
-        if (error) {
-            where = folder;
-            why = QString::fromLocal8Bit(error.message());
-        }
+        if (error)
+            why = QStringLiteral("Cannot create folder \"%1\". %2")
+                      .arg(nativeFilePath(folder), QString::fromLocal8Bit(error.message()));
     }
     return LngText(QStringLiteral("Messages"), QStringLiteral("The settings could not be saved.")) +
-           QLatin1Char('\n') + where + QStringLiteral(": ") + why;
+           QLatin1Char('\n') + why;
 }
