@@ -149,8 +149,11 @@ void TBackgroundForm::Texture1ButtonClick(int slot)
 
 void TBackgroundForm::TextureOpenButtonClick()
 {
-    // Draw mode 0 makes the preview's picture an 89 x 97 tile of the file's picture.
-    LoadPictureFile(*TextureIconImage, 0, false, *shared_.pictureOpenDialog);
+    // Draw mode 0 makes the preview's picture an 89 x 97 tile of the file's picture. A
+    // cancelled dialog or a file that cannot be read leaves the slot and the favourites
+    // file as they were.
+    if (LoadPictureFile(*TextureIconImage, 0, false, *shared_.pictureOpenDialog) != PictureLoad::Loaded)
+        return;
     const Raster &preview = TextureIconImage->picture();
     Raster &slot = FavouriteTextures[size_t(SelectedTexture - 1)];
     slot = Raster();
@@ -195,10 +198,8 @@ void TBackgroundForm::BgLoadButtonClick()
     const int mode = answer.isEmpty() ? -1 : int(modes.indexOf(answer));
     if (mode < 0)
         return;
-    const qint64 before = BackImage->picture().image().cacheKey();
-    LoadPictureFile(*BackImage, mode, false, *shared_.pictureOpenDialog);
     // A picture read from a file replaces the old one, and with it the canvas's pen.
-    if (BackImage->picture().image().cacheKey() != before)
+    if (LoadPictureFile(*BackImage, mode, false, *shared_.pictureOpenDialog) == PictureLoad::Loaded)
         BackCanvas = CanvasTools{};
 }
 
