@@ -442,3 +442,38 @@ TEST_F(BackgroundPage, ACancelledOrFailedTextureOpenChangesNeitherTheSlotNorADam
     }
     EXPECT_TRUE(dialogs.errors[0].contains("TGA picture is too large!"));
 }
+
+TEST_F(BackgroundPage, ShowingAgainWithSlotOneEmptyShowsNoTextureOfTheLastShowing)
+{
+    form->show();
+    loadTexture(3, pattern(89, 97));
+    ASSERT_TRUE(form->TextureAddButton->isEnabled());
+    form->hide();
+    form->show();
+    EXPECT_EQ(form->SelectedTexture, 1);
+    EXPECT_TRUE(form->TextureIconImage->picture().isEmpty());
+    EXPECT_FALSE(form->TextureAddButton->isEnabled());
+    EXPECT_FALSE(form->TextureDeleteButton->isEnabled());
+}
+
+TEST_F(BackgroundPage, TheDamagedFavouritesNoticeComesOnceAfterThePageIsShownAndFitsTheScreen)
+{
+    FavouriteSlots stored;
+    writeDamagedFavourites(stored);
+    form->show();
+    EXPECT_TRUE(messages.isEmpty()); // not before the page is drawn
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_LE(messageWidths[0], QGuiApplication::primaryScreen()->availableGeometry().width() / 2 + 150);
+
+    form->hide();
+    form->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 1); // the same damaged file is told about once
+
+    form->hide();
+    writeDamagedFavourites(stored, 2000); // damaged anew
+    form->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 2);
+}
