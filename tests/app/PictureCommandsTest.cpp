@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QPrinter>
 #include <QProcess>
+#include <QScrollArea>
 #include <QTextEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -293,6 +294,30 @@ TEST_F(PictureCommands, PasteChangesOnlyTheWorkingPictureAndCopyPutsItThere)
     QGuiApplication::clipboard()->setText("words");
     window->GetClipboardButton->click();
     EXPECT_EQ(title().width(), 30);
+}
+
+TEST_F(PictureCommands, AroundASmallerPastedPictureThePictureAreaShowsItsEmptyColour)
+{
+    window->SurfaceImage->picture().fill(Colors::clFuchsia);
+    bg().fill(Colors::clAqua);
+    QImage pasted(30, 20, QImage::Format_RGB32);
+    pasted.fill(QColor(0, 128, 0));
+    QGuiApplication::clipboard()->setImage(pasted);
+    window->GetClipboardButton->click();
+
+    QWidget *area = window->sbxPicture->viewport();
+    const QImage shown = area->grab().toImage();
+    const QColor empty = area->palette().color(area->backgroundRole());
+    EXPECT_EQ(shown.pixelColor(29, 19), QColor(0, 128, 0));
+    for (const QPoint at : {QPoint(30, 0), QPoint(0, 20), QPoint(200, 100), QPoint(461, 219)})
+        EXPECT_EQ(shown.pixelColor(at), empty) << at.x() << "," << at.y();
+
+    // Copies and saves hold the pasted picture and nothing of the layers below.
+    window->SendClipboardButton->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), pasted);
+    saveAnswers("pasted.png", SavePng);
+    window->PicSaveButton->click();
+    EXPECT_TRUE(readPictureFile(file("pasted.png"), ReaderPng).picture.samePixels(Raster::fromImage(pasted, 24)));
 }
 
 TEST_F(PictureCommands, ClearImageKeepsTheRowsButEmptiesSurfacesAndText)
