@@ -167,6 +167,9 @@ QWidget *TLetrafex::buildPictureBox()
     for (TImage *layer : {TextureImage, TextCreateImage, BgImage, SurfaceImage, TitleImage}) {
         layer->setImageSize(462, 220);
         layer->move(0, 0);
+        // Only the working picture is seen; where it is smaller than the layers below (a
+        // pasted picture), the picture area shows its empty colour, not their pixels.
+        layer->setVisible(layer == TitleImage);
     }
     PreviewLabel = new TPreviewLabel(QStringLiteral("PreviewLabel"), pictureLayers_);
     PreviewLabel->move(3, 5);

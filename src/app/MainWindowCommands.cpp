@@ -105,17 +105,17 @@ void TLetrafex::PicLoadButtonClick()
     if (mode < 0)
         return;
     CommitLiveEdits();
-    if (!LoadPictureFile(*TitleImage, mode, DroppedFile, *PictureOpenDialog))
+    const PictureLoad load = LoadPictureFile(*TitleImage, mode, DroppedFile, *PictureOpenDialog);
+    if (load == PictureLoad::Cancelled)
         return;
-    const int reader = pictureReaderFor(PictureOpenDialog->fileName);
-    if (reader == ReaderProject) {
+    if (pictureReaderFor(PictureOpenDialog->fileName) == ReaderProject) {
         // The project brings its own background: it is not replaced by the working
         // picture, which already holds the texts.
         LoadProject(PictureOpenDialog->fileName);
         return;
     }
-    // A format the program cannot read has loaded nothing that could become a background.
-    if (reader < 0)
+    // A file that could not be read has been reported and left every layer as it was.
+    if (load != PictureLoad::Loaded)
         return;
     BgImage->setImageSize(TitleImage->box().width, TitleImage->box().height);
     CopyPixels(TitleImage->picture(), BgImage->picture());
@@ -265,8 +265,8 @@ bool TLetrafex::PrintPicture(QPrinter &printer, const Raster &picture)
 
 void TLetrafex::SurfaceOpenButtonClick()
 {
-    LoadPictureFile(*SurfaceIconImage, 0, false, *PictureOpenDialog);
-    if (SurfaceIconImage->picture().height() > 0)
+    if (LoadPictureFile(*SurfaceIconImage, 0, false, *PictureOpenDialog) == PictureLoad::Loaded &&
+        SurfaceIconImage->picture().height() > 0)
         SurfaceDeleteButton->setEnabled(true);
 }
 

@@ -16,10 +16,13 @@
 
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -61,8 +64,10 @@ void TBackgroundForm::FormShow()
         LoadFavouriteTextures();
     favouritesLoaded_ = true;
     setProgress(100);
-    SelectedTexture = 1;
-    // The slot the texture buttons act on is the one whose number button is down.
+    // The preview shows slot 1 even when it is empty, so the texture buttons never act on
+    // a texture of an earlier showing. The slot they act on is the one whose number
+    // button is down.
+    Texture1ButtonClick(1);
     TextureButtons[0]->setChecked(true);
     for (int k = 1; k < 10; ++k)
         BgTypeButtons[k]->setToolTip(BgTypeButtons[0]->toolTip());
@@ -71,15 +76,28 @@ void TBackgroundForm::FormShow()
 
 void TBackgroundForm::LoadFavouriteTextures()
 {
-    const FavouritesReading reading = loadFavouriteTexturesFile(favouriteTexturesPath(userDataFolder()), FavouriteTextures);
+    const QString path = favouriteTexturesPath(userDataFolder());
+    const FavouritesReading reading = loadFavouriteTexturesFile(path, FavouriteTextures);
     keepDamagedFile_ = !reading.error.isEmpty();
-    if (!FavouriteTextures[0].isEmpty())
-        Texture1ButtonClick(1);
-    if (keepDamagedFile_) {
-        ShowMessageBox(message("The favourite textures file is damaged. Only the textures before the damaged one "
-                               "could be read; the file stays as it is until you change a texture."),
-                       QStringLiteral("i"));
-    }
+    if (!keepDamagedFile_)
+        return;
+    // Told once per damaged file, not at every showing; a file damaged anew (another size
+    // or time) is told again. The notice waits until the page has been drawn.
+    const QFileInfo file(path);
+    const QString damage = QStringLiteral("%1|%2|%3")
+                               .arg(file.absoluteFilePath())
+                               .arg(file.size())
+                               .arg(file.lastModified().toMSecsSinceEpoch());
+    if (damage == reportedDamage_)
+        return;
+    reportedDamage_ = damage;
+    QTimer::singleShot(0, this, [this] {
+        runGuarded(this, [] {
+            ShowMessageBox(message("The favourite textures file is damaged. Only the textures before the damaged one "
+                                   "could be read; the file stays as it is until you change a texture."),
+                           QStringLiteral("i"));
+        });
+    });
 }
 
 void TBackgroundForm::SaveFavouriteTextures()
@@ -149,8 +167,11 @@ void TBackgroundForm::Texture1ButtonClick(int slot)
 
 void TBackgroundForm::TextureOpenButtonClick()
 {
-    // Draw mode 0 makes the preview's picture an 89 x 97 tile of the file's picture.
-    LoadPictureFile(*TextureIconImage, 0, false, *shared_.pictureOpenDialog);
+    // Draw mode 0 makes the preview's picture an 89 x 97 tile of the file's picture. A
+    // cancelled dialog or a file that cannot be read leaves the slot and the favourites
+    // file as they were.
+    if (LoadPictureFile(*TextureIconImage, 0, false, *shared_.pictureOpenDialog) != PictureLoad::Loaded)
+        return;
     const Raster &preview = TextureIconImage->picture();
     Raster &slot = FavouriteTextures[size_t(SelectedTexture - 1)];
     slot = Raster();
@@ -195,10 +216,8 @@ void TBackgroundForm::BgLoadButtonClick()
     const int mode = answer.isEmpty() ? -1 : int(modes.indexOf(answer));
     if (mode < 0)
         return;
-    const qint64 before = BackImage->picture().image().cacheKey();
-    LoadPictureFile(*BackImage, mode, false, *shared_.pictureOpenDialog);
     // A picture read from a file replaces the old one, and with it the canvas's pen.
-    if (BackImage->picture().image().cacheKey() != before)
+    if (LoadPictureFile(*BackImage, mode, false, *shared_.pictureOpenDialog) == PictureLoad::Loaded)
         BackCanvas = CanvasTools{};
 }
 

@@ -104,4 +104,6 @@ private:
     // Set when the favourites file was damaged and no slot has changed since: the file
     // is not rewritten then, so its unread records are not lost by closing the page.
     bool keepDamagedFile_ = false;
+    // The damaged favourites file last told about: its path, size and time.
+    QString reportedDamage_;
 };

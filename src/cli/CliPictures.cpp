@@ -1,15 +1,10 @@
 #include "cli/CliPictures.h"
 
 #include "cli/Cli.h"
-#include "core/PlainMessage.h"
-#include "imageio/MetafileCodec.h"
-#include "imageio/PcxCodec.h"
 #include "imageio/PictureFiles.h"
-#include "imageio/TgaCodec.h"
 
 #include "core/Errors.h"
 
-#include <QFile>
 #include <QSaveFile>
 
 Raster readPictureArgument(const QString &path)
@@ -17,34 +12,11 @@ Raster readPictureArgument(const QString &path)
     const int reader = pictureReaderFor(path);
     if (reader < 0 || reader == ReaderProject)
         throw CliError(QStringLiteral("%1: This format is not supported by the program.").arg(path));
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        throw CliError(QStringLiteral("cannot read %1: %2").arg(path, f.errorString()));
-    Raster picture;
-    if (reader == ReaderEmf || reader == ReaderWmf) {
-        const QSize size = MetafileSize(f.readAll());
-        picture = Raster(size.width(), size.height());
-    }
-    // The readers that report damaged files instead of failing: their report fails the
-    // command, so a batch never goes on with a picture that was not read.
-    QStringList notices;
-    const PlainMessageHandler previous = setPlainMessageHandler([&notices](const QString &t) { notices << t; });
-    try {
-        readPictureFile(path, reader, picture);
-    } catch (...) {
-        setPlainMessageHandler(previous);
-        throw;
-    }
-    setPlainMessageHandler(previous);
-    if (reader == ReaderPcx && !PcxLastError().isEmpty())
-        notices << PcxLastError();
-    if (reader == ReaderTga && !TgaLastError().isEmpty())
-        notices << TgaLastError();
-    if (!notices.isEmpty())
-        throw CliError(QStringLiteral("%1: %2").arg(path, notices.join(QLatin1Char(' '))));
-    if (picture.isEmpty())
-        throw CliError(QStringLiteral("%1: no picture could be read").arg(path));
-    return picture;
+    // The window's reading function, so a damaged file gets the window's error text.
+    PictureRead read = readPictureFile(path, reader);
+    if (!read.ok())
+        throw CliError(read.error);
+    return read.picture;
 }
 
 int pictureWriterArgument(const QString &path)

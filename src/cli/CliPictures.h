@@ -5,9 +5,9 @@
 
 #include <QString>
 
-// Reads a picture file into a fresh white picture (a metafile onto a white picture of its
-// own size). A damaged file, also one the TIFF, PCX or TGA reader only reports, throws
-// CliError naming the file.
+// Reads a picture file as the window does (a metafile onto a white picture of its own
+// size). A file that cannot be read throws CliError with the window's error text, which
+// names the file with its full path and the reason.
 Raster readPictureArgument(const QString &path);
 
 // The save filter index (1 to 7) for the file's extension; CliError when no picture

@@ -2,9 +2,11 @@
 
 #include "core/CommaText.h"
 #include "core/Errors.h"
+#include "core/FileBytes.h"
 #include "core/IniFile.h"
 #include "help/HelpTopics.h"
 #include "print/PreviewPrinter.h"
+#include "richtext/RtfReader.h"
 #include "ui/Controls.h"
 #include "ui/DialogService.h"
 #include "ui/Language.h"
@@ -15,6 +17,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -183,11 +186,30 @@ void THelpForm::LoadHelpFile(const QString &name)
         throw LetrafexError(error);
     const QString documentPath = help.filePath(name + QStringLiteral(".rtf"));
     if (QFile::exists(documentPath))
-        HelpTextField->loadRtfFile(documentPath);
+        showHelpDocument(documentPath);
     HelpTextField->setFocus();
     QTextCursor start(HelpTextField->document());
     HelpTextField->setTextCursor(start);
     HelpTextField->ensureCursorVisible();
+}
+
+void THelpForm::showHelpDocument(const QString &path)
+{
+    // A document that cannot be shown leaves an empty text, not the previous document.
+    QString reason;
+    try {
+        ReadRtf(readWholeFile(path), *HelpTextField->document(), &reason);
+    } catch (const LetrafexError &e) {
+        reason = e.text();
+    }
+    if (reason.isEmpty())
+        return;
+    HelpTextField->clear();
+    const QString fullPath = QFileInfo(path).absoluteFilePath();
+    Dialogs().showError(reason.contains(fullPath) ? reason
+                                                   : QStringLiteral("The help document \"%1\" cannot be shown: %2")
+                                                         .arg(fullPath, reason),
+                        this);
 }
 
 void THelpForm::HTopicsViewClick()

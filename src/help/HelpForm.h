@@ -54,6 +54,9 @@ protected:
 
 private:
     void report(int percent);
+    // Loads the RTF document into the text; a file that is no readable RTF is reported,
+    // naming it and the reason, and leaves the text empty.
+    void showHelpDocument(const QString &path);
     // Whether the characters [start, start + length) are a heading: pure blue, bold and
     // underlined, neither italic nor struck out.
     bool isHeading(int start, int length) const;

@@ -1,6 +1,8 @@
 #include "imageio/PictureFiles.h"
 
 #include "core/Errors.h"
+#include "core/FileBytes.h"
+#include "core/PlainMessage.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/JpegCodec.h"
 #include "imageio/MetafileCodec.h"
@@ -8,6 +10,12 @@
 #include "imageio/PngCodec.h"
 #include "imageio/TgaCodec.h"
 #include "imageio/TiffCodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSize>
+
+#include <new>
 
 const QStringList PictureExtensions = QString(QStringLiteral(".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX")).split(QLatin1Char(','));
 
@@ -60,34 +68,99 @@ QString pictureSaveName(const QString &fileName, int filterIndex)
     return fileName;
 }
 
-void readPictureFile(const QString &fileName, int reader, Raster &picture)
+namespace {
+// Collects the TIFF reader's plain messages while it reads, instead of showing them.
+class CollectedMessages
+{
+public:
+    CollectedMessages() : previous_(setPlainMessageHandler([this](const QString &text) { texts << text; })) {}
+    ~CollectedMessages() { setPlainMessageHandler(previous_); }
+    CollectedMessages(const CollectedMessages &) = delete;
+    CollectedMessages &operator=(const CollectedMessages &) = delete;
+    QStringList texts;
+
+private:
+    PlainMessageHandler previous_;
+};
+
+// A metafile read onto no picture gets a white one of its own size.
+void readMetafileOntoWhite(const QString &fileName, Raster &picture)
+{
+    QFile file(fileName);
+    openForReading(file);
+    if (file.size() > Raster::MaxBytes)
+        throw LetrafexError(QStringLiteral("The metafile is too large."));
+    const QByteArray data = file.readAll();
+    checkReadSucceeded(file);
+    const QSize size = MetafileSize(data);
+    picture = Raster(size.width(), size.height());
+    ReadMetafile(data, picture);
+}
+
+// Runs the reader; returns why it failed, or an empty text.
+QString runReader(const QString &fileName, int reader, Raster &picture)
 {
     switch (reader) {
     case ReaderBmp:
         picture = LoadBmpFile(fileName);
-        break;
+        return {};
     case ReaderJpeg:
         picture = LoadJpegFile(fileName);
-        break;
+        return {};
     case ReaderEmf:
     case ReaderWmf:
-        LoadMetafile(fileName, picture);
-        break;
+        if (picture.isEmpty())
+            readMetafileOntoWhite(fileName, picture);
+        else
+            LoadMetafile(fileName, picture);
+        return {};
     case ReaderPng:
-        LoadPngFile(fileName, picture);
-        break;
-    case ReaderTiff:
+        return LoadPngFile(fileName, picture) ? QString() : PngLastError();
+    case ReaderTiff: {
+        CollectedMessages messages;
         LoadTiffFile(fileName, picture);
-        break;
-    case ReaderPcx:
-        LoadPcxFile(fileName, picture);
-        break;
-    case ReaderTga:
-        LoadTgaFile(fileName, picture);
-        break;
-    default:
-        break;
+        return messages.texts.join(QLatin1Char('\n'));
     }
+    case ReaderPcx:
+        return LoadPcxFile(fileName, picture) ? QString() : PcxLastError();
+    case ReaderTga:
+        return LoadTgaFile(fileName, picture) ? QString() : TgaLastError();
+    default:
+        return QStringLiteral("This format is not supported by the program.");
+    }
+}
+
+// The error text names the file with its full path; a reason that already does so (the
+// system's "Cannot open file ...") is the whole text.
+QString readError(const QString &path, const QString &reason)
+{
+    if (reason.contains(path))
+        return reason;
+    return QStringLiteral("The picture \"%1\" could not be read: %2").arg(path, reason);
+}
+} // namespace
+
+PictureRead readPictureFile(const QString &fileName, int reader, const Raster &base)
+{
+    const QString path = QFileInfo(fileName).absoluteFilePath();
+    PictureRead result{base, {}};
+    QString reason;
+    try {
+        reason = runReader(path, reader, result.picture);
+        if (reason.isEmpty() && result.picture.isEmpty())
+            reason = QStringLiteral("The file holds no picture.");
+    } catch (const LetrafexError &e) {
+        reason = e.text();
+    } catch (const std::bad_alloc &) {
+        reason = QStringLiteral("Out of memory");
+    } catch (const std::exception &e) {
+        reason = QString::fromLocal8Bit(e.what());
+    }
+    if (!reason.isEmpty()) {
+        result.picture = base;
+        result.error = readError(path, reason);
+    }
+    return result;
 }
 
 void fitLoadedPicture(ImageBox &image, int drawMode)

@@ -28,10 +28,23 @@ QString pictureSaveFilter(const QString &f);
 // differs from the filter's, the filter's lower-case extension is appended.
 QString pictureSaveName(const QString &fileName, int filterIndex);
 
-// Reads the file with the reader at position reader (0 to 7) into picture. Errors of the
-// BMP, JPEG and metafile readers throw LetrafexError; PNG failures leave the picture as it
-// was; the TIFF reader shows its messages, the PCX and TGA readers keep a last-error text.
-void readPictureFile(const QString &fileName, int reader, Raster &picture);
+// What reading a picture file gave: the picture, or why there is none.
+struct PictureRead
+{
+    Raster picture;
+    // Empty when the file was read; otherwise names the file with its full path and says
+    // what is wrong with it.
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Reads the file with the reader at position reader (0 to 7). The PNG reader composes the
+// file over base and metafiles are drawn onto it (onto a white picture of the metafile's
+// own size when base is empty); the other readers ignore it. Whichever way a reader
+// reports a failure (an exception, false, a last-error text, the TIFF reader's plain
+// messages), it ends up in the result's error; no message is shown. A TIFF file that gives
+// any message counts as not read, even when an earlier image in it was good.
+PictureRead readPictureFile(const QString &fileName, int reader, const Raster &base = Raster());
 
 // Fits the picture loaded into image by the draw mode: original resizes the control to the
 // picture, tiled and stretched make a raster of the control's size. Image controls named

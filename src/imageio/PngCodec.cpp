@@ -15,6 +15,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -51,6 +52,9 @@ struct FreeDeleter
 
 void ignoreWarning(png_structp, png_const_charp) {}
 
+// Why the last read failed; empty after a read that succeeded.
+QString lastError;
+
 png_voidp cappedMalloc(png_structp, png_alloc_size_t size)
 {
     return size > MaxLibpngAllocation ? nullptr : std::malloc(size);
@@ -76,7 +80,16 @@ struct DecodeState
     std::size_t rowBytes = 0;
     unsigned char *buffer = nullptr; // rows top to bottom, rowBytes each, no padding
     png_bytep *rows = nullptr;
+    char error[128] = {}; // libpng's text of the error that ended the decoding
 };
+
+// As failQuietly, keeping libpng's text in the decoding state for the reader's error text.
+[[noreturn]] void failReading(png_structp png, png_const_charp message)
+{
+    if (auto *st = static_cast<DecodeState *>(png_get_error_ptr(png)); st && message)
+        std::snprintf(st->error, sizeof st->error, "%s", message);
+    png_longjmp(png, 1);
+}
 
 void readFromDevice(png_structp png, png_bytep data, std::size_t length)
 {
@@ -104,7 +117,7 @@ bool layoutExpected(const DecodeState *st)
 
 bool decode(DecodeState *st)
 {
-    st->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, failQuietly, ignoreWarning, nullptr, cappedMalloc,
+    st->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, st, failReading, ignoreWarning, nullptr, cappedMalloc,
                                        plainFree);
     if (!st->png)
         return false;
@@ -223,7 +236,17 @@ bool readPng(QIODevice &source, Raster &picture)
     std::free(st.rows);
     st.rows = nullptr;
     const std::unique_ptr<unsigned char, FreeDeleter> buffer(st.buffer);
-    return decoded && compose(st, picture);
+    if (!decoded) {
+        lastError = QStringLiteral("PNG image is not valid: %1")
+                        .arg(st.error[0] ? QString::fromLatin1(st.error) : QStringLiteral("out of memory"));
+        return false;
+    }
+    if (!compose(st, picture)) {
+        lastError = QStringLiteral("Out of memory");
+        return false;
+    }
+    lastError.clear();
+    return true;
 }
 
 // ---------------------------------------------------------------------------- writing
@@ -324,8 +347,10 @@ bool encode(EncodeState *st)
 bool LoadPngFile(const QString &fileName, Raster &picture)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        lastError = QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString());
         return false;
+    }
     return readPng(file, picture);
 }
 
@@ -333,10 +358,14 @@ bool ReadPng(const QByteArray &data, Raster &picture)
 {
     QBuffer buffer;
     buffer.setData(data);
-    if (!buffer.open(QIODevice::ReadOnly))
+    if (!buffer.open(QIODevice::ReadOnly)) {
+        lastError = QStringLiteral("Out of memory");
         return false;
+    }
     return readPng(buffer, picture);
 }
+
+QString PngLastError() { return lastError; }
 
 namespace {
 // Encodes the rows through libpng into file; libpng's structures are released again

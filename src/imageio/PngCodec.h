@@ -4,8 +4,9 @@
 // Reading composes the file's pixels onto what the picture showed before (transparent
 // pixels let the old picture through) and leaves a 24-bit picture of the file's size.
 // Writing produces an 8-bit RGB file, or RGBA when a colour key marks one colour as
-// fully transparent. No function shows a message: failures return false, and the writers
-// hand the failure's text, naming the file and the reason, to the caller who asks for it.
+// fully transparent. No function shows a message: failures return false, the writers
+// hand the failure's text, naming the file and the reason, to the caller who asks for it,
+// and a failed read keeps its reason for PngLastError().
 #include "core/Color.h"
 
 class QByteArray;
@@ -19,6 +20,10 @@ bool LoadPngFile(const QString &fileName, Raster &picture);
 
 // The same as LoadPngFile for a PNG held in memory.
 bool ReadPng(const QByteArray &data, Raster &picture);
+
+// Why the last read failed (libpng's text, or the system's reason the file could not be
+// opened); empty after a read that succeeded.
+QString PngLastError();
 
 // Writes picture as an 8-bit PNG. colorKey clNone gives colour type 2 (RGB); any other
 // value gives colour type 6 (RGBA) where pixels whose colour equals the key's low 24 bits

@@ -5,23 +5,28 @@
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
 
-bool LoadPictureFile(TImage &image, int drawMode, bool skipDialog, TOpenDialogState &dialog)
+PictureLoad LoadPictureFile(TImage &image, int drawMode, bool skipDialog, TOpenDialogState &dialog)
 {
     const QString filter = pictureOpenFilter(LngText(QStringLiteral("Captions"), QStringLiteral("Files")),
                                              LngText(QStringLiteral("Captions"), QStringLiteral("Graphic")));
-    const bool result = skipDialog || Dialogs().openFile(dialog.fileName, filter, dialog.filterIndex, image.window());
+    if (!skipDialog && !Dialogs().openFile(dialog.fileName, filter, dialog.filterIndex, image.window()))
+        return PictureLoad::Cancelled;
     const int reader = pictureReaderFor(dialog.fileName);
-    if (!result)
-        return false;
     if (reader < 0) {
         ShowMessageBox(LngText(QStringLiteral("Messages"), QStringLiteral("This format is not supported by the program.")),
                        QStringLiteral("i"));
-        return result;
+        return PictureLoad::Failed;
     }
     if (reader == ReaderProject)
-        return result;
-    readPictureFile(dialog.fileName, reader, image.picture());
+        return PictureLoad::Failed;
+    PictureRead read = readPictureFile(dialog.fileName, reader, image.picture());
+    if (!read.ok()) {
+        Dialogs().showError(read.error, image.window());
+        return PictureLoad::Failed;
+    }
+    image.picture() = read.picture;
     fitLoadedPicture(image.box(), drawMode);
     image.syncGeometry();
-    return result;
+    image.pictureChanged();
+    return PictureLoad::Loaded;
 }

@@ -5,7 +5,15 @@
 
 class TImage;
 
-// Returns true when the dialog was accepted or skipped, false when the user cancelled.
-// The result says nothing about whether a file was read. Errors of the readers propagate
-// to the caller's handler (see runGuarded).
-bool LoadPictureFile(TImage &image, int drawMode, bool skipDialog, TOpenDialogState &dialog);
+enum class PictureLoad
+{
+    Cancelled, // the user cancelled the open dialog
+    Loaded,    // the file was read and fitted into the image
+    // Nothing was loaded: the file could not be read (the error report named the file and
+    // the reason), its format is not supported (a notice said so), or it is a project file
+    // (which only the main window opens; nothing is shown here).
+    Failed,
+};
+
+// After Cancelled or Failed the image, its picture and its size are exactly as they were.
+PictureLoad LoadPictureFile(TImage &image, int drawMode, bool skipDialog, TOpenDialogState &dialog);

@@ -29,6 +29,21 @@ struct DialogUnits
     int v(int n) const { return n * y / 8; }
 };
 
+// The width a long message's text wraps to: a comfortable line of about 60 characters,
+// at most half the screen; wider only for a word that does not fit (a file's path), and
+// then never wider than the screen leaves beside the icon and margins.
+int wrappedTextWidth(const QFontMetrics &fm, const QString &text)
+{
+    int width = 60 * fm.averageCharWidth();
+    int screenWidth = 1 << 20;
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        screenWidth = screen->availableGeometry().width();
+    width = qMax(270, qMin(width, screenWidth / 2));
+    const QRect wrapped = fm.boundingRect(QRect(0, 0, width, 1 << 20),
+                                          Qt::AlignLeft | Qt::TextExpandTabs | Qt::TextWordWrap, text);
+    return qMax(270, qMin(qMax(width, wrapped.width() + 2), screenWidth - 120));
+}
+
 void centreOnScreen(QWidget &w)
 {
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
@@ -81,6 +96,12 @@ TMessageForm::TMessageForm(const QString &text, MessageType type, int buttons, Q
     label_->setTextFormat(Qt::PlainText);
     const QRect textRect = fm.boundingRect(QRect(0, 0, 1 << 20, 1 << 20), Qt::AlignLeft | Qt::TextExpandTabs, text);
     label_->resize(textRect.width() + 2, qMax(textRect.height(), fm.height()));
+    // A long text wraps at word boundaries, so the dialog stays narrower than the screen.
+    const int wrapWidth = wrappedTextWidth(fm, text);
+    if (label_->width() > wrapWidth) {
+        label_->setWordWrap(true);
+        label_->resize(wrapWidth, qMax(label_->heightForWidth(wrapWidth), fm.height()));
+    }
     controls_ << label_;
 
     int iconTextWidth = label_->width();

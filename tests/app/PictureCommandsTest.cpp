@@ -1,5 +1,6 @@
 // The main window's picture commands: opening pictures and projects (also by dropping),
 // saving, the clipboard, clearing, resizing, printing and the surface buttons.
+#include "DamagedPictures.h"
 #include "FileSizeLimit.h"
 #include "ReferenceTools.h"
 #include "ScriptedDialogs.h"
@@ -25,6 +26,7 @@
 #include <QMimeData>
 #include <QPrinter>
 #include <QProcess>
+#include <QScrollArea>
 #include <QTextEdit>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -150,6 +152,31 @@ TEST_F(PictureCommands, AnUnsupportedFileLoadsNothingAndKeepsTheBackground)
     EXPECT_TRUE(bg().samePixels(before));
 }
 
+TEST_F(PictureCommands, ADamagedPictureIsReportedOnceNamingTheFileAndChangesNoLayer)
+{
+    drawItem("Kept", 10, 10);
+    const Raster savedTitle = title(), savedBg = bg();
+    const QSize titleSize = window->TitleImage->size();
+    window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clFuchsia);
+    for (const DamagedPicture &d : writeDamagedPictures(QDir(program.path()))) {
+        const QString path = file(d.name);
+        const QString expected = readPictureFile(path, pictureReaderFor(path)).error;
+        dialogs.errors.clear();
+        openAnswers(d.name);
+        window->PicLoadButton->click();
+        window->WMDropFiles({path});
+        window->SurfaceOpenButton->click();
+        // Open, drop and surface open: each says once what is wrong with which file.
+        EXPECT_EQ(dialogs.errors, QStringList(3, expected)) << d.name.toStdString();
+        EXPECT_TRUE(expected.contains(path) && expected.contains(QLatin1String(d.reason))) << expected.toStdString();
+        EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+        EXPECT_TRUE(title().samePixels(savedTitle)) << d.name.toStdString();
+        EXPECT_TRUE(bg().samePixels(savedBg)) << d.name.toStdString();
+        EXPECT_EQ(window->TitleImage->size(), titleSize);
+        EXPECT_TRUE(window->SurfaceIconImage->picture().samePixels(Raster(8, 8, 24, Colors::clFuchsia)));
+    }
+}
+
 TEST_F(PictureCommands, DroppingFilesLoadsOnlyTheFirstWithoutTheFileDialog)
 {
     writeBmp("one.bmp", Raster(11, 7, 24, Colors::clYellow));
@@ -177,9 +204,7 @@ TEST_F(PictureCommands, SavingUsesTheFilterAndProjectsGetTheirExtension)
         return true;
     };
     window->PicSaveButton->click();
-    Raster png;
-    readPictureFile(file("pic.png"), ReaderPng, png);
-    EXPECT_TRUE(png.samePixels(title()));
+    EXPECT_TRUE(readPictureFile(file("pic.png"), ReaderPng).picture.samePixels(title()));
 
     index = SaveProject;
     window->PicSaveButton->click();
@@ -296,6 +321,30 @@ TEST_F(PictureCommands, PasteChangesOnlyTheWorkingPictureAndCopyPutsItThere)
     QGuiApplication::clipboard()->setText("words");
     window->GetClipboardButton->click();
     EXPECT_EQ(title().width(), 30);
+}
+
+TEST_F(PictureCommands, AroundASmallerPastedPictureThePictureAreaShowsItsEmptyColour)
+{
+    window->SurfaceImage->picture().fill(Colors::clFuchsia);
+    bg().fill(Colors::clAqua);
+    QImage pasted(30, 20, QImage::Format_RGB32);
+    pasted.fill(QColor(0, 128, 0));
+    QGuiApplication::clipboard()->setImage(pasted);
+    window->GetClipboardButton->click();
+
+    QWidget *area = window->sbxPicture->viewport();
+    const QImage shown = area->grab().toImage();
+    const QColor empty = area->palette().color(area->backgroundRole());
+    EXPECT_EQ(shown.pixelColor(29, 19), QColor(0, 128, 0));
+    for (const QPoint at : {QPoint(30, 0), QPoint(0, 20), QPoint(200, 100), QPoint(461, 219)})
+        EXPECT_EQ(shown.pixelColor(at), empty) << at.x() << "," << at.y();
+
+    // Copies and saves hold the pasted picture and nothing of the layers below.
+    window->SendClipboardButton->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), pasted);
+    saveAnswers("pasted.png", SavePng);
+    window->PicSaveButton->click();
+    EXPECT_TRUE(readPictureFile(file("pasted.png"), ReaderPng).picture.samePixels(Raster::fromImage(pasted, 24)));
 }
 
 TEST_F(PictureCommands, ClearImageKeepsTheRowsButEmptiesSurfacesAndText)
@@ -460,9 +509,7 @@ TEST_F(PictureCommands, CommandLineRendersAndDescribesProjectsAsTheWindowDoes)
 
     QByteArray err;
     ASSERT_EQ(runCli({"render", file("batch.lfx"), file("batch.png")}, nullptr, &err), 0) << err.toStdString();
-    Raster fromCli;
-    readPictureFile(file("batch.png"), ReaderPng, fromCli);
-    EXPECT_TRUE(fromCli.samePixels(drawn));
+    EXPECT_TRUE(readPictureFile(file("batch.png"), ReaderPng).picture.samePixels(drawn));
 
     QByteArray rows;
     ASSERT_EQ(runCli({"info", file("batch.lfx")}, &rows), 0);
@@ -490,8 +537,7 @@ TEST_F(PictureCommands, ProjectsMadeOnTheCommandLineOpenInTheWindow)
         << err.toStdString();
     ASSERT_EQ(runCli({"render", file("items.txt"), file("made.tga"), "--size", "320x140"}, nullptr, &err), 0)
         << err.toStdString();
-    Raster rendered;
-    readPictureFile(file("made.tga"), ReaderTga, rendered);
+    const Raster rendered = readPictureFile(file("made.tga"), ReaderTga).picture;
 
     openAnswers("made.lfx");
     window->PicLoadButton->click();

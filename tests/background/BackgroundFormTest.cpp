@@ -11,7 +11,10 @@
 #include "ui/ProgramOptions.h"
 #include "ui/ResizeForm.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -75,6 +78,7 @@ protected:
         }
         auto *message = qobject_cast<TMessageForm *>(&d);
         messages << (message ? message->messageLabel()->text() : QString());
+        messageWidths << d.width();
         return messageAnswer;
     }
     QString pictureFile(const char *name, const Raster &picture)
@@ -84,6 +88,19 @@ protected:
         return path;
     }
     QString favouritesPath() const { return program.filePath("Data/FTextures.Dat"); }
+    // Writes a favourites file cut short inside slot 3's record; returns its bytes.
+    QByteArray writeDamagedFavourites(FavouriteSlots &stored, int cut = 1500)
+    {
+        stored[0] = pattern(89, 97);
+        stored[1] = pattern(20, 10);
+        stored[2] = pattern(89, 97);
+        QByteArray data = writeFavouriteTextures(stored);
+        data.truncate(data.size() - cut);
+        QFile f(favouritesPath());
+        if (f.open(QIODevice::WriteOnly))
+            f.write(data);
+        return data;
+    }
     QByteArray favourites() const
     {
         QFile f(favouritesPath());
@@ -109,6 +126,7 @@ protected:
     QSize resizeTo;
     int messageAnswer = mrYes;
     QStringList messages;
+    QList<int> messageWidths;
     std::unique_ptr<TBackgroundForm> form;
 };
 
@@ -199,7 +217,7 @@ TEST_F(BackgroundPage, ATextureIsAnAlways89By97TileOfThePicture)
     EXPECT_TRUE(back[1].samePixels(slot2));
     EXPECT_EQ(back[2].height(), 0);
 
-    // A cancelled dialog copies the unchanged preview into the slot.
+    // A cancelled dialog leaves the slot as it was.
     openFile.clear();
     form->TextureOpenButton->click();
     EXPECT_TRUE(form->FavouriteTextures[1].samePixels(slot2));
@@ -296,17 +314,9 @@ TEST_F(BackgroundPage, EmptyingASlotAsksFirst)
 TEST_F(BackgroundPage, ADamagedFavouritesFileKeepsItsGoodSlotsAndIsNotRewrittenUnasked)
 {
     FavouriteSlots stored;
-    stored[0] = pattern(89, 97);
-    stored[1] = pattern(20, 10);
-    stored[2] = pattern(89, 97);
-    QByteArray data = writeFavouriteTextures(stored);
-    data.truncate(data.size() - 1500); // cuts into record 3
-    QFile f(favouritesPath());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-    f.close();
-
+    const QByteArray data = writeDamagedFavourites(stored);
     form->show();
+    QCoreApplication::processEvents();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("damaged"));
     EXPECT_TRUE(form->FavouriteTextures[0].samePixels(stored[0]));
@@ -384,4 +394,86 @@ TEST_F(BackgroundPage, ClearingGivesThePictureAFreshPen)
     EXPECT_EQ(form->BackCanvas.penWidth, 2);
     form->BgClearButton->click();
     EXPECT_EQ(form->BackCanvas.penWidth, 1);
+}
+
+TEST_F(BackgroundPage, ACancelledOrFailedTextureOpenChangesNeitherTheSlotNorADamagedFile)
+{
+    FavouriteSlots stored;
+    const QByteArray data = writeDamagedFavourites(stored);
+    form->show();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1);
+
+    // Slot 1 is shown in the preview; cancelling its open dialog changes nothing.
+    openFile.clear();
+    form->TextureOpenButton->click();
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(favourites(), data);
+    EXPECT_TRUE(form->FavouriteTextures[0].samePixels(stored[0]));
+
+    // A damaged picture and one beyond the size limits are reported; the empty slot 3
+    // stays empty and the file untouched.
+    QByteArray oversized(18, '\0');
+    oversized[2] = 2;                                   // true-colour
+    oversized[12] = char(0x40), oversized[13] = char(0x9C); // 40000 wide
+    oversized[14] = char(0x40), oversized[15] = char(0x9C); // 40000 high
+    oversized[16] = 24;
+    const QString big = files.filePath("big.tga");
+    QFile bigFile(big);
+    ASSERT_TRUE(bigFile.open(QIODevice::WriteOnly));
+    bigFile.write(oversized);
+    bigFile.close();
+    const QString damaged = files.filePath("damaged.png");
+    QFile damagedFile(damaged);
+    ASSERT_TRUE(damagedFile.open(QIODevice::WriteOnly));
+    damagedFile.write("\x89PNG\r\n\x1a\n but no chunks");
+    damagedFile.close();
+    form->TextureButtons[2]->click();
+    for (const QString &name : {damaged, big}) {
+        dialogs.errors.clear();
+        openFile = name;
+        form->TextureOpenButton->click();
+        ASSERT_EQ(dialogs.errors.size(), 1) << name.toStdString();
+        EXPECT_TRUE(dialogs.errors[0].contains(name)) << dialogs.errors[0].toStdString();
+        EXPECT_TRUE(form->FavouriteTextures[2].isEmpty());
+        EXPECT_TRUE(form->TextureIconImage->picture().isEmpty());
+        EXPECT_FALSE(form->TextureAddButton->isEnabled());
+        EXPECT_EQ(favourites(), data);
+    }
+    EXPECT_TRUE(dialogs.errors[0].contains("TGA picture is too large!"));
+}
+
+TEST_F(BackgroundPage, ShowingAgainWithSlotOneEmptyShowsNoTextureOfTheLastShowing)
+{
+    form->show();
+    loadTexture(3, pattern(89, 97));
+    ASSERT_TRUE(form->TextureAddButton->isEnabled());
+    form->hide();
+    form->show();
+    EXPECT_EQ(form->SelectedTexture, 1);
+    EXPECT_TRUE(form->TextureIconImage->picture().isEmpty());
+    EXPECT_FALSE(form->TextureAddButton->isEnabled());
+    EXPECT_FALSE(form->TextureDeleteButton->isEnabled());
+}
+
+TEST_F(BackgroundPage, TheDamagedFavouritesNoticeComesOnceAfterThePageIsShownAndFitsTheScreen)
+{
+    FavouriteSlots stored;
+    writeDamagedFavourites(stored);
+    form->show();
+    EXPECT_TRUE(messages.isEmpty()); // not before the page is drawn
+    QCoreApplication::processEvents();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_LE(messageWidths[0], QGuiApplication::primaryScreen()->availableGeometry().width() / 2 + 150);
+
+    form->hide();
+    form->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 1); // the same damaged file is told about once
+
+    form->hide();
+    writeDamagedFavourites(stored, 2000); // damaged anew
+    form->show();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 2);
 }

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -237,4 +238,20 @@ TEST(ShippedHelp, EveryTopicOfTheShippedDocumentsHasItsHeading)
             EXPECT_EQ(form.HelpTextField->textCursor().selectedText(), item->text(0)) << name << ": " << item->text(0).toStdString();
         }
     }
+}
+
+TEST_F(HelpPage, ADocumentThatIsNoRtfIsReportedAndLeavesAnEmptyText)
+{
+    writeHelp("Manual", TopicDocument, "Colours\n");
+    writeHelp("Notes", "Plain words, no rich text.", "Colours\n");
+    form.show();
+    form.LoadHelpFile("Manual");
+    ASSERT_FALSE(form.HelpTextField->toPlainText().isEmpty());
+    form.LoadHelpFile("Notes");
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    const QString path = QFileInfo(program.filePath("Help/Notes.rtf")).absoluteFilePath();
+    EXPECT_TRUE(dialogs.errors[0].contains(path)) << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(dialogs.errors[0].contains("not a rich-text document")) << dialogs.errors[0].toStdString();
+    EXPECT_TRUE(form.HelpTextField->toPlainText().isEmpty());
+    EXPECT_EQ(form.HTopicsView->topLevelItemCount(), 1); // the topics were read
 }

@@ -1,9 +1,12 @@
+#include "DamagedPictures.h"
+#include "core/PlainMessage.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/MetafileCodec.h"
 #include "imageio/PictureFiles.h"
 #include "imageio/PngCodec.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -108,8 +111,7 @@ TEST(PictureFiles, MetafileIsDrawnOverTheExistingPicture)
     QTemporaryDir dir;
     const QString emf = dir.filePath("m.emf");
     SaveMetafile(emf, Raster(40, 30, 24, Colors::clGreen));
-    Raster picture(300, 200, 24, Colors::clYellow);
-    readPictureFile(emf, ReaderEmf, picture);
+    const Raster picture = readPictureFile(emf, ReaderEmf, Raster(300, 200, 24, Colors::clYellow)).picture;
     EXPECT_EQ(picture.width(), 300);
     EXPECT_EQ(picture.height(), 200);
     EXPECT_EQ(picture.pixel(10, 10), Colors::clGreen);
@@ -147,8 +149,7 @@ TEST(PictureFiles, OwnCodecsAreReachedThroughTheDispatchBothWays)
     const QImage shown = indexed.toRgb32();
     for (const auto &c : cases) {
         savePictureFile(dir.filePath(c.name), c.filter, indexed);
-        Raster back;
-        readPictureFile(dir.filePath(c.name), pictureReaderFor(dir.filePath(c.name)), back);
+        const Raster back = readPictureFile(dir.filePath(c.name), pictureReaderFor(dir.filePath(c.name))).picture;
         EXPECT_TRUE(back.toRgb32() == shown) << c.name;
         // PCX and TGA write 24 bits from a copy: saving never changes the picture.
         EXPECT_EQ(indexed.bitCount(), 8) << c.name;
@@ -204,4 +205,33 @@ TEST(CommandLine, ConvertsBetweenFormatsOverWhite)
         EXPECT_TRUE(cli.readAllStandardError().contains(name)) << name;
         EXPECT_FALSE(QFile::exists(dir.filePath("out.png"))) << name;
     }
+}
+
+TEST(PictureFiles, ADamagedFileOfAnyFormatGivesOneErrorNamingItTheSameOnTheCommandLine)
+{
+    QTemporaryDir dir;
+    int shown = 0;
+    const PlainMessageHandler previous = setPlainMessageHandler([&shown](const QString &) { ++shown; });
+    const Raster base(50, 20, 24, Colors::clYellow);
+    for (const DamagedPicture &d : writeDamagedPictures(QDir(dir.path()))) {
+        const QString path = QFileInfo(dir.filePath(d.name)).absoluteFilePath();
+        const PictureRead read = readPictureFile(path, pictureReaderFor(path), base);
+        ASSERT_FALSE(read.ok()) << d.name.toStdString();
+        EXPECT_TRUE(read.error.contains(path)) << read.error.toStdString();
+        EXPECT_TRUE(read.error.contains(QLatin1String(d.reason))) << read.error.toStdString();
+        EXPECT_TRUE(read.picture.samePixels(base)) << d.name.toStdString();
+
+        // The command line, given the name relative to its working folder, reports the
+        // same text and fails.
+        QProcess cli;
+        cli.setWorkingDirectory(dir.path());
+        cli.start(LETRAFEX_CLI, {"convert", d.name, "out.bmp"});
+        ASSERT_TRUE(cli.waitForFinished(60000));
+        EXPECT_EQ(cli.exitCode(), 1) << d.name.toStdString();
+        EXPECT_EQ(QString::fromUtf8(cli.readAllStandardError()), "letrafex-cli convert: " + read.error + "\n");
+        EXPECT_FALSE(QFile::exists(dir.filePath("out.bmp")));
+    }
+    setPlainMessageHandler(previous);
+    // The TIFF reader's notices became the error text instead of being shown.
+    EXPECT_EQ(shown, 0);
 }

@@ -33,7 +33,7 @@ TEST_F(LoadPicture, DialogChoiceIsReadAndFitted)
 {
     int opened = 0;
     dialogs.onOpen = [&](QString &name, int &) { ++opened; name = bmp; return true; };
-    EXPECT_TRUE(LoadPictureFile(image, 2, false, state));
+    EXPECT_EQ(LoadPictureFile(image, 2, false, state), PictureLoad::Loaded);
     EXPECT_EQ(opened, 1);
     EXPECT_EQ(state.fileName, bmp); // the dialog keeps its file name
     EXPECT_EQ(image.box().width, 100);
@@ -47,7 +47,7 @@ TEST_F(LoadPicture, SkippedDialogUsesThePresetName)
     int opened = 0;
     dialogs.onOpen = [&](QString &, int &) { ++opened; return false; };
     state.fileName = bmp;
-    EXPECT_TRUE(LoadPictureFile(image, 0, true, state));
+    EXPECT_EQ(LoadPictureFile(image, 0, true, state), PictureLoad::Loaded);
     EXPECT_EQ(opened, 0);
     EXPECT_EQ(image.picture().width(), 462);
     EXPECT_EQ(image.picture().pixel(450, 210), Colors::clBlue);
@@ -57,7 +57,7 @@ TEST_F(LoadPicture, CancelChangesNothing)
 {
     image.picture().fill(Colors::clYellow);
     dialogs.onOpen = [&](QString &name, int &) { name = bmp; return false; };
-    EXPECT_FALSE(LoadPictureFile(image, 0, false, state));
+    EXPECT_EQ(LoadPictureFile(image, 0, false, state), PictureLoad::Cancelled);
     EXPECT_EQ(image.picture().pixel(0, 0), Colors::clYellow);
 }
 
@@ -67,29 +67,33 @@ TEST_F(LoadPicture, UnknownExtensionsGetANoticeAndProjectsNothing)
     dialogs.onExec = [&](QDialog &d) { message = d.findChild<QLabel *>("Message")->text(); return int(mrOk); };
     image.picture().fill(Colors::clYellow);
     state.fileName = dir.filePath("photo.jpeg");
-    EXPECT_TRUE(LoadPictureFile(image, 1, true, state));
+    EXPECT_EQ(LoadPictureFile(image, 1, true, state), PictureLoad::Failed);
     EXPECT_EQ(message, "This format is not supported by the program.");
     EXPECT_EQ(image.picture().pixel(0, 0), Colors::clYellow);
 
     message.clear();
     state.fileName = dir.filePath("work.lfx");
-    EXPECT_TRUE(LoadPictureFile(image, 1, true, state));
+    EXPECT_EQ(LoadPictureFile(image, 1, true, state), PictureLoad::Failed);
     EXPECT_TRUE(message.isEmpty());
     EXPECT_EQ(image.picture().pixel(0, 0), Colors::clYellow);
     EXPECT_EQ(dialogs.execCount, 1);
 }
 
-TEST_F(LoadPicture, ReaderErrorsReachTheHandlersReport)
+TEST_F(LoadPicture, AFileThatCannotBeReadIsReportedOnceAndChangesNothing)
 {
     QFile bad(dir.filePath("bad.bmp"));
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
     bad.write("BM garbage");
     bad.close();
+    image.setImageSize(300, 200);
+    image.picture().fill(Colors::clYellow);
     state.fileName = bad.fileName();
-    runGuarded(nullptr, [&] { LoadPictureFile(image, 0, true, state); });
+    EXPECT_EQ(LoadPictureFile(image, 1, true, state), PictureLoad::Failed);
     ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_FALSE(dialogs.errors.first().isEmpty());
-    EXPECT_EQ(image.picture().width(), 462);
+    EXPECT_EQ(dialogs.errors.first(), readPictureFile(bad.fileName(), ReaderBmp).error);
+    EXPECT_EQ(image.box().width, 300);
+    EXPECT_EQ(image.picture().width(), 300);
+    EXPECT_EQ(image.picture().pixel(299, 199), Colors::clYellow);
 }
 
 TEST_F(LoadPicture, FilterWordsComeFromTheLanguage)

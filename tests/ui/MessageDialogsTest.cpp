@@ -3,7 +3,9 @@
 #include "ui/ImageWidget.h"
 #include "ui/MessageDialogs.h"
 
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -185,6 +187,32 @@ TEST_F(MessageDialogs, LongPromptsWrapAt270AndTheDialogGrows)
     EXPECT_EQ(labelWidth, 270);
     EXPECT_EQ(editTop, labelBottom + 20);
     EXPECT_GT(longHeight, shortHeight);
+}
+
+TEST_F(MessageDialogs, LongMessagesWrapSoNoMessageBoxIsWiderThanTheScreenAllows)
+{
+    const int screenWidth = QGuiApplication::primaryScreen()->availableGeometry().width();
+    int width = 0, labelHeight = 0, neededHeight = 0, lineHeight = 0;
+    dialogs.onExec = [&](QDialog &d) {
+        auto *label = d.findChild<QLabel *>("Message");
+        width = d.width();
+        labelHeight = label->height();
+        neededHeight = label->heightForWidth(label->width());
+        lineHeight = label->fontMetrics().height();
+        return int(mrOk);
+    };
+    ShowMessageBox("The favourite textures file is damaged. Only the textures before the damaged one could be "
+                   "read; the file stays as it is until you change a texture.",
+                   "i");
+    EXPECT_LE(width, screenWidth / 2 + 150);
+    EXPECT_GE(labelHeight, 2 * lineHeight); // wrapped onto several lines
+    EXPECT_GE(labelHeight, neededHeight);   // all of which are shown
+    // A word longer than a line (a deep path) widens the text, but not beyond the screen.
+    ShowMessageBox("The picture \"/" + QString(400, QLatin1Char('x')) + ".png\" could not be read.", "w");
+    EXPECT_LT(width, screenWidth);
+    // A short message keeps its one line.
+    ShowMessageBox("Done", "i");
+    EXPECT_EQ(labelHeight, lineHeight);
 }
 
 TEST_F(MessageDialogs, ChoiceBoxReturnsTheSelectionOnlyThroughOk)
