@@ -2,11 +2,11 @@
 
 #include "core/ComponentStream.h"
 #include "core/Errors.h"
+#include "core/FileBytes.h"
 #include "core/ImageBox.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -73,10 +73,7 @@ QString favouriteTexturesPath(const QString &dataFolder)
 
 void saveFavouriteTexturesFile(const QString &path, const FavouriteSlots &textures, const CarrierBounds &bounds)
 {
-    const QByteArray bytes = writeFavouriteTextures(textures, bounds);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    writeWholeFile(path, writeFavouriteTextures(textures, bounds));
 }
 
 FavouritesReading loadFavouriteTexturesFile(const QString &path, FavouriteSlots &textures)

@@ -4,8 +4,8 @@
 #include "imageio/PictureFiles.h"
 
 #include "core/Errors.h"
+#include "core/FileBytes.h"
 
-#include <QSaveFile>
 
 Raster readPictureArgument(const QString &path)
 {
@@ -30,12 +30,13 @@ int pictureWriterArgument(const QString &path)
 
 void checkWritable(const QString &path)
 {
-    // The writers report failures in the window's own words; a batch user wants the file
-    // and the system's reason, so the place is tried first, without touching what is there.
-    QSaveFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly))
-        throw CliError(QStringLiteral("cannot write %1: %2").arg(path, probe.errorString()));
-    probe.cancelWriting();
+    // A long render should not end in a refusal it could have met at the start: the place
+    // is tried first, in the writers' own words, without touching what is there.
+    try {
+        WholeFileWriter probe(path);
+    } catch (const LetrafexError &e) {
+        throw CliError(e.text());
+    }
 }
 
 void writePictureArgument(const QString &path, const Raster &picture)
@@ -45,6 +46,6 @@ void writePictureArgument(const QString &path, const Raster &picture)
     try {
         savePictureFile(path, writer, picture);
     } catch (const LetrafexError &e) {
-        throw CliError(QStringLiteral("cannot write %1: %2").arg(path, e.text()));
+        throw CliError(e.text());
     }
 }

@@ -14,8 +14,8 @@ Raster readPictureArgument(const QString &path);
 // writer has that extension.
 int pictureWriterArgument(const QString &path);
 
-// Throws CliError "cannot write PATH: REASON" with the system's reason when the file cannot
-// be created there (a missing folder, no permission); nothing is written.
+// Throws CliError with the writers' text ("Cannot create file "PATH". REASON") when the file
+// cannot be created there (a missing folder, no permission); nothing is written.
 void checkWritable(const QString &path);
 
 // Writes picture with the writer its extension chooses (JPEG, PCX and TGA as 24 bits).

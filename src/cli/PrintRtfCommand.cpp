@@ -37,7 +37,7 @@ int runPrintRtf(const QStringList &args)
     try {
         writeWholeFile(a.positional[1], pdf);
     } catch (const LetrafexError &e) {
-        throw CliError(QStringLiteral("cannot write %1: %2").arg(a.positional[1], e.text()));
+        throw CliError(e.text());
     }
     std::printf("%d pages\n", engine.PageCount());
     return 0;

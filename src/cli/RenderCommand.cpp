@@ -130,7 +130,7 @@ void writeComposition(const QString &outPath, const Composition &c, const Render
     try {
         ExportPicture(outPath, c.background, c.table, ExportOptions{format, how.transparent, how.scale});
     } catch (const LetrafexError &e) {
-        throw CliError(QStringLiteral("cannot write %1: %2").arg(outPath, e.text()));
+        throw CliError(e.text());
     }
 }
 

@@ -110,7 +110,7 @@ TEST(CommandLine, ErrorsNameTheFileAndTheSystemsReason)
     const QString missingFolder = dir.filePath(QStringLiteral("out/x.png"));
     CliRun run = runCli({QStringLiteral("render"), items, missingFolder, QStringLiteral("--size"), QStringLiteral("20x20")});
     EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("cannot write %1: No such file or directory").arg(missingFolder)))
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot create file \"%1\". No such file or directory").arg(missingFolder)))
         << run.err.toStdString();
 
     const QString absent = dir.filePath(QStringLiteral("absent.txt"));
