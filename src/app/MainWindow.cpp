@@ -11,6 +11,7 @@
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
+#include "ui/PasteGuard.h"
 #include "ui/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"
@@ -225,7 +226,7 @@ QWidget *TLetrafex::buildTextCreateBox()
     ContentBox = namedGroupBox(TextCreateBox, "ContentBox", "Content");
     auto *contentLayout = new QVBoxLayout(ContentBox);
     contentLayout->setContentsMargins(4, 2, 4, 4);
-    TextMemo = new QTextEdit(ContentBox);
+    TextMemo = new TTextEdit(ContentBox);
     TextMemo->setObjectName(QStringLiteral("TextMemo"));
     TextMemo->setAcceptRichText(false);
     TextMemo->setLineWrapMode(QTextEdit::NoWrap);
