@@ -1,9 +1,9 @@
 // Program start: the application, the main window and its four pages, the event loop.
 #include "app/MainWindow.h"
 #include "core/HintedGlyphs.h"
+#include "ui/Application.h"
 #include "ui/PlainMessageBox.h"
 
-#include <QApplication>
 #include <QFont>
 #include <cstdio>
 
@@ -29,7 +29,7 @@ int main(int argc, char **argv)
         return 2;
     }
     useHintedGlyphsAtEverySize();
-    QApplication app(argc, argv);
+    TApplication app(argc, argv);
     installPlainMessageBox();
     QApplication::setApplicationName(QStringLiteral("Letrafex"));
     QApplication::setStyle(QStringLiteral("Fusion"));

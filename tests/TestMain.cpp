@@ -1,8 +1,9 @@
 // Test entry point: an application on the offscreen platform, so that fonts, painting
 // (and for window tests, widgets) work without a display and nothing waits on a window.
+// Window tests run in the program's own application, which guards every event handler.
 #ifdef LETRAFEX_WIDGET_TESTS
-#include <QApplication>
-using TestApplication = QApplication;
+#include "ui/Application.h"
+using TestApplication = TApplication;
 #else
 #include <QGuiApplication>
 using TestApplication = QGuiApplication;

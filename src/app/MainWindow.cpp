@@ -11,6 +11,7 @@
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
+#include "ui/PasteGuard.h"
 #include "ui/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"
@@ -228,7 +229,7 @@ QWidget *TLetrafex::buildTextCreateBox()
     ContentBox = namedGroupBox(TextCreateBox, "ContentBox", "Content");
     auto *contentLayout = new QVBoxLayout(ContentBox);
     contentLayout->setContentsMargins(4, 2, 4, 4);
-    TextMemo = new QTextEdit(ContentBox);
+    TextMemo = new TTextEdit(ContentBox);
     TextMemo->setObjectName(QStringLiteral("TextMemo"));
     TextMemo->setAcceptRichText(false);
     TextMemo->setLineWrapMode(QTextEdit::NoWrap);
@@ -386,14 +387,16 @@ QWidget *TLetrafex::buildAttributeBox()
 
 void TLetrafex::createSecondaryWindows()
 {
-    BackgroundForm = new TBackgroundForm(TBackgroundForm::SharedObjects{&SharedBackground, PictureOpenDialog, ProgressGauge});
-    OptionsForm = new TOptionsForm;
-    HelpForm = new THelpForm;
+    // Pages are hidden from their creation; FormShow moves them into the page area.
+    BackgroundForm = new TBackgroundForm(
+        TBackgroundForm::SharedObjects{&SharedBackground, PictureOpenDialog.get(), ProgressGauge}, this);
+    OptionsForm = new TOptionsForm(this);
+    HelpForm = new THelpForm(this);
     HelpForm->progress = [this](int percent) {
         if (ProgressGauge)
             ProgressGauge->setValue(percent);
     };
-    AboutForm = new TAboutForm;
+    AboutForm = new TAboutForm(this);
 }
 
 void TLetrafex::FormCreate()
@@ -405,7 +408,7 @@ void TLetrafex::FormCreate()
     splash.progress(50);
     DroppedFile = false;
     FontSizeEdit->setValue(48);
-    Undo = new UndoHistory;
+    Undo = std::make_unique<UndoHistory>();
     CurrentItem = 0;
     CurrentType = 1;
     CreateItems();
@@ -420,7 +423,7 @@ void TLetrafex::FormCreate()
     ProgressGauge->setTextVisible(false);
     ProgressGauge->setFixedHeight(10);
     ProgressBox->layout()->addWidget(ProgressGauge);
-    PictureOpenDialog = new TOpenDialogState;
+    PictureOpenDialog = std::make_unique<TOpenDialogState>();
     SelectionView->setCurrentRow(0);
     splash.progress(100, 500);
 }
@@ -503,21 +506,13 @@ bool TLetrafex::FormClose()
 
 void TLetrafex::releaseSharedObjects()
 {
+    // A redraw still waiting for its frame or pause would reach for the released history.
+    stopLiveRedraw();
     for (Raster &slot : Items.surfaces)
         slot = Raster();
-    delete Undo;
-    Undo = nullptr;
+    Undo.reset();
     SharedBackground = Raster();
-    delete PictureOpenDialog;
-    PictureOpenDialog = nullptr;
-    for (QWidget *form : {static_cast<QWidget *>(BackgroundForm), static_cast<QWidget *>(OptionsForm),
-                          static_cast<QWidget *>(HelpForm), static_cast<QWidget *>(AboutForm)})
-        if (form && !form->parent())
-            delete form;
-    BackgroundForm = nullptr;
-    OptionsForm = nullptr;
-    HelpForm = nullptr;
-    AboutForm = nullptr;
+    PictureOpenDialog.reset();
 }
 
 void TLetrafex::resizeEvent(QResizeEvent *event)

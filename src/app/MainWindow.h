@@ -9,6 +9,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 
 class QAbstractButton;
 class QButtonGroup;
@@ -43,8 +44,8 @@ public:
     explicit TLetrafex(QWidget *parent = nullptr);
     ~TLetrafex() override;
 
-    // Creates the four secondary windows hidden; the program does this right after the
-    // main window, and the main window owns them.
+    // Creates the four secondary windows hidden, as children the main window owns; the
+    // program does this right after the main window.
     void createSecondaryWindows();
 
     // Program start and pages.
@@ -141,9 +142,12 @@ public:
     std::uint8_t CurrentType = 1;
     bool DroppedFile = false;
     Raster SharedBackground;
-    TOpenDialogState *PictureOpenDialog = nullptr;
+    // Created by FormCreate and released by FormClose.
+    std::unique_ptr<TOpenDialogState> PictureOpenDialog;
     TOpenDialogState PictureSaveDialog;
-    UndoHistory *Undo = nullptr;
+    // The last export's file name, offered again by the next export.
+    QString ExportFileName;
+    std::unique_ptr<UndoHistory> Undo;
     QWidget *ShownForm = nullptr;
 
     // Controls (object names as the language files know them).
@@ -207,6 +211,8 @@ private:
     void connectHandlers();
     void connectCommands();
     void connectLiveRedraw();
+    // Stops both live-redraw timers; nothing scheduled runs afterwards.
+    void stopLiveRedraw();
     // Adds each command's keyboard shortcut to its (translated) hint.
     void showShortcutsInHints();
     // Makes the scrolled area as large as the largest picture layer.

@@ -48,6 +48,13 @@ void TLetrafex::connectLiveRedraw()
         connect(shape, &TShape::mousePressed, this, &TLetrafex::ItemEdited);
 }
 
+void TLetrafex::stopLiveRedraw()
+{
+    liveTimer_->stop();
+    pauseTimer_->stop();
+    liveBurst_ = false;
+}
+
 void TLetrafex::ItemEdited()
 {
     // Loading an item into the controls is no edit; an item never drawn waits for its

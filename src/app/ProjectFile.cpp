@@ -27,6 +27,19 @@ constexpr qint64 MinRowBytes = 5 * 4 + 1;
 // costs no more memory than a sensible one.
 constexpr qint64 MaxKeptRows = 1000;
 
+// Cell 11 of an item's row marks whether the item's surface is stored (1) or not (0), so
+// the surfaces, which follow each other without slot numbers, find their items again.
+// The cell was always 0 before, so readers of the format see nothing new.
+constexpr int SurfaceMarkCell = CellUnused1;
+const QString SurfaceStored = QStringLiteral("1"), NoSurfaceStored = QStringLiteral("0");
+
+QList<ItemRow> markSurfaces(QList<ItemRow> rows, const std::array<Raster, ItemCount> &surfaces)
+{
+    for (qsizetype k = 0; k < rows.size() && k < ItemCount; ++k)
+        rows[k].cells[SurfaceMarkCell] = surfaces[size_t(k)].isEmpty() ? NoSurfaceStored : SurfaceStored;
+    return rows;
+}
+
 QByteArray itemsData(const QList<ItemRow> &rows)
 {
     ComponentWriter body;
@@ -160,6 +173,10 @@ void readLayer(ComponentReader &r, ProjectLayer &layer)
     ImageRecord record = readImageRecord(r);
     if (record.header.className != "TImage")
         throw LetrafexError(QStringLiteral("Invalid stream format"));
+    // The layer becomes a picture of this size: beyond the picture limits the record is
+    // damaged, whatever the picture it holds.
+    if (!Raster::sizeAllowed(record.width, record.height))
+        throw LetrafexError(QStringLiteral("Invalid property value"));
     layer.left = record.left;
     layer.top = record.top;
     layer.width = record.width;
@@ -168,16 +185,15 @@ void readLayer(ComponentReader &r, ProjectLayer &layer)
     layer.picture = std::move(record.picture);
 }
 
-// The surface section: one bitmap per slot while bytes remain, in slot order.
-void readSurfaces(const QByteArray &data, qsizetype start, std::array<Raster, ItemCount> &surfaces)
+// The surface section: the stored bitmaps, one after the other, at most one per item.
+QList<Raster> readSurfaces(const QByteArray &data, qsizetype start)
 {
     QBuffer device;
     device.setData(data);
     device.open(QIODevice::ReadOnly);
     device.seek(start);
-    for (Raster &slot : surfaces) {
-        if (device.atEnd())
-            break;
+    QList<Raster> surfaces;
+    while (surfaces.size() < ItemCount && !device.atEnd()) {
         char head[6];
         const qint64 got = device.peek(head, 6);
         if (head[0] != 'B' || (got >= 2 && head[1] != 'M'))
@@ -186,8 +202,26 @@ void readSurfaces(const QByteArray &data, qsizetype start, std::array<Raster, It
         // more bytes than are left was cut short, even when its pixels are all there.
         if (got == 6 && qFromLittleEndian<quint32>(head + 2) > quint64(device.size() - device.pos()))
             throw LetrafexError(QStringLiteral("Stream read error"));
-        slot = ReadBmp(device);
+        surfaces.append(ReadBmp(device));
     }
+    return surfaces;
+}
+
+// Gives the k-th stored surface to the k-th item whose row is marked as owning one. Files
+// without marks (written elsewhere), or whose marks do not account for every stored
+// surface, fill the slots 1, 2, ... in turn. The marks are the file's business only: they
+// are cleared from the rows.
+void placeSurfaces(QList<ItemRow> &rows, const QList<Raster> &stored, std::array<Raster, ItemCount> &surfaces)
+{
+    QList<int> owners;
+    for (qsizetype k = 0; k < rows.size() && k < ItemCount; ++k)
+        if (cellInteger(rows[k].cells[SurfaceMarkCell]) == 1)
+            owners.append(int(k));
+    const bool marked = !owners.isEmpty() && owners.size() >= stored.size();
+    for (qsizetype j = 0; j < stored.size(); ++j)
+        surfaces[size_t(marked ? owners[j] : j)] = stored[j];
+    for (int k : owners)
+        rows[k].cells[SurfaceMarkCell] = NoSurfaceStored;
 }
 
 } // namespace
@@ -195,7 +229,7 @@ void readSurfaces(const QByteArray &data, qsizetype start, std::array<Raster, It
 QByteArray WriteProject(const Project &project)
 {
     ComponentWriter w;
-    writeTable(w, project.rows);
+    writeTable(w, markSurfaces(project.rows, project.surfaces));
     writeLayer(w, "TitleImage", project.title, true);
     writeLayer(w, "BgImage", project.bg, false);
     QByteArray out = w.data();
@@ -213,7 +247,7 @@ Project ReadProject(const QByteArray &data)
     readTable(r, project.rows);
     readLayer(r, project.title);
     readLayer(r, project.bg);
-    readSurfaces(data, r.position(), project.surfaces);
+    placeSurfaces(project.rows, readSurfaces(data, r.position()), project.surfaces);
     return project;
 }
 

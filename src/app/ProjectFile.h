@@ -27,8 +27,9 @@ struct Project
     QList<ItemRow> rows;
     ProjectLayer title;  // TitleImage, the working picture
     ProjectLayer bg;     // BgImage, the background layer
-    // Slot k's surface; the file keeps the non-empty ones in slot order without numbers,
-    // so on reading they fill slots 1, 2, ... in turn.
+    // Slot k's surface. The file keeps the non-empty ones in slot order without numbers and
+    // marks the rows of their items in cell 11, so each comes back to its own item; a file
+    // without marks fills slots 1, 2, ... in turn.
     std::array<Raster, ItemCount> surfaces;
 };
 
@@ -38,9 +39,10 @@ struct Project
 QByteArray WriteProject(const Project &project);
 
 // Reads a file image whole, or throws LetrafexError with the first problem found:
-// "Invalid stream format", "Property %s does not exist", "Bitmap image is not valid",
+// "Invalid stream format", "Property %s does not exist", "Invalid property value" (also a
+// picture layer whose size is beyond the picture limits), "Bitmap image is not valid",
 // "Stream read error". Nothing is applied anywhere: the caller applies a project only
-// when it was read completely.
+// when it was read completely. Cell 11 of the rows (the surface marks) reads back as 0.
 Project ReadProject(const QByteArray &data);
 
 // File versions: the file is replaced whole or not at all; errors throw LetrafexError.

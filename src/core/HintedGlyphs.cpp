@@ -19,6 +19,18 @@ QPainterPath glyphOutline(const QRawFont &font, quint32 glyph, QPointF position)
     return hintVertically(font.pathForGlyph(glyph)).translated(position.x(), std::round(position.y()));
 }
 
+// Qt's FreeType engine leaves the sub-pixel offset of the glyph it last rendered set on
+// the face that every size of the font shares, and outlines taken afterwards are moved by
+// it: the same text would come out a fraction of a pixel apart depending on what was drawn
+// before. Rendering one glyph at offset 0 on an engine of its own (a fresh copy, so the
+// glyph cannot come from a cache) sets the face's offset back to 0.
+void clearSubpixelOffset(const QRawFont &font, quint32 glyph)
+{
+    QRawFont fresh = font;
+    fresh.setPixelSize(1);
+    (void)fresh.alphaMapForGlyph(glyph, QRawFont::PixelAntialiasing);
+}
+
 // Underline, overline and strike-out of a run drawn as outlines, on whole pixel rows.
 void addDecorations(QPainterPath &path, const QGlyphRun &run, const QFont &font, qreal baseline)
 {
@@ -130,6 +142,8 @@ HintedTextLine::HintedTextLine(const QString &text, const QFont &font, bool allO
             continue;
         }
         const QList<quint32> glyphs = run.glyphIndexes();
+        if (!glyphs.isEmpty())
+            clearSubpixelOffset(raw, glyphs.first());
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
             outlines_.addPath(glyphOutline(raw, glyphs[i], positions[i]));
         addDecorations(outlines_, run, font, line.ascent() + shift);

@@ -117,14 +117,31 @@ void DialogService::showError(const QString &text, QWidget *parent)
     QMessageBox::critical(parent, QStringLiteral("Error"), text);
 }
 
+void reportCurrentError(QWidget *parent)
+{
+    QString text;
+    try {
+        throw;
+    } catch (const LetrafexError &e) {
+        text = e.text();
+    } catch (const std::exception &e) {
+        text = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        text = QStringLiteral("An unexpected error occurred.");
+    }
+    try {
+        Dialogs().showError(text, parent);
+    } catch (...) {
+        // A report that fails itself has nowhere left to go.
+    }
+}
+
 void runGuarded(QWidget *parent, const std::function<void()> &work)
 {
     try {
         work();
-    } catch (const LetrafexError &e) {
-        Dialogs().showError(e.text(), parent);
-    } catch (const std::exception &e) {
-        Dialogs().showError(QString::fromLocal8Bit(e.what()), parent);
+    } catch (...) {
+        reportCurrentError(parent);
     }
 }
 

@@ -47,7 +47,13 @@ public:
 DialogService &Dialogs();
 void setDialogService(DialogService *service);
 
+// Reports the error being handled, inside a catch block: its text for LetrafexError and
+// other standard exceptions, a general text for anything else. Never throws.
+void reportCurrentError(QWidget *parent);
+
 // Runs an event handler's work; an error it raises is reported and the program goes on.
+// The application guards every handler the same way (TApplication); this is the explicit
+// form, for work that should be reported over a particular window.
 void runGuarded(QWidget *parent, const std::function<void()> &work);
 
 // Turns a description|pattern filter into Qt's name filters, in order.

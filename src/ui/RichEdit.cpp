@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QTextDocument>
 
-TRichEdit::TRichEdit(const QString &name, QWidget *parent) : QTextEdit(parent)
+TRichEdit::TRichEdit(const QString &name, QWidget *parent) : TTextEdit(parent)
 {
     setObjectName(name);
     setAcceptRichText(true);
@@ -30,12 +30,12 @@ bool TRichEdit::loadRtfFile(const QString &fileName)
 void TRichEdit::mousePressEvent(QMouseEvent *event)
 {
     pressedLink_ = anchorAt(event->position().toPoint());
-    QTextEdit::mousePressEvent(event);
+    TTextEdit::mousePressEvent(event);
 }
 
 void TRichEdit::mouseReleaseEvent(QMouseEvent *event)
 {
-    QTextEdit::mouseReleaseEvent(event);
+    TTextEdit::mouseReleaseEvent(event);
     const QString link = anchorAt(event->position().toPoint());
     // A press and release on the same link is a click; a drag from it is a selection.
     if (!link.isEmpty() && link == pressedLink_)
@@ -45,7 +45,7 @@ void TRichEdit::mouseReleaseEvent(QMouseEvent *event)
 
 void TRichEdit::mouseMoveEvent(QMouseEvent *event)
 {
-    QTextEdit::mouseMoveEvent(event);
+    TTextEdit::mouseMoveEvent(event);
     viewport()->setCursor(anchorAt(event->position().toPoint()).isEmpty()
                               ? (isReadOnly() ? Qt::ArrowCursor : Qt::IBeamCursor)
                               : Qt::PointingHandCursor);

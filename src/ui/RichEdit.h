@@ -1,9 +1,9 @@
 #pragma once
 // A rich-text field that shows RTF documents and reports clicks on their links, whether
 // or not the user may type into it.
-#include <QTextEdit>
+#include "ui/PasteGuard.h"
 
-class TRichEdit : public QTextEdit
+class TRichEdit : public TTextEdit
 {
     Q_OBJECT
 public:

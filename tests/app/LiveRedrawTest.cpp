@@ -209,3 +209,19 @@ TEST_F(LiveRedraw, TheOptionIsOnTheOptionsPageAndSurvivesARestart)
     window = std::make_unique<TLetrafex>();
     EXPECT_TRUE(ProgramOptions.redrawWhileEditing);
 }
+
+// Closing the window releases the undo history: a redraw still waiting for its frame or
+// for the pause must not run after that.
+TEST_F(LiveRedraw, ClosingTheWindowStopsTheRedrawsThatWait)
+{
+    drawFlat("Live", 10, 10);
+    type("ly");
+    nextFrame();
+    type("!");
+    const QList<QTimer *> timers = window->findChildren<QTimer *>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(std::count_if(timers.begin(), timers.end(), [](QTimer *t) { return t->isActive(); }), 2);
+    ProgramOptions.noExitDialog = true;
+    ASSERT_TRUE(window->close());
+    for (QTimer *t : timers)
+        EXPECT_FALSE(t->isActive()) << t->interval();
+}

@@ -13,14 +13,20 @@
 #include "ui/AboutForm.h"
 #include "ui/PageForm.h"
 #include "ui/ProgramOptions.h"
+#include "help/HelpForm.h"
+#include "ui/RichEdit.h"
 #include "ui/SplashScreen.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QProcess>
 #include <QScrollArea>
 #include <QSpinBox>
@@ -188,6 +194,35 @@ TEST_F(MainWindow, SwitchingItemsRestoresTextAttributesAndSurface)
     EXPECT_EQ(window->SurfaceIconImage->picture().pixel(2, 1), Colors::clFuchsia);
     EXPECT_TRUE(window->SurfaceDeleteButton->isEnabled());
     EXPECT_EQ(window->Items.rows[1].caption, QString("other"));
+}
+
+// An empty clipboard (as right after login) pasted into any text field of the window or
+// its pages changes nothing, and the program goes on. On X11 an empty clipboard is data
+// without any format; offscreen it is no data at all, so formatless data is put there.
+TEST_F(MainWindow, PastingAnEmptyClipboardIntoAnyTextFieldChangesNothing)
+{
+    window->TextMemo->setPlainText("kept");
+    window->HelpForm->HelpTextField->setPlainText("help text");
+    QGuiApplication::clipboard()->setMimeData(new QMimeData);
+    const QList<QTextEdit *> rich = window->findChildren<QTextEdit *>();
+    const QList<QPlainTextEdit *> plain = window->findChildren<QPlainTextEdit *>();
+    ASSERT_TRUE(rich.contains(window->TextMemo));
+    ASSERT_TRUE(rich.contains(window->HelpForm->HelpTextField));
+    for (QTextEdit *field : rich) {
+        const QString before = field->toHtml();
+        field->paste();
+        EXPECT_EQ(field->toHtml(), before) << field->objectName().toStdString();
+    }
+    for (QPlainTextEdit *field : plain) {
+        const QString before = field->toPlainText();
+        field->paste();
+        EXPECT_EQ(field->toPlainText(), before) << field->objectName().toStdString();
+    }
+    // Text on the clipboard still arrives.
+    QGuiApplication::clipboard()->setText("pasted");
+    window->TextMemo->moveCursor(QTextCursor::End);
+    window->TextMemo->paste();
+    EXPECT_EQ(window->TextMemo->toPlainText(), "keptpasted");
 }
 
 TEST_F(MainWindow, StyleButtonsFollowTheEditorText)

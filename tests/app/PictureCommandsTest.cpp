@@ -7,6 +7,7 @@
 #include "TestProgramFolder.h"
 #include "app/ItemRowsText.h"
 #include "app/MainWindow.h"
+#include "app/ProjectFile.h"
 #include "core/FileBytes.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/PictureFiles.h"
@@ -296,6 +297,48 @@ TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
     EXPECT_TRUE(title().samePixels(currentTitle));
     EXPECT_TRUE(bg().samePixels(currentBg));
     EXPECT_TRUE(window->Items.rows == currentItems.rows);
+
+    // A background record that claims 30000 x 30000, beyond the picture limits.
+    Project huge = LoadProjectFile(file("good.lfx"));
+    huge.bg.width = huge.bg.height = 30000;
+    SaveProjectFile(file("huge.lfx"), huge);
+    openAnswers("huge.lfx");
+    window->PicLoadButton->click();
+    ASSERT_EQ(dialogs.errors.size(), 2);
+    EXPECT_EQ(dialogs.errors.last(), "Invalid property value");
+    EXPECT_TRUE(title().samePixels(currentTitle));
+    EXPECT_EQ(window->TitleImage->size(), QSize(currentTitle.width(), currentTitle.height()));
+    EXPECT_TRUE(bg().samePixels(currentBg));
+    EXPECT_EQ(window->BgImage->box().width, currentBg.width());
+    EXPECT_TRUE(window->Items.rows == currentItems.rows);
+}
+
+// The only surface on item 6 comes back to item 6, and drawing again draws the picture
+// that was saved.
+TEST_F(PictureCommands, AProjectsSurfaceComesBackToItsOwnItem)
+{
+    drawItem("One", 10, 10);
+    window->TextNoBox->setItemIndex(5);
+    window->TextNoBoxClick();
+    window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clBlue);
+    window->FontDepth->setValue(4);
+    drawItem("Six", 10, 90);
+    const Raster saved = title();
+    saveAnswers("six.lfx", SaveProject);
+    window->PicSaveButton->click();
+
+    confirm = true;
+    window->PicDeleteButton->click();
+    openAnswers("six.lfx");
+    window->PicLoadButton->click();
+    ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    for (int k = 0; k < ItemCount; ++k)
+        EXPECT_EQ(window->Items.surfaces[size_t(k)].isEmpty(), k != 5) << k;
+    window->TextNoBox->setItemIndex(0);
+    window->TextNoBoxClick();
+    EXPECT_TRUE(window->SurfaceIconImage->picture().isEmpty());
+    window->TextFlatButton->click();
+    EXPECT_TRUE(title().samePixels(saved));
 }
 
 TEST_F(PictureCommands, PasteChangesOnlyTheWorkingPictureAndCopyPutsItThere)

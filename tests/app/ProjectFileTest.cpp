@@ -343,7 +343,11 @@ TEST(ProjectFile, LayoutMatchesTheHandBuiltBytes)
     rows[0][2] = "Times New Roman";
     p.title = {0, 0, 462, 220, QStringLiteral("Drag to place the text"), picture(2, 2, 0x112233)};
     p.bg = {0, 0, 462, 220, QString(), Raster()};
+    // Without surfaces cell 11 stays 0 in every row; an item whose surface is stored has 1.
+    const QByteArray records = WriteProject(p).mid(handBuiltTable(rows).size());
+    EXPECT_EQ(WriteProject(p), handBuiltTable(rows) + records);
     p.surfaces[2] = picture(1, 1, 0x445566);
+    rows[2][12] = "1";
 
     Bytes expected;
     expected.raw(handBuiltTable(rows));
@@ -375,28 +379,50 @@ TEST(ProjectFile, SavedProjectReadsBackExactly)
     }
     EXPECT_EQ(back.title.hint, p.title.hint);
     EXPECT_TRUE(back.bg.hint.isEmpty()); // only the working picture's hint is kept
-    // The surface section keeps no slot numbers: the surfaces of slots 3 and 8 come back
-    // in slots 1 and 2.
-    EXPECT_TRUE(back.surfaces[0].samePixels(p.surfaces[2]));
-    EXPECT_TRUE(back.surfaces[1].samePixels(p.surfaces[7]));
-    for (int k = 2; k < ItemCount; ++k)
-        EXPECT_TRUE(back.surfaces[size_t(k)].isEmpty()) << k;
+    // The surfaces of slots 3 and 8 come back in slots 3 and 8.
+    for (int k = 0; k < ItemCount; ++k) {
+        EXPECT_EQ(back.surfaces[size_t(k)].isEmpty(), p.surfaces[size_t(k)].isEmpty()) << k;
+        EXPECT_TRUE(back.surfaces[size_t(k)].samePixels(p.surfaces[size_t(k)])) << k;
+    }
 }
 
-TEST(ProjectFile, SurfacesAreStoredWithoutSlotNumbers)
+TEST(ProjectFile, SurfacesComeBackToTheirOwnItems)
 {
+    // The only surface is item 6's: a single image after record 3, and row 6 says it is its.
     Project p = sampleProject();
     p.surfaces = {};
-    const QByteArray withoutSurfaces = WriteProject(p);
-    p.surfaces[2] = picture(3, 3, 0x808080);
+    p.surfaces[5] = picture(3, 3, 0x808080);
     const QByteArray data = WriteProject(p);
-    const QByteArray bmp = WriteBmp(p.surfaces[2], 24);
-    EXPECT_EQ(data, withoutSurfaces + bmp); // a single image after record 3
+    EXPECT_TRUE(data.endsWith(WriteBmp(p.surfaces[5], 24)));
     ItemTable table;
     applyProjectItems(ReadProject(data), table);
-    EXPECT_TRUE(table.surfaces[0].samePixels(p.surfaces[2]));
+    for (int k = 0; k < ItemCount; ++k)
+        EXPECT_EQ(table.surfaces[size_t(k)].isEmpty(), k != 5) << k;
+    EXPECT_TRUE(table.surfaces[5].samePixels(p.surfaces[5]));
+    EXPECT_EQ(table.rows[5], p.rows[5]); // the mark is the file's, not the row's
+
+    // A file from elsewhere marks no row: its surfaces fill slots 1, 2, ... in turn. So do
+    // marks that do not account for every stored surface.
+    // Cells 10 to 12 of a row whose surface is stored, as short strings.
+    const QByteArray markedCells("\x08" "16711680" "\x01" "1" "\x01" "0");
+    QByteArray unmarked = data;
+    const qsizetype row6 = unmarked.indexOf("Item6");
+    const qsizetype mark = unmarked.indexOf(markedCells, row6);
+    ASSERT_GT(mark, row6);
+    EXPECT_EQ(unmarked.indexOf(markedCells), mark); // no other row is marked
+    unmarked[mark + 10] = '0';
+    applyProjectItems(ReadProject(unmarked), table);
+    EXPECT_TRUE(table.surfaces[0].samePixels(p.surfaces[5]));
     for (int k = 1; k < ItemCount; ++k)
-        EXPECT_TRUE(table.surfaces[size_t(k)].isEmpty());
+        EXPECT_TRUE(table.surfaces[size_t(k)].isEmpty()) << k;
+    Project two = p;
+    two.surfaces[8] = picture(2, 1, 0x0000FF);
+    QByteArray fewMarks = WriteProject(two);
+    fewMarks[fewMarks.indexOf(markedCells, fewMarks.indexOf("Item9")) + 10] = '0';
+    applyProjectItems(ReadProject(fewMarks), table);
+    EXPECT_TRUE(table.surfaces[0].samePixels(two.surfaces[5]));
+    EXPECT_TRUE(table.surfaces[1].samePixels(two.surfaces[8]));
+    EXPECT_TRUE(table.surfaces[5].isEmpty());
 }
 
 TEST(ProjectFile, WithoutSurfacesTheFileEndsAfterTheThirdRecord)
@@ -517,6 +543,11 @@ TEST(ProjectFile, DamagedFilesGiveTheirMessage)
     swapped.replace(4, 10, "\x06TImage");
     EXPECT_EQ(errorOf(swapped), "Invalid stream format");
 
+    // A layer that claims a size beyond the picture limits (each side is within them).
+    Project huge = sample;
+    huge.bg.width = huge.bg.height = 30000;
+    EXPECT_EQ(errorOf(WriteProject(huge)), "Invalid property value");
+
     // Every cut ends early, and nothing half-read is handed back.
     for (qsizetype cut = 0; cut < good.size(); ++cut) {
         const QString error = errorOf(good.left(cut));
@@ -564,7 +595,8 @@ TEST(ProjectFile, ItemsGoIntoAProjectAndBack)
     ItemTable back;
     applyProjectItems(ReadProject(WriteProject(p)), back);
     EXPECT_EQ(back.rows, table.rows);
-    EXPECT_TRUE(back.surfaces[0].samePixels(table.surfaces[4])); // first stored surface
+    EXPECT_TRUE(back.surfaces[4].samePixels(table.surfaces[4]));
+    EXPECT_TRUE(back.surfaces[0].isEmpty());
 }
 
 TEST(ProjectFile, HugeTablesKeepAThousandRows)

@@ -216,3 +216,22 @@ TEST(GradientText, WholePixelHorizontalEdgesAtEverySize)
         EXPECT_EQ(fullInRow(flat.picture(), ink.bottom()), stems) << size << " pt";
     }
 }
+
+// Large letters are filled from their outlines: the same item draws the same pixels
+// whatever text was drawn before it, small text between whole pixels included.
+TEST(GradientText, LargeLettersDrawTheSameWhateverWasDrawnBefore)
+{
+    auto draw = [] {
+        TestLayers t(400, 200);
+        t.layers().titleFont = CanvasFont{QStringLiteral("Arial"), 72, 0, 0};
+        ItemAttributes item = makeItem({"Big"}, 8, DirDown);
+        item.fontSize = 72;
+        PaintGradientText(t.layers(), item, Style3D, 10, 10, Colors::clGreen, Colors::clYellow);
+        return t.picture();
+    };
+    const Raster first = draw();
+    QImage small(200, 100, QImage::Format_RGB32);
+    small.fill(Qt::white);
+    referenceText(small, arial48, QStringLiteral("Ab"), 10, 10, Colors::clBlack); // "b" starts between pixels
+    EXPECT_TRUE(draw().samePixels(first));
+}

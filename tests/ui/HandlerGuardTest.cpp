@@ -1,0 +1,50 @@
+// Every event handler runs inside the application's guard: an error it raises, of any
+// kind, reaches the error report and the program goes on.
+#include "ScriptedDialogs.h"
+#include "core/Errors.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+TEST(HandlerGuard, AnErrorInAnUnguardedHandlerIsReportedAndTheEventLoopGoesOn)
+{
+    ScriptedDialogs dialogs;
+    // A button whose click handler throws, clicked with the mouse as a user would.
+    QPushButton button(QStringLiteral("Throw"));
+    button.resize(80, 30);
+    button.show();
+    QObject::connect(&button, &QPushButton::clicked, [] { throw LetrafexError(QStringLiteral("Stream read error")); });
+    const QPointF centre(40, 15);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, button.mapToGlobal(centre), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, centre, button.mapToGlobal(centre), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(&button, &press);
+    QApplication::sendEvent(&button, &release);
+    EXPECT_EQ(dialogs.errors, QStringList{QStringLiteral("Stream read error")});
+
+    // Timers run from the event loop, which goes on after each error.
+    QEventLoop loop;
+    int after = 0;
+    QTimer::singleShot(0, &button, [] { throw std::runtime_error("vector::_M_range_check"); });
+    QTimer::singleShot(0, &button, [] { throw 42; });
+    QTimer::singleShot(0, &loop, [&] {
+        ++after;
+        loop.quit();
+    });
+    loop.exec();
+    EXPECT_EQ(after, 1);
+    EXPECT_EQ(dialogs.errors, (QStringList{QStringLiteral("Stream read error"), QStringLiteral("vector::_M_range_check"),
+                                           QStringLiteral("An unexpected error occurred.")}));
+    // The button still works.
+    dialogs.errors.clear();
+    QApplication::sendEvent(&button, &press);
+    QApplication::sendEvent(&button, &release);
+    EXPECT_EQ(dialogs.errors.size(), 1);
+}
