@@ -203,8 +203,12 @@ QWidget *TLetrafex::buildPictureBox()
     btnResizeImage = toolButton(PicButtonPanel, "btnResizeImage", "resize", "Resize Image");
     QToolButton *exportButton = toolButton(PicButtonPanel, "ExportButton", "export", "Export picture");
     for (QToolButton *b : {PicLoadButton, PicSaveButton, UndoButton, RedoButton, SendClipboardButton,
-                           GetClipboardButton, PrintButton, PicDeleteButton, btnResizeImage, exportButton})
+                           GetClipboardButton, PrintButton, PicDeleteButton, btnResizeImage, exportButton}) {
+        // Ten buttons of full height are taller than the picture group at the smallest
+        // window: there they give up a few pixels each rather than the last one being cut.
+        b->setMinimumHeight(22);
         column->addWidget(b, 0, Qt::AlignHCenter);
+    }
     rightLayout->addStretch(1);
     rightLayout->addWidget(PicButtonPanel, 0, Qt::AlignHCenter);
     rightLayout->addStretch(1);

@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QSplitter>
@@ -76,6 +77,11 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
     HTopicsView->setHeaderHidden(true);
     HTopicsView->setIndentation(19);
     HTopicsView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Topics keep their whole text: the column is as wide as the longest one, and the tree
+    // scrolls sideways when the panel is narrower.
+    HTopicsView->header()->setStretchLastSection(false);
+    HTopicsView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    HTopicsView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     QPalette treePalette = HTopicsView->palette();
     treePalette.setColor(QPalette::Base, QColor(0xF0, 0xFB, 0xFF));
     // The selection stays visible while the text has the focus.

@@ -105,7 +105,10 @@ void TPreviewForm::buildToolBar()
     TwoPageBut->setText(QStringLiteral("&2"));
     CloseBut = toolButton(p, "CloseBut", QStringLiteral("Close Window"), QStyle::SP_CustomBase);
     CloseBut->setText(QStringLiteral("Exit"));
-    CloseBut->setFixedWidth(64);
+    // At least its designed width, wider when a translated caption needs it.
+    CloseBut->setMinimumWidth(64);
+    CloseBut->setMaximumWidth(QWIDGETSIZE_MAX);
+    CloseBut->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     PageNumSpeed = toolButton(p, "PageNumSpeed", QStringLiteral("Go to Page by Page Number"), QStyle::SP_CustomBase);
     NextPageBut = new QPushButton(QStringLiteral("&Next"), p);
     NextPageBut->setObjectName(QStringLiteral("NextPageBut"));

@@ -1,6 +1,7 @@
 #include "ui/MessageDialogs.h"
 
 #include "core/CommaText.h"
+#include "ui/ButtonFit.h"
 #include "ui/DialogGradient.h"
 #include "ui/DialogService.h"
 #include "ui/DialogStyle.h"
@@ -186,8 +187,35 @@ QList<QPushButton *> placeBelowPrompt(TMessageForm &form, QWidget &field)
     return form.buttons();
 }
 
+// Translated button captions may be longer than the buttons were made for: then every
+// button takes the width the longest caption needs, the row keeps its gaps and is centred,
+// and the dialog widens when the row would not fit. Buttons that fit stay where they are.
+void fitButtonsToCaptions(TMessageForm &form)
+{
+    const QList<QPushButton *> buttons = form.buttons();
+    if (buttons.isEmpty())
+        return;
+    const int designed = buttons.first()->width();
+    int w = designed;
+    for (const QPushButton *b : buttons)
+        w = qMax(w, captionWidth(*b));
+    if (w == designed)
+        return;
+    const int gap = buttons.size() > 1 ? qMax(0, buttons[1]->x() - buttons[0]->x() - designed) : 0;
+    const int row = int(buttons.size()) * w + int(buttons.size() - 1) * gap;
+    const int margin = qMin(buttons.first()->x(), 12);
+    const int width = qMax(form.width(), row + 2 * margin);
+    int x = (width - row) / 2;
+    for (QPushButton *b : buttons) {
+        b->setGeometry(x, b->y(), w, b->height());
+        x += w + gap;
+    }
+    form.setFixedSize(width, form.height());
+}
+
 void finishDialog(TMessageForm &form)
 {
+    fitButtonsToCaptions(form);
     styleWhite(form);
     form.addGradient(DialogStyle.startColor, DialogStyle.endColor);
     centreOnScreen(form);

@@ -1,6 +1,7 @@
 #include "ui/ResizeForm.h"
 
 #include "core/Raster.h"
+#include "ui/ButtonFit.h"
 #include "ui/DialogService.h"
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
@@ -12,7 +13,14 @@
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
 
+#include <algorithm>
+
 namespace {
+// The designed client size and button width; translated captions may widen both.
+constexpr QSize DesignedSize(134, 98);
+constexpr int DesignedButtonWidth = 58;
+constexpr int ButtonGap = 6;
+
 QLineEdit *numberField(QWidget *parent, const char *name, int y)
 {
     auto *edit = new QLineEdit(QStringLiteral("0"), parent);
@@ -37,18 +45,18 @@ TResizeForm::TResizeForm(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("ResizeForm"));
     setWindowTitle(QStringLiteral("Resize picture"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(134, 98);
+    setFixedSize(DesignedSize);
     lblWidth = label(this, "lblWidth", "Width", 10);
     lblHeight = label(this, "lblHeight", "Height", 38);
     edtImgWidth = numberField(this, "edtImgWidth", 10);
     edtImgHeight = numberField(this, "edtImgHeight", 38);
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
-    btnOK->setGeometry(6, 68, 58, 24);
+    btnOK->setGeometry(ButtonGap, 68, DesignedButtonWidth, 24);
     btnOK->setDefault(true);
     btnCancel = new QPushButton(QStringLiteral("Cancel"), this);
     btnCancel->setObjectName(QStringLiteral("btnCancel"));
-    btnCancel->setGeometry(70, 68, 58, 24);
+    btnCancel->setGeometry(2 * ButtonGap + DesignedButtonWidth, 68, DesignedButtonWidth, 24);
     connect(btnOK, &QPushButton::clicked, this, &TResizeForm::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TResizeForm::btnCancelClick);
     markDesignedControls(this);
@@ -61,7 +69,24 @@ void TResizeForm::showEvent(QShowEvent *event)
         FormShow();
 }
 
-void TResizeForm::FormShow() { TranslateForm(this); }
+void TResizeForm::FormShow()
+{
+    TranslateForm(this);
+    fitButtonsToCaptions();
+}
+
+void TResizeForm::fitButtonsToCaptions()
+{
+    // Both buttons take the width the longer caption needs, never less than designed, and
+    // the dialog widens with them about its centre.
+    const int w = std::max({DesignedButtonWidth, captionWidth(*btnOK), captionWidth(*btnCancel)});
+    btnOK->setGeometry(ButtonGap, btnOK->y(), w, btnOK->height());
+    btnCancel->setGeometry(2 * ButtonGap + w, btnCancel->y(), w, btnCancel->height());
+    const int width = std::max(DesignedSize.width(), 2 * w + 3 * ButtonGap);
+    if (isVisible())
+        move(x() - (width - this->width()) / 2, y());
+    setFixedSize(width, DesignedSize.height());
+}
 
 void TResizeForm::btnOKClick()
 {
