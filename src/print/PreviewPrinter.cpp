@@ -10,8 +10,11 @@
 #include <QGuiApplication>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QToolButton>
+
+#include <cmath>
 
 namespace {
 // The busy cursor for the length of a scope, also when it ends with an error.
@@ -25,6 +28,40 @@ QPageLayout::Orientation qtOrientation(TPrinterOrientation o)
 {
     return o == poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
 }
+
+// The printer's resolution, sheet and printable-area offsets as it stands now.
+TDeviceMetrics sheetOf(QPrinter &printer)
+{
+    const int resolution = printer.resolution();
+    const QRect sheet = printer.pageLayout().fullRectPixels(resolution);
+    const QRect printable = printer.pageLayout().paintRectPixels(resolution);
+    TDeviceMetrics m;
+    m.LogPixelsX = printer.logicalDpiX();
+    m.LogPixelsY = printer.logicalDpiY();
+    m.PageWidth = sheet.width();
+    m.PageHeight = sheet.height();
+    m.OffsetX = printable.left();
+    m.OffsetY = printable.top();
+    return m;
+}
+
+// A recorder whose reference device is a given sheet: the printer as the print dialog left
+// it, whether or not the platform lists a printer.
+class SheetRecorder : public TPageRecorder
+{
+public:
+    explicit SheetRecorder(const TDeviceMetrics &sheet) : sheet_(sheet) {}
+
+protected:
+    bool ReadPrinterMetrics(TDeviceMetrics &m) override
+    {
+        m = sheet_;
+        return true;
+    }
+
+private:
+    TDeviceMetrics sheet_;
+};
 } // namespace
 
 TPreviewPrinter::TPreviewPrinter() = default;
@@ -43,16 +80,14 @@ bool TPreviewPrinter::ReadPrinterMetrics(TDeviceMetrics &m)
         return false;
     QPrinter &printer = Printer();
     printer.setPageOrientation(qtOrientation(Orientation));
-    const int resolution = printer.resolution();
-    const QRect sheet = printer.pageLayout().fullRectPixels(resolution);
-    const QRect printable = printer.pageLayout().paintRectPixels(resolution);
-    m.LogPixelsX = printer.logicalDpiX();
-    m.LogPixelsY = printer.logicalDpiY();
-    m.PageWidth = sheet.width();
-    m.PageHeight = sheet.height();
-    m.OffsetX = printable.left();
-    m.OffsetY = printable.top();
+    m = sheetOf(printer);
     return m.PageWidth > 0 && m.PageHeight > 0;
+}
+
+void TPreviewPrinter::PrintRichText(const QTextDocument &source)
+{
+    source_.reset(source.clone());
+    TPageRecorder::PrintRichText(source);
 }
 
 void TPreviewPrinter::PrintRichText(QTextEdit *source)
@@ -65,7 +100,7 @@ void TPreviewPrinter::PrintRichText(QTextEdit *source)
         source->setTextCursor(caret);
     };
     try {
-        TPageRecorder::PrintRichText(*source->document());
+        PrintRichText(*source->document());
     } catch (...) {
         leaveAtStart();
         throw;
@@ -159,6 +194,37 @@ bool TPreviewPrinter::PrintRange(int first, int last)
     QPrinter &printer = Printer();
     printer.setPageOrientation(qtOrientation(Orientation));
     printer.setDocName(Title);
-    PrintPages(printer, first, last);
+    const TDeviceMetrics sheet = sheetOf(printer);
+    if (source_ && !InDocument() && !laidOutOn(sheet))
+        printLaidOutOn(sheet, first, last);
+    else
+        PrintPages(printer, first, last);
     return true;
+}
+
+bool TPreviewPrinter::laidOutOn(const TDeviceMetrics &sheet) const
+{
+    if (sheet.LogPixelsX <= 0 || sheet.LogPixelsY <= 0 || LogPixelsX() <= 0 || LogPixelsY() <= 0)
+        return true;
+    // Sheets are compared in inches: the same paper at another resolution is the same sheet,
+    // and the recorded pages are scaled to it. A hundredth of an inch absorbs rounding.
+    auto inches = [](int pixels, int dpi) { return double(pixels) / dpi; };
+    return std::abs(inches(sheet.PageWidth, sheet.LogPixelsX) - inches(PageWidth(), LogPixelsX())) < 0.01 &&
+           std::abs(inches(sheet.PageHeight, sheet.LogPixelsY) - inches(PageHeight(), LogPixelsY())) < 0.01;
+}
+
+void TPreviewPrinter::printLaidOutOn(const TDeviceMetrics &sheet, int first, int last)
+{
+    SheetRecorder fitted(sheet);
+    fitted.Orientation = Orientation;
+    fitted.Title = Title;
+    fitted.TextOptions = TextOptions;
+    fitted.SetUnits(Units());
+    fitted.SetPageStartNo(PageStartNo());
+    fitted.PrintRichText(*source_);
+    // The job's reports are this engine's; the second pagination is not reported.
+    fitted.OnStatus = [this](TPageRecorder *, const QString &statMsg, int pageNum, TStatusType type) {
+        ReportStatus(statMsg, pageNum, type);
+    };
+    fitted.PrintPages(Printer(), first, last);
 }

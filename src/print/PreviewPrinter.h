@@ -7,6 +7,7 @@
 #include <memory>
 
 class QPrinter;
+class QTextDocument;
 class QTextEdit;
 class TPreviewForm;
 
@@ -20,7 +21,9 @@ public:
     // a PDF file).
     QPrinter &Printer();
 
-    using TPageRecorder::PrintRichText;
+    // Paginates the document, and keeps a copy of it: printing on a sheet other than the
+    // one the pages were laid out on lays the copy out again on the printer's sheet.
+    void PrintRichText(const QTextDocument &source);
     // Paginates the control's document; afterwards its caret stands at the start with
     // nothing selected. The clipboard is not touched.
     void PrintRichText(QTextEdit *source);
@@ -32,7 +35,11 @@ public:
     bool PrintWithDialog();
     bool PrintAll();
     // Prints pages first..last (zero-based) as one job named Title. Always true; printer
-    // errors propagate.
+    // errors propagate. When the printer's sheet (its paper size and orientation) is not
+    // the one the pages were laid out on, as when no printer is installed and a PDF file
+    // is printed on A4, the document is laid out again on the printer's sheet for this
+    // job, so margins and page numbers keep their distances from the sheet's edges; the
+    // pages the preview shows stay as they are.
     bool PrintRange(int first, int last);
     // The preview window prepared with grid, zoom choice and page-box caption.
     std::unique_ptr<TPreviewForm> CreatePreviewForm();
@@ -44,5 +51,11 @@ protected:
     bool ReadPrinterMetrics(TDeviceMetrics &metrics) override;
 
 private:
+    // Whether the recorded pages were laid out on the sheet of these metrics.
+    bool laidOutOn(const TDeviceMetrics &sheet) const;
+    // Lays the kept document out on sheet and prints pages first..last of that layout.
+    void printLaidOutOn(const TDeviceMetrics &sheet, int first, int last);
+
     std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<QTextDocument> source_;
 };

@@ -9,6 +9,7 @@
 #include <QClipboard>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QToolButton>
@@ -116,6 +117,62 @@ TEST_F(Printing, PagesLaidOutWithoutAPrinterKeepTheirSizeOnPaper)
     toPdf(engine.Printer(), pdf, 600, 0.25);
     EXPECT_TRUE(engine.PrintRange(0, 0));
     EXPECT_NEAR(pageNumberRight(pdf), 7.5, 0.03);
+}
+
+TEST_F(Printing, HelpDocumentIsPrintedLaidOutOnThePaperChosenInTheDialog)
+{
+    // Distances of the first page's page number from the sheet's right and bottom edges,
+    // in inches, measured in the ink of a page picture of dpi pixels per inch.
+    struct Gaps
+    {
+        double right, bottom;
+    };
+    auto pageNumberGaps = [](const QImage &page, double dpi) {
+        // Below the body text and right of the centre, the page number is the only ink.
+        const QRect box = inkBox(page, QRect(page.width() / 2, page.height() - int(0.95 * dpi), page.width() / 2,
+                                             int(0.95 * dpi)));
+        EXPECT_FALSE(box.isEmpty()) << "no page number below the body text";
+        return Gaps{(page.width() - box.right() - 1) / dpi, (page.height() - box.top()) / dpi};
+    };
+    for (const QPageSize::PageSizeId paper : {QPageSize::A4, QPageSize::Letter}) {
+        const QPageSize size(paper);
+        SCOPED_TRACE(size.name().toStdString());
+        QTextEdit help;
+        QString error;
+        ASSERT_TRUE(LoadRtfFile(QStringLiteral(LETRAFEX_DATA "/Help/English.rtf"), *help.document(), &error))
+            << error.toStdString();
+        TPreviewPrinter engine;
+        engine.PrintRichText(&help);
+        ASSERT_GT(engine.PageCount(), 0);
+        const Gaps preview = pageNumberGaps(pageImage(engine, 0), engine.LogPixelsY());
+
+        const QString pdf = dir.filePath(size.key() + ".pdf");
+        dialogs.onPrinter = [&](QPrinter &printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            printer.setPageSize(size);
+            printer.setPageMargins(QMarginsF(0.25, 0.25, 0.25, 0.25), QPageLayout::Inch);
+            return true;
+        };
+        ASSERT_TRUE(engine.PrintWithDialog());
+
+        QByteArray info;
+        const QString why = runTool(QStringLiteral("pdfinfo"), {pdf}, &info);
+        ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("Page size:\\s+([0-9.]+) x ([0-9.]+) pts")).match(QString::fromUtf8(info));
+        ASSERT_TRUE(m.hasMatch()) << info.toStdString();
+        EXPECT_NEAR(m.captured(1).toDouble(), size.size(QPageSize::Point).width(), 1.0);
+        EXPECT_NEAR(m.captured(2).toDouble(), size.size(QPageSize::Point).height(), 1.0);
+
+        QString renderWhy;
+        const QImage printed = renderPdfPage(pdf, 100, &renderWhy);
+        ASSERT_FALSE(printed.isNull()) << renderWhy.toStdString();
+        const Gaps onPaper = pageNumberGaps(printed, 100);
+        EXPECT_NEAR(onPaper.right, preview.right, 0.03);
+        EXPECT_NEAR(onPaper.bottom, preview.bottom, 0.03);
+        EXPECT_NEAR(onPaper.right, 1.0, 0.05);
+    }
 }
 
 TEST_F(Printing, HelpTextKeepsTheClipboardAndEndsWithTheCaretAtItsStart)
