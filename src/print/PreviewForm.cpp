@@ -2,6 +2,7 @@
 #include "print/PreviewForm.h"
 
 #include "print/PreviewPrinter.h"
+#include "ui/Controls.h"
 #include "ui/DialogService.h"
 
 #include <QButtonGroup>
@@ -17,17 +18,21 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-// The zoom cursor lives in a static library's resources, which need registering.
-static void initPrintResources() { Q_INIT_RESOURCE(print); }
+// The zoom cursor and the program's icons live in static libraries' resources, which need
+// registering.
+static void initPrintResources()
+{
+    Q_INIT_RESOURCE(print);
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace {
-QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, QStyle::StandardPixmap icon,
+QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, const QIcon &icon = {},
                         bool checkable = false)
 {
     auto *b = new QToolButton(parent);
     b->setObjectName(QLatin1String(name));
-    if (icon != QStyle::SP_CustomBase)
-        b->setIcon(parent->style()->standardIcon(icon));
+    b->setIcon(icon);
     b->setCheckable(checkable);
     b->setToolTip(hint);
     b->setStatusTip(hint);
@@ -82,10 +87,11 @@ void TPreviewForm::buildToolBar()
     setHint(CurPageLabel, QStringLiteral("Displays the Current Page of the Document"));
 
     QWidget *p = ToolBarPanel;
-    FirstPageSpeed = toolButton(p, "FirstPageSpeed", QStringLiteral("Go to First Page in Document"), QStyle::SP_MediaSkipBackward);
-    PrevPageSpeed = toolButton(p, "PrevPageSpeed", QStringLiteral("Move to Previous Page in Document"), QStyle::SP_MediaSeekBackward);
-    NextPageSpeed = toolButton(p, "NextPageSpeed", QStringLiteral("Advance to Next Page in Document"), QStyle::SP_MediaSeekForward);
-    LastPageSpeed = toolButton(p, "LastPageSpeed", QStringLiteral("Go to Last Page in Document"), QStyle::SP_MediaSkipForward);
+    auto standard = [p](QStyle::StandardPixmap icon) { return p->style()->standardIcon(icon); };
+    FirstPageSpeed = toolButton(p, "FirstPageSpeed", QStringLiteral("Go to First Page in Document"), standard(QStyle::SP_MediaSkipBackward));
+    PrevPageSpeed = toolButton(p, "PrevPageSpeed", QStringLiteral("Move to Previous Page in Document"), standard(QStyle::SP_MediaSeekBackward));
+    NextPageSpeed = toolButton(p, "NextPageSpeed", QStringLiteral("Advance to Next Page in Document"), standard(QStyle::SP_MediaSeekForward));
+    LastPageSpeed = toolButton(p, "LastPageSpeed", QStringLiteral("Go to Last Page in Document"), standard(QStyle::SP_MediaSkipForward));
     ZoomBox = new QComboBox(p);
     ZoomBox->setObjectName(QStringLiteral("ZoomBox"));
     ZoomBox->addItems({QStringLiteral("Fit To Page"), QStringLiteral("Fit To Width"), QStringLiteral("Custom"),
@@ -93,23 +99,23 @@ void TPreviewForm::buildToolBar()
                        QStringLiteral("125%"), QStringLiteral("150%"), QStringLiteral("200%"), QStringLiteral("300%"),
                        QStringLiteral("400%")});
     ZoomBox->setMinimumWidth(110);
-    FitPageBut = toolButton(p, "FitPageBut", QStringLiteral("Fit to Page"), QStyle::SP_TitleBarMaxButton, true);
-    FitWidthBut = toolButton(p, "FitWidthBut", QStringLiteral("Fit to Width"), QStyle::SP_ToolBarHorizontalExtensionButton, true);
-    PrintBut = toolButton(p, "PrintBut", QStringLiteral("Print all"), QStyle::SP_DialogSaveButton);
-    GridBut = toolButton(p, "GridBut", QStringLiteral("Turns Grid On/Off"), QStyle::SP_FileDialogDetailedView, true);
-    ZoomCursorBut = toolButton(p, "ZoomCursorBut", QStringLiteral("Selects the Zoom Tool to zoom in or out"), QStyle::SP_FileDialogContentsView, true);
-    HandCursorBut = toolButton(p, "HandCursorBut", QStringLiteral("Selects the Hand Tool to pan across the Page"), QStyle::SP_CustomBase, true);
-    OnePageBut = toolButton(p, "OnePageBut", QStringLiteral("Display One page at a time"), QStyle::SP_CustomBase, true);
+    FitPageBut = toolButton(p, "FitPageBut", QStringLiteral("Fit to Page"), programIcon("fit_page"), true);
+    FitWidthBut = toolButton(p, "FitWidthBut", QStringLiteral("Fit to Width"), programIcon("fit_width"), true);
+    PrintBut = toolButton(p, "PrintBut", QStringLiteral("Print all"), programIcon("print"));
+    GridBut = toolButton(p, "GridBut", QStringLiteral("Turns Grid On/Off"), programIcon("grid"), true);
+    ZoomCursorBut = toolButton(p, "ZoomCursorBut", QStringLiteral("Selects the Zoom Tool to zoom in or out"), programIcon("zoom"), true);
+    HandCursorBut = toolButton(p, "HandCursorBut", QStringLiteral("Selects the Hand Tool to pan across the Page"), {}, true);
+    OnePageBut = toolButton(p, "OnePageBut", QStringLiteral("Display One page at a time"), {}, true);
     OnePageBut->setText(QStringLiteral("&1"));
-    TwoPageBut = toolButton(p, "TwoPageBut", QStringLiteral("Display Two pages side by side"), QStyle::SP_CustomBase, true);
+    TwoPageBut = toolButton(p, "TwoPageBut", QStringLiteral("Display Two pages side by side"), {}, true);
     TwoPageBut->setText(QStringLiteral("&2"));
-    CloseBut = toolButton(p, "CloseBut", QStringLiteral("Close Window"), QStyle::SP_CustomBase);
+    CloseBut = toolButton(p, "CloseBut", QStringLiteral("Close Window"));
     CloseBut->setText(QStringLiteral("Exit"));
     // At least its designed width, wider when a translated caption needs it.
     CloseBut->setMinimumWidth(64);
     CloseBut->setMaximumWidth(QWIDGETSIZE_MAX);
     CloseBut->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    PageNumSpeed = toolButton(p, "PageNumSpeed", QStringLiteral("Go to Page by Page Number"), QStyle::SP_CustomBase);
+    PageNumSpeed = toolButton(p, "PageNumSpeed", QStringLiteral("Go to Page by Page Number"));
     NextPageBut = new QPushButton(QStringLiteral("&Next"), p);
     NextPageBut->setObjectName(QStringLiteral("NextPageBut"));
     PrevPageBut = new QPushButton(QStringLiteral("Pre&v"), p);
