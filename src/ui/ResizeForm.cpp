@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QShowEvent>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -72,17 +73,22 @@ void TResizeForm::showEvent(QShowEvent *event)
 void TResizeForm::FormShow()
 {
     TranslateForm(this);
-    fitButtonsToCaptions();
+    fitToCaptions();
 }
 
-void TResizeForm::fitButtonsToCaptions()
+void TResizeForm::fitToCaptions()
 {
     // Both buttons take the width the longer caption needs, never less than designed, and
-    // the dialog widens with them about its centre.
+    // the dialog widens with them about its centre; it also leaves its title room beside
+    // the frame's icon and buttons (each about a title bar high, with room to spare).
     const int w = std::max({DesignedButtonWidth, captionWidth(*btnOK), captionWidth(*btnCancel)});
     btnOK->setGeometry(ButtonGap, btnOK->y(), w, btnOK->height());
     btnCancel->setGeometry(2 * ButtonGap + w, btnCancel->y(), w, btnCancel->height());
-    const int width = std::max(DesignedSize.width(), 2 * w + 3 * ButtonGap);
+    QFont titleFont = font(); // frames commonly draw titles in bold
+    titleFont.setBold(true);
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) +
+                           5 * style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+    const int width = std::max({DesignedSize.width(), 2 * w + 3 * ButtonGap, titleWidth});
     if (isVisible())
         move(x() - (width - this->width()) / 2, y());
     setFixedSize(width, DesignedSize.height());

@@ -37,5 +37,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void fitButtonsToCaptions();
+    // Widens the buttons and the dialog to the translated captions and title.
+    void fitToCaptions();
 };
