@@ -2,6 +2,7 @@
 #include "print/PreviewForm.h"
 
 #include "print/PreviewPrinter.h"
+#include "ui/Controls.h"
 #include "ui/DialogService.h"
 
 #include <QButtonGroup>
@@ -31,6 +32,7 @@ QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, 
     b->setCheckable(checkable);
     b->setToolTip(hint);
     b->setStatusTip(hint);
+    nameByHint(b);
     b->setAutoRaise(true);
     b->setFixedSize(28, 28);
     b->setIconSize(QSize(20, 20));
