@@ -122,7 +122,7 @@ void TShape::paintEvent(QPaintEvent *)
         // the shape's own colour whatever it is.
         p.setPen(QPen(palette().color(QPalette::Highlight), 2));
         p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
-        const bool light = toQColor(resolveColor(color_)).lightness() > 128;
+        const bool light = qGray(toQColor(resolveColor(color_)).rgb()) > 128;
         p.setRenderHint(QPainter::Antialiasing, false);
         p.setPen(QPen(light ? Qt::black : Qt::white, 1, Qt::DotLine));
         p.drawRect(rect().adjusted(4, 4, -5, -5));
