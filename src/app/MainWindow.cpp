@@ -238,6 +238,8 @@ QWidget *TLetrafex::buildTextCreateBox()
     TextMemo->setAcceptRichText(false);
     TextMemo->setLineWrapMode(QTextEdit::NoWrap);
     TextMemo->setFont(QFont(QStringLiteral("Arial"), 10));
+    // Tab moves on, as in every other field; the texts have no use for tab characters.
+    TextMemo->setTabChangesFocus(true);
     contentLayout->addWidget(TextMemo);
     layout->addWidget(ContentBox, 1);
 
@@ -413,6 +415,8 @@ void TLetrafex::FormCreate()
     DroppedFile = false;
     FontSizeEdit->setValue(48);
     Undo = std::make_unique<UndoHistory>();
+    Undo->changed = [this] { updateUndoButtons(); };
+    updateUndoButtons();
     CurrentItem = 0;
     CurrentType = 1;
     CreateItems();
@@ -453,6 +457,8 @@ void TLetrafex::FormShow()
         form->hide();
         MainPanel->layout()->addWidget(form);
     }
+    // The pages joined the tab order at its end; Exit, at the bottom, comes after them.
+    setTabOrder(previousInFocusChain(), OKButton);
     ShownForm = this;
 }
 

@@ -215,6 +215,8 @@ private:
     void stopLiveRedraw();
     // Adds each command's keyboard shortcut to its (translated) hint.
     void showShortcutsInHints();
+    // Undo and Redo are enabled only when they would show another picture.
+    void updateUndoButtons();
     // Makes the scrolled area as large as the largest picture layer.
     void updatePictureArea();
     void releaseSharedObjects();

@@ -16,14 +16,17 @@
 #include "ui/PicturePrinter.h"
 #include "ui/ResizeForm.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPrinter>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QTextEdit>
@@ -48,17 +51,53 @@ QStringList droppedFiles(const QMimeData *data)
 
 // The shortcut texts of the command buttons, kept so a translated hint gets them back.
 const char *const ShortcutProperty = "letrafexShortcut";
+
+// The page list's entry of the help page.
+constexpr int HelpPage = 3;
+
+// Gives a copy or paste key to focus when it is a text field of kind Field.
+template <class Field>
+bool clipboardKeyTo(QWidget *focus, bool copy)
+{
+    auto *field = qobject_cast<Field *>(focus);
+    if (!field)
+        return false;
+    if (copy)
+        field->copy();
+    else if (!field->isReadOnly())
+        field->paste();
+    return true;
+}
+
+// Copy and paste keys belong to the text field that has the focus, if one does: it copies
+// or pastes text, and the picture command does not run.
+bool textFieldTakesClipboardKey(const QKeySequence &key)
+{
+    const bool copy = QKeySequence::keyBindings(QKeySequence::Copy).contains(key);
+    if (!copy && !QKeySequence::keyBindings(QKeySequence::Paste).contains(key))
+        return false;
+    QWidget *focus = QApplication::focusWidget();
+    if (auto *spin = qobject_cast<QAbstractSpinBox *>(focus))
+        focus = spin->findChild<QLineEdit *>();
+    return clipboardKeyTo<QLineEdit>(focus, copy) || clipboardKeyTo<QTextEdit>(focus, copy) ||
+           clipboardKeyTo<QPlainTextEdit>(focus, copy);
+}
 } // namespace
 
 void TLetrafex::connectCommands()
 {
+    // The picture commands' keys belong to the text page: their shortcuts hang on the
+    // picture group, which is hidden on every other page, so there they do nothing.
     // handler: a member function, or a function taking the window.
     auto command = [this](QToolButton *button, auto handler, QList<QKeySequence> keys = {}) {
         connect(button, &QToolButton::clicked, this,
                 [this, handler] { runGuarded(this, [this, handler] { std::invoke(handler, *this); }); });
         for (const QKeySequence &key : keys) {
-            auto *shortcut = new QShortcut(key, this);
-            connect(shortcut, &QShortcut::activated, button, &QToolButton::click);
+            auto *shortcut = new QShortcut(key, PictureBox);
+            connect(shortcut, &QShortcut::activated, button, [button, key] {
+                if (!textFieldTakesClipboardKey(key))
+                    button->click();
+            });
         }
         if (!keys.isEmpty())
             button->setProperty(ShortcutProperty, keys.first().toString(QKeySequence::NativeText));
@@ -77,6 +116,12 @@ void TLetrafex::connectCommands()
             {QKeySequence(Qt::CTRL | Qt::Key_E)});
     command(SurfaceOpenButton, &TLetrafex::SurfaceOpenButtonClick);
     command(SurfaceDeleteButton, &TLetrafex::SurfaceDeleteButtonClick);
+
+    // Keys of the whole window, on every page.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+            [this] { SelectionView->setCurrentRow(HelpPage); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, OKButton,
+            &QPushButton::click);
     setAcceptDrops(true);
 }
 

@@ -30,8 +30,8 @@ void TLetrafex::connectHandlers()
     connect(AlignLeftButton, &QToolButton::clicked, this, &TLetrafex::AlignLeftButtonClick);
     connect(AlignCenterButton, &QToolButton::clicked, this, &TLetrafex::AlignCenterButtonClick);
     connect(AlignRightButton, &QToolButton::clicked, this, &TLetrafex::AlignRightButtonClick);
-    connect(StartColor, &TShape::mousePressed, this, [this] { StartColorMouseDown(StartColor); });
-    connect(EndColor, &TShape::mousePressed, this, [this] { StartColorMouseDown(EndColor); });
+    connect(StartColor, &TShape::pressed, this, [this] { StartColorMouseDown(StartColor); });
+    connect(EndColor, &TShape::pressed, this, [this] { StartColorMouseDown(EndColor); });
     for (QToolButton *b : {Text3dButton, TextShadowButton, TextFlatButton})
         connect(b, &QToolButton::clicked, this, [this, b] { Text3DButtonClick(b); });
     connect(TitleImage, &TImage::mousePressed, this,
@@ -188,6 +188,12 @@ void TLetrafex::UpdateStyleButtons()
     const bool any = !TextMemo->toPlainText().isEmpty();
     for (QToolButton *b : {Text3dButton, TextShadowButton, TextFlatButton})
         b->setEnabled(any);
+}
+
+void TLetrafex::updateUndoButtons()
+{
+    UndoButton->setEnabled(Undo && Undo->canUndo());
+    RedoButton->setEnabled(Undo && Undo->canRedo());
 }
 
 void TLetrafex::ClearSurface()

@@ -45,7 +45,7 @@ void TLetrafex::connectLiveRedraw()
     for (QToolButton *b : {FontButton, BoldButton, ItalicButton, UnderLineButton, SurfaceOpenButton, SurfaceDeleteButton})
         connect(b, &QToolButton::clicked, this, &TLetrafex::ItemEdited);
     for (TShape *shape : {StartColor, EndColor})
-        connect(shape, &TShape::mousePressed, this, &TLetrafex::ItemEdited);
+        connect(shape, &TShape::pressed, this, &TLetrafex::ItemEdited);
 }
 
 void TLetrafex::stopLiveRedraw()

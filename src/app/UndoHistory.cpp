@@ -68,6 +68,7 @@ void UndoHistory::push(const Raster &picture, int width, int height)
     while (count() > 1 && memoryBytes() > MaxBytes)
         dropOldest();
     index_ = std::int8_t(count() - 1);
+    notifyChanged();
 }
 
 void UndoHistory::dropOldest()
@@ -87,6 +88,7 @@ void UndoHistory::undo(Raster &picture)
         return;
     index_ = std::int8_t(qMax(0, index_ - 1));
     restore(index_, picture);
+    notifyChanged();
 }
 
 void UndoHistory::redo(Raster &picture)
@@ -95,6 +97,7 @@ void UndoHistory::redo(Raster &picture)
         return;
     index_ = std::int8_t(qMin(lastIndex(), index_ + 1));
     restore(index_, picture);
+    notifyChanged();
 }
 
 void UndoHistory::restore(int i, Raster &picture) const
@@ -145,4 +148,5 @@ void UndoHistory::clear()
     tileBytes_ = 0;
     lastPixels_ = QImage();
     index_ = 0;
+    notifyChanged();
 }

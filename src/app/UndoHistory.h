@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -27,6 +28,11 @@ public:
     void redo(Raster &picture);
 
     bool isEmpty() const { return snapshots_.empty(); }
+    // Whether an undo or a redo would show another snapshot than the one shown.
+    bool canUndo() const { return !isEmpty() && index_ > 0; }
+    bool canRedo() const { return !isEmpty() && index_ < lastIndex(); }
+    // Called after every push, undo, redo and clear (the owner updates its buttons).
+    std::function<void()> changed;
     int count() const { return int(snapshots_.size()); }
     int lastIndex() const { return count() - 1; }
     std::int8_t index() const { return index_; }
@@ -53,6 +59,11 @@ private:
 
     int tilesAcross(int width) const { return (width + TileSize - 1) / TileSize; }
     void dropOldest();
+    void notifyChanged() const
+    {
+        if (changed)
+            changed();
+    }
 
     std::vector<Snapshot> snapshots_;
     std::int8_t index_ = 0;

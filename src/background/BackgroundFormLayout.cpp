@@ -127,8 +127,8 @@ void TBackgroundForm::connectHandlers()
 {
     connect(typeGroup, &QButtonGroup::idClicked, this, [this](int) { runGuarded(this, [this] { BgType1ButtonClick(); }); });
     connect(textureGroup, &QButtonGroup::idClicked, this, &TBackgroundForm::Texture1ButtonClick);
-    connect(BgStartColor, &TShape::mousePressed, this, [this] { BgStartColorMouseDown(BgStartColor); });
-    connect(BgEndColor, &TShape::mousePressed, this, [this] { BgEndColorMouseDown(BgEndColor); });
+    connect(BgStartColor, &TShape::pressed, this, [this] { BgStartColorMouseDown(BgStartColor); });
+    connect(BgEndColor, &TShape::pressed, this, [this] { BgEndColorMouseDown(BgEndColor); });
     const QList<QPair<QToolButton *, void (TBackgroundForm::*)()>> commands{
         {BgAddButton, &TBackgroundForm::BgAddButtonClick},
         {BgLoadButton, &TBackgroundForm::BgLoadButtonClick},

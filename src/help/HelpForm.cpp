@@ -23,6 +23,7 @@
 #include <QHeaderView>
 #include <QListWidget>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -94,6 +95,8 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
     HelpLeftPanel->setMinimumWidth(100);
 
     HelpTextField = new TRichEdit(QStringLiteral("HelpTextField"), HelpSplitter);
+    // Tab goes on to the page's buttons instead of typing into the help text.
+    HelpTextField->setTabChangesFocus(true);
     QPalette textPalette = HelpTextField->palette();
     textPalette.setColor(QPalette::Base, textPalette.color(QPalette::ToolTipBase));
     HelpTextField->setPalette(textPalette);
@@ -122,6 +125,8 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
     connect(HFilesListBox, &QListWidget::itemClicked, this, [this] { runGuarded(this, [this] { HFilesListBoxClick(); }); });
     connect(HTopicsView, &QTreeWidget::itemClicked, this, &THelpForm::HTopicsViewClick);
     connect(HelpFindButton, &QToolButton::clicked, this, &THelpForm::HelpFindButtonClick);
+    // The find prompt promises F3; the key works while the help page is shown.
+    connect(new QShortcut(QKeySequence(Qt::Key_F3), this), &QShortcut::activated, this, &THelpForm::HelpFindAgain);
     for (QToolButton *b : {HelpPreviewButton, HelpPrintButton})
         connect(b, &QToolButton::clicked, this, [this, b] { runGuarded(this, [this, b] { HelpPrintButtonClick(b); }); });
     connect(HelpTextField, &TRichEdit::linkClicked, this, &THelpForm::HelpTextFieldURLClick);
@@ -282,8 +287,18 @@ void THelpForm::HelpFindButtonClick()
 {
     const QString text =
         ShowInputBox(LngText(QStringLiteral("Messages"), QStringLiteral("Please enter text (F3 = repeat search):")), 0);
-    if (!text.isEmpty())
-        FindInRichText(text);
+    if (text.isEmpty())
+        return;
+    lastFindText_ = text;
+    FindInRichText(text);
+}
+
+void THelpForm::HelpFindAgain()
+{
+    if (lastFindText_.isEmpty())
+        HelpFindButtonClick();
+    else
+        FindInRichText(lastFindText_);
 }
 
 void THelpForm::FindInRichText(const QString &text)

@@ -24,6 +24,8 @@ public:
     void HFilesListBoxClick();
     void HTopicsViewClick();
     void HelpFindButtonClick();
+    // F3: finds the last searched text again, or asks for one when nothing was searched yet.
+    void HelpFindAgain();
     void HelpPrintButtonClick(QAbstractButton *sender);
     void HelpTextFieldURLClick(const QString &link);
 
@@ -62,4 +64,6 @@ private:
     bool isHeading(int start, int length) const;
     // Scrolls down, never up, until the line of the selection's start is the first one shown.
     void scrollSelectionToTop();
+
+    QString lastFindText_;
 };

@@ -36,6 +36,7 @@ QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, 
     b->setCheckable(checkable);
     b->setToolTip(hint);
     b->setStatusTip(hint);
+    nameByHint(b);
     b->setAutoRaise(true);
     b->setFixedSize(28, 28);
     b->setIconSize(QSize(20, 20));

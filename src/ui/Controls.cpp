@@ -3,11 +3,48 @@
 #include "core/Canvas.h"
 
 #include <QButtonGroup>
+#include <QEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QToolButton>
 #include <QPainter>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+namespace {
+// Watches its parent control and gives it its hint as accessible name whenever the hint
+// changes.
+class HintNamer : public QObject
+{
+public:
+    explicit HintNamer(QWidget *control) : QObject(control), control_(control)
+    {
+        control->installEventFilter(this);
+        apply();
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == control_ && event->type() == QEvent::ToolTipChange)
+            apply();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void apply() { control_->setAccessibleName(control_->toolTip()); }
+    QWidget *control_;
+};
+} // namespace
+
+void nameByHint(QWidget *control)
+{
+    const char *const named = "letrafexNamedByHint";
+    if (!control || control->property(named).toBool())
+        return;
+    control->setProperty(named, true);
+    new HintNamer(control);
+}
 
 QIcon programIcon(const char *name) { return QIcon(QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name))); }
 
@@ -31,6 +68,7 @@ QToolButton *namedToolButton(QWidget *parent, const char *name, const char *icon
         b->setToolTip(QString::fromLatin1(hint));
     if (size.isValid())
         b->setFixedSize(size);
+    nameByHint(b);
     return b;
 }
 
@@ -43,6 +81,23 @@ TShape::TShape(const QString &name, QWidget *parent) : QWidget(parent)
 {
     setObjectName(name);
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void TShape::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // A held key opens the dialog once.
+        if (!event->isAutoRepeat())
+            emit pressed();
+        event->accept();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
 }
 
 void TShape::setBrushColor(TColor c)
@@ -62,6 +117,16 @@ void TShape::paintEvent(QPaintEvent *)
     p.setPen(QPen(QColor(255, 255, 255, 110), 1));
     p.setBrush(Qt::NoBrush);
     p.drawRoundedRect(r.adjusted(1.5, 1.5, -1.5, -1.5), 3, 3);
+    if (hasFocus()) {
+        // A ring in the selection colour, and a dotted line inside that stands out from
+        // the shape's own colour whatever it is.
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+        const bool light = qGray(toQColor(resolveColor(color_)).rgb()) > 128;
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setPen(QPen(light ? Qt::black : Qt::white, 1, Qt::DotLine));
+        p.drawRect(rect().adjusted(4, 4, -5, -5));
+    }
 }
 
 TRadioGroup::TRadioGroup(const QString &name, const QString &caption, QWidget *parent)
@@ -70,6 +135,7 @@ TRadioGroup::TRadioGroup(const QString &name, const QString &caption, QWidget *p
     setObjectName(name);
     layout_->setContentsMargins(6, 2, 2, 2);
     layout_->setSpacing(0);
+    layout_->addStretch();
     group_->setExclusive(true);
     connect(group_, &QButtonGroup::idClicked, this, &TRadioGroup::clicked);
 }
@@ -77,20 +143,23 @@ TRadioGroup::TRadioGroup(const QString &name, const QString &caption, QWidget *p
 void TRadioGroup::setItems(const QStringList &items)
 {
     const int index = itemIndex();
-    qDeleteAll(buttons_);
-    buttons_.clear();
+    // The buttons there are keep their place in the tab order (a translation renames
+    // them); only a list of another length adds or removes buttons at the end.
+    while (buttons_.size() > items.size())
+        delete buttons_.takeLast();
     for (int i = 0; i < items.size(); ++i) {
+        if (i < buttons_.size()) {
+            buttons_[i]->setText(items[i]);
+            continue;
+        }
         auto *b = new QRadioButton(items[i], this);
         b->setFocusPolicy(Qt::TabFocus);
         group_->addButton(b, i);
-        layout_->addWidget(b);
+        layout_->insertWidget(i, b); // above the stretch
+        if (i > 0)
+            setTabOrder(buttons_[i - 1], b);
         buttons_ << b;
     }
-    layout_->addStretch();
-    // Remove stretches of earlier item lists.
-    for (int i = layout_->count() - 2; i >= 0; --i)
-        if (layout_->itemAt(i)->spacerItem())
-            delete layout_->takeAt(i);
     setItemIndex(index < buttons_.size() ? index : -1);
 }
 

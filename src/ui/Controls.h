@@ -22,11 +22,17 @@ QGroupBox *namedGroupBox(QWidget *parent, const char *name, const char *caption,
 // nullptr) of 20 x 20 pixels and a hint (none for nullptr), sized size when given.
 QToolButton *namedToolButton(QWidget *parent, const char *name, const char *iconName, const char *hint,
                              QSize size = {});
+// Keeps control's accessible name equal to its hint, now and whenever the hint changes
+// (translation, a copied hint): a button that shows only an icon is named by its hint for
+// screen readers. Without a hint, the control is named by its text.
+void nameByHint(QWidget *control);
 
 // Gives target the style set (bold, italic, underline, strikeout) of from.
 void copyFontStyle(const QFont &from, QFont &target);
 
-// A rounded shape filled with one colour (a colour well the user clicks to change).
+// A rounded shape filled with one colour (a colour well the user clicks to change). It is
+// in the tab order: Space or Enter while it has the focus act as a mouse press, and a
+// frame shows the focus.
 class TShape : public QWidget
 {
     Q_OBJECT
@@ -37,11 +43,13 @@ public:
     QSize sizeHint() const override { return {32, 24}; }
 
 signals:
-    void mousePressed(QMouseEvent *event);
+    // Any mouse button pressed on the shape, or Space or Enter while it has the focus.
+    void pressed();
 
 protected:
     void paintEvent(QPaintEvent *) override;
-    void mousePressEvent(QMouseEvent *event) override { emit mousePressed(event); }
+    void mousePressEvent(QMouseEvent *) override { emit pressed(); }
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     TColor color_ = Colors::clWhite;

@@ -61,7 +61,7 @@ TOptionsForm::TOptionsForm(QWidget *parent) : TPageForm(QStringLiteral("OptionsF
     MStartColor->setToolTip(WindowColor->toolTip());
     MEndColor->setToolTip(WindowColor->toolTip());
     for (TShape *shape : {WindowColor, MStartColor, MEndColor})
-        connect(shape, &TShape::mousePressed, this, [this, shape] { WindowColorMouseDown(shape); });
+        connect(shape, &TShape::pressed, this, [this, shape] { WindowColorMouseDown(shape); });
     connect(LngListBox, &QListWidget::itemSelectionChanged, this, &TOptionsForm::LngListBoxClick);
     markDesignedControls(this);
 }

@@ -134,7 +134,7 @@ TEST_F(LiveRedraw, EveryKindOfEditRedrawsInTheItemsOwnStyle)
     window->AlignRightButton->click();
     EXPECT_TRUE(changed()) << "alignment";
     dialogs.onColor = [](QColor &c) { c = QColor(200, 0, 0); return true; };
-    emit window->StartColor->mousePressed(nullptr);
+    emit window->StartColor->pressed();
     EXPECT_TRUE(changed()) << "colour";
     // Still drawn in 3D, the style last chosen for the item.
     EXPECT_EQ(window->Items.rows[0].cells[CellType], "1");
