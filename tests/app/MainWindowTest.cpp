@@ -266,8 +266,10 @@ TEST_F(MainWindow, ClickPlacesTextAndFlatDownDrawsThere)
     window->TitleImageMouseDown(100, 50);
     EXPECT_EQ(window->XEdit->text(), "97");
     EXPECT_EQ(window->YEdit->text(), "45");
-    EXPECT_EQ(window->PreviewLabel->pos(), QPoint(100, 50));
+    // The preview lies where the front face will: the depth (10) higher while extruding up.
+    EXPECT_EQ(window->PreviewLabel->pos(), QPoint(97, 35));
     window->TextDownButton->click();
+    EXPECT_EQ(window->PreviewLabel->pos(), QPoint(97, 45));
     window->Text3DButtonClick(window->TextFlatButton);
     const Raster &pic = window->TitleImage->picture();
     TestLayers ref(pic.width(), pic.height());
