@@ -309,15 +309,13 @@ QWidget *TLetrafex::buildAttributeBox()
 
     FontSizeBox = namedGroupBox(box, "FontSizeBox", "Font size");
     FontSizeBox->setGeometry(8, 42, 68, 44);
-    FontSizeEdit = new QSpinBox(FontSizeBox);
-    FontSizeEdit->setObjectName(QStringLiteral("FontSizeEdit"));
+    FontSizeEdit = new TSpinEdit(QStringLiteral("FontSizeEdit"), FontSizeBox);
     FontSizeEdit->setRange(MinFontSize, MaxFontSize);
     FontSizeEdit->setGeometry(6, 15, 56, 22);
 
     DepthBox = namedGroupBox(box, "DepthBox", "Depth");
     DepthBox->setGeometry(80, 42, 68, 44);
-    FontDepth = new QSpinBox(DepthBox);
-    FontDepth->setObjectName(QStringLiteral("FontDepth"));
+    FontDepth = new TSpinEdit(QStringLiteral("FontDepth"), DepthBox);
     FontDepth->setRange(MinDepth, MaxDepth);
     FontDepth->setValue(10);
     FontDepth->setGeometry(6, 15, 56, 22);
@@ -382,11 +380,9 @@ QWidget *TLetrafex::buildAttributeBox()
     auto *yLabel = new QLabel(QStringLiteral("Y"), PosBox);
     yLabel->setObjectName(QStringLiteral("YLabel"));
     yLabel->setGeometry(8, 39, 12, 21);
-    XEdit = new QLineEdit(QStringLiteral("0"), PosBox);
-    XEdit->setObjectName(QStringLiteral("XEdit"));
+    XEdit = new TNumberEdit(QStringLiteral("XEdit"), QStringLiteral("0"), PosBox);
     XEdit->setGeometry(22, 15, 55, 21);
-    YEdit = new QLineEdit(QStringLiteral("0"), PosBox);
-    YEdit->setObjectName(QStringLiteral("YEdit"));
+    YEdit = new TNumberEdit(QStringLiteral("YEdit"), QStringLiteral("0"), PosBox);
     YEdit->setGeometry(22, 39, 55, 21);
     return TextAttribBox;
 }
@@ -395,7 +391,7 @@ void TLetrafex::createSecondaryWindows()
 {
     // Pages are hidden from their creation; FormShow moves them into the page area.
     BackgroundForm = new TBackgroundForm(
-        TBackgroundForm::SharedObjects{&SharedBackground, PictureOpenDialog.get(), ProgressGauge}, this);
+        TBackgroundForm::SharedObjects{&SharedBackground, PictureOpenDialog.get(), ProgressGauge, sbxPicture}, this);
     OptionsForm = new TOptionsForm(this);
     HelpForm = new THelpForm(this);
     HelpForm->progress = [this](int percent) {

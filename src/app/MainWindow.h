@@ -27,9 +27,11 @@ class QTextEdit;
 class QToolButton;
 class QTreeWidget;
 class TImage;
+class TNumberEdit;
 class TPreviewLabel;
 class TRadioGroup;
 class TShape;
+class TSpinEdit;
 class TSplashScreen;
 class TBackgroundForm;
 class TOptionsForm;
@@ -178,7 +180,7 @@ public:
     QToolButton *AlignLeftButton = nullptr, *AlignCenterButton = nullptr, *AlignRightButton = nullptr;
     QGroupBox *FontSizeBox = nullptr, *DepthBox = nullptr, *ColorBox = nullptr, *DirectionBox = nullptr,
               *SurfaceBox = nullptr, *PosBox = nullptr;
-    QSpinBox *FontSizeEdit = nullptr, *FontDepth = nullptr;
+    TSpinEdit *FontSizeEdit = nullptr, *FontDepth = nullptr;
     TShape *StartColor = nullptr, *EndColor = nullptr;
     QToolButton *TextUpLeftButton = nullptr, *TextUpButton = nullptr, *TextUpRightButton = nullptr;
     QToolButton *TextDownLeftButton = nullptr, *TextDownButton = nullptr, *TextDownRightButton = nullptr;
@@ -186,7 +188,7 @@ public:
     QButtonGroup *alignGroup = nullptr;
     TImage *SurfaceIconImage = nullptr;
     QToolButton *SurfaceOpenButton = nullptr, *SurfaceDeleteButton = nullptr;
-    QLineEdit *XEdit = nullptr, *YEdit = nullptr;
+    TNumberEdit *XEdit = nullptr, *YEdit = nullptr;
     QWidget *TextButtonPanel = nullptr;
     QToolButton *Text3dButton = nullptr, *TextShadowButton = nullptr, *TextFlatButton = nullptr;
     QTreeWidget *DataBase = nullptr;
@@ -220,6 +222,11 @@ private:
     // Makes the scrolled area as large as the largest picture layer.
     void updatePictureArea();
     void releaseSharedObjects();
+    // Moves the text preview to where the current item's front face will be drawn.
+    void placePreview();
+    // Ends the typing in the number fields as leaving them would: typed sizes are moved
+    // into their ranges, positions that are no whole numbers go back to the last one.
+    void finishFieldEdits();
 
     bool shownOnce_ = false;
     bool loadingItem_ = false;

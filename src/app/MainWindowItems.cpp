@@ -23,6 +23,11 @@ void TLetrafex::connectHandlers()
     connect(TextNoBox, &TRadioGroup::clicked, this, [this](int) { TextNoBoxClick(); });
     connect(TextMemo, &QTextEdit::textChanged, this, &TLetrafex::TextMemoChange);
     connect(FontSizeEdit, &QSpinBox::valueChanged, this, &TLetrafex::FontSizeEditChange);
+    // The preview follows everything that moves the front face.
+    connect(FontDepth, &QSpinBox::valueChanged, this, &TLetrafex::placePreview);
+    connect(directionGroup, &QButtonGroup::idClicked, this, &TLetrafex::placePreview);
+    connect(XEdit, &QLineEdit::textChanged, this, &TLetrafex::placePreview);
+    connect(YEdit, &QLineEdit::textChanged, this, &TLetrafex::placePreview);
     connect(FontButton, &QToolButton::clicked, this, &TLetrafex::FontButtonClick);
     connect(BoldButton, &QToolButton::clicked, this, &TLetrafex::BoldButtonClick);
     connect(ItalicButton, &QToolButton::clicked, this, &TLetrafex::ItalicButtonClick);
@@ -125,8 +130,8 @@ ItemAttributes TLetrafex::gatherAttributes() const
     a.depth = FontDepth->value();
     a.startColor = StartColor->brushColor();
     a.endColor = EndColor->brushColor();
-    a.xText = XEdit->text();
-    a.yText = YEdit->text();
+    a.xText = XEdit->acceptedText();
+    a.yText = YEdit->acceptedText();
     a.direction = directionCode();
     a.alignment = alignmentCode();
     a.surface = SurfaceIconImage->picture();
@@ -202,8 +207,17 @@ void TLetrafex::ClearSurface()
     SurfaceIconImage->pictureChanged();
 }
 
+void TLetrafex::finishFieldEdits()
+{
+    FontSizeEdit->interpretText();
+    FontDepth->interpretText();
+    XEdit->finishEdit();
+    YEdit->finishEdit();
+}
+
 void TLetrafex::TextNoBoxClick()
 {
+    finishFieldEdits();
     CommitLiveEdits();
     StoreItem();
     CurrentItem = std::uint8_t(qMax(0, TextNoBox->itemIndex()));
@@ -211,7 +225,7 @@ void TLetrafex::TextNoBoxClick()
     TextMemoChange();
     PreviewLabel->clear();
     PreviewLabel->adjustSize();
-    PreviewLabel->move(positionValue(XEdit->text()), positionValue(YEdit->text()));
+    placePreview();
 }
 
 void TLetrafex::TextMemoChange()

@@ -60,6 +60,7 @@ void TLetrafex::RenderAll()
 
 void TLetrafex::Text3DButtonClick(QAbstractButton *sender)
 {
+    finishFieldEdits();
     CommitLiveEdits();
     CurrentType = std::uint8_t(sender->property("tag").toInt());
     StoreItem();
@@ -68,17 +69,28 @@ void TLetrafex::Text3DButtonClick(QAbstractButton *sender)
     RenderAll();
 }
 
+namespace {
+// The item's position lies this far up and to the left of the mouse.
+constexpr int MouseOffsetX = 3, MouseOffsetY = 5;
+} // namespace
+
+void TLetrafex::placePreview()
+{
+    PreviewLabel->move(frontFacePosition(positionValue(XEdit->acceptedText()), positionValue(YEdit->acceptedText()),
+                                         directionCode(), FontDepth->value()));
+}
+
 void TLetrafex::TitleImageMouseDown(int mx, int my)
 {
-    XEdit->setText(QString::number(mx - 3));
-    YEdit->setText(QString::number(my - 5));
-    PreviewLabel->move(mx, my);
+    XEdit->setText(QString::number(mx - MouseOffsetX));
+    YEdit->setText(QString::number(my - MouseOffsetY));
     PreviewLabel->setText(TextMemo->toPlainText());
     QFont f = PreviewLabel->font();
     f.setFamily(TextMemo->font().family());
     copyFontStyle(TextMemo->font(), f);
     PreviewLabel->setFont(f);
     PreviewLabel->adjustSize();
+    placePreview();
 }
 
 void TLetrafex::TitleImageMouseMove(int mx, int my, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers)
@@ -86,9 +98,9 @@ void TLetrafex::TitleImageMouseMove(int mx, int my, Qt::MouseButtons buttons, Qt
     if (buttons != Qt::LeftButton || (modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)))
         return;
     PreviewLabel->setVisible(true);
-    PreviewLabel->move(mx, my);
-    XEdit->setText(QString::number(mx - 3));
-    YEdit->setText(QString::number(my - 5));
+    XEdit->setText(QString::number(mx - MouseOffsetX));
+    YEdit->setText(QString::number(my - MouseOffsetY));
+    placePreview();
 }
 
 void TLetrafex::PreviewLabelMouseDown(int x, int y)

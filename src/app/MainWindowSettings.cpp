@@ -20,8 +20,7 @@
 #include <QTimer>
 
 namespace {
-// Stored sizes are used as they are, but a damaged file must not ask for a window no
-// screen or window system can make.
+// A damaged file must not ask for a window no window system can make.
 constexpr int MaxStoredSide = 32767;
 
 void warnSettingsNotSaved(bool &shown, const QString &message)
@@ -59,9 +58,19 @@ void TLetrafex::LoadSettings()
         defaults.left = screen->geometry().width() / 2 - defaults.width / 2;
         defaults.top = screen->geometry().height() / 2 - defaults.height / 2;
     }
-    const WindowBounds bounds = readWindowBounds(ini, defaults);
-    move(bounds.left, bounds.top);
-    resize(qBound(minimumWidth(), bounds.width, MaxStoredSide), qBound(minimumHeight(), bounds.height, MaxStoredSide));
+    WindowBounds bounds = readWindowBounds(ini, defaults);
+    bounds.width = qBound(minimumWidth(), bounds.width, MaxStoredSide);
+    bounds.height = qBound(minimumHeight(), bounds.height, MaxStoredSide);
+    // A file written on another screen arrangement must not leave the window where no
+    // screen shows it, or larger than its screen.
+    QList<QRect> screens;
+    for (const QScreen *screen : QGuiApplication::screens())
+        screens << screen->availableGeometry();
+    if (const QScreen *primary = QGuiApplication::primaryScreen())
+        screens.prepend(primary->availableGeometry());
+    const QRect placed = placeWindow(bounds, screens);
+    move(placed.topLeft());
+    resize(placed.size());
     readProgramOptions(ini, ProgramOptions);
     if (ini.readInteger(Window, State, 0) == 1)
         setWindowState(windowState() | Qt::WindowMaximized);

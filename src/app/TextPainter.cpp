@@ -20,6 +20,13 @@ Extrusion extrusionFor(int direction, int d)
     }
 }
 
+QPoint frontFacePosition(int X, int Y, int direction, int depth)
+{
+    // PaintGradientText starts at the start offset and takes d steps to the front copy.
+    const Extrusion ex = extrusionFor(direction, depth);
+    return {X + ex.startX + depth * ex.stepX, Y + ex.startY + depth * ex.stepY};
+}
+
 int alignedLineX(int X, int wmax, int w, int alignment)
 {
     if (alignment == AlignRightCode)

@@ -47,6 +47,10 @@ int alignedLineX(int X, int wmax, int w, int alignment);
 // Offset of the deepest layer from a line's aligned position, and the step per layer.
 struct Extrusion { int startX, startY, stepX, stepY; };
 Extrusion extrusionFor(int direction, int depth);
+// Top-left corner of the block of the front face (the last, front-coloured copy) of an
+// item placed at (X, Y) with this direction and depth: the item's position for the
+// downward directions, d rows higher for the upward ones and down-left.
+QPoint frontFacePosition(int X, int Y, int direction, int depth);
 
 // Every pixel becomes its bitwise NOT.
 void InvertImage(Raster &raster);

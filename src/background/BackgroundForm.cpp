@@ -240,7 +240,10 @@ void TBackgroundForm::BgClearButtonClick()
 {
     resetBackPicture();
     sharedBackground().setHeight(0);
-    BackImage->setImageSize(sbxBgPicture->width(), sbxBgPicture->height());
+    QSize size = sbxBgPicture->size();
+    if (shared_.pictureView)
+        size = size.boundedTo(shared_.pictureView->contentsRect().size());
+    BackImage->setImageSize(size.width(), size.height());
 }
 
 void TBackgroundForm::btnResizeImageClick()

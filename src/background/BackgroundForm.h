@@ -11,6 +11,7 @@
 #include <QColor>
 
 class QButtonGroup;
+class QFrame;
 class QGroupBox;
 class QProgressBar;
 class QScrollArea;
@@ -29,6 +30,10 @@ public:
         Raster *sharedBackground = nullptr;
         TOpenDialogState *pictureOpenDialog = nullptr;
         QProgressBar *progressGauge = nullptr;
+        // The text page's picture view. A cleared background is no larger than the view
+        // shows without scrolling, so a background made at the cleared size and handed
+        // over fits there as it fits here.
+        const QFrame *pictureView = nullptr;
     };
 
     // Without shared objects the page keeps stand-ins of its own (a background nobody

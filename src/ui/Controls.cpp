@@ -1,6 +1,7 @@
 #include "ui/Controls.h"
 
 #include "core/Canvas.h"
+#include "core/HintedGlyphs.h"
 
 #include <QButtonGroup>
 #include <QEvent>
@@ -10,6 +11,9 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 // Watches its parent control and gives it its hint as accessible name whenever the hint
@@ -218,4 +222,150 @@ TPreviewLabel::TPreviewLabel(const QString &name, QWidget *parent) : QLabel(pare
     setAttribute(Qt::WA_TranslucentBackground);
     setAutoFillBackground(false);
     setTextFormat(Qt::PlainText);
+}
+
+QFont TPreviewLabel::drawingFont() const
+{
+    QFont f = font();
+    f.setKerning(false);
+    f.setHintingPreference(QFont::PreferVerticalHinting);
+    f.setStyleStrategy(QFont::PreferAntialias);
+    return f;
+}
+
+QStringList TPreviewLabel::lines() const
+{
+    if (text().isEmpty())
+        return {};
+    return text().split(QLatin1Char('\n'));
+}
+
+QSize TPreviewLabel::sizeHint() const
+{
+    const QFontMetrics fm(drawingFont());
+    const QStringList all = lines();
+    int w = 0;
+    for (const QString &line : all)
+        w = std::max(w, fm.horizontalAdvance(line));
+    return {w, fm.height() * int(all.size())};
+}
+
+void TPreviewLabel::paintEvent(QPaintEvent *)
+{
+    const QFont f = drawingFont();
+    const QFontMetrics fm(f);
+    const QStringList all = lines();
+    const int wmax = sizeHint().width();
+    QPainter p(this);
+    p.setRenderHint(QPainter::TextAntialiasing, true);
+    p.setPen(palette().color(QPalette::WindowText));
+    for (int j = 0; j < all.size(); ++j) {
+        const int w = fm.horizontalAdvance(all[j]);
+        // As the painter aligns a line within the widest (div rounds toward zero).
+        int x = 0;
+        if (alignment() & Qt::AlignRight)
+            x = wmax - w;
+        else if (alignment() & Qt::AlignHCenter)
+            x = wmax / 2 - w / 2;
+        HintedTextLine(all[j], f).draw(p, x, j * fm.height());
+    }
+}
+
+TSpinEdit::TSpinEdit(const QString &name, QWidget *parent) : QSpinBox(parent)
+{
+    setObjectName(name);
+}
+
+namespace {
+// The text without the blanks around it and with its sign split off; false when it is no
+// sign followed by digits (an empty text and a lone sign count as digits still to come).
+bool splitDigits(const QString &input, bool &negative, QString &digits)
+{
+    digits = input.trimmed();
+    negative = digits.startsWith(QLatin1Char('-'));
+    if (negative || digits.startsWith(QLatin1Char('+')))
+        digits.remove(0, 1);
+    return std::all_of(digits.cbegin(), digits.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+} // namespace
+
+QValidator::State TSpinEdit::validate(QString &input, int &) const
+{
+    bool negative = false;
+    QString digits;
+    if (!splitDigits(input, negative, digits))
+        return QValidator::Invalid;
+    if (digits.isEmpty())
+        return QValidator::Intermediate;
+    bool ok = false;
+    const qlonglong v = (negative ? -1 : 1) * digits.toLongLong(&ok);
+    return ok && v >= minimum() && v <= maximum() ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+void TSpinEdit::fixup(QString &input) const
+{
+    bool negative = false;
+    QString digits;
+    int v = minimum();
+    if (splitDigits(input, negative, digits) && !digits.isEmpty()) {
+        bool ok = false;
+        const qlonglong n = digits.toLongLong(&ok);
+        // More digits than any integer holds lie beyond the bound on their side.
+        if (!ok)
+            v = negative ? minimum() : maximum();
+        else
+            v = int(std::clamp<qlonglong>(negative ? -n : n, minimum(), maximum()));
+    }
+    input = textFromValue(v);
+}
+
+TNumberEdit::TNumberEdit(const QString &name, const QString &text, QWidget *parent)
+    : QLineEdit(text, parent), committed_(text)
+{
+    setObjectName(name);
+    // Qt tells a user's edit (textEdited) before the change every setText makes too.
+    connect(this, &QLineEdit::textEdited, this, [this] { userEdit_ = true; });
+    connect(this, &QLineEdit::textChanged, this, &TNumberEdit::textChangedHere);
+    connect(this, &QLineEdit::editingFinished, this, &TNumberEdit::finishEdit);
+    setInvalid(!isWholeNumber(text));
+}
+
+bool TNumberEdit::isWholeNumber(const QString &text)
+{
+    bool ok = false;
+    text.trimmed().toInt(&ok);
+    return ok;
+}
+
+QString TNumberEdit::acceptedText() const { return isWholeNumber(text()) ? text() : committed_; }
+
+void TNumberEdit::textChangedHere(const QString &text)
+{
+    if (!std::exchange(userEdit_, false))
+        committed_ = text;
+    setInvalid(!isWholeNumber(text));
+}
+
+void TNumberEdit::finishEdit()
+{
+    if (invalid_)
+        setText(committed_);
+    else
+        committed_ = text();
+}
+
+void TNumberEdit::setInvalid(bool invalid)
+{
+    if (invalid == invalid_)
+        return;
+    invalid_ = invalid;
+    // The field turns red while its text is no whole number; the window's colours return
+    // with the text's validity.
+    QPalette pal;
+    if (invalid) {
+        pal = palette();
+        pal.setColor(QPalette::Base, QColor(255, 205, 205));
+        pal.setColor(QPalette::Text, QColor(160, 0, 0));
+    }
+    setPalette(pal);
 }

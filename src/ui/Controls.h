@@ -1,11 +1,13 @@
 #pragma once
 // Small controls the windows share: a colour shape, a radio group whose items can be
-// replaced, and a transparent text label that reports its mouse events.
+// replaced, a transparent text label that reports its mouse events, and number fields.
 #include "core/Color.h"
 
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QSpinBox>
 #include <QWidget>
 
 class QButtonGroup;
@@ -88,18 +90,70 @@ public:
     void setChecked(int index, bool on);
 };
 
-// A label without background that reports its mouse events (the text preview).
+// A label without background that reports its mouse events (the text preview). It draws
+// its lines as the text painter draws an item's face: the same glyphs (hinted at every
+// size, no kerning), lines one font height apart, each aligned within the widest line,
+// with the block's top-left corner at the label's. Placed where an item's front face
+// lies, it covers exactly the pixels the face will.
 class TPreviewLabel : public QLabel
 {
     Q_OBJECT
 public:
     explicit TPreviewLabel(const QString &name, QWidget *parent = nullptr);
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+    // The font the lines are drawn in: the label's font as the painter treats its fonts.
+    QFont drawingFont() const;
 
 signals:
     void mousePressed(QMouseEvent *event);
     void mouseMoved(QMouseEvent *event);
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override { emit mousePressed(event); }
     void mouseMoveEvent(QMouseEvent *event) override { emit mouseMoved(event); }
+
+private:
+    QStringList lines() const;
+};
+
+// A number field with a range that takes any number typed and moves it to the nearest
+// bound when editing finishes (Enter, leaving the field, or interpretText()): 200 typed
+// into 8..100 becomes 100, not the 20 a plain spin box would stop at. An emptied field, or
+// a lone sign, becomes the lower bound.
+class TSpinEdit : public QSpinBox
+{
+    Q_OBJECT
+public:
+    explicit TSpinEdit(const QString &name, QWidget *parent = nullptr);
+    QValidator::State validate(QString &input, int &pos) const override;
+    void fixup(QString &input) const override;
+};
+
+// A field for a whole number of pixels (a position). Any text may be typed, but text that
+// is no whole number is shown as invalid (a red field) and never taken: when the edit
+// ends (Enter, leaving the field, or finishEdit()) the field goes back to the text it had
+// before the edit. Text the program sets is taken as it is (a stored row's stays the row's).
+class TNumberEdit : public QLineEdit
+{
+    Q_OBJECT
+public:
+    TNumberEdit(const QString &name, const QString &text, QWidget *parent = nullptr);
+    // The text a drawing uses: the field's text while it is a whole number or was set by
+    // the program, else the text from before the edit.
+    QString acceptedText() const;
+    bool showsInvalid() const { return invalid_; }
+    // Ends an edit: text typed that is no whole number gives way to the text from before.
+    void finishEdit();
+
+    static bool isWholeNumber(const QString &text);
+
+private:
+    void textChangedHere(const QString &text);
+    void setInvalid(bool invalid);
+
+    QString committed_;
+    bool invalid_ = false;
+    bool userEdit_ = false;
 };

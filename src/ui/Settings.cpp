@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <filesystem>
 
 QString SettingsKeys::general(int number) { return QStringLiteral("General ") + QString::number(number); }
@@ -27,6 +28,31 @@ WindowBounds readWindowBounds(const IniFile &ini, const WindowBounds &defaults)
     b.height = ini.readInteger(Window, Height, defaults.height);
     b.width = ini.readInteger(Window, Width, defaults.width);
     return b;
+}
+
+QRect placeWindow(const WindowBounds &stored, const QList<QRect> &availableScreens)
+{
+    // Far beyond any desktop, and far from the integer limits a rectangle's edges would pass.
+    constexpr int Far = 1 << 24;
+    const QRect wanted(std::clamp(stored.left, -Far, Far), std::clamp(stored.top, -Far, Far),
+                       std::clamp(stored.width, 0, Far), std::clamp(stored.height, 0, Far));
+    if (availableScreens.isEmpty())
+        return wanted;
+    // The screen showing the largest part of the window; the primary when none shows any.
+    QRect screen = availableScreens.first();
+    qint64 shown = 0;
+    for (const QRect &s : availableScreens) {
+        const QRect part = s.intersected(wanted);
+        const qint64 area = part.isEmpty() ? 0 : qint64(part.width()) * part.height();
+        if (area > shown) {
+            shown = area;
+            screen = s;
+        }
+    }
+    const QSize size = wanted.size().boundedTo(screen.size());
+    const int left = std::clamp(wanted.left(), screen.left(), screen.left() + screen.width() - size.width());
+    const int top = std::clamp(wanted.top(), screen.top(), screen.top() + screen.height() - size.height());
+    return {QPoint(left, top), size};
 }
 
 void readProgramOptions(const IniFile &ini, TProgramOptions &options)

@@ -5,6 +5,8 @@
 // hexadecimal are accepted too, and a missing or malformed value gives the default.
 #include "ui/ProgramOptions.h"
 
+#include <QList>
+#include <QRect>
 #include <QString>
 
 class IniFile;
@@ -37,6 +39,13 @@ struct WindowBounds
     int width = 640;
     int height = 480;
 };
+
+// Where the main window goes for its stored bounds, given the available geometries of the
+// screens, the primary screen first. A window lying on a screen stays there, one partly
+// off it is moved onto it, and one on no screen at all goes to the primary screen; in
+// every case it is no larger than that screen's available area and lies fully inside it.
+// With no screens the stored bounds are kept.
+QRect placeWindow(const WindowBounds &stored, const QList<QRect> &availableScreens);
 
 // Any non-zero integer reads as true.
 bool readBoolean(const IniFile &ini, const QString &section, const QString &key, bool def);

@@ -3,6 +3,7 @@
 #include "TestProgramFolder.h"
 #include "app/MainWindow.h"
 #include "app/PictureExport.h"
+#include "ui/Controls.h"
 #include "ui/ExportForm.h"
 #include "ui/ImageWidget.h"
 #include "ui/Language.h"

@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextEdit>
@@ -266,8 +267,10 @@ TEST_F(MainWindow, ClickPlacesTextAndFlatDownDrawsThere)
     window->TitleImageMouseDown(100, 50);
     EXPECT_EQ(window->XEdit->text(), "97");
     EXPECT_EQ(window->YEdit->text(), "45");
-    EXPECT_EQ(window->PreviewLabel->pos(), QPoint(100, 50));
+    // The preview lies where the front face will: the depth (10) higher while extruding up.
+    EXPECT_EQ(window->PreviewLabel->pos(), QPoint(97, 35));
     window->TextDownButton->click();
+    EXPECT_EQ(window->PreviewLabel->pos(), QPoint(97, 45));
     window->Text3DButtonClick(window->TextFlatButton);
     const Raster &pic = window->TitleImage->picture();
     TestLayers ref(pic.width(), pic.height());
@@ -417,6 +420,23 @@ TEST_F(MainWindow, AGradientAddedOnTheBackgroundPageBecomesTheBackgroundWhenTheP
     EXPECT_EQ(window->TitleImage->picture().pixel(gradient.width() - 1, gradient.height() - 1),
               gradient.pixel(gradient.width() - 1, gradient.height() - 1));
     EXPECT_FALSE(window->TitleImage->picture().samePixels(window->BgImage->picture()));
+}
+
+TEST_F(MainWindow, ADefaultBackgroundFitsTheTextPageWithoutScrolling)
+{
+    window->resize(640, 480);
+    window->SelectionView->setCurrentRow(1);
+    window->BackgroundForm->BgTypeButtons[0]->click();
+    window->BackgroundForm->BgAddButton->click();
+    window->SelectionView->setCurrentRow(0);
+    QCoreApplication::processEvents();
+    ASSERT_GT(window->BgImage->picture().height(), 0);
+    EXPECT_FALSE(window->sbxPicture->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(window->sbxPicture->horizontalScrollBar()->isVisible());
+    // The background page shows all of it too.
+    const QWidget *view = window->BackgroundForm->sbxBgPicture;
+    EXPECT_LE(window->SharedBackground.width(), view->width());
+    EXPECT_LE(window->SharedBackground.height(), view->height());
 }
 
 TEST_F(MainWindow, SurfacesFillTextBeyondTheOldSizeAfterALargerBackgroundIsHandedOver)

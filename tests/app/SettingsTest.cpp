@@ -26,6 +26,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 
 namespace {
@@ -126,6 +127,39 @@ TEST_F(Settings, StoredBoundsAreUsedAndStateOneMaximizesAfterPlacing)
     EXPECT_EQ(window->pos(), QPoint(40, 50));
     EXPECT_EQ(window->size(), QSize(700, 520));
     EXPECT_TRUE(window->windowState() & Qt::WindowMaximized);
+}
+
+TEST_F(Settings, StoredBoundsOffTheScreenOrLargerThanItAreBroughtOntoThePrimaryScreen)
+{
+    writeSettings("[Language]\nFile=English.lng\n[Window]\nLeft=50000\nTop=-40000\nWidth=30000\nHeight=500\n");
+    window = std::make_unique<TLetrafex>();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_EQ(window->geometry(), QRect(screen.left(), screen.top(), screen.width(), 500));
+}
+
+TEST(WindowPlacement, AWindowLiesFullyOnTheScreenThatShowsMostOfItAndIsNoLargerThanIt)
+{
+    // The primary screen above a task bar, and a second screen to its right.
+    const QRect primary(0, 0, 1920, 1040), second(1920, 0, 1280, 1024);
+    const QList<QRect> screens{primary, second};
+    auto place = [&](int left, int top, int width, int height) {
+        return placeWindow(WindowBounds{left, top, width, height}, screens);
+    };
+    EXPECT_EQ(place(100, 100, 640, 480), QRect(100, 100, 640, 480));
+    EXPECT_EQ(place(2000, 50, 640, 480), QRect(2000, 50, 640, 480));
+    // On no screen: onto the primary one.
+    EXPECT_EQ(place(5000, 3000, 640, 480), QRect(1280, 560, 640, 480));
+    EXPECT_EQ(place(-3000, -3000, 800, 600), QRect(0, 0, 800, 600));
+    // Larger than its screen: the screen's available size.
+    EXPECT_EQ(place(0, 0, 4000, 3000), primary);
+    EXPECT_EQ(place(1950, 10, 2000, 2000), second);
+    // Partly off a screen: moved onto the screen that shows most of it.
+    EXPECT_EQ(place(3000, 100, 640, 480), QRect(2560, 100, 640, 480));
+    EXPECT_EQ(place(1800, 100, 640, 480), QRect(1920, 100, 640, 480));
+    EXPECT_EQ(place(1400, 700, 640, 480), QRect(1280, 560, 640, 480));
+    // Values at the integer limits, and no screens at all.
+    EXPECT_EQ(place(INT_MAX, INT_MIN, INT_MAX, 480), QRect(0, 0, 1920, 480));
+    EXPECT_EQ(placeWindow(WindowBounds{7, 8, 640, 480}, {}), QRect(7, 8, 640, 480));
 }
 
 TEST_F(Settings, MissingBoundsCentreTheDesignedWindow)
