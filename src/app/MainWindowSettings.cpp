@@ -4,6 +4,7 @@
 
 #include "core/CommaText.h"
 #include "core/IniFile.h"
+#include "core/MessageText.h"
 #include "ui/DialogStyle.h"
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
@@ -46,9 +47,9 @@ void TLetrafex::LoadSettings()
             answer = QStringLiteral("English");
         if (!ini.writeString(Language, File, answer + QStringLiteral(".lng"))) {
             // The splash window stays on top while the program starts and would hide the
-            // message; it is shown once the main window is up.
-            QTimer::singleShot(0, this, [this, message = settingsNotSavedMessage(ini)] {
-                warnSettingsNotSaved(settingsWarningShown_, message);
+            // message; it is shown, in the chosen language, once the main window is up.
+            QTimer::singleShot(0, this, [this, ini] {
+                warnSettingsNotSaved(settingsWarningShown_, settingsNotSavedMessage(ini));
             });
         }
     }
@@ -82,6 +83,8 @@ void TLetrafex::SaveSettings()
 void TLetrafex::ApplyLanguage()
 {
     LanguageFilePath = languageFilePathFor(ProgramOptions.languageFile);
+    // The texts of the GUI-free code (reader and writer errors) come from the same file.
+    setMessageTranslator([](const QString &english) { return LngText(QStringLiteral("Messages"), english); });
     QPalette pal = palette();
     pal.setColor(QPalette::Window, toQColor(resolveColor(ProgramOptions.windowColor)));
     setPalette(pal);
