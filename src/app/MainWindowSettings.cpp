@@ -20,6 +20,9 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <functional>
+#include <utility>
+
 namespace {
 // Stored sizes are used as they are, but a damaged file must not ask for a window no
 // screen or window system can make.
@@ -32,6 +35,27 @@ void warnSettingsNotSaved(bool &shown, const QString &message)
     shown = true;
     ShowMessageBox(message, QStringLiteral("w"));
 }
+
+// Work that waits for the window's language (the start's settings warning): it runs from
+// the event loop once the language has been applied, then goes away with its window.
+class AfterLanguageApplied : public QObject
+{
+public:
+    AfterLanguageApplied(QObject *window, std::function<void()> work) : QObject(window), work_(std::move(work)) {}
+    void start()
+    {
+        if (std::exchange(started_, true))
+            return;
+        QTimer::singleShot(0, this, [this] {
+            work_();
+            deleteLater();
+        });
+    }
+
+private:
+    std::function<void()> work_;
+    bool started_ = false;
+};
 } // namespace
 
 void TLetrafex::LoadSettings()
@@ -47,8 +71,8 @@ void TLetrafex::LoadSettings()
             answer = QStringLiteral("English");
         if (!ini.writeString(Language, File, answer + QStringLiteral(".lng"))) {
             // The splash window stays on top while the program starts and would hide the
-            // message; it is shown, in the chosen language, once the main window is up.
-            QTimer::singleShot(0, this, [this, ini] {
+            // message; it is shown once the main window is up, in the language it applied.
+            new AfterLanguageApplied(this, [this, ini] {
                 warnSettingsNotSaved(settingsWarningShown_, settingsNotSavedMessage(ini));
             });
         }
@@ -110,4 +134,7 @@ void TLetrafex::ApplyLanguage()
     const char *pages[] = {"Create text", "Create background", "Options", "Help", "About"};
     for (int i = 0; i < 5 && i < SelectionView->count(); ++i)
         SelectionView->item(i)->setText(caption(pages[i]));
+    for (QObject *child : children())
+        if (auto *waiting = dynamic_cast<AfterLanguageApplied *>(child))
+            waiting->start();
 }

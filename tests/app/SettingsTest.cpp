@@ -254,13 +254,14 @@ TEST_F(Settings, SettingsThatCannotBeWrittenAreToldOnceWithThePlaceAndTheReason)
     shipLanguage("German.lng");
     // Every dialog is recorded: the first-start question is answered "German", any other
     // dialog is a message whose text is kept.
-    QStringList messages;
+    QStringList messages, titles;
     dialogs.onExec = [&](QDialog &d) {
         if (auto *list = d.findChild<QListWidget *>("ChoiceList")) {
             list->setCurrentRow(0);
             return int(mrOk);
         }
         messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+        titles << d.windowTitle();
         return int(mrOk);
     };
     // What the program says while it runs, and what it adds when it is closed.
@@ -287,6 +288,7 @@ TEST_F(Settings, SettingsThatCannotBeWrittenAreToldOnceWithThePlaceAndTheReason)
     // The message is in the language chosen; the system's reason is as the system gives it.
     EXPECT_EQ(told[0], "Die Einstellungen konnten nicht gespeichert werden.\nDer Ordner „" + data +
                            "“ kann nicht angelegt werden. Not a directory");
+    EXPECT_EQ(titles.join(QLatin1Char('|')).toStdString(), "Warnung");
     EXPECT_EQ(ProgramOptions.languageFile, "German.lng");
     EXPECT_TRUE(atExit.isEmpty());
 
