@@ -7,6 +7,7 @@
 #include "app/ProjectFile.h"
 #include "core/CommaText.h"
 #include "core/Errors.h"
+#include "core/MessageText.h"
 #include "imageio/PictureFiles.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
@@ -36,7 +37,6 @@
 
 namespace {
 QString captionText(const char *key) { return LngText(QStringLiteral("Captions"), QLatin1String(key)); }
-QString messageText(const char *key) { return LngText(QStringLiteral("Messages"), QLatin1String(key)); }
 
 // The local files among dropped data, in the order they were dropped.
 QStringList droppedFiles(const QMimeData *data)
@@ -49,8 +49,10 @@ QStringList droppedFiles(const QMimeData *data)
     return files;
 }
 
-// The shortcut texts of the command buttons, kept so a translated hint gets them back.
+// The shortcut of a command button, kept so its hint can show it in the current language.
 const char *const ShortcutProperty = "letrafexShortcut";
+// The shortcut text last added to the hint, taken off again before the current one is added.
+const char *const ShortcutSuffixProperty = "letrafexShortcutSuffix";
 
 // The page list's entry of the help page.
 constexpr int HelpPage = 3;
@@ -100,7 +102,7 @@ void TLetrafex::connectCommands()
             });
         }
         if (!keys.isEmpty())
-            button->setProperty(ShortcutProperty, keys.first().toString(QKeySequence::NativeText));
+            button->setProperty(ShortcutProperty, QVariant::fromValue(keys.first()));
     };
     command(PicLoadButton, &TLetrafex::PicLoadButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_O)});
     command(PicSaveButton, &TLetrafex::PicSaveButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_S)});
@@ -128,12 +130,17 @@ void TLetrafex::connectCommands()
 void TLetrafex::showShortcutsInHints()
 {
     for (QToolButton *button : PicButtonPanel->findChildren<QToolButton *>()) {
-        const QString keys = button->property(ShortcutProperty).toString();
+        const QKeySequence keys = button->property(ShortcutProperty).value<QKeySequence>();
         if (keys.isEmpty())
             continue;
-        const QString suffix = QStringLiteral(" (%1)").arg(keys);
-        if (!button->toolTip().endsWith(suffix))
-            button->setToolTip(button->toolTip() + suffix);
+        // The platform's own text, in the language of the Qt translations loaded now.
+        const QString suffix = QStringLiteral(" (%1)").arg(keys.toString(QKeySequence::NativeText));
+        QString hint = button->toolTip();
+        const QString previous = button->property(ShortcutSuffixProperty).toString();
+        if (!previous.isEmpty() && hint.endsWith(previous))
+            hint.chop(previous.size());
+        button->setToolTip(hint + suffix);
+        button->setProperty(ShortcutSuffixProperty, suffix);
     }
 }
 

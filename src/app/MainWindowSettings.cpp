@@ -4,6 +4,7 @@
 
 #include "core/CommaText.h"
 #include "core/IniFile.h"
+#include "core/MessageText.h"
 #include "ui/DialogStyle.h"
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
@@ -19,6 +20,9 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <functional>
+#include <utility>
+
 namespace {
 // A damaged file must not ask for a window no window system can make.
 constexpr int MaxStoredSide = 32767;
@@ -30,6 +34,27 @@ void warnSettingsNotSaved(bool &shown, const QString &message)
     shown = true;
     ShowMessageBox(message, QStringLiteral("w"));
 }
+
+// Work that waits for the window's language (the start's settings warning): it runs from
+// the event loop once the language has been applied, then goes away with its window.
+class AfterLanguageApplied : public QObject
+{
+public:
+    AfterLanguageApplied(QObject *window, std::function<void()> work) : QObject(window), work_(std::move(work)) {}
+    void start()
+    {
+        if (std::exchange(started_, true))
+            return;
+        QTimer::singleShot(0, this, [this] {
+            work_();
+            deleteLater();
+        });
+    }
+
+private:
+    std::function<void()> work_;
+    bool started_ = false;
+};
 } // namespace
 
 void TLetrafex::LoadSettings()
@@ -45,9 +70,9 @@ void TLetrafex::LoadSettings()
             answer = QStringLiteral("English");
         if (!ini.writeString(Language, File, answer + QStringLiteral(".lng"))) {
             // The splash window stays on top while the program starts and would hide the
-            // message; it is shown once the main window is up.
-            QTimer::singleShot(0, this, [this, message = settingsNotSavedMessage(ini)] {
-                warnSettingsNotSaved(settingsWarningShown_, message);
+            // message; it is shown once the main window is up, in the language it applied.
+            new AfterLanguageApplied(this, [this, ini] {
+                warnSettingsNotSaved(settingsWarningShown_, settingsNotSavedMessage(ini));
             });
         }
     }
@@ -91,6 +116,8 @@ void TLetrafex::SaveSettings()
 void TLetrafex::ApplyLanguage()
 {
     LanguageFilePath = languageFilePathFor(ProgramOptions.languageFile);
+    // The texts of the GUI-free code (reader and writer errors) come from the same file.
+    setMessageTranslator([](const QString &english) { return LngText(QStringLiteral("Messages"), english); });
     QPalette pal = palette();
     pal.setColor(QPalette::Window, toQColor(resolveColor(ProgramOptions.windowColor)));
     setPalette(pal);
@@ -116,4 +143,7 @@ void TLetrafex::ApplyLanguage()
     const char *pages[] = {"Create text", "Create background", "Options", "Help", "About"};
     for (int i = 0; i < 5 && i < SelectionView->count(); ++i)
         SelectionView->item(i)->setText(caption(pages[i]));
+    for (QObject *child : children())
+        if (auto *waiting = dynamic_cast<AfterLanguageApplied *>(child))
+            waiting->start();
 }

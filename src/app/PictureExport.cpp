@@ -4,6 +4,7 @@
 #include "core/Errors.h"
 #include "core/FileBytes.h"
 #include "core/HintedGlyphs.h"
+#include "core/MessageText.h"
 #include "imageio/PictureFiles.h"
 #include "imageio/PngCodec.h"
 #include "imageio/TiffCodec.h"
@@ -42,11 +43,11 @@ ItemTable withScaledSurfaces(const ItemTable &table, int k)
 void checkSize(QSize picture, int scale)
 {
     if (scale < MinExportScale || scale > MaxExportScale)
-        throw LetrafexError(QStringLiteral("The scale must be 1, 2, 3 or 4, not %1").arg(scale));
+        throw LetrafexError(messageText("The scale must be 1, 2, 3 or 4, not %1").arg(scale));
     if (!exportSizeAllowed(picture, scale)) {
         const QSize s = exportSize(picture, scale);
-        throw LetrafexError(QStringLiteral("A picture of %1 x %2 pixels is not possible: at most %3 pixels a side and "
-                                           "%4 MiB")
+        throw LetrafexError(messageText("A picture of %1 x %2 pixels is not possible: at most %3 pixels a side and "
+                                        "%4 MiB")
                                 .arg(s.width())
                                 .arg(s.height())
                                 .arg(Raster::MaxSide)

@@ -3,6 +3,7 @@
 #include "core/ComponentStream.h"
 #include "core/FileBytes.h"
 #include "core/Errors.h"
+#include "core/MessageText.h"
 #include "imageio/BmpCodec.h"
 
 #include <QBuffer>
@@ -109,7 +110,7 @@ ItemRow readRow(ComponentReader &r, qint64 &cellCount)
     r.skipBytes(3 * 4); // image, state and overlay index
     cellCount = r.readInt32();
     if (cellCount < 0 || cellCount > r.remaining())
-        throw LetrafexError(QStringLiteral("Stream read error"));
+        throw LetrafexError(messageText("Stream read error"));
     r.skipBytes(4); // data word
     // Cells the row does not store keep the values of a new row; cells beyond the
     // thirteen the program knows are read and dropped.
@@ -131,7 +132,7 @@ QList<ItemRow> readItemsData(const QByteArray &block)
     const qint64 count = r.readInt32();
     // Checked before anything is reserved: every row takes bytes of its own.
     if (count < 0 || count * MinRowBytes > r.remaining())
-        throw LetrafexError(QStringLiteral("Stream read error"));
+        throw LetrafexError(messageText("Stream read error"));
     QList<ItemRow> rows;
     rows.reserve(qsizetype(std::min(count, MaxKeptRows)));
     qint64 cells = 0;
@@ -152,7 +153,7 @@ QList<ItemRow> readItemsData(const QByteArray &block)
 void readTable(ComponentReader &r, QList<ItemRow> &rows)
 {
     if (r.beginObject().className != "TListView")
-        throw LetrafexError(QStringLiteral("Invalid stream format"));
+        throw LetrafexError(messageText("Invalid stream format"));
     // Only the rows vary; the rest describes the control, which the program lays out itself.
     static const QList<QByteArray> lookProperties = {"Left", "Top", "Width", "Height", "Columns",
                                                      "GridLines", "TabOrder", "ViewStyle"};
@@ -172,11 +173,11 @@ void readLayer(ComponentReader &r, ProjectLayer &layer)
 {
     ImageRecord record = readImageRecord(r);
     if (record.header.className != "TImage")
-        throw LetrafexError(QStringLiteral("Invalid stream format"));
+        throw LetrafexError(messageText("Invalid stream format"));
     // The layer becomes a picture of this size: beyond the picture limits the record is
     // damaged, whatever the picture it holds.
     if (!Raster::sizeAllowed(record.width, record.height))
-        throw LetrafexError(QStringLiteral("Invalid property value"));
+        throw LetrafexError(messageText("Invalid property value"));
     layer.left = record.left;
     layer.top = record.top;
     layer.width = record.width;
@@ -197,11 +198,11 @@ QList<Raster> readSurfaces(const QByteArray &data, qsizetype start)
         char head[6];
         const qint64 got = device.peek(head, 6);
         if (head[0] != 'B' || (got >= 2 && head[1] != 'M'))
-            throw LetrafexError(QStringLiteral("Bitmap image is not valid"));
+            throw LetrafexError(messageText("Bitmap image is not valid"));
         // The images follow each other with nothing between them, so an image that claims
         // more bytes than are left was cut short, even when its pixels are all there.
         if (got == 6 && qFromLittleEndian<quint32>(head + 2) > quint64(device.size() - device.pos()))
-            throw LetrafexError(QStringLiteral("Stream read error"));
+            throw LetrafexError(messageText("Stream read error"));
         surfaces.append(ReadBmp(device));
     }
     return surfaces;

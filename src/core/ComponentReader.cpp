@@ -1,6 +1,7 @@
 #include "core/ComponentStream.h"
 
 #include "core/Errors.h"
+#include "core/MessageText.h"
 #include "imageio/BmpCodec.h"
 
 #include <QList>
@@ -14,9 +15,9 @@ namespace {
 // could have written; the limit keeps a hostile file from exhausting the stack.
 constexpr int MaxNesting = 64;
 
-[[noreturn]] void readError() { throw LetrafexError(QStringLiteral("Stream read error")); }
-[[noreturn]] void formatError() { throw LetrafexError(QStringLiteral("Invalid stream format")); }
-[[noreturn]] void valueError() { throw LetrafexError(QStringLiteral("Invalid property value")); }
+[[noreturn]] void readError() { throw LetrafexError(messageText("Stream read error")); }
+[[noreturn]] void formatError() { throw LetrafexError(messageText("Invalid stream format")); }
+[[noreturn]] void valueError() { throw LetrafexError(messageText("Invalid property value")); }
 
 } // namespace
 
@@ -177,7 +178,7 @@ Raster ComponentReader::readPicture()
     if (kind.isEmpty())
         return Raster();
     if (kind != BitmapPictureKind)
-        throw LetrafexError(QStringLiteral("Bitmap image is not valid"));
+        throw LetrafexError(messageText("Bitmap image is not valid"));
     const QByteArray image = payload.readBytes(payload.readInt32());
     return image.isEmpty() ? Raster() : ReadBmp(image);
 }
@@ -237,7 +238,7 @@ void ComponentReader::skipCollection()
 
 [[noreturn]] void throwUnknownProperty(const QByteArray &name)
 {
-    throw LetrafexError(QStringLiteral("Property %1 does not exist").arg(QString::fromLatin1(name)));
+    throw LetrafexError(messageText("Property %1 does not exist").arg(QString::fromLatin1(name)));
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "core/FileBytes.h"
 
 #include "core/Errors.h"
+#include "core/MessageText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,13 +17,13 @@
 void openForReading(QFile &file, QIODevice::OpenMode extra)
 {
     if (!file.open(QIODevice::ReadOnly | extra))
-        throw LetrafexError(QStringLiteral("Cannot open file \"%1\". %2").arg(file.fileName(), file.errorString()));
+        throw LetrafexError(messageText("Cannot open file \"%1\". %2").arg(file.fileName(), file.errorString()));
 }
 
 void checkReadSucceeded(const QFile &file)
 {
     if (file.error() != QFileDevice::NoError)
-        throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(file.fileName(), file.errorString()));
+        throw LetrafexError(messageText("Cannot read file \"%1\". %2").arg(file.fileName(), file.errorString()));
 }
 
 QByteArray readWholeFile(const QString &fileName)
@@ -49,7 +50,7 @@ WholeFileWriter::WholeFileWriter(const QString &fileName) : file_(fileName)
 {
     if (!file_.open(QIODevice::WriteOnly))
         throw LetrafexError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(nativeFilePath(fileName), file_.errorString()));
+            messageText("Cannot create file \"%1\". %2").arg(nativeFilePath(fileName), file_.errorString()));
 }
 
 bool WholeFileWriter::tryWrite(const char *data, qint64 size)
@@ -90,7 +91,7 @@ void WholeFileWriter::write(const char *data, qint64 size)
 
 QString WholeFileWriter::failure() const
 {
-    return QStringLiteral("Cannot write file \"%1\". %2").arg(nativeFilePath(file_.fileName()), reason_);
+    return messageText("Cannot write file \"%1\". %2").arg(nativeFilePath(file_.fileName()), reason_);
 }
 
 // Starts writing each full MiB to disk while the rest is still being encoded, so the sync
@@ -122,7 +123,7 @@ void WholeFileWriter::commit()
         throw LetrafexError(failure());
     }
     if (!file_.commit())
-        throw LetrafexError(QStringLiteral("Cannot write file \"%1\". %2").arg(nativeFilePath(file_.fileName()),
+        throw LetrafexError(messageText("Cannot write file \"%1\". %2").arg(nativeFilePath(file_.fileName()),
                                                                               file_.errorString()));
 }
 

@@ -4,6 +4,7 @@
 #include "core/Errors.h"
 #include "core/FileBytes.h"
 #include "core/IniFile.h"
+#include "core/MessageText.h"
 #include "help/HelpTopics.h"
 #include "print/PreviewPrinter.h"
 #include "richtext/RtfReader.h"
@@ -184,7 +185,7 @@ void THelpForm::LoadHelpFile(const QString &name)
     bool ok = false;
     const QString topicsText = readTextFileAnyEncoding(topicsPath, &ok);
     if (!ok)
-        throw LetrafexError(QStringLiteral("Cannot open file \"%1\".").arg(topicsPath));
+        throw LetrafexError(messageText("Cannot open file \"%1\".").arg(topicsPath));
     QString error;
     QList<QTreeWidgetItem *> parents; // the last topic at each depth
     for (const HelpTopic &topic : ParseHelpTopics(topicsText, &error)) {
@@ -218,8 +219,8 @@ void THelpForm::showHelpDocument(const QString &path)
     HelpTextField->clear();
     const QString fullPath = QFileInfo(path).absoluteFilePath();
     Dialogs().showError(reason.contains(fullPath) ? reason
-                                                   : QStringLiteral("The help document \"%1\" cannot be shown: %2")
-                                                         .arg(fullPath, reason),
+                                                   : messageText("The help document \"%1\" cannot be shown: %2")
+                                                      .arg(fullPath, reason),
                         this);
 }
 

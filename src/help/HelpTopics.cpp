@@ -1,5 +1,7 @@
 #include "help/HelpTopics.h"
 
+#include "core/MessageText.h"
+
 #include <QDir>
 
 QList<HelpTopic> ParseHelpTopics(const QString &text, QString *error)
@@ -22,7 +24,7 @@ QList<HelpTopic> ParseHelpTopics(const QString &text, QString *error)
         }
         if (depth > topics.last().depth + 1) {
             if (error)
-                *error = QStringLiteral("Invalid level (%1) for item \"%2\"").arg(depth).arg(topicText);
+                *error = messageText("Invalid level (%1) for item \"%2\"").arg(depth).arg(topicText);
             return topics;
         }
         topics.append({depth, topicText});

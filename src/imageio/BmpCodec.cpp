@@ -1,6 +1,7 @@
 #include "imageio/BmpCodec.h"
 
 #include "core/FileBytes.h"
+#include "core/MessageText.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -27,7 +28,7 @@ enum Compression : quint32 { BiRgb = 0, BiRle8 = 1, BiRle4 = 2, BiBitfields = 3,
 
 [[noreturn]] void fail(const QString &detail)
 {
-    throw LetrafexError(QStringLiteral("Bitmap image is not valid: %1").arg(detail));
+    throw LetrafexError(messageText("Bitmap image is not valid: %1").arg(detail));
 }
 
 quint16 u16(const uchar *p) { return qFromLittleEndian<quint16>(p); }
@@ -92,9 +93,9 @@ void readMasks(Layout &l, const uchar *p)
     const quint32 limit = l.bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
     for (quint32 m : l.masks)
         if (!contiguous(m) || (m & ~limit))
-            fail(QStringLiteral("bit-field mask 0x%1 is not usable").arg(m, 0, 16));
+            fail(messageText("bit-field mask 0x%1 is not usable").arg(m, 0, 16));
     if ((l.masks[0] | l.masks[1] | l.masks[2]) == 0)
-        fail(QStringLiteral("all bit-field masks are zero"));
+        fail(messageText("all bit-field masks are zero"));
 }
 
 // Reads the headers from the first `size` bytes. They must hold the file header, the
@@ -102,17 +103,17 @@ void readMasks(Layout &l, const uchar *p)
 Layout parseHeaders(const uchar *p, qint64 size)
 {
     if (size < FileHeaderSize + 4)
-        fail(QStringLiteral("the data ends inside the file header"));
+        fail(messageText("the data ends inside the file header"));
     if (p[0] != 'B' || p[1] != 'M')
-        throw LetrafexError(QStringLiteral("Bitmap image is not valid"));
+        throw LetrafexError(messageText("Bitmap image is not valid"));
     Layout l;
     l.fileSize = u32(p + 2);
     const quint32 offBits = u32(p + 10);
     const quint32 infoSize = u32(p + 14);
     if (!knownInfoSize(infoSize))
-        fail(QStringLiteral("unknown information header size %1").arg(infoSize));
+        fail(messageText("unknown information header size %1").arg(infoSize));
     if (size < FileHeaderSize + infoSize)
-        fail(QStringLiteral("the data ends inside the information header"));
+        fail(messageText("the data ends inside the information header"));
     const uchar *h = p + FileHeaderSize;
     quint32 colorsUsed = 0;
     quint32 sizeImage = 0;
@@ -136,21 +137,21 @@ Layout parseHeaders(const uchar *p, qint64 size)
         l.height = -l.height;
     }
     if (l.bits != 1 && l.bits != 2 && l.bits != 4 && l.bits != 8 && l.bits != 16 && l.bits != 24 && l.bits != 32)
-        fail(QStringLiteral("%1 bits per pixel are not supported").arg(l.bits));
+        fail(messageText("%1 bits per pixel are not supported").arg(l.bits));
     if (l.width <= 0 || l.height <= 0)
-        fail(QStringLiteral("the picture size %1 x %2 is empty or negative").arg(l.width).arg(l.height));
+        fail(messageText("the picture size %1 x %2 is empty or negative").arg(l.width).arg(l.height));
     if (!Raster::sizeAllowed(l.width, l.height, l.bits))
-        fail(QStringLiteral("the picture size %1 x %2 is beyond the limits").arg(l.width).arg(l.height));
+        fail(messageText("the picture size %1 x %2 is beyond the limits").arg(l.width).arg(l.height));
 
     const bool compressionOk = l.compression == BiRgb || (l.compression == BiRle8 && l.bits == 8) ||
                                (l.compression == BiRle4 && l.bits == 4) || (l.compression == BiRle24 && l.bits == 24) ||
                                (l.bitfields() && (l.bits == 16 || l.bits == 32) && !isOs2(infoSize));
     if (!compressionOk)
-        fail(QStringLiteral("compression %1 with %2 bits per pixel is not supported").arg(l.compression).arg(l.bits));
+        fail(messageText("compression %1 with %2 bits per pixel is not supported").arg(l.compression).arg(l.bits));
 
     const qint64 maskBytes = trailingMaskBytes(infoSize, l.compression);
     if (size < FileHeaderSize + infoSize + maskBytes)
-        fail(QStringLiteral("the data ends inside the bit-field masks"));
+        fail(messageText("the data ends inside the bit-field masks"));
     if (l.bitfields())
         readMasks(l, maskBytes ? h + infoSize : h + 40);
     else if (l.bits == 16)
@@ -162,7 +163,7 @@ Layout parseHeaders(const uchar *p, qint64 size)
     // picture may carry a table too, which only moves the pixel data.
     const quint32 fullCount = l.bits <= 8 ? (1u << l.bits) : 256u;
     if (colorsUsed > fullCount)
-        fail(QStringLiteral("the colour count %1 is too large for %2 bits per pixel").arg(colorsUsed).arg(l.bits));
+        fail(messageText("the colour count %1 is too large for %2 bits per pixel").arg(colorsUsed).arg(l.bits));
     const qint64 declared = colorsUsed ? colorsUsed : (l.bits <= 8 ? fullCount : 0);
     l.paletteOffset = FileHeaderSize + infoSize + maskBytes;
     if (offBits == 0) {
@@ -170,7 +171,7 @@ Layout parseHeaders(const uchar *p, qint64 size)
         l.paletteCount = l.bits <= 8 ? int(declared) : 0;
     } else {
         if (offBits < l.paletteOffset)
-            fail(QStringLiteral("the pixel data offset %1 points into the headers").arg(offBits));
+            fail(messageText("the pixel data offset %1 points into the headers").arg(offBits));
         l.dataOffset = offBits;
         const qint64 room = (l.dataOffset - l.paletteOffset) / l.paletteEntrySize;
         l.paletteCount = l.bits <= 8 ? int(std::min(declared, room)) : 0;
@@ -195,7 +196,7 @@ QVector<QRgb> readPalette(const uchar *p, qint64 size, const Layout &l)
     if (l.paletteCount == 0)
         return palette;
     if (l.paletteOffset + qint64(l.paletteCount) * l.paletteEntrySize > size)
-        fail(QStringLiteral("the data ends inside the colour table"));
+        fail(messageText("the data ends inside the colour table"));
     palette.reserve(l.paletteCount);
     const uchar *e = p + l.paletteOffset;
     for (int i = 0; i < l.paletteCount; ++i, e += l.paletteEntrySize)
@@ -244,9 +245,9 @@ void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
     // Where a run of count pixels goes, and how many of them are inside the picture.
     auto place = [&](int count, int &visible) {
         if (y >= h)
-            fail(QStringLiteral("run-length data runs past the picture"));
+            fail(messageText("run-length data runs past the picture"));
         if (x + count > paddedWidth)
-            fail(QStringLiteral("a run-length run goes past the end of row %1").arg(y));
+            fail(messageText("a run-length run goes past the end of row %1").arg(y));
         visible = std::clamp(w - x, 0, count);
         return image.scanLine(int(fileRow(l, y))) + std::min(x, w) * (rgb ? 4 : 1);
     };
@@ -255,13 +256,13 @@ void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
         if (pos + 2 > size) {
             if (y >= h)
                 return;
-            fail(QStringLiteral("the run-length data ends before the end of the picture"));
+            fail(messageText("the run-length data ends before the end of the picture"));
         }
         const int n = src[pos], v = src[pos + 1];
         int visible = 0;
         if (n > 0) {
             if (pos + 1 + valueBytes > size)
-                fail(QStringLiteral("the run-length data ends inside a run"));
+                fail(messageText("the run-length data ends inside a run"));
             uchar *row = place(n, visible);
             if (rgb)
                 std::fill_n(reinterpret_cast<QRgb *>(row), visible, colour(src + pos + 1));
@@ -282,17 +283,17 @@ void decodeRle(const uchar *src, qint64 size, const Layout &l, QImage &image)
             return;
         } else if (v == 2) {
             if (pos + 2 > size)
-                fail(QStringLiteral("the run-length data ends inside a move"));
+                fail(messageText("the run-length data ends inside a move"));
             const int dx = src[pos], dy = src[pos + 1];
             pos += 2;
             if (x + dx > paddedWidth || y + dy > h)
-                fail(QStringLiteral("a run-length move goes past the picture"));
+                fail(messageText("a run-length move goes past the picture"));
             x += dx;
             y += dy;
         } else {
             const qint64 bytes = four ? (v + 1) / 2 : v * valueBytes;
             if (pos + bytes > size)
-                fail(QStringLiteral("the run-length data ends inside a literal run"));
+                fail(messageText("the run-length data ends inside a literal run"));
             uchar *row = place(v, visible);
             const uchar *s = src + pos;
             if (rgb)
@@ -376,7 +377,7 @@ public:
           image_(newImage(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32))
     {
         if (image_.isNull())
-            fail(QStringLiteral("out of memory for %1 x %2 pixels").arg(l.width).arg(l.height));
+            fail(messageText("out of memory for %1 x %2 pixels").arg(l.width).arg(l.height));
     }
 
     QImage &image() { return image_; }
@@ -455,9 +456,9 @@ Raster decode(const uchar *p, qint64 size, const Layout &l)
 {
     const QVector<QRgb> palette = readPalette(p, size, l);
     if (l.dataOffset > size)
-        fail(QStringLiteral("the pixel data offset %1 lies past the end of the data").arg(l.dataOffset));
+        fail(messageText("the pixel data offset %1 lies past the end of the data").arg(l.dataOffset));
     if (!l.rle() && l.dataOffset + l.dataSize > size)
-        fail(QStringLiteral("the data ends inside the pixel data"));
+        fail(messageText("the data ends inside the pixel data"));
     RowDecoder decoder(l);
     if (l.rle()) {
         qint64 avail = size - l.dataOffset;
@@ -482,15 +483,15 @@ Raster loadLargeFile(QFile &file)
     const Layout l = parseHeaders(hp, head.size());
     if (l.rle() || l.dataOffset > head.size()) {
         if (!file.seek(0))
-            fail(QStringLiteral("cannot go back to the start of the file"));
+            fail(messageText("cannot go back to the start of the file"));
         const QByteArray data = file.readAll();
         return decodeSpan(reinterpret_cast<const uchar *>(data.constData()), data.size());
     }
     const QVector<QRgb> palette = readPalette(hp, head.size(), l);
     if (l.dataOffset + l.dataSize > file.size())
-        fail(QStringLiteral("the data ends inside the pixel data"));
+        fail(messageText("the data ends inside the pixel data"));
     if (!file.seek(l.dataOffset))
-        fail(QStringLiteral("cannot go to the pixel data"));
+        fail(messageText("cannot go to the pixel data"));
     RowDecoder decoder(l);
     const int h = int(l.height);
     const int rowsPerPiece = int(std::clamp<qint64>(Piece / l.stride, 1, h));
@@ -500,7 +501,7 @@ Raster loadLargeFile(QFile &file)
         const qint64 needed = qint64(count - 1) * l.stride + (l.width * l.bits + 7) / 8;
         const qint64 got = file.read(piece.data(), qint64(count) * l.stride);
         if (got < needed)
-            fail(QStringLiteral("the data ends inside the pixel data"));
+            fail(messageText("the data ends inside the pixel data"));
         decoder.rows(reinterpret_cast<const uchar *>(piece.constData()), first, count);
     }
     return finish(decoder.image(), l.bits, palette);
@@ -517,7 +518,7 @@ void readMore(QIODevice &device, QByteArray &buffer, qint64 n)
         buffer.resize(old + want);
         const qint64 got = device.read(buffer.data() + old, want);
         if (got != want)
-            throw LetrafexError(QStringLiteral("Stream read error"));
+            throw LetrafexError(messageText("Stream read error"));
         n -= got;
     }
 }
@@ -535,17 +536,17 @@ Raster ReadBmp(QIODevice &device)
     readMore(device, buffer, FileHeaderSize + 4);
     const uchar *p = reinterpret_cast<const uchar *>(buffer.constData());
     if (p[0] != 'B' || p[1] != 'M')
-        throw LetrafexError(QStringLiteral("Bitmap image is not valid"));
+        throw LetrafexError(messageText("Bitmap image is not valid"));
     const quint32 infoSize = u32(p + 14);
     if (!knownInfoSize(infoSize))
-        fail(QStringLiteral("unknown information header size %1").arg(infoSize));
+        fail(messageText("unknown information header size %1").arg(infoSize));
     readMore(device, buffer, infoSize - 4);
     if (infoSize == 40)
         readMore(device, buffer, trailingMaskBytes(infoSize, u32(reinterpret_cast<const uchar *>(buffer.constData()) + 30)));
 
     const Layout l = parseHeaders(reinterpret_cast<const uchar *>(buffer.constData()), buffer.size());
     if (l.rle() && l.dataSize == 0)
-        fail(QStringLiteral("the size of the run-length data is not given"));
+        fail(messageText("the size of the run-length data is not given"));
     const qint64 needed = l.extent();
     readMore(device, buffer, needed - buffer.size());
     Raster raster = decode(reinterpret_cast<const uchar *>(buffer.constData()), buffer.size(), l);

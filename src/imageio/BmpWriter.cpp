@@ -1,6 +1,7 @@
 // Writing Windows bitmap files: a 40-byte information header, rows bottom-up padded to 4
 // bytes, 1/4/8 bits with their palette, 16 bits as 5-5-5, 24 and 32 bits as blue, green, red.
 #include "imageio/BmpCodec.h"
+#include "core/MessageText.h"
 #include "imageio/PieceWriter.h"
 
 #include <QtEndian>
@@ -26,16 +27,16 @@ struct WritePlan
 WritePlan planWrite(const Raster &raster, int bitCount)
 {
     if (raster.isEmpty())
-        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a bitmap"));
+        throw LetrafexError(messageText("An empty picture cannot be written as a bitmap"));
     WritePlan plan;
     plan.bits = bitCount ? bitCount : raster.bitCount();
     const int bits = plan.bits;
     const bool indexed = bits <= 8;
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-        throw LetrafexError(QStringLiteral("A bitmap cannot be written with %1 bits per pixel").arg(bits));
+        throw LetrafexError(messageText("A bitmap cannot be written with %1 bits per pixel").arg(bits));
     if (indexed && bits != raster.bitCount())
         throw LetrafexError(
-            QStringLiteral("A %1-bit picture cannot be written as a %2-bit bitmap").arg(raster.bitCount()).arg(bits));
+            messageText("A %1-bit picture cannot be written as a %2-bit bitmap").arg(raster.bitCount()).arg(bits));
 
     plan.source = indexed || !raster.isIndexed() ? raster.image() : raster.toRgb32();
     if (indexed) {
@@ -47,7 +48,7 @@ WritePlan planWrite(const Raster &raster, int bitCount)
     plan.offBits = FileHeaderSize + 40 + qint64(plan.palette.size()) * 4;
     plan.total = plan.offBits + plan.stride * plan.source.height();
     if (plan.total > 0x7FFFFFFF)
-        throw LetrafexError(QStringLiteral("The picture is too large for a bitmap file"));
+        throw LetrafexError(messageText("The picture is too large for a bitmap file"));
     return plan;
 }
 

@@ -1,5 +1,6 @@
 #include "imageio/EmfReader.h"
 
+#include "core/MessageText.h"
 #include "imageio/MetafileInternal.h"
 
 #include <QPainter>
@@ -38,7 +39,7 @@ void checkSvgReferences(const QByteArray &svg)
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference)
-            fail(QStringLiteral("The metafile contains text that cannot be drawn safely."));
+            fail(messageText("The metafile contains text that cannot be drawn safely."));
         if (token != QXmlStreamReader::StartElement)
             continue;
         for (const QXmlStreamAttribute &attribute : xml.attributes()) {
@@ -47,11 +48,11 @@ void checkSvgReferences(const QByteArray &svg)
             const QStringView value = attribute.value().trimmed();
             if (!value.startsWith(u'#') && !value.startsWith(u"data:image/png;") &&
                 !value.startsWith(u"data:image/jpeg;"))
-                fail(QStringLiteral("The metafile refers to other files, which are not drawn."));
+                fail(messageText("The metafile refers to other files, which are not drawn."));
         }
     }
     if (xml.hasError())
-        fail(QStringLiteral("The metafile could not be drawn."));
+        fail(messageText("The metafile could not be drawn."));
 }
 
 // Draws the converted picture over the rectangle (0, 0, size) of the picture. The SVG is
@@ -61,7 +62,7 @@ void paintSvg(const QByteArray &svg, const QSize &size, Raster &picture)
     checkSvgReferences(svg);
     QSvgRenderer renderer(svg);
     if (!renderer.isValid())
-        fail(QStringLiteral("The metafile could not be drawn."));
+        fail(messageText("The metafile could not be drawn."));
     if (picture.isEmpty())
         return;
     QPainter painter(&picture.paintable());
@@ -83,7 +84,7 @@ void checkEmfBitmap(const Bytes &b, qsizetype record, quint32 recordSize, qsizet
     if (cb == 0)
         return;
     const auto bad = [index] {
-        fail(QStringLiteral("Record %1 of the enhanced metafile holds a damaged bitmap.").arg(index));
+        fail(messageText("Record %1 of the enhanced metafile holds a damaged bitmap.").arg(index));
     };
     if (off < 8 || cb < 12 || qint64(off) + cb > recordSize)
         bad();
@@ -176,7 +177,7 @@ bool uncheckedType(quint32 type)
 void checkEmfRecord(const Bytes &b, qsizetype at, quint32 type, quint32 size, quint32 handles, int index)
 {
     const auto damaged = [index] {
-        fail(QStringLiteral("Record %1 of the enhanced metafile is damaged.").arg(index));
+        fail(messageText("Record %1 of the enhanced metafile is damaged.").arg(index));
     };
     for (const ObjectField &field : ObjectFields) {
         if (field.type != type)
@@ -186,8 +187,8 @@ void checkEmfRecord(const Bytes &b, qsizetype at, quint32 type, quint32 size, qu
         const quint32 object = b.u32(at + field.offset);
         const bool stock = (object & 0x80000000u) != 0;
         if ((stock && field.creates) || (!stock && object > handles))
-            fail(QStringLiteral("Record %1 of the enhanced metafile refers to object %2 of a table of %3.")
-                     .arg(index).arg(object).arg(handles));
+            fail(messageText("Record %1 of the enhanced metafile refers to object %2 of a table of %3.")
+                  .arg(index).arg(object).arg(handles));
     }
     for (const BitmapFields &field : BitmapFieldTable) {
         if (field.type != type)
@@ -240,7 +241,7 @@ QByteArray emfToSvg(QByteArray &data)
         std::free(out);
     }
     if (!ok || svg.isEmpty())
-        fail(QStringLiteral("The enhanced metafile could not be converted for drawing."));
+        fail(messageText("The enhanced metafile could not be converted for drawing."));
     return svg;
 }
 
@@ -250,15 +251,15 @@ PreparedEmf prepareEmf(const QByteArray &file)
 {
     const Bytes b(file);
     if (!b.has(0, EmfBaseHeaderSize))
-        fail(QStringLiteral("The enhanced metafile's header is truncated."));
+        fail(messageText("The enhanced metafile's header is truncated."));
     if (b.u32(40) != EmfSignature)
-        fail(QStringLiteral("The enhanced metafile's signature is missing."));
+        fail(messageText("The enhanced metafile's signature is missing."));
     const quint32 headerSize = b.u32(4);
     if (headerSize < EmfBaseHeaderSize || headerSize % 4 != 0 || headerSize > quint64(file.size()))
-        fail(QStringLiteral("The enhanced metafile's header has an invalid size."));
+        fail(messageText("The enhanced metafile's header has an invalid size."));
     const quint32 totalBytes = b.u32(48);
     if (totalBytes < headerSize || totalBytes > quint64(file.size()))
-        fail(QStringLiteral("The enhanced metafile's length field does not match the file."));
+        fail(messageText("The enhanced metafile's length field does not match the file."));
     const quint32 handles = b.u16(56);
 
     double perX, perY;
@@ -277,7 +278,7 @@ PreparedEmf prepareEmf(const QByteArray &file)
         width = bounds.right - bounds.left + 1.0;
         height = bounds.bottom - bounds.top + 1.0;
     } else {
-        fail(QStringLiteral("The enhanced metafile's bounds are invalid."));
+        fail(messageText("The enhanced metafile's bounds are invalid."));
     }
     PreparedEmf prepared;
     prepared.size = pictureSize(width / (perX * HundredthMmPerInch) * PixelsPerInch,
@@ -285,18 +286,18 @@ PreparedEmf prepareEmf(const QByteArray &file)
     width = qMax(1.0, std::round(width));
     height = qMax(1.0, std::round(height));
     if (std::fabs(left) + width > CoordinateLimit || std::fabs(top) + height > CoordinateLimit)
-        fail(QStringLiteral("The enhanced metafile's bounds are invalid."));
+        fail(messageText("The enhanced metafile's bounds are invalid."));
 
     qsizetype at = headerSize;
     QList<qsizetype> unchecked;
     for (int index = 2;; ++index) {
         if (!b.has(at, 8) || at + 8 > qsizetype(totalBytes))
-            fail(QStringLiteral("The enhanced metafile ends without its end record."));
+            fail(messageText("The enhanced metafile ends without its end record."));
         const quint32 type = b.u32(at), size = b.u32(at + 4);
         if (size < 8 || size % 4 != 0 || size > totalBytes - at)
-            fail(QStringLiteral("Record %1 of the enhanced metafile has an invalid size.").arg(index));
+            fail(messageText("Record %1 of the enhanced metafile has an invalid size.").arg(index));
         if (type < U_EMR_MIN || type > U_EMR_MAX || type == U_EMR_HEADER)
-            fail(QStringLiteral("Record %1 of the enhanced metafile has an unknown type.").arg(index));
+            fail(messageText("Record %1 of the enhanced metafile has an unknown type.").arg(index));
         checkEmfRecord(b, at, type, size, handles, index);
         if (uncheckedType(type))
             unchecked << at;

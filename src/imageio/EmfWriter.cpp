@@ -1,6 +1,7 @@
 // Writing: an enhanced metafile of one EMR_STRETCHDIBITS record holding the whole picture.
 #include "imageio/MetafileCodec.h"
 
+#include "core/MessageText.h"
 #include "imageio/MetafileInternal.h"
 
 #include <QImage>
@@ -16,7 +17,7 @@ using namespace metafile;
 QByteArray EncodeMetafile(const Raster &picture)
 {
     if (picture.isEmpty())
-        fail(QStringLiteral("There is no picture to save."));
+        fail(messageText("There is no picture to save."));
     const int w = picture.width(), h = picture.height();
     const qint64 stride = Raster::dibStride(w, 24);
     const qint64 bitsSize = stride * h;
@@ -25,7 +26,7 @@ QByteArray EncodeMetafile(const Raster &picture)
     static_assert(sizeof(U_EMRHEADER) == EmfHeaderSize && BlitSize == 80 && InfoSize == 40 && EofSize == 20);
     const qint64 total = EmfHeaderSize + BlitSize + InfoSize + bitsSize + EofSize;
     if (!Raster::sizeAllowed(w, h) || total > 0xFFFFFFFFLL)
-        fail(QStringLiteral("The picture is too large for a metafile."));
+        fail(messageText("The picture is too large for a metafile."));
 
     QByteArray out(qsizetype(total), '\0');
     // Bounds and frame give the full extent (right = width): the other readers on this

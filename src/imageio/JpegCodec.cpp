@@ -1,12 +1,12 @@
 #include "imageio/JpegCodec.h"
 
 #include "core/FileBytes.h"
+#include "core/MessageText.h"
 
 #include <QFile>
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -31,6 +31,7 @@ struct ErrorManager
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
+    bool tooManyScans = false; // the scan limit stopped the decoding, not libjpeg
 };
 
 [[noreturn]] void jumpBack(j_common_ptr cinfo)
@@ -64,8 +65,7 @@ extern "C" void progressMonitor(j_common_ptr cinfo)
     if (!cinfo->is_decompressor)
         return;
     if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > MaxScans) {
-        auto *err = reinterpret_cast<ErrorManager *>(cinfo->err);
-        std::snprintf(err->message, sizeof err->message, "the file has more than %d scans", MaxScans);
+        reinterpret_cast<ErrorManager *>(cinfo->err)->tooManyScans = true;
         jumpBack(cinfo);
     }
 }
@@ -98,6 +98,7 @@ struct Decoder
     jpeg_progress_mgr progress{};
     QImage image;
     std::vector<uchar> row;
+    QString detail; // why the decoding stopped, when it was not libjpeg's error
 
     ~Decoder() { jpeg_destroy_decompress(&cinfo); }
 };
@@ -118,19 +119,19 @@ bool decode(Decoder &d, const uchar *data, size_t size)
 
     const int w = int(d.cinfo.image_width), h = int(d.cinfo.image_height);
     if (!Raster::sizeAllowed(d.cinfo.image_width, d.cinfo.image_height, 24)) {
-        std::snprintf(d.err.message, sizeof d.err.message, "the picture size %d x %d is beyond the limits", w, h);
+        d.detail = messageText("the picture size %1 x %2 is beyond the limits").arg(w).arg(h);
         return false;
     }
     const bool cmyk = d.cinfo.jpeg_color_space == JCS_CMYK || d.cinfo.jpeg_color_space == JCS_YCCK;
     d.cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
     jpeg_start_decompress(&d.cinfo);
     if (int(d.cinfo.output_width) != w || int(d.cinfo.output_height) != h) {
-        std::snprintf(d.err.message, sizeof d.err.message, "unexpected output size");
+        d.detail = messageText("unexpected output size");
         return false;
     }
     d.image = QImage(w, h, QImage::Format_RGB32);
     if (d.image.isNull()) {
-        std::snprintf(d.err.message, sizeof d.err.message, "out of memory for %d x %d pixels", w, h);
+        d.detail = messageText("out of memory for %1 x %2 pixels").arg(w).arg(h);
         return false;
     }
     if (cmyk)
@@ -146,13 +147,23 @@ bool decode(Decoder &d, const uchar *data, size_t size)
     return true;
 }
 
+// The detail of a failed decoding: ours, or libjpeg's own text as it gives it.
+QString decodeFailure(const Decoder &d)
+{
+    if (!d.detail.isEmpty())
+        return d.detail;
+    if (d.err.tooManyScans)
+        return messageText("the file has more than %1 scans").arg(MaxScans);
+    return QString::fromLocal8Bit(d.err.message);
+}
+
 Raster decodeSpan(const uchar *data, qint64 size)
 {
     if (size <= 0)
-        throw LetrafexError(QStringLiteral("JPEG image is not valid: the data is empty"));
+        throw LetrafexError(messageText("JPEG image is not valid: the data is empty"));
     Decoder d;
     if (!decode(d, data, size_t(size)))
-        throw LetrafexError(QStringLiteral("JPEG image is not valid: %1").arg(QString::fromLocal8Bit(d.err.message)));
+        throw LetrafexError(messageText("JPEG image is not valid: %1").arg(decodeFailure(d)));
     d.image.setDotsPerMeterX(3780);
     d.image.setDotsPerMeterY(3780);
     return Raster::fromImage(d.image, 24);
@@ -221,11 +232,11 @@ Raster LoadJpegFile(const QString &fileName)
 QByteArray WriteJpeg(const Raster &raster, int quality)
 {
     if (raster.isEmpty())
-        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a JPEG"));
+        throw LetrafexError(messageText("An empty picture cannot be written as a JPEG"));
     const QImage image = raster.toRgb32();
     Encoder e;
     if (!encode(e, image, qBound(1, quality, 100)))
-        throw LetrafexError(QStringLiteral("JPEG encoding failed: %1").arg(QString::fromLocal8Bit(e.err.message)));
+        throw LetrafexError(messageText("JPEG encoding failed: %1").arg(QString::fromLocal8Bit(e.err.message)));
     return QByteArray(reinterpret_cast<const char *>(e.buffer), qsizetype(e.size));
 }
 

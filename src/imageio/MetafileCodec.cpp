@@ -1,6 +1,7 @@
 #include "imageio/MetafileCodec.h"
 
 #include "core/FileBytes.h"
+#include "core/MessageText.h"
 #include "imageio/EmfReader.h"
 #include "imageio/MetafileInternal.h"
 #include "imageio/WmfChecks.h"
@@ -32,7 +33,7 @@ MetafileKind kindOf(const QByteArray &data)
         return MetafileKind::Placeable;
     if (isWmfHeader(b, 0))
         return MetafileKind::Standard;
-    fail(QStringLiteral("The file is not a metafile."));
+    fail(messageText("The file is not a metafile."));
 }
 
 } // namespace
@@ -40,11 +41,11 @@ MetafileKind kindOf(const QByteArray &data)
 QSize metafile::pictureSize(double width, double height)
 {
     if (!std::isfinite(width) || !std::isfinite(height) || width > Raster::MaxSide || height > Raster::MaxSide)
-        fail(QStringLiteral("The metafile's size is beyond the limits of %1 pixels a side.").arg(Raster::MaxSide));
+        fail(messageText("The metafile's size is beyond the limits of %1 pixels a side.").arg(Raster::MaxSide));
     const QSize size(qMax(1, qRound(width)), qMax(1, qRound(height)));
     if (!Raster::sizeAllowed(size.width(), size.height()))
-        fail(QStringLiteral("The metafile's size of %1 x %2 pixels is beyond the limits.")
-                 .arg(size.width()).arg(size.height()));
+        fail(messageText("The metafile's size of %1 x %2 pixels is beyond the limits.")
+              .arg(size.width()).arg(size.height()));
     return size;
 }
 
@@ -74,12 +75,12 @@ void LoadMetafile(const QString &fileName, Raster &picture)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Cannot open file \"%1\". %2").arg(QFileInfo(fileName).fileName(), file.errorString()));
+        fail(messageText("Cannot open file \"%1\". %2").arg(QFileInfo(fileName).fileName(), file.errorString()));
     if (file.size() > Raster::MaxBytes)
-        fail(QStringLiteral("The metafile \"%1\" is too large.").arg(QFileInfo(fileName).fileName()));
+        fail(messageText("The metafile \"%1\" is too large.").arg(QFileInfo(fileName).fileName()));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        fail(QStringLiteral("Cannot read file \"%1\". %2").arg(QFileInfo(fileName).fileName(), file.errorString()));
+        fail(messageText("Cannot read file \"%1\". %2").arg(QFileInfo(fileName).fileName(), file.errorString()));
     ReadMetafile(data, picture);
 }
 

@@ -1,6 +1,7 @@
 #include "imageio/PcxCodec.h"
 
 #include "core/FileBytes.h"
+#include "core/MessageText.h"
 #include "imageio/PcxFormat.h"
 
 #include <QBuffer>
@@ -17,8 +18,8 @@ using namespace pcx;
 
 constexpr qint64 BufferSize = 8192;
 
-const QString NotPcx = QStringLiteral("Not a PCX file, or header read error.");
-const QString NotValid = QStringLiteral("Not a valid PCX file!");
+constexpr const char *NotPcx = messageKey("Not a PCX file, or header read error.");
+constexpr const char *NotValid = messageKey("Not a valid PCX file!");
 
 // Why the last read failed. The codec is used one call at a time.
 QString lastError;
@@ -75,7 +76,7 @@ public:
 private:
     [[noreturn]] void fail() const
     {
-        throw LetrafexError(QStringLiteral("Cannot read file \"%1\". %2").arg(name_, device_.errorString()));
+        throw LetrafexError(messageText("Cannot read file \"%1\". %2").arg(name_, device_.errorString()));
     }
     void refill()
     {
@@ -164,7 +165,7 @@ QVector<QRgb> defaultPalette()
 QString readHeader(BufferedReader &in, qint64 fileSize, Header &h)
 {
     if (fileSize < HeaderSize)
-        return NotPcx;
+        return messageText(NotPcx);
     const int manufacturer = in.byte();
     h.version = in.byte();
     in.byte(); // encoding: the data is always run-length decoded
@@ -177,14 +178,14 @@ QString readHeader(BufferedReader &in, qint64 fileSize, Header &h)
     h.planes = in.byte();
     h.bytesPerLine = in.word();
     if (manufacturer != 10)
-        return NotPcx;
+        return messageText(NotPcx);
     if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
-        return NotValid;
+        return messageText(NotValid);
     h.width = xMax - xMin + 1;
     h.height = yMax - yMin + 1;
     const bool indexed = h.layout() != Layout::Rgb && h.layout() != Layout::Undecoded;
     if (h.width <= 0 || h.height <= 0 || !Raster::sizeAllowed(h.width, h.height, indexed ? 8 : 32))
-        return QStringLiteral("The PCX picture size %1 x %2 is empty or beyond the limits.").arg(h.width).arg(h.height);
+        return messageText("The PCX picture size %1 x %2 is empty or beyond the limits.").arg(h.width).arg(h.height);
     return {};
 }
 
@@ -339,14 +340,14 @@ QString readPcx(QIODevice &device, const QString &name, Raster &picture)
     const Layout layout = h.layout();
     if (layout == Layout::Undecoded) {
         picture = Raster(h.width, h.height, 24);
-        return QStringLiteral("PCX files of %1 bits in %2 planes are not decoded.").arg(h.bits).arg(h.planes);
+        return messageText("PCX files of %1 bits in %2 planes are not decoded.").arg(h.bits).arg(h.planes);
     }
 
     QVector<QRgb> palette = h.version == 3 ? defaultPalette() : h.palette;
     qint64 dataEnd = size;
     if (layout == Layout::Indexed256) {
         if (size < HeaderSize + TrailerSize)
-            return QStringLiteral("The PCX file has no 256-colour palette.");
+            return messageText("The PCX file has no 256-colour palette.");
         // The palette is the last 768 bytes, whatever the marker byte before it holds.
         dataEnd = size - TrailerSize;
         in.seek(dataEnd, size);
@@ -355,14 +356,14 @@ QString readPcx(QIODevice &device, const QString &name, Raster &picture)
     } else if (layout == Layout::Mono) {
         palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
     }
-    const QString truncated = QStringLiteral("The PCX file ends before its picture is complete.");
+    const QString truncated = messageText("The PCX file ends before its picture is complete.");
     if (mostDecoded(dataEnd - HeaderSize) < h.lineBytes() * h.height)
         return truncated;
     in.seek(HeaderSize, dataEnd);
 
     QImage image(h.width, h.height, layout == Layout::Rgb ? QImage::Format_RGB32 : QImage::Format_Indexed8);
     if (image.isNull())
-        return QStringLiteral("Out of memory for a PCX picture of %1 x %2.").arg(h.width).arg(h.height);
+        return messageText("Out of memory for a PCX picture of %1 x %2.").arg(h.width).arg(h.height);
     RowStore rows(h, image);
     RunDecoder decoder(in);
     for (int y = 0; y < h.height; ++y) {

@@ -1,4 +1,5 @@
 #include "imageio/PcxCodec.h"
+#include "core/MessageText.h"
 #include "imageio/PcxFormat.h"
 #include "imageio/PieceWriter.h"
 
@@ -54,7 +55,7 @@ void putHeader(uchar *p, int w, int h, const QVector<QRgb> &palette)
 RowFile pcxRows(const Raster &picture)
 {
     if (picture.isEmpty())
-        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a PCX file"));
+        throw LetrafexError(messageText("An empty picture cannot be written as a PCX file"));
     const QImage image = picture.toRgb32();
     const int w = image.width();
     QVector<QRgb> palette = picture.isIndexed() ? picture.palette().mid(0, 256) : QVector<QRgb>();
@@ -94,7 +95,7 @@ RowFile pcxRows(const Raster &picture)
 void SavePcxWriter(const QString &fileName, const Raster &picture, int kind)
 {
     if (kind != 4)
-        throw LetrafexError(QStringLiteral("PCX output kind %1 is not supported").arg(kind));
+        throw LetrafexError(messageText("PCX output kind %1 is not supported").arg(kind));
     SaveRowsInPieces(fileName, pcxRows(picture));
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/FileBytes.h"
+#include "core/MessageText.h"
 #include "core/PlainMessage.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/JpegCodec.h"
@@ -89,7 +90,7 @@ void readMetafileOntoWhite(const QString &fileName, Raster &picture)
     QFile file(fileName);
     openForReading(file);
     if (file.size() > Raster::MaxBytes)
-        throw LetrafexError(QStringLiteral("The metafile is too large."));
+        throw LetrafexError(messageText("The metafile is too large."));
     const QByteArray data = file.readAll();
     checkReadSucceeded(file);
     const QSize size = MetafileSize(data);
@@ -126,7 +127,7 @@ QString runReader(const QString &fileName, int reader, Raster &picture)
     case ReaderTga:
         return LoadTgaFile(fileName, picture) ? QString() : TgaLastError();
     default:
-        return QStringLiteral("This format is not supported by the program.");
+        return messageText("This format is not supported by the program.");
     }
 }
 
@@ -136,7 +137,7 @@ QString readError(const QString &path, const QString &reason)
 {
     if (reason.contains(path))
         return reason;
-    return QStringLiteral("The picture \"%1\" could not be read: %2").arg(path, reason);
+    return messageText("The picture \"%1\" could not be read: %2").arg(path, reason);
 }
 } // namespace
 
@@ -148,11 +149,11 @@ PictureRead readPictureFile(const QString &fileName, int reader, const Raster &b
     try {
         reason = runReader(path, reader, result.picture);
         if (reason.isEmpty() && result.picture.isEmpty())
-            reason = QStringLiteral("The file holds no picture.");
+            reason = messageText("The file holds no picture.");
     } catch (const LetrafexError &e) {
         reason = e.text();
     } catch (const std::bad_alloc &) {
-        reason = QStringLiteral("Out of memory");
+        reason = messageText("Out of memory.");
     } catch (const std::exception &e) {
         reason = QString::fromLocal8Bit(e.what());
     }
@@ -221,6 +222,6 @@ void savePictureFile(const QString &fileName, int filterIndex, const Raster &pic
         SaveTgaFile(fileName, as24Bits(picture));
         break;
     default:
-        throw LetrafexError(QStringLiteral("Unknown picture format"));
+        throw LetrafexError(messageText("Unknown picture format"));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "core/Errors.h"
 #include "core/FileBytes.h"
+#include "core/MessageText.h"
 #include "core/Raster.h"
 
 #include <QBuffer>
@@ -95,7 +96,7 @@ void readFromDevice(png_structp png, png_bytep data, std::size_t length)
 {
     auto *device = static_cast<QIODevice *>(png_get_io_ptr(png));
     if (length > std::size_t(INT64_MAX) || device->read(reinterpret_cast<char *>(data), qint64(length)) != qint64(length))
-        png_error(png, "unexpected end of file");
+        png_error(png, messageKey("unexpected end of file"));
 }
 
 // The only layouts the transformations below can produce: 8- or 16-bit grey, grey+alpha,
@@ -158,15 +159,15 @@ bool decode(DecodeState *st)
     st->channels = png_get_channels(st->png, st->info);
     st->rowBytes = png_get_rowbytes(st->png, st->info);
     if (st->width == 0 || st->height == 0 || !layoutExpected(st))
-        png_error(st->png, "unexpected pixel layout");
+        png_error(st->png, messageKey("unexpected pixel layout"));
     const std::uint64_t total = std::uint64_t(st->rowBytes) * st->height;
     if (total > MaxDecodedBytes || !Raster::sizeAllowed(st->width, st->height))
-        png_error(st->png, "picture too large");
+        png_error(st->png, messageKey("picture too large"));
 
     st->buffer = static_cast<unsigned char *>(std::malloc(std::size_t(total)));
     st->rows = static_cast<png_bytep *>(std::malloc(std::size_t(st->height) * sizeof(png_bytep)));
     if (!st->buffer || !st->rows)
-        png_error(st->png, "out of memory");
+        png_error(st->png, messageKey("not enough memory"));
     for (png_uint_32 y = 0; y < st->height; ++y)
         st->rows[y] = st->buffer + std::size_t(y) * st->rowBytes;
     png_read_image(st->png, st->rows);
@@ -237,12 +238,13 @@ bool readPng(QIODevice &source, Raster &picture)
     st.rows = nullptr;
     const std::unique_ptr<unsigned char, FreeDeleter> buffer(st.buffer);
     if (!decoded) {
-        lastError = QStringLiteral("PNG image is not valid: %1")
-                        .arg(st.error[0] ? QString::fromLatin1(st.error) : QStringLiteral("out of memory"));
+        // The detail is one of the texts given to png_error here, or libpng's own text.
+        const char *detail = st.error[0] ? st.error : messageKey("not enough memory");
+        lastError = messageText("PNG image is not valid: %1").arg(messageText(detail));
         return false;
     }
     if (!compose(st, picture)) {
-        lastError = QStringLiteral("Out of memory");
+        lastError = messageText("Out of memory.");
         return false;
     }
     lastError.clear();
@@ -286,7 +288,7 @@ void writeToFile(png_structp png, png_bytep data, std::size_t length)
     } catch (...) {
     }
     if (!written)
-        png_error(png, "write failed");
+        png_error(png, messageKey("write failed"));
 }
 
 // The writer keeps no buffer of its own: what libpng hands over is already written.
@@ -321,7 +323,7 @@ bool encode(EncodeState *st)
     const std::size_t pixelBytes = withAlpha ? 4 : 3;
     st->row = static_cast<unsigned char *>(std::malloc(std::size_t(st->width) * pixelBytes));
     if (!st->row)
-        png_error(st->png, "out of memory");
+        png_error(st->png, messageKey("not enough memory"));
     for (png_uint_32 y = 0; y < st->height; ++y) {
         const QRgb *src = reinterpret_cast<const QRgb *>(st->pixels + std::size_t(y) * st->stride);
         unsigned char *out = st->row;
@@ -348,7 +350,7 @@ bool LoadPngFile(const QString &fileName, Raster &picture)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        lastError = QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString());
+        lastError = messageText("Cannot open file \"%1\". %2").arg(fileName, file.errorString());
         return false;
     }
     return readPng(file, picture);
@@ -359,7 +361,7 @@ bool ReadPng(const QByteArray &data, Raster &picture)
     QBuffer buffer;
     buffer.setData(data);
     if (!buffer.open(QIODevice::ReadOnly)) {
-        lastError = QStringLiteral("Out of memory");
+        lastError = messageText("Out of memory.");
         return false;
     }
     return readPng(buffer, picture);
@@ -384,7 +386,8 @@ QString encodeInto(WholeFileWriter &file, const QString &fileName, const QImage 
         return {};
     if (file.failed())
         return file.failure();
-    return QStringLiteral("Error Writing PNG File \"%1\"! %2").arg(nativeFilePath(fileName), QString::fromLocal8Bit(st.error));
+    return messageText("Error Writing PNG File \"%1\"! %2")
+        .arg(nativeFilePath(fileName), messageText(QString::fromLocal8Bit(st.error)));
 }
 
 bool refuse(QString *error, const QString &text)
@@ -400,7 +403,8 @@ bool refuse(QString *error, const QString &text)
 bool savePng(const QString &fileName, const QImage &pixels, const EncodeState &st, QString *error)
 {
     if (pixels.isNull())
-        return refuse(error, QStringLiteral("Error Writing PNG File \"%1\"! There is no picture.").arg(nativeFilePath(fileName)));
+        return refuse(error, messageText("Error Writing PNG File \"%1\"! %2")
+                                 .arg(nativeFilePath(fileName), messageText("There is no picture.")));
     try {
         WholeFileWriter file(fileName);
         const QString failure = encodeInto(file, fileName, pixels, st);

@@ -1,6 +1,7 @@
 #include "imageio/TgaCodec.h"
 
 #include "core/FileBytes.h"
+#include "core/MessageText.h"
 
 #include "imageio/PieceWriter.h"
 
@@ -20,9 +21,9 @@ constexpr qint64 WrittenIdSize = sizeof(WrittenId) - 1;
 static_assert(WrittenIdSize == 46);
 constexpr int DotsPerMeter = 3780; // what Raster gives every picture; set before, so nothing detaches
 
-const QString InvalidFile = QStringLiteral("Invalid TGA file!");
-const QString TruncatedFile = QStringLiteral("Truncated TGA file!");
-const QString TooLarge = QStringLiteral("TGA picture is too large!");
+constexpr const char *InvalidFile = messageKey("Invalid TGA file!");
+constexpr const char *TruncatedFile = messageKey("Truncated TGA file!");
+constexpr const char *TooLarge = messageKey("TGA picture is too large!");
 
 // The error text of the last read (the codec works one call at a time).
 QString lastError;
@@ -30,7 +31,7 @@ QString lastError;
 // Raised inside the reader for bad contents; ReadTga turns it into the last error.
 struct TgaFault
 {
-    const QString &text;
+    const char *text; // a message key
 };
 
 struct Header
@@ -296,7 +297,7 @@ void writeHeader(uchar *p, int width, int height)
 QImage writeSource(const Raster &picture)
 {
     if (picture.isEmpty())
-        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a TGA file"));
+        throw LetrafexError(messageText("An empty picture cannot be written as a TGA file"));
     return picture.toRgb32();
 }
 
@@ -316,7 +317,7 @@ bool ReadTga(const QByteArray &data, Raster &picture)
         picture = decode(reinterpret_cast<const uchar *>(data.constData()), data.size());
         return true;
     } catch (const TgaFault &fault) {
-        lastError = fault.text;
+        lastError = messageText(fault.text);
     }
     picture.setSize(1, 1);
     return false;

@@ -2,6 +2,7 @@
 // RGBA with 8 bits per sample. The fourth sample is declared as unassociated alpha
 // (ExtraSamples 2): the colour samples are straight, not multiplied by the alpha.
 #include "imageio/TiffCodec.h"
+#include "core/MessageText.h"
 #include "imageio/PieceWriter.h"
 #include "imageio/TiffFile.h"
 
@@ -85,12 +86,12 @@ void encodeRows(const QImage &image, int first, int count, uchar *out)
 void SaveTiffRgbaFile(const QString &fileName, const QImage &pixels)
 {
     if (pixels.isNull() || pixels.format() != QImage::Format_ARGB32)
-        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a TIFF file"));
+        throw LetrafexError(messageText("An empty picture cannot be written as a TIFF file"));
     const qint64 rowBytes = 4 * qint64(pixels.width()), stripBytes = rowBytes * pixels.height();
     if (!Raster::sizeAllowed(pixels.width(), pixels.height()))
-        throw LetrafexError(QStringLiteral("A picture of %1 x %2 pixels is too large for a TIFF file")
-                                .arg(pixels.width())
-                                .arg(pixels.height()));
+        throw LetrafexError(messageText("A picture of %1 x %2 pixels is too large for a TIFF file")
+                             .arg(pixels.width())
+                             .arg(pixels.height()));
     const QByteArray head = headBytes(quint32(StripOffset + stripBytes));
     const QByteArray tail = directoryBytes(quint32(pixels.width()), quint32(pixels.height()), quint32(stripBytes));
     // Rows go out in pieces, so a large picture needs no second copy in memory.

@@ -1,4 +1,5 @@
 // The picture readers: one image file directory of a TFileTiff becomes a 32-bit picture.
+#include "core/MessageText.h"
 #include "core/PlainMessage.h"
 #include "imageio/TiffCodec.h"
 #include "imageio/TiffFile.h"
@@ -16,15 +17,16 @@ constexpr quint32 MaxTiffSide = 65535;
 
 enum class Kind { Bilevel, Grey, Palette, Rgb };
 
-const char *const DataError = "Error reading image data";
+constexpr const char *DataError = messageKey("Error reading image data");
 
 QString compressedMessage(Kind kind)
 {
-    static const char *const firstLines[] = {"Cant read compressed bilevel image", "Cant read compressed Gray Scale Image",
-                                             "Cant read compressed ColorPaletImage", "Cant read compressed RGB Full Color Image"};
-    return QLatin1String(firstLines[int(kind)]) +
-           QStringLiteral("\n\nImages of this kind are only read uncompressed so far. "
-                          "If you can contribute a decoder for them, you are welcome to.");
+    static const char *const firstLines[] = {
+        messageKey("Cant read compressed bilevel image"), messageKey("Cant read compressed Gray Scale Image"),
+        messageKey("Cant read compressed ColorPaletImage"), messageKey("Cant read compressed RGB Full Color Image")};
+    return messageText(firstLines[int(kind)]) + QStringLiteral("\n\n") +
+           messageText("Images of this kind are only read uncompressed so far. "
+                       "If you can contribute a decoder for them, you are welcome to.");
 }
 
 // What the directory says about the pixels, once the checks have passed.
@@ -68,18 +70,18 @@ bool readCommon(const TGraphicTiff &dir, Kind kind, ImageFormat &f)
 {
     const TiffEntry *width = dir.findEntry(TiffTag::ImageWidth);
     if (!width)
-        return fail(QStringLiteral("Error reading tag Image Width"));
+        return fail(messageText("Error reading tag Image Width"));
     const TiffEntry *height = dir.findEntry(TiffTag::ImageLength);
     if (!height)
-        return fail(QStringLiteral("Error reading tag Image Height"));
+        return fail(messageText("Error reading tag Image Height"));
     const quint32 w = dir.value(*width), h = dir.value(*height);
     if (w > MaxTiffSide || h > MaxTiffSide)
-        throw LetrafexError(QStringLiteral("The TIFF image size %1 x %2 is above 65535 pixels").arg(w).arg(h));
+        throw LetrafexError(messageText("The TIFF image size %1 x %2 is above 65535 pixels").arg(w).arg(h));
     f.width = int(w);
     f.height = int(h);
     const TiffEntry *compression = dir.findEntry(TiffTag::Compression);
     if (!compression)
-        return fail(QStringLiteral("Error reading tag Compression"));
+        return fail(messageText("Error reading tag Compression"));
     if (dir.value(*compression) != 1)
         return fail(compressedMessage(kind));
     return true;
@@ -105,18 +107,18 @@ bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFo
         break;
     case Kind::Palette: {
         if (!bitsEntry)
-            return fail(QStringLiteral("Error reading tag Bits Per Sample"));
+            return fail(messageText("Error reading tag Bits Per Sample"));
         const TiffEntry *map = dir.findEntry(TiffTag::ColorMap);
         if (!map)
-            return fail(QStringLiteral("Error reading tag Color Table Offset"));
+            return fail(messageText("Error reading tag Color Table Offset"));
         if (bits != 1 && bits != 4 && bits != 8)
-            return fail(QStringLiteral("Error: Bits Per Sample (Palette) not 1, 4 or 8"));
+            return fail(messageText("Error: Bits Per Sample (Palette) not 1, 4 or 8"));
         f.bits = int(bits);
         const quint32 n = map->count / 3;
         if (n >= 1 && n <= 256) {
             const QVector<quint32> v = dir.values(*map, 3 * n);
             if (v.size() != qsizetype(3 * n))
-                return fail(QStringLiteral("Error reading tag Color Table Offset"));
+                return fail(messageText("Error reading tag Color Table Offset"));
             for (quint32 i = 0; i < n; ++i)
                 tables.set(int(i), (v[i] >> 8) & 0xFF, (v[n + i] >> 8) & 0xFF, (v[2 * n + i] >> 8) & 0xFF);
         }
@@ -124,10 +126,10 @@ bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFo
     }
     case Kind::Rgb: {
         if (!bitsEntry)
-            return fail(QStringLiteral("Error reading tag Bits Per Sample"));
+            return fail(messageText("Error reading tag Bits Per Sample"));
         const QVector<quint32> v = bitsEntry->count == 1 ? QVector<quint32>(3, bits) : dir.values(*bitsEntry, 3);
         if (!v.contains(8))
-            return fail(QStringLiteral("Error: Bits Per Sample (RGB) not 8"));
+            return fail(messageText("Error: Bits Per Sample (RGB) not 8"));
         f.bits = 24;
         // Extra samples (an alpha channel) are stepped over.
         const TiffEntry *samples = dir.findEntry(TiffTag::SamplesPerPixel);
@@ -282,19 +284,19 @@ bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &
     if (!readCommon(dir, kind, f) || !readFormat(dir, kind, photometric, f))
         return false;
     if (f.width == 0 || f.height == 0)
-        return fail(QStringLiteral("Error: Image Width or Image Height is 0"));
+        return fail(messageText("Error: Image Width or Image Height is 0"));
     if (!Raster::sizeAllowed(f.width, f.height, 32))
-        return fail(QStringLiteral("Error: an image of %1 x %2 pixels is too large to read").arg(f.width).arg(f.height));
+        return fail(messageText("Error: an image of %1 x %2 pixels is too large to read").arg(f.width).arg(f.height));
     StripRows rows(dir, f);
     if (!rows.usable())
-        return fail(QLatin1String(DataError));
+        return fail(messageText(DataError));
     QImage image(f.width, f.height, QImage::Format_RGB32);
     if (image.isNull()) {
         picture = Raster();
-        return fail(QStringLiteral("Out Of Memory "));
+        return fail(messageText("Out Of Memory") + QLatin1Char(' '));
     }
     if (!decodeRows(rows, f, image))
-        return fail(QLatin1String(DataError));
+        return fail(messageText(DataError));
     // Set before the raster shares the image, so it need not copy the pixels to change it.
     image.setDotsPerMeterX(3780);
     image.setDotsPerMeterY(3780);
@@ -305,19 +307,19 @@ bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &
 void readDirectories(const TFileTiff &file, Raster &picture, const QString &name)
 {
     if (!file.valid() || file.directoryCount() == 0) {
-        ShowPlainMessage(QStringLiteral("<") + name + QStringLiteral("> is not a valid TIFF file"));
+        ShowPlainMessage(messageText("<%1> is not a valid TIFF file").arg(name));
         return;
     }
     for (int i = 0; i < file.directoryCount(); ++i) {
         const TGraphicTiff &dir = *file.directory(i);
         const TiffEntry *entry = dir.findEntry(TiffTag::PhotometricInterpretation);
         if (!entry) {
-            ShowPlainMessage(QStringLiteral("Error reading tag Photometric interpretation"));
+            ShowPlainMessage(messageText("Error reading tag Photometric interpretation"));
             return;
         }
         const quint32 photometric = dir.value(*entry);
         if (photometric > 3) {
-            ShowPlainMessage(QStringLiteral("Error evaluating Photometric interpretation: %1").arg(photometric));
+            ShowPlainMessage(messageText("Error evaluating Photometric interpretation: %1").arg(photometric));
             return;
         }
         if (photometric == 2) {
@@ -332,7 +334,7 @@ void readDirectories(const TFileTiff &file, Raster &picture, const QString &name
             else if (b == 4 || b == 8)
                 readImage(dir, Kind::Grey, photometric, picture);
             else
-                ShowPlainMessage(QStringLiteral("Error: Bits Per Sample (Gray Scale) not 1, 4 or 8"));
+                ShowPlainMessage(messageText("Error: Bits Per Sample (Gray Scale) not 1, 4 or 8"));
         }
     }
 }

@@ -2,6 +2,7 @@
 // layouts. Everything but the strip is small and built in memory first; the strip is
 // encoded row by row straight from the picture, so a file can be written in pieces.
 #include "imageio/TiffCodec.h"
+#include "core/MessageText.h"
 #include "imageio/PieceWriter.h"
 #include "imageio/TiffFile.h"
 
@@ -173,9 +174,9 @@ void planRgb(TiffPlan &p)
 TiffPlan planTiff(const Raster &picture)
 {
     if (picture.width() > 65535 || picture.height() > 65535)
-        throw LetrafexError(QStringLiteral("A picture of %1 x %2 pixels is too large for a TIFF file (65535 at most)")
-                                .arg(picture.width())
-                                .arg(picture.height()));
+        throw LetrafexError(messageText("A picture of %1 x %2 pixels is too large for a TIFF file (65535 at most)")
+                             .arg(picture.width())
+                             .arg(picture.height()));
     TiffPlan p;
     p.bits = picture.bitCount();
     p.source = picture.image();
@@ -271,7 +272,7 @@ QByteArray WriteTiff(const Raster &picture)
 void SaveTiffFile(const QString &fileName, const Raster &picture)
 {
     if (picture.isEmpty())
-        throw LetrafexError(QStringLiteral("An empty picture cannot be written as a TIFF file"));
+        throw LetrafexError(messageText("An empty picture cannot be written as a TIFF file"));
     const TiffPlan p = planTiff(picture);
     // Rows go out in pieces, so a large picture needs no second copy in memory.
     SaveRowsInPieces(fileName, {p.head, p.rowBytes, p.source.height(), [&p](int first, int count, uchar *out) {

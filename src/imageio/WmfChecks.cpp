@@ -1,5 +1,6 @@
 #include "imageio/WmfChecks.h"
 
+#include "core/MessageText.h"
 #include "core/Raster.h"
 
 #include <QList>
@@ -38,7 +39,7 @@ void checkWmfBitmap(const Bytes &b, qsizetype dib, qsizetype end, int index)
 {
     DibLayout layout;
     if (!dibLayout(b, dib, end, layout))
-        fail(QStringLiteral("Record %1 of the metafile holds a damaged bitmap.").arg(index));
+        fail(messageText("Record %1 of the metafile holds a damaged bitmap.").arg(index));
 }
 
 // Where the DIB of a bitmap record starts, or 0 for records without one.
@@ -138,24 +139,24 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
     qsizetype start = 0;
     if (placeable) {
         if (!b.has(0, PlaceableSize))
-            fail(QStringLiteral("The metafile's placeable header is truncated."));
+            fail(messageText("The metafile's placeable header is truncated."));
         const qint64 left = b.i16(6), top = b.i16(8), right = b.i16(10), bottom = b.i16(12);
         const qint64 inch = b.u16(14);
         if (inch == 0 || right <= left || bottom <= top)
-            fail(QStringLiteral("The metafile's placeable header has an invalid bounding box."));
+            fail(messageText("The metafile's placeable header has an invalid bounding box."));
         prepared.size = pictureSize((right - left) * PixelsPerInch / inch, (bottom - top) * PixelsPerInch / inch);
         // The player measures placeable pictures in points.
         prepared.units = QSizeF((right - left) * 72.0 / inch, (bottom - top) * 72.0 / inch);
         start = PlaceableSize;
     }
     if (!b.has(start, WmfHeaderSize))
-        fail(QStringLiteral("The metafile's header is truncated."));
+        fail(messageText("The metafile's header is truncated."));
     if (!isWmfHeader(b, start))
-        fail(QStringLiteral("The metafile's header is damaged."));
+        fail(messageText("The metafile's header is damaged."));
     const quint64 fileWords = b.u32(start + 6);
     const quint32 objects = b.u16(start + 10);
     if (fileWords < WmfHeaderSize / 2 || fileWords * 2 > quint64(file.size() - start))
-        fail(QStringLiteral("The metafile's length field does not match the file."));
+        fail(messageText("The metafile's length field does not match the file."));
 
     qint64 windowW = 0, windowH = 0, viewportW = 0, viewportH = 0;
     qsizetype scaledModeEnd = 0; // just after the first switch to an isotropic/anisotropic map mode
@@ -163,11 +164,11 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
     qsizetype at = start + WmfHeaderSize;
     for (int index = 1;; ++index) {
         if (!b.has(at, 6))
-            fail(QStringLiteral("The metafile ends without its end record."));
+            fail(messageText("The metafile ends without its end record."));
         const quint32 words = b.u32(at);
         const quint16 function = b.u16(at + 4);
         if (words < 3 || qint64(words) * 2 > file.size() - at)
-            fail(QStringLiteral("Record %1 of the metafile has an invalid size.").arg(index));
+            fail(messageText("Record %1 of the metafile has an invalid size.").arg(index));
         const qsizetype end = at + qsizetype(words) * 2;
         const qint64 params = words - 3;
         const auto param = [&](int i) { return b.i16(at + 6 + 2 * i); };
@@ -184,7 +185,7 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
         }
         for (int i : wmfObjectParams(function)) {
             if (i >= params || quint16(param(i)) >= objects)
-                fail(QStringLiteral("Record %1 of the metafile refers to an object it does not have.").arg(index));
+                fail(messageText("Record %1 of the metafile refers to an object it does not have.").arg(index));
         }
         if (const qsizetype dib = wmfBitmapOffset(function, words))
             checkWmfBitmap(b, at + dib, end, index);

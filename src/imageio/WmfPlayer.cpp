@@ -1,5 +1,6 @@
 #include "imageio/WmfPlayer.h"
 
+#include "core/MessageText.h"
 #include "imageio/MetafileInternal.h"
 #include "imageio/WmfDevice.h"
 
@@ -24,11 +25,11 @@ public:
         const wmf_error_t created = wmf_lite_create(&api, flags, &options);
         api_.reset(api);
         if (created != wmf_E_None || !api || !api->device_data)
-            fail(QStringLiteral("The metafile could not be drawn: out of memory."));
+            fail(messageText("The metafile could not be drawn: out of memory."));
         *static_cast<WmfCanvas **>(api->device_data) = &canvas_;
         auto *fonts = static_cast<wmfFontData *>(wmf_malloc(api, sizeof(wmfFontData)));
         if (!fonts)
-            fail(QStringLiteral("The metafile could not be drawn: out of memory."));
+            fail(messageText("The metafile could not be drawn: out of memory."));
         fonts->map = mapFont;
         fonts->stringwidth = stringWidth;
         fonts->user_data = nullptr;
@@ -38,7 +39,7 @@ public:
         if (wmf_.units.isEmpty()) {
             // No extent given: the picture is what it draws, from the origin.
             if (!(box_.BR.x > 0) || !(box_.BR.y > 0))
-                fail(QStringLiteral("The metafile has no size."));
+                fail(messageText("The metafile has no size."));
             wmf_.units = QSizeF(std::ceil(box_.BR.x), std::ceil(box_.BR.y));
             wmf_.size = extentSize(wmf_.units);
         }
@@ -49,12 +50,12 @@ private:
     void check(wmf_error_t error)
     {
         if (canvas_.tooLarge)
-            fail(QStringLiteral("The metafile's bitmaps are beyond the limits."));
+            fail(messageText("The metafile's bitmaps are beyond the limits."));
         switch (error) {
         case wmf_E_None: return;
-        case wmf_E_InsMem: fail(QStringLiteral("The metafile could not be drawn: out of memory."));
-        case wmf_E_EOF: fail(QStringLiteral("The metafile ends early."));
-        default: fail(QStringLiteral("The metafile's records are damaged."));
+        case wmf_E_InsMem: fail(messageText("The metafile could not be drawn: out of memory."));
+        case wmf_E_EOF: fail(messageText("The metafile ends early."));
+        default: fail(messageText("The metafile's records are damaged."));
         }
     }
 
@@ -86,7 +87,7 @@ void drawWmf(PreparedWmf &wmf, Raster &picture)
     QImage work = picture.isEmpty() ? QImage(1, 1, QImage::Format_RGB32)
                                     : picture.image().convertToFormat(QImage::Format_RGB32);
     if (work.isNull())
-        fail(QStringLiteral("The metafile could not be drawn: out of memory."));
+        fail(messageText("The metafile could not be drawn: out of memory."));
     {
         QPainter painter(&work);
         painter.setRenderHint(QPainter::Antialiasing);

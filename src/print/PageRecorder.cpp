@@ -2,6 +2,7 @@
 #include "print/PageRecorder.h"
 
 #include "core/Errors.h"
+#include "core/MessageText.h"
 #include "print/MetricsDevice.h"
 
 #include <QFontMetrics>
@@ -216,7 +217,7 @@ void TPageRecorder::PrintPages(QPagedPaintDevice &device, int first, int last)
     last = std::min(last, PageCount() - 1);
     QPainter painter;
     if (!painter.begin(&device))
-        throw LetrafexError(QStringLiteral("The print job could not be started"));
+        throw LetrafexError(messageText("The print job could not be started"));
     const int dpiX = device.logicalDpiX();
     const int dpiY = device.logicalDpiY();
     // The device's origin is the corner of its printable area; pages address the sheet.

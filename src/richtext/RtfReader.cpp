@@ -1,6 +1,7 @@
 // Entry points of the RTF reader.
 #include "richtext/RtfReader.h"
 
+#include "core/MessageText.h"
 #include "richtext/RtfParser.h"
 
 #include <QFile>
@@ -11,7 +12,7 @@ bool ReadRtf(const QByteArray &data, QTextDocument &document, QString *error)
     document.clear();
     if (!data.startsWith("{\\rtf")) {
         if (error)
-            *error = QStringLiteral("The file is not a rich-text document");
+            *error = messageText("The file is not a rich-text document");
         return false;
     }
     const bool undo = document.isUndoRedoEnabled();
@@ -27,7 +28,7 @@ bool LoadRtfFile(const QString &fileName, QTextDocument &document, QString *erro
     if (!file.open(QIODevice::ReadOnly)) {
         document.clear();
         if (error)
-            *error = QStringLiteral("Cannot open file \"%1\"").arg(fileName);
+            *error = messageText("Cannot open file \"%1\"").arg(fileName);
         return false;
     }
     return ReadRtf(file.readAll(), document, error);

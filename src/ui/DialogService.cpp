@@ -1,6 +1,7 @@
 #include "ui/DialogService.h"
 
 #include "core/Errors.h"
+#include "core/MessageText.h"
 
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -114,7 +115,7 @@ void DialogService::openLink(const QString &link) { QDesktopServices::openUrl(QU
 
 void DialogService::showError(const QString &text, QWidget *parent)
 {
-    QMessageBox::critical(parent, QStringLiteral("Error"), text);
+    QMessageBox::critical(parent, messageText("Error"), text);
 }
 
 void reportCurrentError(QWidget *parent)
@@ -127,7 +128,7 @@ void reportCurrentError(QWidget *parent)
     } catch (const std::exception &e) {
         text = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        text = QStringLiteral("An unexpected error occurred.");
+        text = messageText("An unexpected error occurred.");
     }
     try {
         Dialogs().showError(text, parent);

@@ -2,6 +2,7 @@
 
 #include "core/FileBytes.h"
 #include "core/IniFile.h"
+#include "core/MessageText.h"
 #include "ui/Language.h"
 
 #include <QFile>
@@ -101,8 +102,8 @@ QString settingsNotSavedMessage(const IniFile &ini)
         std::error_code error;
         std::filesystem::create_directories(QFile::encodeName(folder).toStdString(), error);
         if (error)
-            why = QStringLiteral("Cannot create folder \"%1\". %2")
-                      .arg(nativeFilePath(folder), QString::fromLocal8Bit(error.message()));
+            why = messageText("Cannot create folder \"%1\". %2")
+                   .arg(nativeFilePath(folder), QString::fromLocal8Bit(error.message()));
     }
     return LngText(QStringLiteral("Messages"), QStringLiteral("The settings could not be saved.")) +
            QLatin1Char('\n') + why;

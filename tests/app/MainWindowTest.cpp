@@ -34,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 namespace {
@@ -108,6 +109,38 @@ TEST(MainWindowStart, CreatesTheDataFolderOnlyWhenMissing)
     marker.close();
     { TLetrafex w; }
     EXPECT_TRUE(QFile::exists(dir.filePath("Data/keep.txt")));
+}
+
+namespace {
+// Qt's own translation of the modifier names, as its German translations give them.
+class GermanKeyNames : public QTranslator
+{
+public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char *context, const char *source, const char *, int) const override
+    {
+        if (qstrcmp(context, "QShortcut") == 0 && qstrcmp(source, "Ctrl") == 0)
+            return QStringLiteral("Strg");
+        return {};
+    }
+};
+} // namespace
+
+TEST_F(MainWindow, CommandHintsShowTheirShortcutInThePlatformsTextOfTheCurrentLanguage)
+{
+    auto *exportButton = window->findChild<QToolButton *>(QStringLiteral("ExportButton"));
+    ASSERT_TRUE(exportButton);
+    EXPECT_EQ(exportButton->toolTip(), "Export picture (Ctrl+E)");
+    GermanKeyNames german;
+    QCoreApplication::installTranslator(&german);
+    window->ApplyLanguage();
+    window->ApplyLanguage();
+    EXPECT_EQ(exportButton->toolTip(), "Export picture (Strg+E)");
+    EXPECT_EQ(window->PicSaveButton->toolTip(), "Save picture (Strg+S)");
+    EXPECT_EQ(window->RedoButton->toolTip(), "Redo action (Strg+Y)");
+    QCoreApplication::removeTranslator(&german);
+    window->ApplyLanguage();
+    EXPECT_EQ(exportButton->toolTip(), "Export picture (Ctrl+E)");
 }
 
 TEST_F(MainWindow, PagesSwitchAndTheOptionsPageHides)

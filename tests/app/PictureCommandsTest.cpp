@@ -32,6 +32,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -176,6 +177,54 @@ TEST_F(PictureCommands, ADamagedPictureIsReportedOnceNamingTheFileAndChangesNoLa
         EXPECT_EQ(window->TitleImage->size(), titleSize);
         EXPECT_TRUE(window->SurfaceIconImage->picture().samePixels(Raster(8, 8, 24, Colors::clFuchsia)));
     }
+}
+
+TEST_F(PictureCommands, InGermanADamagedPictureIsReportedInGermanWhileTheCommandLineStaysEnglish)
+{
+    const std::vector<DamagedPicture> damaged = writeDamagedPictures(QDir(program.path()));
+    const QString png = file(QStringLiteral("damaged.png"));
+    const QString englishText = readPictureFile(png, pictureReaderFor(png)).error;
+    ASSERT_TRUE(englishText.startsWith(QStringLiteral("The picture \"%1\" could not be read: PNG image is not valid: ")
+                                           .arg(png)))
+        << englishText.toStdString();
+
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LETRAFEX_DATA "/LScripts/German.lng"), file(QStringLiteral("LScripts/German.lng"))));
+    ProgramOptions.languageFile = QStringLiteral("German.lng");
+    window->ApplyLanguage();
+    drawMode = QStringLiteral("Originalgröße");
+    const std::map<QString, QString> germanReasons{
+        {"damaged.png", "Das PNG-Bild ist ungültig: "},
+        {"truncated.tga", "Abgeschnittene TGA-Datei!"},
+        {"truncated.pcx", "Die PCX-Datei endet, bevor ihr Bild vollständig ist."},
+        {"random.tif", " ist keine gültige TIFF-Datei"},
+        {"garbage.bmp", "Das Bitmap-Bild ist ungültig"},
+        {"garbage.jpg", "Das JPEG-Bild ist ungültig: "}};
+    for (const DamagedPicture &d : damaged) {
+        const QString path = file(d.name);
+        dialogs.errors.clear();
+        openAnswers(d.name);
+        window->PicLoadButton->click();
+        ASSERT_EQ(dialogs.errors.size(), 1) << d.name.toStdString();
+        const QString error = dialogs.errors.first();
+        EXPECT_TRUE(error.contains(path) && error.contains(germanReasons.at(d.name))) << error.toStdString();
+        EXPECT_FALSE(error.contains(QLatin1String(d.reason))) << error.toStdString();
+        if (!d.name.endsWith(QLatin1String(".tif"))) // the TIFF reader's own text names the file
+            EXPECT_TRUE(error.startsWith(QStringLiteral("Das Bild „%1“ konnte nicht gelesen werden: ").arg(path)))
+                << error.toStdString();
+    }
+
+    // The command line has no language: in a German session it gives the English text.
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+    cli.setProcessEnvironment(env);
+    cli.setWorkingDirectory(program.path());
+    cli.start(QStringLiteral(LETRAFEX_CLI), {QStringLiteral("convert"), png, file(QStringLiteral("out.bmp"))});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    const QString cliError = QString::fromLocal8Bit(cli.readAllStandardError());
+    EXPECT_TRUE(cliError.contains(englishText)) << cliError.toStdString();
 }
 
 TEST_F(PictureCommands, DroppingFilesLoadsOnlyTheFirstWithoutTheFileDialog)

@@ -288,13 +288,14 @@ TEST_F(Settings, SettingsThatCannotBeWrittenAreToldOnceWithThePlaceAndTheReason)
     shipLanguage("German.lng");
     // Every dialog is recorded: the first-start question is answered "German", any other
     // dialog is a message whose text is kept.
-    QStringList messages;
+    QStringList messages, titles;
     dialogs.onExec = [&](QDialog &d) {
         if (auto *list = d.findChild<QListWidget *>("ChoiceList")) {
             list->setCurrentRow(0);
             return int(mrOk);
         }
         messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+        titles << d.windowTitle();
         return int(mrOk);
     };
     // What the program says while it runs, and what it adds when it is closed.
@@ -318,7 +319,10 @@ TEST_F(Settings, SettingsThatCannotBeWrittenAreToldOnceWithThePlaceAndTheReason)
     blocker.close();
     const QStringList told = runOnce();
     ASSERT_EQ(told.size(), 1);
-    EXPECT_EQ(told[0], "The settings could not be saved.\nCannot create folder \"" + data + "\". Not a directory");
+    // The message is in the language chosen; the system's reason is as the system gives it.
+    EXPECT_EQ(told[0], "Die Einstellungen konnten nicht gespeichert werden.\nDer Ordner „" + data +
+                           "“ kann nicht angelegt werden. Not a directory");
+    EXPECT_EQ(titles.join(QLatin1Char('|')).toStdString(), "Warnung");
     EXPECT_EQ(ProgramOptions.languageFile, "German.lng");
     EXPECT_TRUE(atExit.isEmpty());
 
@@ -328,7 +332,8 @@ TEST_F(Settings, SettingsThatCannotBeWrittenAreToldOnceWithThePlaceAndTheReason)
     const QStringList taken = runOnce();
     EXPECT_TRUE(atExit.isEmpty());
     ASSERT_EQ(taken.size(), 1);
-    EXPECT_TRUE(taken[0].startsWith("The settings could not be saved.\nCannot create file \"" + settingsFilePath() + "\". "))
+    EXPECT_TRUE(taken[0].startsWith("Die Einstellungen konnten nicht gespeichert werden.\nDie Datei „" +
+                                    settingsFilePath() + "“ kann nicht angelegt werden. "))
         << taken[0].toStdString();
 
     // A "Data" folder that cannot be written (not for root, whom the permissions do not

@@ -18,6 +18,8 @@
 #include "ui/Translate.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -173,4 +175,69 @@ TEST_F(ShippedLanguageFiles, GermanTranslatesEveryWindowAndText)
     const IniFile english(shipped("English.lng"));
     for (const QString &key : textKeys[2])
         EXPECT_NE(LngText("Print Preview", key), english.readString("Print Preview", key, QString())) << key.toStdString();
+}
+
+namespace {
+
+// The English texts the program's code shows through the "Messages" section: every
+// messageText("…") and messageKey("…") in the sources, and every direct lookup there.
+QStringList messageKeysInSources()
+{
+    static const QRegularExpression call(
+        QStringLiteral(R"re((?:\bmessageText|\bmessageKey|LngText\(QStringLiteral\("Messages"\),\s*QStringLiteral)\()re"
+                       R"re(\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\))re"));
+    static const QRegularExpression literal(QStringLiteral(R"re("((?:[^"\\]|\\.)*)")re"));
+    QStringList keys;
+    QDirIterator files(QStringLiteral(LETRAFEX_DATA "/../src"), {"*.cpp", "*.h"}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile source(files.next());
+        if (!source.open(QIODevice::ReadOnly))
+            continue;
+        const QString text = QString::fromUtf8(source.readAll());
+        for (const QRegularExpressionMatch &m : call.globalMatch(text)) {
+            QString key;
+            for (const QRegularExpressionMatch &piece : literal.globalMatch(m.captured(1)))
+                key += piece.captured(1);
+            key.replace(QLatin1String("\\\""), QLatin1String("\"")).replace(QLatin1String("\\\\"), QLatin1String("\\"));
+            if (!keys.contains(key))
+                keys << key;
+        }
+    }
+    return keys;
+}
+
+// The placeholders %1 to %9 a text holds, sorted.
+QStringList placeholders(const QString &text)
+{
+    QStringList found;
+    for (const QRegularExpressionMatch &m : QRegularExpression(QStringLiteral("%[1-9]")).globalMatch(text))
+        found << m.captured();
+    found.sort();
+    return found;
+}
+
+} // namespace
+
+TEST(ShippedMessages, EveryMessageOfTheCodeIsEnglishInTheEnglishFileAndTranslatedInTheGermanFile)
+{
+    const QStringList keys = messageKeysInSources();
+    ASSERT_GT(keys.size(), 100); // the scan found the readers' and writers' texts
+    const IniFile english(QStringLiteral(LETRAFEX_DATA "/LScripts/English.lng"));
+    const IniFile german(QStringLiteral(LETRAFEX_DATA "/LScripts/German.lng"));
+    for (const QString &key : keys) {
+        const std::string k = key.toStdString();
+        // A language file trims its keys, cannot hold a line break and compares keys
+        // without regard to case, so two keys differing only in case would share one text.
+        EXPECT_EQ(key, key.trimmed()) << k;
+        EXPECT_FALSE(key.contains(QLatin1Char('\n'))) << k;
+        for (const QString &other : keys)
+            EXPECT_TRUE(other == key || other.compare(key, Qt::CaseInsensitive) != 0) << k;
+        EXPECT_EQ(english.readString(QStringLiteral("Messages"), key, QString()), key) << k;
+        const QString translated = german.readString(QStringLiteral("Messages"), key, QString());
+        EXPECT_FALSE(translated.isEmpty()) << "German.lng lacks " << k;
+        if (!sameInGerman(key))
+            EXPECT_NE(translated, key) << k << " is still English";
+        EXPECT_EQ(placeholders(translated), placeholders(key)) << k;
+    }
 }
