@@ -34,6 +34,7 @@ private:
         ProgramOptions = TProgramOptions{};
         DialogStyle = TDialogStyle{};
         LanguageFilePath.clear();
+        applyQtTranslations(QString());
     }
     QTemporaryDir dir_;
 };

@@ -17,12 +17,15 @@ packages=(
   libgtest-dev libbenchmark-dev
   # fonts the program names: Arial and Times New Roman (metric-compatible), fallback faces
   fonts-liberation2 fonts-dejavu-core
+  # Qt's own texts (standard buttons, file, colour, font and print dialogs) in the
+  # program's languages
+  qt6-translations-l10n
   # tests: reference decoders and tools
   imagemagick python3-pil libtiff-tools poppler-utils desktop-file-utils
   # installation: PNG icons drawn from the SVG logo
   librsvg2-bin
-  # running without a desktop
-  xvfb xauth
+  # running without a desktop; a window manager inside it for checks with real windows
+  xvfb xauth openbox
 )
 
 missing=()

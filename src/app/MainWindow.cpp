@@ -100,6 +100,10 @@ void TLetrafex::buildLayout()
         auto *item = new QListWidgetItem(programIcon(page[1]), QString::fromLatin1(page[0]), SelectionView);
         item->setTextAlignment(Qt::AlignHCenter | Qt::AlignTop);
     }
+    // A new caption can take other lines than the one before, and the list would repaint only
+    // the new one's place: repaint the whole list so that nothing of the old caption stays.
+    connect(SelectionView->model(), &QAbstractItemModel::dataChanged, SelectionView->viewport(),
+            qOverload<>(&QWidget::update));
     selLayout->addWidget(SelectionView);
     top->addWidget(SelectionBox);
 

@@ -10,9 +10,11 @@
 #include "ui/MessageDialogs.h"
 #include "ui/ProgramOptions.h"
 #include "ui/Settings.h"
+#include "ui/SplashScreen.h"
 #include "ui/Translate.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -55,6 +57,27 @@ private:
     std::function<void()> work_;
     bool started_ = false;
 };
+
+// The first-start question: the language files by name, the user's own language chosen at
+// the start. The answer is a file that is there, or English when nothing was chosen.
+QString askForLanguage()
+{
+    const QStringList files = LanguageList(true);
+    QStringList names;
+    for (const QString &file : files)
+        names << file.chopped(4); // ".lng"
+    const QString preferred = preferredLanguageFile(files);
+    const QString answer = [&] {
+        const TSplashScreen::StepAside splashAside;
+        return ShowChoiceBox(QStringLiteral("Please select language:"), toCommaText(names),
+                             names.value(files.indexOf(preferred)));
+    }();
+    const qsizetype chosen = answer.isEmpty() ? -1 : names.indexOf(answer);
+    if (chosen >= 0)
+        return files[chosen];
+    const QString english = findLanguageFile(QStringLiteral("English.lng"));
+    return english.isEmpty() ? QStringLiteral("English.lng") : english;
+}
 } // namespace
 
 void TLetrafex::LoadSettings()
@@ -62,13 +85,9 @@ void TLetrafex::LoadSettings()
     using namespace SettingsKeys;
     DialogStyle.startColor = Colors::clYellow;
     DialogStyle.endColor = Colors::clFuchsia;
-    const QStringList languages = LanguageList(false);
     IniFile ini(settingsFilePath());
     if (ini.readString(Language, File, QString()).isEmpty()) {
-        QString answer = ShowChoiceBox(QStringLiteral("Please select language:"), toCommaText(languages));
-        if (answer.isEmpty())
-            answer = QStringLiteral("English");
-        if (!ini.writeString(Language, File, answer + QStringLiteral(".lng"))) {
+        if (!ini.writeString(Language, File, askForLanguage())) {
             // The splash window stays on top while the program starts and would hide the
             // message; it is shown once the main window is up, in the language it applied.
             new AfterLanguageApplied(this, [this, ini] {
@@ -116,6 +135,8 @@ void TLetrafex::SaveSettings()
 void TLetrafex::ApplyLanguage()
 {
     LanguageFilePath = languageFilePathFor(ProgramOptions.languageFile);
+    // Qt's own texts follow only a language whose file is there, as the program's texts do.
+    applyQtTranslations(QFileInfo::exists(LanguageFilePath) ? ProgramOptions.languageFile : QString());
     // The texts of the GUI-free code (reader and writer errors) come from the same file.
     setMessageTranslator([](const QString &english) { return LngText(QStringLiteral("Messages"), english); });
     QPalette pal = palette();

@@ -145,7 +145,25 @@ void THelpForm::FormShow()
     TranslateForm(this);
     report(50);
     FillHelpFileList();
+    selectLanguageDocument();
     report(100);
+}
+
+void THelpForm::selectLanguageDocument()
+{
+    const QString language = QFileInfo(LanguageFilePath).completeBaseName();
+    const bool languageChanged = documentLanguage_ != language;
+    const QString wanted = languageChanged ? language : loadedDocument_;
+    for (int row = 0; row < HFilesListBox->count(); ++row) {
+        if (HFilesListBox->item(row)->text().compare(wanted, Qt::CaseInsensitive) == 0) {
+            HFilesListBox->setCurrentRow(row);
+            break;
+        }
+    }
+    if (!languageChanged || !HFilesListBox->currentItem())
+        return;
+    documentLanguage_ = language;
+    runGuarded(this, [this] { LoadHelpFile(HFilesListBox->currentItem()->text()); });
 }
 
 bool THelpForm::eventFilter(QObject *watched, QEvent *event)
@@ -165,7 +183,6 @@ void THelpForm::FillHelpFileList()
 {
     HFilesListBox->clear();
     HFilesListBox->addItems(ListRtfFiles(dataFolder(QStringLiteral("Help"))));
-    // Selecting the first document does not load it: only a click does.
     if (HFilesListBox->count() > 0)
         HFilesListBox->setCurrentRow(0);
 }
@@ -196,6 +213,7 @@ void THelpForm::LoadHelpFile(const QString &name)
     }
     if (!error.isEmpty())
         throw LetrafexError(error);
+    loadedDocument_ = name;
     const QString documentPath = help.filePath(name + QStringLiteral(".rtf"));
     if (QFile::exists(documentPath))
         showHelpDocument(documentPath);

@@ -4,6 +4,7 @@
 #include "ui/PageForm.h"
 
 #include <functional>
+#include <optional>
 
 class QAbstractButton;
 class QGroupBox;
@@ -56,6 +57,10 @@ protected:
 
 private:
     void report(int percent);
+    // Selects the document of the current language (named as its language file, "German"
+    // for German.lng), else the first, and shows it; once the language's document has been
+    // shown, the one the user last opened stays until the language changes.
+    void selectLanguageDocument();
     // Loads the RTF document into the text; a file that is no readable RTF is reported,
     // naming it and the reason, and leaves the text empty.
     void showHelpDocument(const QString &path);
@@ -66,4 +71,7 @@ private:
     void scrollSelectionToTop();
 
     QString lastFindText_;
+    QString loadedDocument_;
+    // The language whose document was last chosen for the user; none before the first showing.
+    std::optional<QString> documentLanguage_;
 };

@@ -2,6 +2,7 @@
 // Language lookups. The current language file is an INI file in LScripts beside the
 // program; it is opened for every lookup, so a file edited while the program runs is
 // seen at once. Every key of "Captions" and "Messages" is the English text itself.
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -32,9 +33,28 @@ QString userDataFolder();
 QString userDataFolderFor(bool programFolderWritable);
 QString userDataPath(const QString &relative);
 
-// The full path of a file in LScripts.
+// The full path of a file in LScripts. The name is matched against the folder's entries
+// without regard to letter case ("german.lng" finds German.lng), as on the systems whose
+// settings files name it so.
 QString languageFilePathFor(const QString &fileName);
-// Every entry of LScripts except "." and "..", files and folders alike, in the order the
-// file system lists them, not filtered by extension. Without extensions each name loses
-// everything from its last dot on. A missing or empty folder gives an empty list.
+// The entry of LScripts that is fileName apart from letter case (an exact match first);
+// empty when there is none.
+QString findLanguageFile(const QString &fileName);
+// The language files offered to the user: the files in LScripts whose names end in ".lng"
+// (in any letter case), in the order the file system lists them. Without extensions each
+// name loses its ".lng". A missing or empty folder gives an empty list.
 QStringList LanguageList(bool withExtensions);
+
+// The language a language file is for: its name without extension is the language's
+// English name as QLocale spells it ("German.lng" is German, "english.LNG" English);
+// QLocale::AnyLanguage for any other name.
+QLocale::Language languageOfFile(const QString &fileName);
+// Of files (names with extension), the one for the first of the locale's user-interface
+// languages that has one; else English.lng in any letter case; else empty.
+QString preferredLanguageFile(const QStringList &files, const QLocale &locale = QLocale());
+// Makes Qt's own texts (standard buttons, context menus, the file, colour, font and print
+// dialogs) speak the language of the language file: Qt's translation catalogue "qt" for
+// that language is installed from Qt's translations folder in place of the one installed
+// before; English, a file that names no language, or a language Qt has no catalogue for,
+// leave Qt's built-in English. Without an application object nothing happens.
+void applyQtTranslations(const QString &languageFile);

@@ -278,7 +278,7 @@ QString ShowInputBox(const QString &prompt, int password)
     return edit->text();
 }
 
-QString ShowChoiceBox(const QString &prompt, const QString &items)
+QString ShowChoiceBox(const QString &prompt, const QString &items, const QString &selected)
 {
     InitDialogTexts();
     TMessageForm form(prompt, MessageType::Custom, mbOK, QApplication::activeWindow());
@@ -288,12 +288,16 @@ QString ShowChoiceBox(const QString &prompt, const QString &items)
     list->setObjectName(QStringLiteral("ChoiceList"));
     list->setGeometry(10, 0, width - 30, 80);
     list->addItems(fromCommaText(items));
-    if (list->count() > 0)
-        list->setCurrentRow(0);
+    if (list->count() > 0) {
+        const QList<QListWidgetItem *> preset = list->findItems(selected, Qt::MatchExactly);
+        list->setCurrentRow(preset.isEmpty() ? 0 : list->row(preset.first()));
+    }
     QPushButton *ok = placeBelowPrompt(form, *list).first();
     ok->move(width / 2 - ok->width() / 2 - 5, ok->y());
     ok->setText(DialogStyle.okText);
-    ok->setFocus();
+    // The arrow keys choose and Enter, which the list leaves to the dialog, presses OK.
+    ok->setDefault(true);
+    list->setFocus();
     form.setFixedSize(width, list->y() + list->height() + 80);
     finishDialog(form);
     QObject::connect(list, &QListWidget::itemDoubleClicked, &form, [&form] { form.done(mrOk); });

@@ -51,4 +51,6 @@ bool ShowMessageBox(const QString &text, const QString &kind);
 // The edited text, or empty when cancelled. password 1 shows "*" for every character.
 QString ShowInputBox(const QString &prompt, int password);
 // The selected item's text when confirmed with OK, otherwise empty. items is comma text.
-QString ShowChoiceBox(const QString &prompt, const QString &items);
+// The item equal to selected is chosen at the start, else the first one; the list has the
+// keyboard focus, and Enter confirms.
+QString ShowChoiceBox(const QString &prompt, const QString &items, const QString &selected = QString());

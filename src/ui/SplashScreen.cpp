@@ -44,9 +44,32 @@ TSplashScreen::TSplashScreen(QWidget *parent)
 
 int TSplashScreen::position() const { return gauge_->value(); }
 
+QPointer<TSplashScreen> TSplashScreen::shown_;
+
 void TSplashScreen::showEvent(QShowEvent *)
 {
     shadowColor_ = toQColor(TColor(0x00F7CBA5));
+    shown_ = this;
+}
+
+void TSplashScreen::hideEvent(QHideEvent *)
+{
+    if (shown_ == this)
+        shown_ = nullptr;
+}
+
+TSplashScreen::StepAside::StepAside() : hidden_(shown_)
+{
+    if (hidden_)
+        hidden_->hide();
+}
+
+TSplashScreen::StepAside::~StepAside()
+{
+    if (!hidden_)
+        return;
+    hidden_->show();
+    hidden_->repaint();
 }
 
 void TSplashScreen::progress(int percent, int pauseMs)

@@ -1,5 +1,6 @@
 #pragma once
 // The splash window shown while the main window is being created.
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -16,6 +17,21 @@ public:
     void progress(int percent, int pauseMs = 0);
     int position() const;
 
+    // Hides the splash window that is on screen, if any, for as long as it lives, and shows
+    // it again afterwards: a question asked while the program starts must not lie under a
+    // window that stays on top.
+    class StepAside
+    {
+    public:
+        StepAside();
+        ~StepAside();
+        StepAside(const StepAside &) = delete;
+        StepAside &operator=(const StepAside &) = delete;
+
+    private:
+        QPointer<TSplashScreen> hidden_;
+    };
+
     // How the splash waits after showing a percentage; tests replace it so that nothing
     // sleeps (and to see the sequence).
     static std::function<void(int percent, int pauseMs)> pause;
@@ -23,8 +39,11 @@ public:
 protected:
     void paintEvent(QPaintEvent *) override;
     void showEvent(QShowEvent *) override;
+    void hideEvent(QHideEvent *) override;
 
 private:
     QProgressBar *gauge_;
     QColor shadowColor_;
+    // The splash window on screen, if any.
+    static QPointer<TSplashScreen> shown_;
 };

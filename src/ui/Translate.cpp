@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTreeWidget>
+#include <QVariant>
 
 #include <algorithm>
 
@@ -66,29 +67,75 @@ QStringList splitLanguageList(const QString &value)
     return pieces;
 }
 
+namespace {
+// What a control showed before the first translation of one kind of its texts, kept on the
+// control so that a later language file without that entry brings it back.
+QByteArray builtInProperty(const char *suffix) { return QByteArray("letrafexBuiltIn") + suffix; }
+
+// One kind of text a language file can give a control: how to read it, how to set it
+// from the file's value, and how to put a remembered built-in value back.
+struct TextKind
+{
+    const char *suffix;
+    bool (*has)(const QWidget *);
+    QVariant (*get)(const QWidget *);
+    void (*set)(QWidget *, const QVariant &);
+    bool isList;
+};
+
+const TextKind TextKinds[] = {
+    {".Columns.Captions", ControlTexts::hasColumns, [](const QWidget *w) { return QVariant(ControlTexts::columns(w)); },
+     [](QWidget *w, const QVariant &v) { ControlTexts::setColumns(w, v.toStringList()); }, true},
+    {".Caption", ControlTexts::hasCaption, [](const QWidget *w) { return QVariant(ControlTexts::caption(w)); },
+     [](QWidget *w, const QVariant &v) { ControlTexts::setCaption(w, v.toString()); }, false},
+    {".Hint", [](const QWidget *) { return true; }, [](const QWidget *w) { return QVariant(w->toolTip()); },
+     [](QWidget *w, const QVariant &v) { w->setToolTip(v.toString()); }, false},
+    {".Items", ControlTexts::hasItems, [](const QWidget *w) { return QVariant(ControlTexts::items(w)); },
+     [](QWidget *w, const QVariant &v) { ControlTexts::setItems(w, v.toStringList()); }, true},
+    {".Lines", ControlTexts::hasLines, [](const QWidget *w) { return QVariant(ControlTexts::lines(w)); },
+     [](QWidget *w, const QVariant &v) { ControlTexts::setLines(w, v.toStringList()); }, true},
+};
+
+// Gives the control the file's text of one kind; without one, a control translated before
+// gets back its built-in text, so that a partial language file leaves no word of the last one.
+void translateText(QWidget *control, const TextKind &kind, const QString &value)
+{
+    const QByteArray remembered = builtInProperty(kind.suffix);
+    if (value.isEmpty()) {
+        const QVariant builtIn = control->property(remembered);
+        if (builtIn.isValid())
+            kind.set(control, builtIn);
+        return;
+    }
+    if (!control->property(remembered).isValid())
+        control->setProperty(remembered, kind.get(control));
+    kind.set(control, kind.isList ? QVariant(splitLanguageList(value)) : QVariant(value));
+}
+} // namespace
+
 void TranslateForm(QWidget *window)
 {
     if (!window || LanguageFilePath.isEmpty())
         return;
     const IniFile file(LanguageFilePath);
     const QString section = window->objectName();
-    window->setWindowTitle(file.readString(section, QStringLiteral("Caption"), window->windowTitle()));
+    // The title follows even an empty entry; without one it is the built-in title again
+    // once a file has changed it.
+    const QString titleKey = QStringLiteral("Caption");
+    const QByteArray rememberedTitle = builtInProperty(".Title");
+    if (file.sectionKeys(section).contains(titleKey, Qt::CaseInsensitive)) {
+        if (!window->property(rememberedTitle).isValid())
+            window->setProperty(rememberedTitle, window->windowTitle());
+        window->setWindowTitle(file.readString(section, titleKey, QString()));
+    } else if (window->property(rememberedTitle).isValid()) {
+        window->setWindowTitle(window->property(rememberedTitle).toString());
+    }
     for (QWidget *control : designedControls(window)) {
-        using namespace ControlTexts;
-        // Each kind of text the control has takes its entry, unless the entry is empty.
-        auto apply = [&](bool has, const char *suffix, const auto &set) {
-            if (!has)
-                return;
-            const QString value =
-                file.readString(section, control->objectName() + QLatin1String(suffix), QString());
-            if (!value.isEmpty())
-                set(value);
-        };
-        apply(hasColumns(control), ".Columns.Captions", [&](const QString &v) { setColumns(control, splitLanguageList(v)); });
-        apply(hasCaption(control), ".Caption", [&](const QString &v) { setCaption(control, v); });
-        apply(true, ".Hint", [&](const QString &v) { control->setToolTip(v); });
-        apply(hasItems(control), ".Items", [&](const QString &v) { setItems(control, splitLanguageList(v)); });
-        apply(hasLines(control), ".Lines", [&](const QString &v) { setLines(control, splitLanguageList(v)); });
+        for (const TextKind &kind : TextKinds) {
+            if (kind.has(control))
+                translateText(control, kind,
+                              file.readString(section, control->objectName() + QLatin1String(kind.suffix), QString()));
+        }
     }
 }
 

@@ -19,7 +19,10 @@ QList<QWidget *> designedControls(QWidget *window);
 
 // Rewrites the window's title and its designed controls' texts from LanguageFilePath.
 // A missing file, section or entry, and an empty value, leave a text as it is; only the
-// title can be emptied, by an empty "Caption" entry.
+// title can be emptied, by an empty "Caption" entry. A text that an earlier language file
+// changed goes back to the window's built-in (English) text instead, so that switching to a
+// file that lacks some entries leaves none of the previous language behind: each control
+// remembers its built-in texts when a file first changes them.
 void TranslateForm(QWidget *window);
 
 // What the language file calls caption, hint, items, lines and columns, for each kind of

@@ -13,7 +13,17 @@
 #include "ui/Settings.h"
 #include "ui/SplashScreen.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QPaintEvent>
+#include <QPushButton>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -118,6 +128,152 @@ TEST_F(Settings, FirstStartListsLanguagesWithoutExtensionAndTakesTheAnswer)
     EXPECT_EQ(w.PictureBox->title(), "Bild");
     EXPECT_EQ(w.SelectionView->item(1)->text(), "Hintergrund erstellen");
     EXPECT_EQ(DialogStyle.noText, "Nein");
+}
+
+TEST_F(Settings, FirstStartQuestionStandsInFrontWithTheUsersLanguageChosenAndTheKeyboardInTheList)
+{
+    shipLanguage("English.lng");
+    shipLanguage("German.lng");
+    QFile notes(path("LScripts/notes.txt"));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
+    struct DefaultLocale
+    {
+        explicit DefaultLocale(const QLocale &l) { QLocale::setDefault(l); }
+        ~DefaultLocale() { QLocale::setDefault(QLocale::system()); }
+    };
+    auto splashShown = [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<TSplashScreen *>(w) && w->isVisible())
+                return true;
+        return false;
+    };
+    struct Asked
+    {
+        bool splashShown = true;
+        bool listHasFocus = false;
+        QStringList names;
+        QString chosen;
+    } asked;
+    // The question is answered by pressing Enter in its list.
+    dialogs.onExec = [&](QDialog &d) {
+        auto *list = d.findChild<QListWidget *>("ChoiceList");
+        asked.splashShown = splashShown();
+        asked.listHasFocus = d.focusWidget() == list;
+        asked.names.clear();
+        for (int i = 0; i < list->count(); ++i)
+            asked.names << list->item(i)->text();
+        asked.names.sort();
+        asked.chosen = list->currentItem() ? list->currentItem()->text() : QString();
+        d.show();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(list, &enter);
+        return d.isVisible() ? int(mrCancel) : d.result();
+    };
+    {
+        const DefaultLocale german(QLocale(QLocale::German, QLocale::Germany));
+        window = std::make_unique<TLetrafex>();
+    }
+    EXPECT_FALSE(asked.splashShown);
+    EXPECT_TRUE(asked.listHasFocus);
+    EXPECT_EQ(asked.names, (QStringList{"English", "German"}));
+    EXPECT_EQ(asked.chosen, "German");
+    EXPECT_EQ(IniFile(settingsFilePath()).readString("Language", "File", ""), "German.lng");
+
+    window.reset();
+    ASSERT_TRUE(QFile::remove(settingsFilePath()));
+    {
+        const DefaultLocale c(QLocale::c());
+        window = std::make_unique<TLetrafex>();
+    }
+    EXPECT_EQ(asked.chosen, "English");
+    EXPECT_EQ(ProgramOptions.languageFile, "English.lng");
+}
+
+TEST_F(Settings, AStoredLanguageNameInOtherLetterCaseGivesThatLanguageEverywhere)
+{
+    shipLanguage("English.lng");
+    shipLanguage("German.lng");
+    writeSettings("[Language]\nFile=german.LNG\n");
+    TLetrafex &w = start();
+    EXPECT_EQ(w.PictureBox->title(), "Bild");
+    EXPECT_EQ(w.SelectionView->item(0)->text(), "Text erstellen");
+    leavePageTo(2);
+    QListWidget *list = w.OptionsForm->LngListBox;
+    ASSERT_EQ(list->selectedItems().size(), 1);
+    EXPECT_EQ(list->selectedItems().first()->text(), "German.lng");
+    EXPECT_EQ(w.OptionsForm->SettingsBox->title(), "Einstellungen");
+}
+
+TEST_F(Settings, QtsOwnTextsFollowTheLanguage)
+{
+    const QString catalogue = QDir(QLibraryInfo::path(QLibraryInfo::TranslationsPath)).filePath("qt_de.qm");
+    if (!QFile::exists(catalogue))
+        GTEST_SKIP() << "Qt's German translations are not installed (" << catalogue.toStdString()
+                     << "; Debian package qt6-translations-l10n)";
+    shipLanguage("English.lng");
+    shipLanguage("German.lng");
+    writeSettings("[Language]\nFile=German.lng\n");
+    auto cancelText = [] {
+        QDialogButtonBox box(QDialogButtonBox::Cancel);
+        return box.button(QDialogButtonBox::Cancel)->text().remove('&');
+    };
+    auto contextMenuTexts = [] {
+        QLineEdit edit;
+        std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        QStringList texts;
+        for (QAction *a : menu->actions())
+            texts << a->text().remove('&').section('\t', 0, 0);
+        return texts;
+    };
+    TLetrafex &w = start();
+    EXPECT_EQ(cancelText(), "Abbrechen");
+    EXPECT_TRUE(contextMenuTexts().contains("Alles auswählen")) << contextMenuTexts().join('|').toStdString();
+
+    leavePageTo(2);
+    QListWidget *list = w.OptionsForm->LngListBox;
+    list->setCurrentRow(int(list->row(list->findItems("English.lng", Qt::MatchExactly).first())));
+    leavePageTo(0);
+    EXPECT_EQ(cancelText(), "Cancel");
+    EXPECT_TRUE(contextMenuTexts().contains("Select All")) << contextMenuTexts().join('|').toStdString();
+
+    // And back: the German catalogue replaces Qt's English again.
+    leavePageTo(2);
+    list->setCurrentRow(int(list->row(list->findItems("German.lng", Qt::MatchExactly).first())));
+    leavePageTo(0);
+    EXPECT_EQ(cancelText(), "Abbrechen");
+}
+
+TEST_F(Settings, ANewLanguageRepaintsTheWholePageList)
+{
+    QFile longer(path("LScripts/Long.lng"));
+    ASSERT_TRUE(longer.open(QIODevice::WriteOnly));
+    longer.write("[Captions]\nCreate text=Einen neuen Text erstellen\n");
+    longer.close();
+    writeSettings("[Language]\nFile=Long.lng\n");
+    TLetrafex &w = start();
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    struct PaintRecorder : QObject
+    {
+        QRegion painted;
+        bool eventFilter(QObject *, QEvent *e) override
+        {
+            if (e->type() == QEvent::Paint)
+                painted += static_cast<QPaintEvent *>(e)->region();
+            return false;
+        }
+    } recorder;
+    QWidget *viewport = w.SelectionView->viewport();
+    viewport->installEventFilter(&recorder);
+    ProgramOptions.languageFile = "English.lng";
+    w.ApplyLanguage();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w.SelectionView->item(0)->text(), "Create text");
+    // Every pixel of the list was painted again.
+    EXPECT_TRUE((QRegion(viewport->rect()) - recorder.painted).isEmpty())
+        << recorder.painted.boundingRect().x() << "," << recorder.painted.boundingRect().y() << " "
+        << recorder.painted.boundingRect().width() << "x" << recorder.painted.boundingRect().height();
 }
 
 TEST_F(Settings, StoredBoundsAreUsedAndStateOneMaximizesAfterPlacing)

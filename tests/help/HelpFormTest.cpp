@@ -74,18 +74,42 @@ TEST_F(HelpPage, AnEmptyHelpFolderGivesAnEmptyList)
     EXPECT_EQ(progress, (QList<int>{50, 100}));
 }
 
-TEST_F(HelpPage, TheFirstDocumentIsSelectedButLoadedOnlyWhenClicked)
+TEST_F(HelpPage, TheDocumentOfTheLanguageIsShownAtOnceElseTheFirst)
 {
-    writeHelp("Manual", TopicDocument, "Colours\n\tSlanted\n");
+    const QByteArray topics = "Colours\n\tSlanted\n";
+    for (const char *name : {"Atlas", "English", "German"})
+        writeHelp(name, QByteArray(TopicDocument).replace("This text", name), topics);
+    const auto shown = [this] { return form.HelpTextField->toPlainText().section(' ', 0, 0); };
+    LanguageFilePath = program.filePath("LScripts/German.lng");
     form.show();
-    ASSERT_EQ(form.HFilesListBox->count(), 1);
-    EXPECT_EQ(form.HFilesListBox->currentItem()->text(), "Manual");
-    EXPECT_EQ(form.HTopicsView->topLevelItemCount(), 0);
-    form.HFilesListBoxClick();
+    ASSERT_EQ(form.HFilesListBox->count(), 3);
+    EXPECT_EQ(form.HFilesListBox->currentItem()->text(), "German");
+    EXPECT_EQ(shown(), "German");
     ASSERT_EQ(form.HTopicsView->topLevelItemCount(), 1);
     EXPECT_EQ(form.HTopicsView->topLevelItem(0)->child(0)->text(0), "Slanted");
-    EXPECT_TRUE(form.HelpTextField->toPlainText().startsWith("This text speaks"));
     EXPECT_EQ(form.HelpTextField->textCursor().position(), 0);
+
+    // The document the user opened stays while the language stays.
+    form.HFilesListBox->setCurrentRow(form.HFilesListBox->row(form.HFilesListBox->findItems("Atlas", Qt::MatchExactly)[0]));
+    form.HFilesListBoxClick();
+    form.hide();
+    form.show();
+    EXPECT_EQ(form.HFilesListBox->currentItem()->text(), "Atlas");
+    EXPECT_EQ(shown(), "Atlas");
+
+    LanguageFilePath = program.filePath("LScripts/english.lng");
+    form.hide();
+    form.show();
+    EXPECT_EQ(form.HFilesListBox->currentItem()->text(), "English");
+    EXPECT_EQ(shown(), "English");
+
+    // Without a document for the language, the first one in the list.
+    LanguageFilePath = program.filePath("LScripts/Klingon.lng");
+    form.hide();
+    form.show();
+    EXPECT_EQ(form.HFilesListBox->currentRow(), 0);
+    EXPECT_EQ(shown(), form.HFilesListBox->item(0)->text());
+    EXPECT_TRUE(dialogs.errors.isEmpty());
 }
 
 TEST_F(HelpPage, ATopicSelectsItsHeadingNotEarlierPlainOrHalfFormattedOccurrences)
@@ -111,9 +135,7 @@ TEST_F(HelpPage, ATopicSelectsItsHeadingNotEarlierPlainOrHalfFormattedOccurrence
 TEST_F(HelpPage, ATopicsFileWithALineTooDeepIsReportedAndFillsWhatCameBefore)
 {
     writeHelp("Broken", TopicDocument, "First\n\t\tSecond\n");
-    form.show();
-    form.HFilesListBox->setCurrentRow(0);
-    emit form.HFilesListBox->itemClicked(form.HFilesListBox->item(0));
+    form.show(); // shows the only document
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors.first(), "Invalid level (2) for item \"Second\"");
     EXPECT_EQ(form.HTopicsView->topLevelItemCount(), 1);
@@ -243,8 +265,8 @@ TEST(ShippedHelp, EveryTopicOfTheShippedDocumentsHasItsHeading)
 TEST_F(HelpPage, ADocumentThatIsNoRtfIsReportedAndLeavesAnEmptyText)
 {
     writeHelp("Manual", TopicDocument, "Colours\n");
-    writeHelp("Notes", "Plain words, no rich text.", "Colours\n");
     form.show();
+    writeHelp("Notes", "Plain words, no rich text.", "Colours\n");
     form.LoadHelpFile("Manual");
     ASSERT_FALSE(form.HelpTextField->toPlainText().isEmpty());
     form.LoadHelpFile("Notes");

@@ -110,10 +110,50 @@ TEST_F(Translation, TheTitleFollowsEvenAnEmptyCaptionButAMissingOneKeepsIt)
     useLanguage("[Letrafex]\nSelectionBox.Caption=Auswahl\n");
     TranslateForm(&w);
     EXPECT_EQ(w.windowTitle(), "KORVA's Letrafex");
-    useLanguage("[Letrafex]\nCaption=\n");
+    useLanguage("[Letrafex]\nCaption=\nSelectionBox.Caption=\n");
     TranslateForm(&w);
     EXPECT_EQ(w.windowTitle(), "");
-    EXPECT_EQ(w.SelectionBox->title(), "Auswahl");
+    // An empty entry cannot blank a caption: it shows its built-in text.
+    EXPECT_EQ(w.SelectionBox->title(), "Selection");
+}
+
+TEST_F(Translation, AFileWithoutSomeEntriesBringsBackTheBuiltInTextsTheLastFileChanged)
+{
+    TLetrafex &w = mainWindow();
+    TOptionsForm &options = *w.OptionsForm;
+    options.GenOptListBox->setChecked(1, true);
+    options.TextBoxPosBox->setItemIndex(1);
+    useLanguage("[Letrafex]\nCaption=Titel\nPictureBox.Caption=Bild\nPicLoadButton.Hint=Bild laden\n"
+                "TextNoBox.Items=a,b,c\nDataBase.Columns.Captions=Inhalt\n"
+                "[OptionsForm]\nCaption=Optionen\nGenOptListBox.Items=Eins,Zwei\nTextBoxPosBox.Items=Links,Rechts\n",
+                "German.lng");
+    TranslateForm(&w);
+    TranslateForm(&options);
+    ASSERT_EQ(w.PictureBox->title(), "Bild");
+    ASSERT_EQ(w.TextNoBox->items(), (QStringList{"a", "b", "c"}));
+    ASSERT_EQ(options.TextBoxPosBox->items(), (QStringList{"Links", "Rechts"}));
+
+    useLanguage("[Letrafex]\nContentBox.Caption=Texte\n[OptionsForm]\nGenOptListBox.Items=\n", "Partial.lng");
+    TranslateForm(&w);
+    TranslateForm(&options);
+    EXPECT_EQ(w.windowTitle(), "KORVA's Letrafex");
+    EXPECT_EQ(w.PictureBox->title(), "Picture");
+    EXPECT_EQ(w.ContentBox->title(), "Texte");
+    EXPECT_EQ(w.PicLoadButton->toolTip(), "Open picture");
+    EXPECT_EQ(w.TextNoBox->items().size(), 10);
+    EXPECT_EQ(w.TextNoBox->items().first(), "1");
+    EXPECT_EQ(w.DataBase->headerItem()->text(0), "Text");
+    EXPECT_EQ(options.windowTitle(), "Options");
+    EXPECT_EQ(options.GenOptListBox->item(0)->text(), "Add background to picture automatically");
+    EXPECT_EQ(options.GenOptListBox->item(1)->text(), "Do not show exit dialog");
+    EXPECT_TRUE(options.GenOptListBox->checked(1));
+    EXPECT_EQ(options.TextBoxPosBox->items(), (QStringList{"Left", "Right"}));
+    EXPECT_EQ(options.TextBoxPosBox->itemIndex(), 1);
+    // Texts the file gives are still taken.
+    useLanguage("[Letrafex]\nPictureBox.Caption=Bild\n", "German.lng");
+    TranslateForm(&w);
+    EXPECT_EQ(w.PictureBox->title(), "Bild");
+    EXPECT_EQ(w.ContentBox->title(), "Content");
 }
 
 TEST_F(Translation, ControlsMadeAtRunTimeAndOtherWindowsControlsAreLeftAlone)
@@ -142,21 +182,28 @@ TEST_F(Translation, WithoutALanguageFileEveryTextStays)
     EXPECT_EQ(LngText("Messages", "Are you sure?"), "Are you sure?");
 }
 
-TEST_F(Translation, LanguageListShowsEveryEntryWithAndWithoutExtension)
+TEST_F(Translation, LanguageListOffersOnlyLanguageFilesAndFindsNamesInAnyLetterCase)
 {
     useLanguage("[Letrafex]\n", "English.lng");
+    useLanguage("[Letrafex]\nPictureBox.Caption=Bild\n", "German.LNG");
     useLanguage("notes\n", "readme.txt");
-    QDir(program.path()).mkdir("LScripts/Old.Files");
-    const QStringList full = LanguageList(true);
-    EXPECT_EQ(full.size(), 3);
-    EXPECT_TRUE(full.contains("English.lng"));
-    EXPECT_TRUE(full.contains("readme.txt"));
-    EXPECT_TRUE(full.contains("Old.Files"));
-    const QStringList bare = LanguageList(false);
-    EXPECT_EQ(bare.size(), 3);
-    EXPECT_TRUE(bare.contains("English"));
-    EXPECT_TRUE(bare.contains("readme"));
-    EXPECT_TRUE(bare.contains("Old"));
+    useLanguage("notes\n", ".lng");
+    QDir(program.path()).mkdir("LScripts/Old.lng");
+    QStringList full = LanguageList(true);
+    full.sort();
+    EXPECT_EQ(full, (QStringList{"English.lng", "German.LNG"}));
+    QStringList bare = LanguageList(false);
+    bare.sort();
+    EXPECT_EQ(bare, (QStringList{"English", "German"}));
+
+    // A name typed by hand finds its file whatever its letter case.
+    EXPECT_EQ(findLanguageFile("german.lng"), "German.LNG");
+    EXPECT_EQ(languageFilePathFor("GERMAN.lng"), QDir(program.path()).filePath("LScripts/German.LNG"));
+    EXPECT_EQ(findLanguageFile("French.lng"), "");
+    LanguageFilePath = languageFilePathFor("german.lng");
+    TranslateForm(&mainWindow());
+    EXPECT_EQ(mainWindow().PictureBox->title(), "Bild");
+
     QDir(program.path()).rename("LScripts", "Elsewhere");
     EXPECT_TRUE(LanguageList(true).isEmpty());
 }
