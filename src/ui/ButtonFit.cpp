@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOption>
+#include <QWidget>
 
 int captionWidth(const QPushButton &button)
 {
@@ -19,4 +20,12 @@ int captionWidth(const QPushButton &button)
     opt.initFrom(&button);
     const QSize contents(w, std::max(fm.height(), button.iconSize().height()));
     return button.style()->sizeFromContents(QStyle::CT_PushButton, &opt, contents, &button).width();
+}
+
+int titleRoomWidth(const QWidget &window)
+{
+    QFont titleFont = window.font();
+    titleFont.setBold(true);
+    return QFontMetrics(titleFont).horizontalAdvance(window.windowTitle()) +
+           5 * window.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &window);
 }

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+
+#include <algorithm>
 #include <QScreen>
 #include <QStyle>
 
@@ -190,21 +192,21 @@ QList<QPushButton *> placeBelowPrompt(TMessageForm &form, QWidget &field)
 // Translated button captions may be longer than the buttons were made for: then every
 // button takes the width the longest caption needs, the row keeps its gaps and is centred,
 // and the dialog widens when the row would not fit. Buttons that fit stay where they are.
-void fitButtonsToCaptions(TMessageForm &form)
+// Buttons take the width their translated captions need, never less than designed, and
+// the dialog widens for them and for its translated title, its buttons centred again.
+void fitButtonsAndTitle(TMessageForm &form)
 {
     const QList<QPushButton *> buttons = form.buttons();
-    if (buttons.isEmpty())
-        return;
-    const int designed = buttons.first()->width();
-    int w = designed;
+    int w = buttons.isEmpty() ? 0 : buttons.first()->width();
     for (const QPushButton *b : buttons)
         w = qMax(w, captionWidth(*b));
-    if (w == designed)
+    const int count = int(buttons.size());
+    const int gap = count > 1 ? qMax(0, buttons[1]->x() - buttons[0]->x() - buttons[0]->width()) : 0;
+    const int row = count * w + qMax(count - 1, 0) * gap;
+    const int margin = count > 0 ? qMin(buttons.first()->x(), 12) : 0;
+    const int width = std::max({form.width(), row + 2 * margin, titleRoomWidth(form)});
+    if (width == form.width() && (count == 0 || w == buttons.first()->width()))
         return;
-    const int gap = buttons.size() > 1 ? qMax(0, buttons[1]->x() - buttons[0]->x() - designed) : 0;
-    const int row = int(buttons.size()) * w + int(buttons.size() - 1) * gap;
-    const int margin = qMin(buttons.first()->x(), 12);
-    const int width = qMax(form.width(), row + 2 * margin);
     int x = (width - row) / 2;
     for (QPushButton *b : buttons) {
         b->setGeometry(x, b->y(), w, b->height());
@@ -215,7 +217,7 @@ void fitButtonsToCaptions(TMessageForm &form)
 
 void finishDialog(TMessageForm &form)
 {
-    fitButtonsToCaptions(form);
+    fitButtonsAndTitle(form);
     styleWhite(form);
     form.addGradient(DialogStyle.startColor, DialogStyle.endColor);
     centreOnScreen(form);

@@ -84,11 +84,7 @@ void TResizeForm::fitToCaptions()
     const int w = std::max({DesignedButtonWidth, captionWidth(*btnOK), captionWidth(*btnCancel)});
     btnOK->setGeometry(ButtonGap, btnOK->y(), w, btnOK->height());
     btnCancel->setGeometry(2 * ButtonGap + w, btnCancel->y(), w, btnCancel->height());
-    QFont titleFont = font(); // frames commonly draw titles in bold
-    titleFont.setBold(true);
-    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(windowTitle()) +
-                           5 * style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-    const int width = std::max({DesignedSize.width(), 2 * w + 3 * ButtonGap, titleWidth});
+    const int width = std::max({DesignedSize.width(), 2 * w + 3 * ButtonGap, titleRoomWidth(*this)});
     if (isVisible())
         move(x() - (width - this->width()) / 2, y());
     setFixedSize(width, DesignedSize.height());

@@ -10,6 +10,7 @@
 #include "print/PreviewForm.h"
 #include "print/PreviewPrinter.h"
 #include "ui/AboutForm.h"
+#include "ui/ButtonFit.h"
 #include "ui/ExportForm.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
@@ -217,6 +218,9 @@ QStringList clippedInMessageDialogs(ScriptedDialogs &dialogs)
     dialogs.onExec = [&](QDialog &dialog) {
         layOut(&dialog);
         clipped << clippedTexts(&dialog);
+        // The frame shows the translated title whole ("Bestätigung" over "Sind Sie sicher?").
+        if (dialog.width() < titleRoomWidth(dialog))
+            clipped << QStringLiteral("title \"%1\" of a %2 px dialog").arg(dialog.windowTitle()).arg(dialog.width());
         dialog.hide();
         return int(mrCancel);
     };
