@@ -161,8 +161,9 @@ void TAboutForm::FormShow()
     VersionLabel->setText(QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral(LETRAFEX_VERSION) : version));
     HomepageLabel->setText(QStringLiteral("letrafex.org"));
     eMailLabel->setText(MailAddress);
-    const QString name = ProgramOptions.languageFile == QLatin1String("German.lng") ? QStringLiteral("Spenden.rtf")
-                                                                                     : QStringLiteral("Donation.rtf");
+    // The language file is found in any letter case, so the German text follows it alike.
+    const bool german = ProgramOptions.languageFile.compare(QLatin1String("German.lng"), Qt::CaseInsensitive) == 0;
+    const QString name = german ? QStringLiteral("Spenden.rtf") : QStringLiteral("Donation.rtf");
     const QString path = QDir(dataFolder(QStringLiteral("Texts"))).filePath(name);
     if (QFile::exists(path))
         DonationsEdit->loadRtfFile(path);

@@ -41,10 +41,11 @@ protected:
 };
 } // namespace
 
-TEST_F(AboutPage, TheDonationTextFollowsExactlyTheGermanLanguageFile)
+TEST_F(AboutPage, TheDonationTextFollowsTheGermanLanguageFileInAnyLetterCase)
 {
     EXPECT_EQ(shownFor("German.lng"), "Bitte spenden Sie.");
-    EXPECT_EQ(shownFor("german.LNG"), "Please donate.");
+    EXPECT_EQ(shownFor("german.LNG"), "Bitte spenden Sie.");
+    EXPECT_EQ(shownFor("Germany.lng"), "Please donate.");
     EXPECT_EQ(shownFor("English.lng"), "Please donate.");
     QFile::remove(program.filePath("Texts/Donation.rtf"));
     EXPECT_EQ(shownFor("English.lng"), "");
