@@ -170,7 +170,14 @@ QWidget *TLetrafex::buildPictureBox()
     TitleImage->setToolTip(QStringLiteral("Click and drag to position text"));
     TitleImage->setCursor(Qt::CrossCursor);
     for (TImage *layer : {TextureImage, TextCreateImage, BgImage, SurfaceImage, TitleImage}) {
-        layer->setImageSize(462, 220);
+        // The texture, mask and surface layers get pixels only when a surface fill needs them.
+        if (layer == BgImage || layer == TitleImage) {
+            layer->setImageSize(462, 220);
+        } else {
+            layer->box().width = 462;
+            layer->box().height = 220;
+            layer->syncGeometry();
+        }
         layer->move(0, 0);
         // Only the working picture is seen; where it is smaller than the layers below (a
         // pasted picture), the picture area shows its empty colour, not their pixels.

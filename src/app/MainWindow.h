@@ -219,6 +219,9 @@ private:
     void showShortcutsInHints();
     // Undo and Redo are enabled only when they would show another picture.
     void updateUndoButtons();
+    // Gives the mask and surface layers pixels when an item fills its letters with a
+    // surface picture, and takes them away when none does.
+    void prepareSurfaceLayers();
     // Makes the scrolled area as large as the largest picture layer.
     void updatePictureArea();
     void releaseSharedObjects();

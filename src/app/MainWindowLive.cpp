@@ -104,6 +104,7 @@ void TLetrafex::RedrawLive()
     // text being typed) stay untouched.
     ItemAttributes controls = gatherAttributes();
     std::uint8_t type = CurrentType;
+    prepareSurfaceLayers();
     PictureLayers layers = pictureLayers();
     ComposeItems(layers, Items, [&](int k) {
         loadItemAsEditor(Items, k, controls, type);

@@ -3,6 +3,7 @@
 
 #include "app/TextPainter.h"
 #include "ui/Controls.h"
+#include "ui/GaugeUpdater.h"
 #include "ui/ImageWidget.h"
 
 #include <QLineEdit>
@@ -12,6 +13,8 @@
 #include <QTextEdit>
 #include <QToolButton>
 
+#include <algorithm>
+
 PictureLayers TLetrafex::pictureLayers()
 {
     return PictureLayers{&TextureImage->box(), &TextCreateImage->box(), &BgImage->box(), &SurfaceImage->box(),
@@ -20,11 +23,43 @@ PictureLayers TLetrafex::pictureLayers()
 
 void TLetrafex::ResizeLayers(int w, int h)
 {
-    PictureLayers layers = pictureLayers();
-    ::ResizeLayers(layers, w, h);
-    for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage})
+    // The background and the working picture take the new size with their pixels. The
+    // texture, mask and surface layers hold pixels only while a surface fill needs them
+    // (prepareSurfaceLayers); until then only their display size follows. A mask that
+    // holds pixels stays white, so resizing it keeps it white.
+    for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage}) {
+        ImageBox &box = layer->box();
+        const bool holdsPixels = layer == BgImage || layer == TitleImage ||
+                                 (layer == TextCreateImage && !box.picture.isEmpty());
+        if (holdsPixels) {
+            SetImageSize(box, w, h);
+        } else {
+            box.width = w;
+            box.height = h;
+        }
         layer->syncGeometry();
+    }
     pictureLayers_->resize(w, h);
+}
+
+void TLetrafex::prepareSurfaceLayers()
+{
+    // Only an item whose slot holds a surface picture is filled: the items are loaded from
+    // their slots, never from the controls' surface. The mask must then be white and of
+    // the background's size (the size the composition would give it); the surface layer
+    // is the fill's scratch raster and takes each item's block size by itself.
+    const bool fills = std::any_of(Items.surfaces.begin(), Items.surfaces.end(),
+                                   [](const Raster &s) { return s.height() > 0; });
+    ImageBox &mask = TextCreateImage->box(), &surface = SurfaceImage->box();
+    if (!fills) {
+        mask.picture = Raster();
+        surface.picture = Raster();
+        return;
+    }
+    if (mask.picture.isEmpty())
+        mask.picture = Raster(BgImage->box().width, BgImage->box().height);
+    if (surface.picture.isEmpty())
+        surface.picture = Raster(1, 1);
 }
 
 void TLetrafex::InitPics()
@@ -39,15 +74,19 @@ void TLetrafex::InitPics()
 void TLetrafex::RenderAll()
 {
     const std::uint8_t remembered = CurrentItem;
+    prepareSurfaceLayers();
     PictureLayers layers = pictureLayers();
-    ComposeItems(layers, Items, [this](int k) {
-        CurrentItem = std::uint8_t(k);
-        LoadItem();
-        ItemAttributes a = gatherAttributes();
-        if (drawsText(a.lines))
-            drawnItems_[size_t(k)] = true;
-        return a;
-    }, [this](int percent) { ProgressGauge->setValue(percent); });
+    {
+        GaugeUpdater gauge(ProgressGauge);
+        ComposeItems(layers, Items, [this](int k) {
+            CurrentItem = std::uint8_t(k);
+            LoadItem();
+            ItemAttributes a = gatherAttributes();
+            if (drawsText(a.lines))
+                drawnItems_[size_t(k)] = true;
+            return a;
+        }, gauge.reporter());
+    }
     TitleImage->syncGeometry();
     updatePictureArea();
     CurrentItem = remembered;

@@ -209,7 +209,15 @@ void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::func
                   const ProgressFn &progress)
 {
     ImageBox &title = *layers.title, &bg = *layers.bg;
-    if (bg.picture.width() == bg.width && bg.picture.height() == bg.height && bg.picture.bitCount() == 24) {
+    const bool bgFits = bg.picture.width() == bg.width && bg.picture.height() == bg.height;
+    const bool titleFits = title.width == bg.width && title.height == bg.height && title.picture.width() == bg.width &&
+                           title.picture.height() == bg.height && title.picture.bitCount() == 24;
+    if (bgFits && titleFits && title.picture.image().isDetached()) {
+        // A working picture of the right size that shares its pixels with nothing takes
+        // the background into its own buffer: a fresh picture-sized buffer costs more to
+        // map and fault in than the copy.
+        CopyPixels(bg.picture, title.picture, 0, 0);
+    } else if (bgFits && bg.picture.bitCount() == 24) {
         // The working picture starts as the background itself; the first drawing on it
         // makes its own copy, and a composition without items copies nothing.
         title.width = bg.width;

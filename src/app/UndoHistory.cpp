@@ -39,6 +39,11 @@ void UndoHistory::push(const Raster &picture, int width, int height)
     snap.height = pixels.isNull() ? 0 : height;
     const bool canShare = !snapshots_.empty() && !lastPixels_.isNull() && lastPixels_.size() == pixels.size();
     const Snapshot *previous = canShare ? &snapshots_.back() : nullptr;
+    // The last snapshot's pixels are kept in a buffer of the history's own, never shared
+    // with the picture: the picture's next redraw can then reuse its buffer in place.
+    // Only tiles that changed are copied into it.
+    if (!canShare)
+        lastPixels_ = pixels.isNull() ? QImage() : pixels.copy();
     std::vector<char> raw(size_t(T) * T * 4);
     std::vector<char> packed(size_t(LZ4_compressBound(int(raw.size()))));
     for (int ty = 0; ty < snap.height; ty += T) {
@@ -49,8 +54,12 @@ void UndoHistory::push(const Raster &picture, int width, int height)
                 snap.tiles.push_back(previous->tiles[tileIndex]);
                 continue;
             }
-            for (int row = 0; row < h; ++row)
-                std::memcpy(raw.data() + size_t(row) * w * 4, pixels.constScanLine(ty + row) + tx * 4, size_t(w) * 4);
+            for (int row = 0; row < h; ++row) {
+                const uchar *line = pixels.constScanLine(ty + row) + tx * 4;
+                std::memcpy(raw.data() + size_t(row) * w * 4, line, size_t(w) * 4);
+                if (previous)
+                    std::memcpy(lastPixels_.scanLine(ty + row) + tx * 4, line, size_t(w) * 4);
+            }
             const int rawSize = w * h * 4;
             const int n = LZ4_compress_default(raw.data(), packed.data(), rawSize, int(packed.size()));
             auto tile = std::make_shared<Tile>();
@@ -64,7 +73,6 @@ void UndoHistory::push(const Raster &picture, int width, int height)
     if (count() > MaxSnapshots - 1)
         dropOldest();
     snapshots_.push_back(std::move(snap));
-    lastPixels_ = pixels;
     while (count() > 1 && memoryBytes() > MaxBytes)
         dropOldest();
     index_ = std::int8_t(count() - 1);

@@ -6,6 +6,7 @@
 #include "app/ItemRowsText.h"
 #include "imageio/BmpCodec.h"
 #include "ui/Controls.h"
+#include "ui/GaugeUpdater.h"
 #include "ui/ImageWidget.h"
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"
@@ -493,4 +494,66 @@ TEST_F(MainWindow, SurfacesFillTextBeyondTheOldSizeAfterALargerBackgroundIsHande
         }
     EXPECT_EQ(black, 0);
     EXPECT_GT(surface, 100);
+}
+
+TEST_F(MainWindow, SurfaceFillsAcrossResizesAndRepeatedClicksDrawWhatTheWindowFreeCompositionDraws)
+{
+    window->BgImage->picture().fill(Colors::clAqua);
+    Raster quarters(8, 8, 24, Colors::clFuchsia);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x)
+            quarters.setPixel(x, y, Colors::clBlue);
+    typeItem(0, "Fill\nme");
+    window->FontDepth->setValue(4);
+    window->XEdit->setText("20");
+    window->YEdit->setText("10");
+    window->SurfaceIconImage->picture() = quarters;
+    // Each expected picture is composed apart, so the window's picture keeps its own buffer.
+    std::vector<Raster> shown;
+    auto click = [&](const char *step) {
+        window->Text3DButtonClick(window->Text3dButton);
+        shown.push_back(ComposePicture(window->BgImage->picture(), window->Items));
+        EXPECT_TRUE(window->TitleImage->picture().samePixels(shown.back())) << step;
+    };
+    click("the first fill");
+    click("the same again");
+    window->ResizeLayers(900, 600);
+    window->XEdit->setText("780");
+    window->YEdit->setText("500");
+    click("after a resize, beyond the old size");
+    window->ClearSurface();
+    click("without a fill");
+    window->SurfaceIconImage->picture() = quarters;
+    window->XEdit->setText("300");
+    click("filled again");
+    // The history holds exactly the picture each click showed, after the one before them.
+    ASSERT_EQ(window->Undo->count(), int(shown.size()) + 1);
+    for (int i = 0; i < int(shown.size()); ++i)
+        EXPECT_TRUE(window->Undo->snapshot(i + 1).samePixels(shown[size_t(i)])) << i;
+    window->UndoButtonClick();
+    EXPECT_TRUE(window->TitleImage->picture().samePixels(shown[shown.size() - 2]));
+}
+
+TEST(GaugeUpdater, ShowsAValueAtMostOncePerIntervalAndTheLastOneWhenTheWorkEnds)
+{
+    QProgressBar bar;
+    bar.setRange(0, 100);
+    QList<int> shown;
+    QObject::connect(&bar, &QProgressBar::valueChanged, [&](int v) { shown << v; });
+    {
+        // An interval of an hour: a layer-by-layer report reaches the bar only at the end.
+        GaugeUpdater gauge(&bar, 3600 * 1000);
+        const auto report = gauge.reporter();
+        for (int p = 0; p <= 100; p += 2)
+            report(p);
+        EXPECT_TRUE(shown.isEmpty());
+        report(40);
+    }
+    EXPECT_EQ(shown, QList<int>{40});
+    {
+        GaugeUpdater gauge(&bar, 0);
+        gauge.report(10);
+        gauge.report(20);
+    }
+    EXPECT_EQ(shown, (QList<int>{40, 10, 20}));
 }

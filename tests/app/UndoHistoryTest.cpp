@@ -1,4 +1,5 @@
 #include "app/UndoHistory.h"
+#include "core/ImageBox.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +113,24 @@ TEST(UndoHistory, RestoresEveryPixelOfLargeNoisyPictures)
     }
     for (int k = 0; k < 3; ++k)
         EXPECT_TRUE(h.snapshot(k).samePixels(pictures[size_t(k)])) << k;
+}
+
+TEST(UndoHistory, APictureRedrawnInPlaceBackAndForthIsKeptExactly)
+{
+    // As the window does: one picture drawn over in place between pushes, a change made
+    // and taken back again, so tiles return to what an older snapshot held.
+    UndoHistory h;
+    Raster picture = solid(Colors::clBlue, 200, 150);
+    const Raster a = solid(Colors::clBlue, 200, 150);
+    Raster b = a;
+    b.setPixel(70, 70, Colors::clYellow);
+    b.setPixel(199, 149, Colors::clYellow);
+    for (int i = 0; i < 5; ++i) {
+        CopyPixels(i % 2 ? b : a, picture);
+        h.push(picture, 200, 150);
+    }
+    for (int i = 0; i < 5; ++i)
+        EXPECT_TRUE(h.snapshot(i).samePixels(i % 2 ? b : a)) << i;
 }
 
 TEST(UndoHistory, UnchangedTilesAreShared)
