@@ -1,4 +1,4 @@
-// The picture readers: one image file directory of a TFileTiff becomes a 32-bit picture.
+// The picture readers: one image file directory of a TFileTiff becomes a 24-bit picture.
 #include "core/MessageText.h"
 #include "core/PlainMessage.h"
 #include "imageio/TiffCodec.h"
@@ -300,7 +300,8 @@ bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &
     // Set before the raster shares the image, so it need not copy the pixels to change it.
     image.setDotsPerMeterX(3780);
     image.setDotsPerMeterY(3780);
-    picture = Raster::fromImage(image, 32);
+    // A 24-bit picture, as the file's samples are, whatever the image stores them in.
+    picture = Raster::fromImage(image, 24);
     return true;
 }
 
