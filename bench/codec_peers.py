@@ -9,6 +9,11 @@ to BMP (ImageMagick: to PPM), writing PNG as a conversion from BMP."""
 import os, statistics, subprocess, sys, tempfile
 
 def run(cmd):
+    # Each command writes a file of its own, removed afterwards, so no run pays for
+    # replacing or freeing another run's output.
+    for f in cmd[-1:]:
+        if os.path.exists(f):
+            os.remove(f)
     pid = os.fork()
     if pid == 0:
         fd = os.open(os.devnull, os.O_WRONLY)
@@ -17,6 +22,7 @@ def run(cmd):
     _, status, ru = os.wait4(pid, 0)
     if status != 0:
         print('failed:', ' '.join(cmd), file=sys.stderr)
+    os.remove(cmd[-1])
     return ru.ru_utime + ru.ru_stime, ru.ru_maxrss / 1024
 
 def main():
@@ -31,8 +37,8 @@ def main():
         subprocess.run([new, 'convert', photo, src], check=True)
         for label, cli in [('new', new), ('base', base)]:
             if cli:
-                commands.append((f'{label} read {ext}', [cli, 'convert', src, out(label + '.bmp')]))
-        commands.append((f'ImageMagick read {ext}', magick + [src, out('im.ppm')]))
+                commands.append((f'{label} read {ext}', [cli, 'convert', src, out(f'{label}-{ext}.bmp')]))
+        commands.append((f'ImageMagick read {ext}', magick + [src, out(f'im-{ext}.ppm')]))
     for label, cli in [('new', new), ('base', base)]:
         if cli:
             commands.append((f'{label} write png', [cli, 'convert', photo, out(label + '.png')]))
