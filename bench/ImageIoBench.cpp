@@ -12,8 +12,13 @@
 #include <QFile>
 
 #include <benchmark/benchmark.h>
+#include <jpeglib.h>
+#include <png.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
 
 namespace {
 using namespace bench;
@@ -98,7 +103,71 @@ void BM_JpegLoadFile(benchmark::State &state)
     }
 }
 
+// What bounds JPEG reading: libjpeg-turbo decoding the same file to 32-bit pixels in a
+// buffer that already exists, nothing else.
+void BM_JpegLibjpegFloor(benchmark::State &state)
+{
+    const QByteArray data = WriteJpeg(picture());
+    std::vector<uchar> pixels(size_t(Width) * Height * 4);
+    for (auto _ : state) {
+        jpeg_decompress_struct cinfo{};
+        jpeg_error_mgr err{};
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, reinterpret_cast<const uchar *>(data.constData()), static_cast<unsigned long>(data.size()));
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_EXT_BGRA;
+        jpeg_start_decompress(&cinfo);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = pixels.data() + size_t(cinfo.output_scanline) * Width * 4;
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+}
+
 #ifdef LETRAFEX_BENCH_PNG
+// What bounds PNG reading: libpng's png_read_image of the same file (inflating and
+// unfiltering the rows) into RGB rows that already exist, nothing else.
+void BM_PngLibpngFloor(benchmark::State &state)
+{
+    if (!SavePngFile(benchFile("png"), picture())) {
+        state.SkipWithError("PNG save failed");
+        return;
+    }
+    QFile file(benchFile("png"));
+    file.open(QIODevice::ReadOnly);
+    const QByteArray data = file.readAll();
+    std::vector<uchar> pixels(size_t(Width) * Height * 3);
+    std::vector<png_bytep> rows(Height);
+    for (int y = 0; y < Height; ++y)
+        rows[size_t(y)] = pixels.data() + size_t(y) * Width * 3;
+    for (auto _ : state) {
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        if (setjmp(png_jmpbuf(png)))
+            std::abort();
+        struct Source
+        {
+            const QByteArray *data;
+            qsizetype pos;
+        } source{&data, 0};
+        png_set_read_fn(png, &source, [](png_structp p, png_bytep out, size_t n) {
+            auto *src = static_cast<Source *>(png_get_io_ptr(p));
+            if (qsizetype(n) > src->data->size() - src->pos)
+                png_error(p, "end of data");
+            std::memcpy(out, src->data->constData() + src->pos, n);
+            src->pos += qsizetype(n);
+        });
+        png_read_info(png, info);
+        png_read_image(png, rows.data());
+        png_read_end(png, nullptr);
+        png_destroy_read_struct(&png, &info, nullptr);
+    }
+}
+
 void BM_PngSaveFile(benchmark::State &state)
 {
     const Raster &r = picture();
@@ -133,9 +202,11 @@ BENCHMARK(BM_JpegWriteMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_JpegReadMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_JpegSaveFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_JpegLoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_JpegLibjpegFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 #ifdef LETRAFEX_BENCH_PNG
 BENCHMARK(BM_PngSaveFile)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PngLoadFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PngLibpngFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
 
 BENCHMARK_MAIN();

@@ -15,6 +15,7 @@ packages=(
   cmake ninja-build g++ pkg-config qt6-base-dev qt6-svg-dev libqt6svg6-dev
   libpng-dev libjpeg-dev liblz4-dev libemf2svg-dev libuemf-dev libwmf-dev
   libgtest-dev libbenchmark-dev
+  libdeflate-dev
   # fonts the program names: Arial and Times New Roman (metric-compatible), fallback faces
   fonts-liberation2 fonts-dejavu-core
   # Qt's own texts (standard buttons, file, colour, font and print dialogs) in the

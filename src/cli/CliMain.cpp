@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <unistd.h>
+
 #include <cstdio>
+#include <memory>
 
 namespace {
 const CliCommand commands[] = {
@@ -45,6 +47,32 @@ const CliCommand commands[] = {
                   "    a new page at every page-break marker) and prints every page to a PDF file.",
      runPrintRtf},
 };
+
+// A colour argument naming a system colour (high byte 0x80), which takes its value from the
+// GUI application's palette.
+bool namesSystemColor(const QString &text)
+{
+    if (text.startsWith(QLatin1Char('#')))
+        return false;
+    bool ok = false;
+    const bool hex = text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive);
+    const qint64 value = hex ? text.mid(2).toLongLong(&ok, 16) : text.toLongLong(&ok, 10);
+    return !ok || (value >> 24) != 0;
+}
+
+// Fonts, text and the system colours need a GUI application (on the offscreen platform);
+// commands that draw no text start the lighter core application. Metafiles may hold text.
+bool needsGuiApplication(const QStringList &args)
+{
+    const QString name = args.value(0);
+    if (name == QLatin1String("convert")) {
+        const QString in = args.value(1).toUpper();
+        return in.endsWith(QLatin1String(".EMF")) || in.endsWith(QLatin1String(".WMF"));
+    }
+    if (name == QLatin1String("gradient"))
+        return args.size() < 5 || namesSystemColor(args[3]) || namesSystemColor(args[4]);
+    return name == QLatin1String("render") || name == QLatin1String("project") || name == QLatin1String("print-rtf");
+}
 
 void printUsage(std::FILE *out)
 {
@@ -114,18 +142,28 @@ void parseSize(const QString &text, int &width, int &height)
 
 int main(int argc, char **argv)
 {
-    // Fonts and painting need a GUI application, never a display.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-        // The platform layer wants a private runtime folder; give it one quietly.
-        const QString dir = QDir::tempPath() + QStringLiteral("/letrafex-runtime-") + QString::number(getuid());
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+    QStringList rawArgs;
+    for (int i = 1; i < argc; ++i)
+        rawArgs << QString::fromLocal8Bit(argv[i]);
+    std::unique_ptr<QCoreApplication> app;
+    if (needsGuiApplication(rawArgs)) {
+        // Fonts and painting need a GUI application, never a display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            // The platform layer wants a private runtime folder; give it one quietly.
+            const QString dir = QDir::tempPath() + QStringLiteral("/letrafex-runtime-") + QString::number(getuid());
+            QDir().mkpath(dir);
+            QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir));
+        }
+        useHintedGlyphsAtEverySize();
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        // New pictures get 96 pixels per inch, as on the offscreen screen, not Qt's 100.
+        QCoreApplication::setAttribute(Qt::AA_Use96Dpi);
+        app = std::make_unique<QCoreApplication>(argc, argv);
     }
-    useHintedGlyphsAtEverySize();
-    QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty() || args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h")) {
         printUsage(args.isEmpty() ? stderr : stdout);

@@ -2,6 +2,7 @@
 
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
+#include "imageio/PictureMemory.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -11,11 +12,6 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
-
-#ifdef __linux__
-#include <fcntl.h>
-#include <sys/mman.h>
-#endif
 
 namespace {
 
@@ -344,28 +340,6 @@ void decode24(const uchar *s, QRgb *d, int w)
         d[x] = 0xFF000000u | (quint32(s[2]) << 16) | (quint32(s[1]) << 8) | s[0];
 }
 
-// A new picture's pixels. Large ones get memory the kernel may back with huge pages:
-// touching 48 MB in 4 KB pages costs more than decoding into it.
-QImage newImage(int w, int h, QImage::Format format)
-{
-#ifdef __linux__
-    constexpr size_t HugePage = size_t(2) << 20;
-    const qsizetype bpl = format == QImage::Format_Indexed8 ? (qsizetype(w) + 3) & ~qsizetype(3) : qsizetype(w) * 4;
-    const size_t bytes = size_t(bpl) * size_t(h);
-    if (bytes >= 4 * HugePage) {
-        const size_t rounded = (bytes + HugePage - 1) & ~(HugePage - 1);
-        if (void *mem = std::aligned_alloc(HugePage, rounded)) {
-            madvise(mem, rounded, MADV_HUGEPAGE);
-            QImage image(static_cast<uchar *>(mem), w, h, bpl, format, [](void *p) { std::free(p); }, mem);
-            if (!image.isNull())
-                return image;
-            std::free(mem);
-        }
-    }
-#endif
-    return QImage(w, h, format);
-}
-
 // Turns uncompressed stored rows into picture rows, a piece at a time: indices for 1, 4
 // and 8 bits, 32-bit pixels for the rest. Only the used bytes of each row are read.
 class RowDecoder
@@ -374,7 +348,7 @@ public:
     explicit RowDecoder(const Layout &l)
         : l_(l), r_(l.masks[0]), g_(l.masks[1]), b_(l.masks[2]),
           plain32_(l.bits == 32 && l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF),
-          image_(newImage(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32))
+          image_(NewPictureImage(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32))
     {
         if (image_.isNull())
             fail(messageText("out of memory for %1 x %2 pixels").arg(l.width).arg(l.height));

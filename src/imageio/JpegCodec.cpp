@@ -2,6 +2,7 @@
 
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
+#include "imageio/PictureMemory.h"
 
 #include <QFile>
 
@@ -129,7 +130,7 @@ bool decode(Decoder &d, const uchar *data, size_t size)
         d.detail = messageText("unexpected output size");
         return false;
     }
-    d.image = QImage(w, h, QImage::Format_RGB32);
+    d.image = NewPictureImage(w, h, QImage::Format_RGB32);
     if (d.image.isNull()) {
         d.detail = messageText("out of memory for %1 x %2 pixels").arg(w).arg(h);
         return false;

@@ -4,6 +4,8 @@
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
 #include "core/Raster.h"
+#include "imageio/PngDeflate.h"
+#include "imageio/PictureMemory.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -14,17 +16,18 @@
 #include <png.h>
 
 #include <csetjmp>
-#include <cstdio>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
-// libpng reports errors by longjmp back to the setjmp in decode() or encode(). A longjmp
-// skips destructors, so those two functions and the callbacks libpng calls hold nothing
-// but raw pointers and plain values; every C++ object (files, images, the picture) lives
-// in the callers, whose frames a longjmp never crosses. Each call has its own state
+// libpng reports errors by longjmp back to the setjmp of the function that called it:
+// decode(), writeHead(), writeChunk() or writeEnd(). A longjmp skips destructors, so these
+// functions and the callbacks libpng calls hold nothing but raw pointers and plain values;
+// every C++ object (files, images, the picture, the compressor's buffers) lives in their
+// callers, whose frames a longjmp never crosses: writeChunk() is called from inside the
+// compression, but its jump ends in writeChunk() itself. Each call has its own state
 // struct, so calls share nothing.
 
 namespace {
@@ -44,13 +47,7 @@ struct FreeDeleter
     void operator()(void *p) const { std::free(p); }
 };
 
-// Neither handler prints: a bad file only makes the call return false. The error
-// handler must not return to libpng.
-[[noreturn]] void failQuietly(png_structp png, png_const_charp)
-{
-    png_longjmp(png, 1);
-}
-
+// Warnings are dropped: a bad file only makes the call return false.
 void ignoreWarning(png_structp, png_const_charp) {}
 
 // Why the last read failed; empty after a read that succeeded.
@@ -182,7 +179,7 @@ bool compose(const DecodeState &st, Raster &picture)
 {
     const int width = int(st.width);
     const int height = int(st.height);
-    QImage result(width, height, QImage::Format_RGB32);
+    QImage result = NewPictureImage(width, height, QImage::Format_RGB32);
     if (result.isNull())
         return false;
     result.fill(qRgb(255, 255, 255));
@@ -258,14 +255,11 @@ struct EncodeState
     WholeFileWriter *target = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
-    const unsigned char *pixels = nullptr; // 32-bit RGB rows, top row first
-    std::size_t stride = 0;
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     bool keyed = false;
     std::uint32_t key = 0; // 0x00BBGGRR
     bool alpha = false;    // the pixels are straight ARGB and carry their own alpha
-    unsigned char *row = nullptr;
     char error[128] = {}; // libpng's message when encoding failed
 };
 
@@ -294,7 +288,8 @@ void writeToFile(png_structp png, png_bytep data, std::size_t length)
 // The writer keeps no buffer of its own: what libpng hands over is already written.
 void flushFile(png_structp) {}
 
-bool encode(EncodeState *st)
+// The signature and the chunks before the image data: the header and one text.
+bool writeHead(EncodeState *st)
 {
     st->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, st, failWithMessage, ignoreWarning);
     if (!st->png)
@@ -319,29 +314,64 @@ bool encode(EncodeState *st)
     text.text_length = sizeof softwareText - 1;
     png_set_text(st->png, st->info, &text, 1);
     png_write_info(st->png, st->info);
+    return true;
+}
 
-    const std::size_t pixelBytes = withAlpha ? 4 : 3;
-    st->row = static_cast<unsigned char *>(std::malloc(std::size_t(st->width) * pixelBytes));
-    if (!st->row)
-        png_error(st->png, messageKey("not enough memory"));
-    for (png_uint_32 y = 0; y < st->height; ++y) {
-        const QRgb *src = reinterpret_cast<const QRgb *>(st->pixels + std::size_t(y) * st->stride);
-        unsigned char *out = st->row;
-        for (png_uint_32 x = 0; x < st->width; ++x, out += pixelBytes) {
-            const int r = qRed(src[x]), g = qGreen(src[x]), b = qBlue(src[x]);
-            out[0] = std::uint8_t(r);
-            out[1] = std::uint8_t(g);
-            out[2] = std::uint8_t(b);
-            if (st->alpha)
-                out[3] = std::uint8_t(qAlpha(src[x]));
-            else if (st->keyed)
-                out[3] = std::uint32_t(r | g << 8 | b << 16) == st->key ? 0 : 255;
-        }
-        png_write_row(st->png, st->row);
-    }
-    png_write_end(st->png, st->info);
+// One chunk through libpng, which adds its length and CRC. A failed write ends here.
+bool writeChunk(EncodeState *st, const char *type, const uchar *data, std::size_t size)
+{
+    if (setjmp(png_jmpbuf(st->png)))
+        return false;
+    png_write_chunk(st->png, reinterpret_cast<png_const_bytep>(type), data, size);
+    return true;
+}
+
+bool writeEnd(EncodeState *st)
+{
+    if (!writeChunk(st, "IEND", nullptr, 0))
+        return false;
+    if (setjmp(png_jmpbuf(st->png)))
+        return false;
     png_write_flush(st->png);
     return true;
+}
+
+// Row y of the picture as the file stores it: red, green, blue and, with alpha, the alpha.
+void storedRow(const EncodeState &st, const QImage &pixels, int y, uchar *out)
+{
+    const QRgb *src = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+    const int width = int(st.width);
+    if (!st.alpha && !st.keyed) {
+        for (int x = 0; x < width; ++x, out += 3) {
+            out[0] = uchar(qRed(src[x]));
+            out[1] = uchar(qGreen(src[x]));
+            out[2] = uchar(qBlue(src[x]));
+        }
+        return;
+    }
+    for (int x = 0; x < width; ++x, out += 4) {
+        const int r = qRed(src[x]), g = qGreen(src[x]), b = qBlue(src[x]);
+        out[0] = uchar(r);
+        out[1] = uchar(g);
+        out[2] = uchar(b);
+        out[3] = st.alpha ? uchar(qAlpha(src[x])) : std::uint32_t(r | g << 8 | b << 16) == st.key ? 0 : 255;
+    }
+}
+
+// The image data as IDAT chunks: rows filtered with the one filter that suits the picture,
+// compressed with libdeflate.
+bool writeImageData(EncodeState *st, const QImage &pixels)
+{
+    PngImageData data;
+    data.height = int(st->height);
+    data.pixelBytes = st->alpha || st->keyed ? 4 : 3;
+    data.rowBytes = std::size_t(st->width) * std::size_t(data.pixelBytes);
+    const PngEncoding encoding = ChoosePngEncoding(pixels.constBits(), pixels.width(), pixels.height(), pixels.bytesPerLine());
+    data.filter = encoding.filter;
+    data.level = encoding.level;
+    return CompressPngImageData(
+        data, [&](int y, uchar *out) { storedRow(*st, pixels, y, out); },
+        [st](const uchar *piece, std::size_t size) { return writeChunk(st, "IDAT", piece, size); });
 }
 
 } // namespace
@@ -375,19 +405,17 @@ namespace {
 QString encodeInto(WholeFileWriter &file, const QString &fileName, const QImage &pixels, EncodeState st)
 {
     st.target = &file;
-    st.pixels = pixels.constBits();
-    st.stride = std::size_t(pixels.bytesPerLine());
     st.width = png_uint_32(pixels.width());
     st.height = png_uint_32(pixels.height());
-    const bool encoded = encode(&st);
+    const bool encoded = writeHead(&st) && writeImageData(&st, pixels) && writeEnd(&st);
     png_destroy_write_struct(&st.png, &st.info);
-    std::free(st.row);
     if (encoded)
         return {};
     if (file.failed())
         return file.failure();
+    const char *detail = st.error[0] ? st.error : messageKey("not enough memory");
     return messageText("Error Writing PNG File \"%1\"! %2")
-        .arg(nativeFilePath(fileName), messageText(QString::fromLocal8Bit(st.error)));
+        .arg(nativeFilePath(fileName), messageText(QString::fromLocal8Bit(detail)));
 }
 
 bool refuse(QString *error, const QString &text)

@@ -4,6 +4,7 @@
 #include "core/MessageText.h"
 
 #include "imageio/PieceWriter.h"
+#include "imageio/PictureMemory.h"
 
 #include <QFile>
 #include <QImage>
@@ -102,27 +103,54 @@ qint64 leastPixelBytes(const Header &h)
     return h.rle() ? (units + 127) / 128 * (1 + h.unitSize()) : units * h.unitSize();
 }
 
-// Reads forward through the file image; every read is checked against what is there.
+// Reads forward through a file image in memory, or through a file a piece at a time, so a
+// large file never sits in memory whole. Every read is checked against what is there; a
+// pointer handed out stays valid until the next take().
 class Cursor
 {
 public:
     Cursor(const uchar *data, qint64 size) : data_(data), size_(size) {}
+    explicit Cursor(QFile &file) : file_(&file), unread_(file.size() - file.pos()) {}
 
     const uchar *take(qint64 n)
     {
-        if (n > size_ - pos_)
+        if (n > size_ - pos_ && !(file_ && fill(n)))
             throw TgaFault{TruncatedFile};
         const uchar *p = data_ + pos_;
         pos_ += n;
         return p;
     }
     uchar byte() { return *take(1); }
-    qint64 remaining() const { return size_ - pos_; }
+    qint64 remaining() const { return size_ - pos_ + unread_; }
 
 private:
-    const uchar *data_;
-    qint64 size_;
+    // Keeps the bytes not yet taken and reads at least enough for n of them, a piece at a
+    // time. A read error of the system throws LetrafexError naming the file.
+    bool fill(qint64 n)
+    {
+        constexpr qint64 Piece = qint64(1) << 20;
+        const qint64 kept = size_ - pos_;
+        const qint64 want = std::min(std::max(n - kept, Piece), unread_);
+        if (want < n - kept)
+            return false;
+        if (kept > 0)
+            std::memmove(buffer_.data(), data_ + pos_, size_t(kept));
+        buffer_.resize(kept + want);
+        const qint64 got = file_->read(buffer_.data() + kept, want);
+        checkReadSucceeded(*file_);
+        unread_ = got == want ? unread_ - got : 0;
+        data_ = reinterpret_cast<const uchar *>(buffer_.constData());
+        size_ = kept + std::max<qint64>(got, 0);
+        pos_ = 0;
+        return n <= size_;
+    }
+
+    const uchar *data_ = nullptr;
+    qint64 size_ = 0;
     qint64 pos_ = 0;
+    QFile *file_ = nullptr;
+    qint64 unread_ = 0; // bytes of the file not read yet
+    QByteArray buffer_;
 };
 
 // Hands out the file's rows of units, undoing run-length packets. A packet that runs past
@@ -165,7 +193,7 @@ private:
         left_ = (h & 0x7F) + 1;
         run_ = h & 0x80;
         if (run_)
-            value_ = cursor_.take(unit_);
+            std::memcpy(value_, cursor_.take(unit_), size_t(unit_));
     }
 
     Cursor &cursor_;
@@ -175,7 +203,7 @@ private:
     QByteArray line_; // one row of units, for run-length data only
     int left_ = 0;    // units still to come from the current packet
     bool run_ = false;
-    const uchar *value_ = nullptr;
+    uchar value_[4] = {}; // the repeated unit of a run packet
 };
 
 // The palette of an indexed picture: the colour map's entries where the file has one,
@@ -241,16 +269,15 @@ void colourRow(const uchar *src, QRgb *dst, int width, int depth, bool grey)
     }
 }
 
-Raster decode(const uchar *data, qint64 size)
+Raster decode(Cursor &cursor)
 {
-    Cursor cursor(data, size);
     const Header h = parseHeader(cursor.take(HeaderSize));
     if (!headerValid(h))
         throw TgaFault{InvalidFile};
     if (!Raster::sizeAllowed(h.width, h.height, h.indexed() ? 8 : 32))
         throw TgaFault{TooLarge};
     cursor.take(h.idLength);
-    QImage image(h.width, h.height, h.indexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32);
+    QImage image = NewPictureImage(h.width, h.height, h.indexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32);
     if (h.indexed())
         image.setColorTable(readPalette(cursor, h));
     else
@@ -308,13 +335,13 @@ void writeRows(const QImage &source, int first, int count, uchar *out)
         Raster::encodeDibRow(source.constScanLine(first + i), out + i * stride, stride, source.width(), 24);
 }
 
-} // namespace
-
-bool ReadTga(const QByteArray &data, Raster &picture)
+// Decodes what the cursor reads into picture; bad contents leave a 1 x 1 picture and the
+// error text.
+bool readThrough(Cursor &cursor, Raster &picture)
 {
     lastError.clear();
     try {
-        picture = decode(reinterpret_cast<const uchar *>(data.constData()), data.size());
+        picture = decode(cursor);
         return true;
     } catch (const TgaFault &fault) {
         lastError = messageText(fault.text);
@@ -323,25 +350,33 @@ bool ReadTga(const QByteArray &data, Raster &picture)
     return false;
 }
 
+} // namespace
+
+bool ReadTga(const QByteArray &data, Raster &picture)
+{
+    Cursor cursor(reinterpret_cast<const uchar *>(data.constData()), data.size());
+    return readThrough(cursor, picture);
+}
+
 QString TgaLastError() { return lastError; }
 
 bool LoadTgaFile(const QString &fileName, Raster &picture)
 {
     QFile file(fileName);
     openForReading(file);
-    // Only as much as the header can use is read, so bytes appended to a file cost nothing.
+    if (!file.isSequential()) {
+        Cursor cursor(file);
+        return readThrough(cursor, picture);
+    }
+    // A pipe has no size to check the header against: only as much as the header can use
+    // is read, so endless input costs nothing.
     QByteArray data = file.read(HeaderSize);
     if (data.size() == HeaderSize) {
         const Header h = parseHeader(reinterpret_cast<const uchar *>(data.constData()));
         const bool usable = headerValid(h) && Raster::sizeAllowed(h.width, h.height, h.indexed() ? 8 : 32);
-        qint64 more = usable ? extentBound(h) - HeaderSize : 0;
-        if (!file.isSequential())
-            more = std::min(more, file.size() - HeaderSize);
-        if (more > 0) {
-            data.resize(HeaderSize + more);
-            const qint64 got = file.read(data.data() + HeaderSize, more);
-            data.resize(HeaderSize + std::max<qint64>(got, 0));
-        }
+        const qint64 more = usable ? extentBound(h) - HeaderSize : 0;
+        if (more > 0)
+            data += file.read(more);
     }
     checkReadSucceeded(file);
     return ReadTga(data, picture);

@@ -10,7 +10,7 @@
 // either byte order and any number of strips. Every image file directory is read in turn
 // and the last one read wins. Damaged or unsupported contents are reported through
 // ShowPlainMessage (core/PlainMessage.h) and leave the picture as the last good directory
-// made it; the result is a 32-bit picture.
+// made it; the result is a 24-bit picture.
 #include "core/Errors.h"
 #include "core/Raster.h"
 

@@ -33,13 +33,17 @@ public:
     bool open(const QString &fileName)
     {
         file_.setFileName(fileName);
-        return QFileInfo(fileName).isFile() && file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+        if (!QFileInfo(fileName).isFile() || !file_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+            return false;
+        // Taken once: asking the system for every row costs more than reading the row.
+        size_ = file_.size();
+        return true;
     }
-    qint64 size() const override { return file_.size(); }
+    qint64 size() const override { return size_; }
     const uchar *bytes(qint64 offset, qint64 length) override
     {
         constexpr qint64 Window = qint64(1) << 20;
-        const qint64 fileSize = file_.size();
+        const qint64 fileSize = size_;
         if (offset < 0 || length < 0 || offset > fileSize - length)
             return nullptr;
         if (offset < start_ || offset + length > start_ + window_.size()) {
@@ -57,6 +61,7 @@ public:
 
 private:
     QFile file_;
+    qint64 size_ = 0;
     QByteArray window_;
     qint64 start_ = 0;
 };

@@ -1,8 +1,9 @@
-// The picture readers: one image file directory of a TFileTiff becomes a 32-bit picture.
+// The picture readers: one image file directory of a TFileTiff becomes a 24-bit picture.
 #include "core/MessageText.h"
 #include "core/PlainMessage.h"
 #include "imageio/TiffCodec.h"
 #include "imageio/TiffFile.h"
+#include "imageio/PictureMemory.h"
 
 #include <QImage>
 #include <QtEndian>
@@ -290,7 +291,7 @@ bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &
     StripRows rows(dir, f);
     if (!rows.usable())
         return fail(messageText(DataError));
-    QImage image(f.width, f.height, QImage::Format_RGB32);
+    QImage image = NewPictureImage(f.width, f.height, QImage::Format_RGB32);
     if (image.isNull()) {
         picture = Raster();
         return fail(messageText("Out Of Memory") + QLatin1Char(' '));
@@ -300,7 +301,8 @@ bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &
     // Set before the raster shares the image, so it need not copy the pixels to change it.
     image.setDotsPerMeterX(3780);
     image.setDotsPerMeterY(3780);
-    picture = Raster::fromImage(image, 32);
+    // A 24-bit picture, as the file's samples are, whatever the image stores them in.
+    picture = Raster::fromImage(image, 24);
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -580,3 +581,70 @@ TEST(PngWriting, WriteFailingPartWayKeepsTheOldFile)
     EXPECT_TRUE(sameRaster(noise, back));
 }
 #endif
+
+namespace {
+// The row filter types of a written PNG, read from its inflated image data.
+QSet<int> rowFilters(const QByteArray &file, int width, int pixelBytes, int height)
+{
+    QByteArray idat;
+    for (qsizetype at = 8; at + 8 <= file.size();) {
+        const quint32 length = qFromBigEndian<quint32>(file.constData() + at);
+        if (file.mid(at + 4, 4) == "IDAT")
+            idat += file.mid(at + 8, length);
+        at += 12 + qsizetype(length);
+    }
+    const qsizetype line = qsizetype(width) * pixelBytes + 1;
+    QByteArray raw(line * height, '\0');
+    uLongf size = uLongf(raw.size());
+    QSet<int> filters;
+    if (uncompress(reinterpret_cast<Bytef *>(raw.data()), &size, reinterpret_cast<const Bytef *>(idat.constData()),
+                   uLong(idat.size())) != Z_OK || qsizetype(size) != raw.size())
+        return filters;
+    for (int y = 0; y < height; ++y)
+        filters << int(uchar(raw[y * line]));
+    return filters;
+}
+} // namespace
+
+// Pictures large enough that the image data is compressed in several pieces and joined:
+// a photograph-like one (noise on gradients) and a drawn one (flat areas, sharp edges),
+// opaque and with a colour key. Pillow (through zlib) reads exactly the saved pixels.
+TEST(PngWriting, LargePhotoLikeAndDrawnPicturesReadBackInPillowWithTheSamePixels)
+{
+    constexpr int W = 1800, H = 1200;
+    Raster photo(W, H), drawn(W, H, 24, Colors::clWhite);
+    std::mt19937 random(11);
+    for (int y = 0; y < H; ++y) {
+        QRgb *p = reinterpret_cast<QRgb *>(photo.paintable().scanLine(y));
+        QRgb *d = reinterpret_cast<QRgb *>(drawn.paintable().scanLine(y));
+        for (int x = 0; x < W; ++x) {
+            const int n = int(random() % 17) - 8;
+            p[x] = qRgb(qBound(0, x * 255 / W + n, 255), qBound(0, y * 255 / H - n, 255), qBound(0, (x + y) / 12 % 256 + n, 255));
+            if ((x / 90 + y / 70) % 3 == 0 || std::abs(x - 3 * y / 2) < 4)
+                d[x] = qRgb(x * 7 % 256, 40, y % 200);
+        }
+    }
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    struct Case { const char *name; const Raster &picture; bool keyed; };
+    const Case cases[] = {{"photo.png", photo, false}, {"drawn.png", drawn, false}, {"keyed.png", drawn, true}};
+    QStringList files;
+    for (const Case &c : cases) {
+        files << dir.filePath(c.name);
+        ASSERT_TRUE(c.keyed ? SavePngWriter(files.last(), c.picture, Colors::clWhite) : SavePngFile(files.last(), c.picture));
+    }
+    const QString why = decodeWithPillow(files);
+    ASSERT_TRUE(why.isEmpty()) << qPrintable(why);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(cases[i].name);
+        const QImage reference = referencePicture(files[i] + QStringLiteral(".pil.ppm"));
+        ASSERT_EQ(reference.size(), QSize(W, H));
+        EXPECT_EQ(reference, cases[i].picture.toRgb32());
+    }
+    // The two kinds are filtered differently, so both filters' rows were checked above.
+    const QSet<int> photoFilters = rowFilters(readAll(files[0]), W, 3, H);
+    const QSet<int> drawnFilters = rowFilters(readAll(files[1]), W, 3, H);
+    EXPECT_EQ(photoFilters.size(), 1);
+    EXPECT_EQ(drawnFilters.size(), 1);
+    EXPECT_NE(photoFilters, drawnFilters);
+}

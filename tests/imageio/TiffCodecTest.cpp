@@ -194,7 +194,8 @@ TEST(TiffWrite, EveryLayoutReadsBackToTheSamePixels)
         const Raster source = bits <= 8 ? indexedPicture(bits, 36, 11, bits == 1 ? blackAndWhite : QVector<QRgb>())
                                         : rgbTexture(bits, 37, 11);
         const Raster back = read(WriteTiff(source));
-        EXPECT_EQ(back.bitCount(), 32);
+        // 24 bits whatever the layout: written as BMP it takes three bytes a pixel, not four.
+        EXPECT_EQ(back.bitCount(), 24);
         EXPECT_TRUE(back.samePixels(source));
     }
 }
