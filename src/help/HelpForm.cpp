@@ -341,6 +341,7 @@ void THelpForm::HelpPrintButtonClick(QAbstractButton *sender)
         texts << LngText(QStringLiteral("Print Preview"), QLatin1String(key));
     engine.PreviewTexts = toCommaText(texts);
     engine.TextOptions.SetPageNumText(LngText(QStringLiteral("Print Preview"), QStringLiteral("Page")));
+    engine.OnProgress = progress;
     engine.PrintRichText(HelpTextField);
     if (sender == HelpPreviewButton)
         engine.Preview();

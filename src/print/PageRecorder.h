@@ -90,6 +90,9 @@ public:
     int ZoomVal = 100;
     QString PreviewTexts;
     TStatusProc OnStatus;
+    // The share of the document paginated, 0 to 100, for a progress gauge: reported when
+    // pagination starts, at most every 50 ms while it goes on, and when it is complete.
+    std::function<void(int percent)> OnProgress;
     TOwnerHeightProc OnOwnerHeight; // stored only
     TOwnerDrawProc OnOwnerDraw;     // stored only
     TNewPageProc OnNewPage;         // stored only
@@ -132,7 +135,8 @@ public:
     void PrintRichText(const QTextDocument &source);
     // Draws the part of document from next on that fits the body rectangle (in twips)
     // onto canvas; next becomes the first character that did not fit. Returns whether
-    // text is left. Every call places at least one line.
+    // text is left. Every call places at least one line. Each call finds the document's
+    // lines afresh; the pagination finds them once per chunk.
     bool RenderRichTextRange(QTextDocument &document, TVardoMetaFileCanvas &canvas, const QRect &twips, int &next);
 
     // Plays pages first..last (zero-based) onto device as one job, each page's top-left
@@ -157,8 +161,15 @@ private:
         int dpiX = 0, dpiY = 0;
     };
     class MetricsDevice;
+    struct LaidOutLines;
 
     void layOut(QTextDocument &document, int width);
+    // Draws one page of document from next on, cutting it from laidOut, the document's
+    // lines, which are found again only when the layout changes.
+    bool renderPage(QTextDocument &document, LaidOutLines &laidOut, TVardoMetaFileCanvas &canvas, const QRect &twips,
+                    int &next);
+    // The body rectangle of the current page, in twips.
+    QRect bodyTwips() const;
 
     std::vector<PageEntry> pages_;
     std::unique_ptr<TVardoMetaFileCanvas> canvas_;

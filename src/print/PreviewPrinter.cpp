@@ -221,6 +221,7 @@ void TPreviewPrinter::printLaidOutOn(const TDeviceMetrics &sheet, int first, int
     fitted.TextOptions = TextOptions;
     fitted.SetUnits(Units());
     fitted.SetPageStartNo(PageStartNo());
+    fitted.OnProgress = OnProgress; // laying the pages out again is a wait of its own
     fitted.PrintRichText(*source_);
     // The job's reports are this engine's; the second pagination is not reported.
     fitted.OnStatus = [this](TPageRecorder *, const QString &statMsg, int pageNum, TStatusType type) {

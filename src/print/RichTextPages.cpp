@@ -6,6 +6,7 @@
 #include "print/MetricsDevice.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace {
 struct LineBox
@@ -24,6 +26,7 @@ struct LineBox
     bool breakBefore = false; // the first line of a block that starts a new page
 };
 
+// Every line of the document in document order, so their starts ascend.
 std::vector<LineBox> lineBoxes(QTextDocument &document)
 {
     std::vector<LineBox> lines;
@@ -65,13 +68,16 @@ void copyRange(const QTextDocument &source, int from, int to, QTextDocument &tar
 }
 
 // Paragraph lengths are kept in pixels of 96 per inch; the layout takes them as device
-// pixels. Scaled once per chunk, they keep their size on paper at any resolution.
+// pixels. Scaled once per chunk, they keep their size on paper at any resolution. The
+// paragraphs change in one edit, so the layout follows once, not once per paragraph
+// (each of those would reposition every paragraph after it).
 void scaleParagraphs(QTextDocument &document, int dpiX, int dpiY)
 {
     const double sx = dpiX / 96.0, sy = dpiY / 96.0;
     if (sx == 1.0 && sy == 1.0)
         return;
     QTextCursor cursor(&document);
+    cursor.beginEditBlock();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QTextBlockFormat f = block.blockFormat();
         f.setLeftMargin(f.leftMargin() * sx);
@@ -82,6 +88,7 @@ void scaleParagraphs(QTextDocument &document, int dpiX, int dpiY)
         cursor.setPosition(block.position());
         cursor.setBlockFormat(f);
     }
+    cursor.endEditBlock();
 }
 
 // Puts the units back whatever happens during pagination.
@@ -94,6 +101,40 @@ public:
 private:
     TPageRecorder &engine_;
     TUnits units_;
+};
+
+// Reports the share of the source paginated, in percent, to a progress gauge: 0 at the
+// start, then at most every 50 ms while pages are made (a gauge may repaint on each
+// report, and a page takes far less), and 100 at the end.
+class ProgressReports
+{
+public:
+    ProgressReports(const std::function<void(int)> &sink, int total) : sink_(sink), total_(std::max(total, 1))
+    {
+        report(0);
+        clock_.start();
+    }
+    void at(int position)
+    {
+        if (!sink_ || clock_.elapsed() < 50)
+            return;
+        report(int(std::clamp(qint64(position) * 100 / total_, qint64(0), qint64(100))));
+        clock_.restart();
+    }
+    void done() { report(100); }
+
+private:
+    void report(int percent)
+    {
+        if (sink_ && percent != last_)
+            sink_(percent);
+        last_ = percent;
+    }
+
+    const std::function<void(int)> &sink_;
+    qint64 total_;
+    int last_ = -1;
+    QElapsedTimer clock_;
 };
 
 int twipsToPixels(int twips, int dpi)
@@ -115,19 +156,39 @@ void TPageRecorder::layOut(QTextDocument &document, int width)
         document.setTextWidth(width);
 }
 
+// The lines of a laid-out document, found once per layout: pages are cut from them in
+// order, so the pagination visits every line once whatever the page count.
+struct TPageRecorder::LaidOutLines
+{
+    int dpiX = 0, dpiY = 0, width = 0;
+    bool valid = false;
+    std::vector<LineBox> lines;
+};
+
 bool TPageRecorder::RenderRichTextRange(QTextDocument &document, TVardoMetaFileCanvas &canvas, const QRect &twips, int &next)
+{
+    LaidOutLines lines;
+    return renderPage(document, lines, canvas, twips, next);
+}
+
+bool TPageRecorder::renderPage(QTextDocument &document, LaidOutLines &laidOut, TVardoMetaFileCanvas &canvas,
+                               const QRect &twips, int &next)
 {
     const int left = twipsToPixels(twips.left(), metrics_.LogPixelsX);
     const int top = twipsToPixels(twips.top(), metrics_.LogPixelsY);
     const int width = std::max(1, twipsToPixels(twips.right(), metrics_.LogPixelsX) - left);
     const int height = std::max(1, twipsToPixels(twips.bottom(), metrics_.LogPixelsY) - top);
     layOut(document, width);
-    const std::vector<LineBox> lines = lineBoxes(document);
+    // A page started on another device lays the text out again, and its lines change.
+    if (!laidOut.valid || laidOut.dpiX != metrics_.LogPixelsX || laidOut.dpiY != metrics_.LogPixelsY || laidOut.width != width)
+        laidOut = {metrics_.LogPixelsX, metrics_.LogPixelsY, width, true, lineBoxes(document)};
+    const std::vector<LineBox> &lines = laidOut.lines;
     const int total = document.characterCount() - 1;
 
-    size_t first = 0;
-    while (first + 1 < lines.size() && lines[first + 1].start <= next)
-        ++first;
+    // The page starts at the last line that starts at or before next.
+    const auto after = std::upper_bound(lines.begin(), lines.end(), next,
+                                        [](int position, const LineBox &line) { return position < line.start; });
+    const size_t first = after == lines.begin() ? 0 : size_t(after - lines.begin()) - 1;
     if (first >= lines.size()) {
         next = -1;
         return false;
@@ -157,6 +218,14 @@ bool TPageRecorder::RenderRichTextRange(QTextDocument &document, TVardoMetaFileC
     return next < total && next != -1;
 }
 
+QRect TPageRecorder::bodyTwips() const
+{
+    const TTextOptions &o = TextOptions;
+    return QRect(QPoint(int(std::nearbyint(o.MarginLeft * 1440)), int(std::nearbyint(o.MarginTop * 1440))),
+                 QPoint(int(std::nearbyint((PixelsToUnitsX(metrics_.PageWidth) - o.MarginRight) * 1440)),
+                        int(std::nearbyint((PixelsToUnitsY(metrics_.PageHeight) - o.MarginBottom) * 1440))));
+}
+
 void TPageRecorder::PrintRichText(const QTextDocument &source)
 {
     UnitsGuard units(*this);
@@ -170,6 +239,7 @@ void TPageRecorder::PrintRichText(const QTextDocument &source)
     scratch.setDefaultFont(font);
 
     const int total = source.characterCount() - 1;
+    ProgressReports progress(OnProgress, total);
     int srcPos = 0, fmtPos = 0, pageNo = 0;
     BeginDoc();
     while (srcPos <= total) {
@@ -178,22 +248,22 @@ void TPageRecorder::PrintRichText(const QTextDocument &source)
         const int found = hit.isNull() ? total : hit.selectionStart();
         copyRange(source, srcPos, found, scratch);
         scaleParagraphs(scratch, metrics_.LogPixelsX, metrics_.LogPixelsY);
+        const int chunkStart = srcPos;
         srcPos = found + int(marker.size()) + 1;
+        LaidOutLines lines; // the scratch document's lines, for all pages of this chunk
         bool more = true;
         do {
             if (fmtPos > 0)
                 NewPage();
             ++pageNo;
             PrintHeaderFooter(pageStartNo_ + pageNo);
-            const TTextOptions &o = TextOptions;
-            const QRect body(QPoint(int(std::nearbyint(o.MarginLeft * 1440)), int(std::nearbyint(o.MarginTop * 1440))),
-                             QPoint(int(std::nearbyint((PixelsToUnitsX(metrics_.PageWidth) - o.MarginRight) * 1440)),
-                                    int(std::nearbyint((PixelsToUnitsY(metrics_.PageHeight) - o.MarginBottom) * 1440))));
-            more = RenderRichTextRange(scratch, Canvas(), body, fmtPos);
+            more = renderPage(scratch, lines, Canvas(), bodyTwips(), fmtPos);
+            progress.at(chunkStart + std::max(fmtPos, 0));
         } while (more);
         fmtPos = 0;
         if (srcPos <= total)
             NewPage();
     }
     EndDoc();
+    progress.done();
 }

@@ -3,13 +3,18 @@
 #include "PrintTestTools.h"
 #include "richtext/RtfReader.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFontMetrics>
 #include <QRegularExpression>
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QTextImageFormat>
 #include <QUrl>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextLayout>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -283,4 +288,177 @@ TEST(PageRecorderUnits, ConversionsRoundHalvesToEven)
     EXPECT_EQ(engine.UnitsToPixelsX(2.54), 64);
     EXPECT_DOUBLE_EQ(engine.PixelsToUnitsY(64), 2.54);
     engine.EndDoc();
+}
+
+namespace {
+// A long document of numbered words w1, w2, ... in paragraphs of mixed sizes and spacing:
+// tall one-line headings, wrapped body text, small text with space above, indented text,
+// forced line breaks. Paragraphs listed in breakBefore start on a new page (\page); a
+// page-break marker follows a paragraph for each time markerAfter lists it. firstWords
+// gets the number of each paragraph's first word, and one more: the number after the last.
+QByteArray numberedWordsRtf(int paragraphs, const QList<int> &breakBefore, const QList<int> &markerAfter,
+                            QList<int> *firstWords)
+{
+    QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}\n";
+    int word = 0;
+    auto words = [&word](int n, const char *separator = " ") {
+        QByteArray text;
+        for (int i = 0; i < n; ++i)
+            text += (i ? separator : "") + QByteArray("w") + QByteArray::number(++word);
+        return text;
+    };
+    static const char *const kinds[] = {"\\f0\\fs48\\b ", "\\f1\\fs20 ", "\\sb240\\f0\\fs16 ", "\\li720\\f1\\fs28 ",
+                                        "\\f0\\fs20 "};
+    for (int p = 0; p < paragraphs; ++p) {
+        if (breakBefore.contains(p))
+            rtf += "\\page\n";
+        firstWords->append(word + 1);
+        const int kind = p % 5;
+        rtf += QByteArray("\\pard\\plain ") + kinds[kind];
+        rtf += kind == 0 ? words(2) : kind == 4 ? words(3, "\\line ") : words(25 + p % 17);
+        rtf += "\\par\n";
+        for (qsizetype m = markerAfter.count(p); m > 0; --m)
+            rtf += "`" + QByteArray(350, '0') + "\\'b4\\par\n";
+    }
+    firstWords->append(word + 1);
+    return rtf + "}";
+}
+
+// The numbered words each page of a PDF file shows in the body (one to ten inches from
+// the top of a Letter sheet), by pdftotext's word boxes. The text layout also puts into the
+// PDF, clipped away, the line above a page that starts within a paragraph; it is not shown.
+QList<QList<int>> visibleWords(const QString &pdf, QString *why)
+{
+    QByteArray out;
+    *why = runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")}, &out);
+    QList<QList<int>> pages;
+    static const QRegularExpression item(
+        QStringLiteral("<page |<word [^>]*yMin=\"([0-9.]+)\"[^>]*yMax=\"([0-9.]+)\">w(\\d+)</word>"));
+    for (auto it = item.globalMatch(QString::fromUtf8(out)); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.captured(0).startsWith(QLatin1String("<page"))) {
+            pages << QList<int>();
+            continue;
+        }
+        const double middle = (m.captured(1).toDouble() + m.captured(2).toDouble()) / 2;
+        if (!pages.isEmpty() && middle > 72 && middle < 720)
+            pages.back() << m.captured(3).toInt();
+    }
+    return pages;
+}
+
+struct WordLine
+{
+    int firstWord = 0, lastWord = 0;
+    double top = 0, bottom = 0;
+};
+
+// The lines of doc laid out alone on a body of width pixels at the screen's resolution,
+// with their first and last word; lines without words are left out.
+std::vector<WordLine> wordLines(QTextDocument &doc, int width)
+{
+    static const QRegularExpression number(QStringLiteral("w(\\d+)"));
+    QPicture screen;
+    doc.setDocumentMargin(0);
+    doc.documentLayout()->setPaintDevice(&screen);
+    doc.setTextWidth(width);
+    std::vector<WordLine> lines;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        const double offset = doc.documentLayout()->blockBoundingRect(block).top() - block.layout()->boundingRect().top();
+        for (int i = 0; i < block.layout()->lineCount(); ++i) {
+            const QTextLine line = block.layout()->lineAt(i);
+            QList<int> found;
+            for (auto it = number.globalMatch(block.text().mid(line.textStart(), line.textLength())); it.hasNext();)
+                found << it.next().captured(1).toInt();
+            if (!found.isEmpty())
+                lines.push_back({found.front(), found.back(), offset + line.y(), offset + line.y() + line.height()});
+        }
+    }
+    doc.documentLayout()->setPaintDevice(nullptr);
+    return lines;
+}
+} // namespace
+
+TEST_F(Pagination, ALongDocumentPutsEveryLineOnOnePageInOrderAndFillsEachPage)
+{
+    const QList<int> breakBefore{60, 61, 170, 290};
+    const QList<int> markerAfter{40, 40, 150, 239};
+    QList<int> firstWords;
+    QTextDocument doc;
+    ASSERT_TRUE(ReadRtf(numberedWordsRtf(320, breakBefore, markerAfter, &firstWords), doc));
+    QList<int> progress;
+    engine.OnProgress = [&progress](int percent) { progress << percent; };
+    engine.PrintRichText(doc);
+    QFile pdf(dir.filePath("long.pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::WriteOnly));
+    engine.PrintPagesToPdf(pdf);
+    pdf.close();
+    QString why;
+    const QList<QList<int>> pageWords = visibleWords(pdf.fileName(), &why);
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    ASSERT_EQ(pageWords.size(), engine.PageCount());
+    ASSERT_GE(pageWords.size(), 25);
+
+    // Every word once, in order: no line lost, doubled or moved at a page end.
+    QList<int> all;
+    for (const QList<int> &words : pageWords)
+        all += words;
+    ASSERT_EQ(all.size(), firstWords.back() - 1);
+    for (int i = 0; i < all.size(); ++i)
+        ASSERT_EQ(all[i], i + 1) << "at word " << i + 1;
+
+    // Each forced break and each marker starts a page with the paragraph that follows it;
+    // two markers in a row leave a page with no body between them.
+    QList<int> pageStarts;
+    for (const QList<int> &words : pageWords)
+        pageStarts << (words.isEmpty() ? 0 : words.front());
+    for (int p : breakBefore)
+        EXPECT_TRUE(pageStarts.contains(firstWords[p])) << "no page starts with paragraph " << p;
+    for (int p : markerAfter)
+        EXPECT_TRUE(pageStarts.contains(firstWords[p + 1])) << "no page starts after the marker after " << p;
+    const auto pageOf = [&pageWords](int word) {
+        for (int page = 0; page < pageWords.size(); ++page)
+            if (pageWords[page].contains(word))
+                return page;
+        return -1;
+    };
+    EXPECT_GE(pageOf(firstWords[41]) - pageOf(firstWords[41] - 1), 2);
+
+    // Against the lines of the document laid out on the body's width: every page starts at
+    // a line, its lines fit the body's height, and the line after it would not have fitted
+    // unless a break comes first.
+    const double bodyHeight = engine.PageHeight() - 2 * engine.LogPixelsY();
+    const std::vector<WordLine> lines = wordLines(doc, engine.PageWidth() - 2 * engine.LogPixelsX());
+    QList<int> forced;
+    for (int p : breakBefore)
+        forced << firstWords[p];
+    for (int p : markerAfter)
+        forced << firstWords[p + 1];
+    size_t line = 0;
+    for (int page = 0; page < pageWords.size(); ++page) {
+        if (pageWords[page].isEmpty())
+            continue;
+        SCOPED_TRACE("page " + std::to_string(page + 1));
+        ASSERT_LT(line, lines.size());
+        ASSERT_EQ(lines[line].firstWord, pageWords[page].front());
+        const size_t first = line;
+        while (line < lines.size() && lines[line].lastWord < pageWords[page].back())
+            ++line;
+        ASSERT_LT(line, lines.size());
+        ASSERT_EQ(lines[line].lastWord, pageWords[page].back());
+        if (line > first) {
+            EXPECT_LE(lines[line].bottom - lines[first].top, bodyHeight);
+        }
+        ++line;
+        if (line < lines.size() && !forced.contains(lines[line].firstWord)) {
+            EXPECT_GT(lines[line].bottom - lines[first].top, bodyHeight);
+        }
+    }
+    EXPECT_EQ(line, lines.size());
+
+    // The gauge runs from 0 to 100 and never goes back.
+    ASSERT_GE(progress.size(), 2);
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 }
