@@ -155,6 +155,11 @@ void HintedTextLine::draw(QPainter &painter, int x, int y) const
 {
     for (const QGlyphRun &run : cached_)
         painter.drawGlyphRun(QPointF(x, y), run);
+    drawOutlines(painter, x, y);
+}
+
+void HintedTextLine::drawOutlines(QPainter &painter, int x, int y) const
+{
     if (outlines_.isEmpty())
         return;
     painter.save();

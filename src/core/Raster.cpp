@@ -19,6 +19,17 @@ void encode24(const QRgb *s, uchar *d, int w)
     }
 }
 
+// Every raster reads as 96 pixels per inch. Qt copies a shared image to change even an
+// equal value, so only a different one is set.
+void setDotsPerMeter(QImage &image)
+{
+    constexpr int DotsPerMeter = 3780;
+    if (image.dotsPerMeterX() != DotsPerMeter)
+        image.setDotsPerMeterX(DotsPerMeter);
+    if (image.dotsPerMeterY() != DotsPerMeter)
+        image.setDotsPerMeterY(DotsPerMeter);
+}
+
 bool validBits(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
 int whiteIndex(const QVector<QRgb> &palette)
@@ -202,8 +213,7 @@ Raster Raster::fromImage(const QImage &image, int bits)
     if (r.isIndexed()) {
         if (indexed) {
             r.image_ = image.format() == QImage::Format_Indexed8 ? image : image.convertToFormat(QImage::Format_Indexed8);
-            r.image_.setDotsPerMeterX(3780);
-            r.image_.setDotsPerMeterY(3780);
+            setDotsPerMeter(r.image_);
             r.syncSize();
             return r;
         }
@@ -214,8 +224,21 @@ Raster Raster::fromImage(const QImage &image, int bits)
         return r;
     }
     r.image_ = image.convertToFormat(QImage::Format_RGB32);
-    r.image_.setDotsPerMeterX(3780);
-    r.image_.setDotsPerMeterY(3780);
+    setDotsPerMeter(r.image_);
+    r.syncSize();
+    return r;
+}
+
+Raster Raster::transparent(int width, int height)
+{
+    Raster r;
+    if (width <= 0 || height <= 0 || !sizeAllowed(width, height))
+        return r;
+    r.bits_ = 32;
+    r.image_ = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (r.image_.isNull())
+        return Raster();
+    r.image_.fill(0);
     r.syncSize();
     return r;
 }
