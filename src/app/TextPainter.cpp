@@ -98,7 +98,7 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
         int y = Y + j * h;
         x += ex.startX;
         y += ex.startY;
-        const TextStamp shaped(HintedTextLine(text, qfont));
+        const std::shared_ptr<const TextStamp> shaped = stampFor(text, qfont);
         for (int i = 0; i <= d; ++i) {
             if (progress)
                 progress(d == 0 ? 100 : 100 * i / d);
@@ -106,7 +106,7 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
             font.color = c;
             const bool draw = shadow ? (i == 0 || i == d) : flat ? (i == d) : true;
             if (draw)
-                shaped.draw(picture, x, y, toQColor(c).rgba());
+                shaped->draw(picture, x, y, toQColor(c).rgba());
             x += ex.stepX;
             y += ex.stepY;
         }
@@ -115,9 +115,8 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
             // the mask and on the picture, so that the surface fill can replace exactly them.
             constexpr QRgb black = 0xFF000000;
             if (whole(layers.textCreate))
-                TextStamp(HintedTextLine(text, toQFont(layers.maskFont, false)))
-                    .draw(layers.textCreate->picture.paintable(), x, y, black);
-            TextStamp(HintedTextLine(text, toQFont(font, false))).draw(picture, x, y, black);
+                stampFor(text, toQFont(layers.maskFont, false))->draw(layers.textCreate->picture.paintable(), x, y, black);
+            stampFor(text, toQFont(font, false))->draw(picture, x, y, black);
             font.color = Colors::clBlack;
         }
     }

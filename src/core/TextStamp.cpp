@@ -3,8 +3,12 @@
 #include <QPainter>
 #include <QRawFont>
 
+#include <QMutex>
+
 #include <algorithm>
 #include <cstring>
+#include <list>
+#include <unordered_map>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -295,4 +299,63 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
         QRgb *dst = reinterpret_cast<QRgb *>(bits + ty * stride);
         blendRow(dst + from, cover_.data() + run.offset + (from - x0), to - from, color);
     }
+}
+
+qsizetype TextStamp::bytes() const
+{
+    return qsizetype(sizeof *this + runs_.capacity() * sizeof(Run) + cover_.capacity()) +
+           line_.outline().elementCount() * qsizetype(sizeof(QPainterPath::Element));
+}
+
+namespace {
+
+constexpr qsizetype StampCacheBytes = qsizetype(64) << 20;
+
+// Everything of the font that changes how its text is drawn, and the text.
+QString stampKey(const QString &text, const QFont &font)
+{
+    return font.toString() + QLatin1Char('|') + QString::number(int(font.hintingPreference())) +
+           QLatin1Char(font.kerning() ? 'k' : '-') + QLatin1Char('|') + text;
+}
+
+struct StampCache
+{
+    QMutex mutex;
+    std::list<std::pair<QString, std::shared_ptr<const TextStamp>>> recent; // most recent first
+    std::unordered_map<QString, decltype(recent)::iterator> byKey;
+    qsizetype bytes = 0;
+};
+
+StampCache &stampCache()
+{
+    static StampCache cache;
+    return cache;
+}
+
+} // namespace
+
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font)
+{
+    StampCache &cache = stampCache();
+    const QString key = stampKey(text, font);
+    {
+        const QMutexLocker lock(&cache.mutex);
+        if (const auto found = cache.byKey.find(key); found != cache.byKey.end()) {
+            cache.recent.splice(cache.recent.begin(), cache.recent, found->second);
+            return found->second->second;
+        }
+    }
+    auto stamp = std::make_shared<const TextStamp>(HintedTextLine(text, font));
+    const QMutexLocker lock(&cache.mutex);
+    if (cache.byKey.count(key))
+        return stamp;
+    cache.recent.emplace_front(key, stamp);
+    cache.byKey.emplace(key, cache.recent.begin());
+    cache.bytes += stamp->bytes();
+    while (cache.bytes > StampCacheBytes && cache.recent.size() > 1) {
+        cache.bytes -= cache.recent.back().second->bytes();
+        cache.byKey.erase(cache.recent.back().first);
+        cache.recent.pop_back();
+    }
+    return stamp;
 }

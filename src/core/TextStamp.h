@@ -18,6 +18,7 @@
 #include <QImage>
 #include <QRect>
 
+#include <memory>
 #include <vector>
 
 class TextStamp
@@ -34,6 +35,8 @@ public:
     // blending QPainter does differently (subpixel or gamma-corrected glyphs, decorations
     // drawn by the glyph cache) are drawn by QPainter instead.
     bool stamped() const { return stamped_; }
+    // Memory the stamp holds.
+    qsizetype bytes() const;
 
 private:
     // The covered pixels of one row of one pass: length pixels from x, with their coverage
@@ -55,3 +58,8 @@ private:
     std::vector<uchar> cover_;
     bool stamped_ = false;
 };
+
+// The stamp of text in font, made once and kept for the next drawings of the same line: a
+// redraw draws every item again, and usually few of them have changed. The stamps used most
+// recently are kept, up to a bound on their memory.
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font);
