@@ -68,7 +68,8 @@ QImage newImage(int width, int height, QImage::Format format, bool *zeroed = nul
     const size_t bytes = size_t(width) * size_t(height) * 4;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     if (bytes >= 2 * HugePage) {
-        const size_t length = (bytes + HugePage - 1) / HugePage * HugePage;
+        // Whole huge pages and, at the end, ordinary ones for the rest.
+        const size_t length = (bytes + 4095) / 4096 * 4096;
         void *area = mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (area != MAP_FAILED) {
             // Aligned to a huge page, the rest given back.

@@ -17,8 +17,9 @@
 namespace {
 
 constexpr int FirstMargin = 2, LastMargin = 32;
-// Rows are blended in groups of eight pixels.
-constexpr int Group = 8;
+// Rows are blended in groups of eight pixels; uncovered stretches of SplitGap pixels or more
+// are left out, shorter ones are blended through.
+constexpr int Group = 8, SplitGap = 32;
 
 // QPainter's product of a pixel's four channels with a / 255, rounded.
 inline QRgb byteMul(QRgb x, uint a)
@@ -156,21 +157,23 @@ struct Piece { QRect region; qsizetype run = -1, glyph = 0; };
 
 } // namespace
 
-TextStamp::TextStamp(const HintedTextLine &line) : line_(line)
+TextStamp::TextStamp(const HintedTextLine &line)
 {
-    for (int margin = FirstMargin; margin <= LastMargin; margin *= 2) {
+    Collected collected = Collected::Grow;
+    for (int margin = FirstMargin; margin <= LastMargin && collected == Collected::Grow; margin *= 2) {
         runs_.clear();
         cover_.clear();
         box_ = QRect();
-        switch (collect(line, margin)) {
-        case Collected::Done:
-            stamped_ = true;
-            return;
-        case Collected::NotStampable:
-            return;
-        case Collected::Grow:
-            break;
-        }
+        collected = collect(line, margin);
+    }
+    stamped_ = collected == Collected::Done;
+    if (stamped_) {
+        runs_.shrink_to_fit();
+        cover_.shrink_to_fit();
+    } else {
+        runs_ = {};
+        cover_ = {};
+        line_ = line;
     }
 }
 
@@ -261,17 +264,21 @@ void TextStamp::makeRuns(const std::vector<std::vector<uchar>> &passes)
     const int w = box_.width(), h = box_.height();
     for (const std::vector<uchar> &pass : passes)
         for (int y = 0; y < h; ++y) {
-            const uchar *row = pass.data() + size_t(y) * size_t(w);
-            const uchar *first = std::find_if(row, row + w, [](uchar c) { return c != 0; });
-            if (first == row + w)
-                continue;
-            const uchar *last = std::find_if(std::make_reverse_iterator(row + w), std::make_reverse_iterator(first),
-                                             [](uchar c) { return c != 0; }).base();
-            // Zero coverage leaves a pixel as it is, so it pads the row to whole groups.
-            const int covered = int(last - first), length = (covered + Group - 1) / Group * Group;
-            runs_.push_back({y + box_.top(), int(first - row) + box_.left(), length, qsizetype(cover_.size())});
-            cover_.insert(cover_.end(), first, last);
-            cover_.resize(cover_.size() + size_t(length - covered), 0);
+            const uchar *row = pass.data() + size_t(y) * size_t(w), *end = row + w;
+            const auto covered = [](uchar c) { return c != 0; };
+            for (const uchar *first = std::find_if(row, end, covered); first != end;) {
+                // A run ends before a gap of at least SplitGap uncovered pixels.
+                const uchar *last = first + 1;
+                for (const uchar *p = last; p != end && p - last < SplitGap; ++p)
+                    if (*p)
+                        last = p + 1;
+                // Zero coverage leaves a pixel as it is, so it pads the run to whole groups.
+                const int length = int(last - first), padded = (length + Group - 1) / Group * Group;
+                runs_.push_back({y + box_.top(), int(first - row) + box_.left(), padded, qsizetype(cover_.size())});
+                cover_.insert(cover_.end(), first, last);
+                cover_.resize(cover_.size() + size_t(padded - length), 0);
+                first = std::find_if(last, end, covered);
+            }
         }
 }
 
@@ -280,8 +287,8 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
     if (!stamped_) {
         QPainter painter(&image);
         painter.setPen(QColor::fromRgba(color));
-        painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
-        line_.draw(painter, x, y);
+        painter.setRenderHint(QPainter::TextAntialiasing, line_->antialiased());
+        line_->draw(painter, x, y);
         return;
     }
     if (runs_.empty())
@@ -304,7 +311,7 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
 qsizetype TextStamp::bytes() const
 {
     return qsizetype(sizeof *this + runs_.capacity() * sizeof(Run) + cover_.capacity()) +
-           line_.outline().elementCount() * qsizetype(sizeof(QPainterPath::Element));
+           (line_ ? line_->outline().elementCount() * qsizetype(sizeof(QPainterPath::Element)) : 0);
 }
 
 namespace {

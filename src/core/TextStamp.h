@@ -19,6 +19,7 @@
 #include <QRect>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TextStamp
@@ -52,7 +53,7 @@ private:
     Collected addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const;
     void makeRuns(const std::vector<std::vector<uchar>> &passes);
 
-    HintedTextLine line_;
+    std::optional<HintedTextLine> line_; // only for a line drawn by QPainter
     QRect box_;                // relative to the line's top-left corner
     std::vector<Run> runs_;    // in blending order
     std::vector<uchar> cover_;
