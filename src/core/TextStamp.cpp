@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int FirstMargin = 2, LastMargin = 32;
+constexpr int FirstMargin = 2, LastMargin = 32, EdgeRoom = 8;
 // Rows are blended in groups of eight pixels; uncovered stretches of SplitGap pixels or more
 // are left out, shorter ones are blended through.
 constexpr int Group = 8, SplitGap = 32;
@@ -157,7 +157,7 @@ struct Piece { QRect region; qsizetype run = -1, glyph = 0; };
 
 } // namespace
 
-TextStamp::TextStamp(const HintedTextLine &line)
+TextStamp::TextStamp(const HintedTextLine &line) : line_(line)
 {
     Collected collected = Collected::Grow;
     for (int margin = FirstMargin; margin <= LastMargin && collected == Collected::Grow; margin *= 2) {
@@ -173,7 +173,6 @@ TextStamp::TextStamp(const HintedTextLine &line)
     } else {
         runs_ = {};
         cover_ = {};
-        line_ = line;
     }
 }
 
@@ -197,6 +196,12 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
         pieces.push_back({line.outline().boundingRect().toAlignedRect().adjusted(-margin, -margin, margin, margin)});
     for (const Piece &p : pieces)
         box_ |= p.region;
+    // Qt rasterises outlines that come close to the picture's left or top edge a little
+    // differently; the stamp is rasterised well away from them.
+    if (!line.outline().isEmpty()) {
+        const int room = EdgeRoom + box_.height() / 16;
+        box_.adjust(-room, -room, 0, 0);
+    }
     if (box_.isEmpty())
         return Collected::Done;
 
@@ -284,11 +289,11 @@ void TextStamp::makeRuns(const std::vector<std::vector<uchar>> &passes)
 
 void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
 {
-    if (!stamped_) {
+    if (!stamped_ || x + box_.left() < 0 || y + box_.top() < 0) {
         QPainter painter(&image);
         painter.setPen(QColor::fromRgba(color));
-        painter.setRenderHint(QPainter::TextAntialiasing, line_->antialiased());
-        line_->draw(painter, x, y);
+        painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
+        line_.draw(painter, x, y);
         return;
     }
     if (runs_.empty())
@@ -311,7 +316,7 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
 qsizetype TextStamp::bytes() const
 {
     return qsizetype(sizeof *this + runs_.capacity() * sizeof(Run) + cover_.capacity()) +
-           (line_ ? line_->outline().elementCount() * qsizetype(sizeof(QPainterPath::Element)) : 0);
+           line_.outline().elementCount() * qsizetype(sizeof(QPainterPath::Element));
 }
 
 namespace {

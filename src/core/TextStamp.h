@@ -12,14 +12,15 @@
 // are blended one after the other, so a pixel that two glyphs reach is blended twice; the
 // stamp keeps such a pixel's second coverage in a later pass and blends it in the same
 // order. Coverage does not change when a line moves by whole pixels, and clipping at the
-// picture's edges only leaves pixels out.
+// right and bottom edges only leaves pixels out. Qt rasterises an outline that comes close
+// to the left or top edge of the picture a little differently, so such copies are drawn
+// by QPainter.
 #include "core/HintedGlyphs.h"
 
 #include <QImage>
 #include <QRect>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 class TextStamp
@@ -53,8 +54,9 @@ private:
     Collected addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const;
     void makeRuns(const std::vector<std::vector<uchar>> &passes);
 
-    std::optional<HintedTextLine> line_; // only for a line drawn by QPainter
-    QRect box_;                // relative to the line's top-left corner
+    HintedTextLine line_;
+    QRect box_;                // relative to the line's top-left corner, with room left of and
+                               // above outlines
     std::vector<Run> runs_;    // in blending order
     std::vector<uchar> cover_;
     bool stamped_ = false;

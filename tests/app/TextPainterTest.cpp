@@ -250,7 +250,9 @@ TEST(GradientText, StampedLayersAreTheLayersQPainterDraws)
         {96, StyleItalic, DirUpLeft, "Wavy fx", {150, 130}},   // 128 px, cut off right and bottom
         {192, 0, DirDownLeft, "Ag", {-60, 40}},                // 256 px, cut off on three sides
         {96, StyleUnderline | StyleStrikeOut, DirUp, "Tu", {40, 20}},
-        {48, 0, DirUpRight, "Wave fx", {300, -10}},              // 64 px, cached glyphs
+        {49, 0, DirDown, "dqOPQ", {150, 80}},                  // 65 px, round left sides
+        {49, 0, DirUpLeft, "dqOPQ", {-12, 60}},                // 65 px, near and over the left edge
+        {48, 0, DirUpRight, "Wave fx", {300, -10}},            // 64 px, cached glyphs
         {48, StyleUnderline, DirDown, "Tu", {20, 150}},
     };
     const int w = 360, h = 220, d = 12;
