@@ -1,6 +1,7 @@
 // What a user waits for in the text composition: a full redraw of ten items (one line each,
-// 48 pt Arial, depth 50, 3D) on a full-HD picture and on the design size, one undo push and
-// one undo step, and the memory that 101 snapshots hold.
+// 48 pt Arial, depth 50, 3D) on a full-HD picture and on the design size, the cost of large
+// text against small, the window's redraw of three-line items at growing sizes, one undo
+// push and one undo step, and the memory that 101 snapshots hold.
 #include "BenchMain.h"
 #include "BenchItems.h"
 #include "app/TextPainter.h"
@@ -42,6 +43,85 @@ void ComposeFullHd(benchmark::State &state)
     }
 }
 BENCHMARK(ComposeFullHd)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The cost of a text layer per pixel of its glyphs: one line of depth 50 at 64 px (glyphs
+// from the glyph cache) and at 128 px (outlines) on full HD. per_glyph_pixel is the CPU
+// time of one layer divided by the pixels one copy of the line inks.
+void TextLayerPerGlyphPixel(benchmark::State &state)
+{
+    const int pixels = int(state.range(0)), points = pixels * 3 / 4;
+    ItemTable table;
+    ItemRow &r = table.rows[0];
+    r.caption = QStringLiteral("Letrafex0");
+    r.cells[CellFontSize] = QString::number(points);
+    r.cells[CellFontDepth] = QStringLiteral("50");
+    r.cells[CellXPos] = QStringLiteral("300");
+    r.cells[CellYPos] = QStringLiteral("300");
+    r.cells[CellDirection] = QString::number(DirDownRight);
+    r.cells[CellAlignment] = QStringLiteral("1");
+    r.cells[CellStyleSet] = QStringLiteral("0");
+    ItemTable flat = table;
+    flat.rows[0].cells[CellType] = QString::number(StyleFlat);
+    const Raster white(1920, 1080);
+    const Raster one = ComposePicture(white, flat);
+    qint64 ink = 0;
+    for (int y = 0; y < one.height(); ++y)
+        for (int x = 0; x < one.width(); ++x)
+            ink += one.pixelRgb(x, y) != white.pixelRgb(x, y);
+    // A new text every time, so the line is rasterised anew as well ("Letrafex" and a
+    // number).
+    static int round = 0;
+    for (auto _ : state) {
+        table.rows[0].caption = QStringLiteral("Letrafex") + QString::number(round++);
+        const Raster out = ComposePicture(white, table);
+        benchmark::DoNotOptimize(out.image().constBits());
+    }
+    state.counters["glyph_pixels"] = double(ink);
+    state.counters["per_glyph_pixel"] =
+        benchmark::Counter(double(ink * 51), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(TextLayerPerGlyphPixel)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
+
+// The window's redraw of ten three-line items of depth 50 on 1280 x 800, through the
+// composition the window runs, at 48 pt (cached glyphs), 49, 72 and 100 pt (outlines).
+// range 1: 0 redraws the same items (as a style click redraws the nine items that did not
+// change), 1 gives every item a new text each time, so every line is rasterised anew.
+void WindowRedrawThreeLines(benchmark::State &state)
+{
+    const int points = int(state.range(0));
+    const bool newTexts = state.range(1) != 0;
+    ItemTable table = bench::tenDeepItems();
+    auto setTexts = [&](int round) {
+        for (int k = 0; k < ItemCount; ++k)
+            table.rows[size_t(k)].caption = QStringLiteral("Letrafex%1-%2,Second-%2,Third-%2").arg(k).arg(round % 100000);
+    };
+    setTexts(0);
+    for (int k = 0; k < ItemCount; ++k) {
+        ItemRow &r = table.rows[size_t(k)];
+        r.cells[CellFontSize] = QString::number(points);
+        r.cells[CellXPos] = QString::number(20 + 80 * k);
+        r.cells[CellYPos] = QString::number(60 + 60 * k);
+    }
+    OwnedLayers owned;
+    ResizeLayers(owned.layers, 1280, 800);
+    InitPics(owned.layers);
+    owned.bg.picture.fill(makeColor(20, 40, 90));
+    std::uint8_t type = 1;
+    ItemAttributes controls;
+    static int round = 0; // never the same texts again, not even in a repetition
+    for (auto _ : state) {
+        if (newTexts)
+            setTexts(++round);
+        ComposeItems(owned.layers, table, [&](int k) {
+            loadItemAsEditor(table, k, controls, type);
+            return controls;
+        });
+        benchmark::DoNotOptimize(owned.title.picture.image().constBits());
+    }
+}
+BENCHMARK(WindowRedrawThreeLines)
+    ->ArgsProduct({{48, 49, 72, 100}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 Raster renderedPicture(int shift)
 {

@@ -55,35 +55,52 @@ void checkSize(QSize picture, int scale)
     }
 }
 
-Raster composeAt(const Raster &background, const ItemTable &scaledTable, int k, const ItemAttributes &start)
+Raster composeAt(Raster background, const ItemTable &scaledTable, int k, const ItemAttributes &start)
 {
-    return ComposePicture(background, scaledTable, start, [k](ItemAttributes &item) { scaleItem(item, k); });
+    return ComposePicture(std::move(background), scaledTable, start, [k](ItemAttributes &item) { scaleItem(item, k); });
 }
 
-// Straight alpha from the same drawing over black (b) and over white (w): a layer of cover
-// a and colour c gives a·c over black and a·c + (1 − a)·255 over white, so the difference
-// is the uncovered part and b divided by the cover is the colour.
-void unmixOverBlackAndWhite(QImage &b, const QImage &w)
+// Whether every pixel of the raster has one colour, and which.
+bool oneColour(const Raster &raster, QRgb &colour)
 {
-    for (int y = 0; y < b.height(); ++y) {
-        QRgb *bp = reinterpret_cast<QRgb *>(b.scanLine(y));
-        const QRgb *wp = reinterpret_cast<const QRgb *>(w.constScanLine(y));
-        for (int x = 0; x < b.width(); ++x) {
-            const QRgb k = bp[x], v = wp[x];
-            const int open = (qRed(v) - qRed(k)) + (qGreen(v) - qGreen(k)) + (qBlue(v) - qBlue(k));
-            // The cover from the mean difference, but never below what any channel needs:
-            // a colour cannot exceed 255 (b ≤ a), nor the background show through more
-            // than it does over white (w ≥ 255 − a).
-            const int need = std::max({qRed(k), qGreen(k), qBlue(k), 255 - qRed(v), 255 - qGreen(v), 255 - qBlue(v)});
-            const int a = std::clamp(std::max(255 - (open + 1) / 3, need), 0, 255);
-            if (a == 0) {
-                bp[x] = 0;
+    const QImage image = raster.toRgb32();
+    if (image.isNull())
+        return false;
+    colour = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        if (std::any_of(row, row + image.width(), [colour](QRgb p) { return p != colour; }))
+            return false;
+    }
+    return true;
+}
+
+// The background stretched smoothly to size. A background of one colour (a plain white
+// picture, say) stretches to that colour everywhere, so it is made at its size directly.
+Raster stretchedBackground(const Raster &background, QSize size)
+{
+    QRgb colour = 0;
+    if (QSize(background.width(), background.height()) != size && oneColour(background, colour))
+        return Raster(size.width(), size.height(), 24, fromRgb(colour));
+    return Raster::fromImage(stretchedSmoothly(background.toRgb32(), size.width(), size.height()), 24);
+}
+
+// Premultiplied pixels to straight alpha, in place: each colour channel divided by the
+// cover, rounded.
+void unpremultiply(QImage &image)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = row[x];
+            const int a = qAlpha(p);
+            if (a == 255 || p == 0)
                 continue;
-            }
-            auto unmix = [a](int c) { return std::min(255, (c * 255 + a / 2) / a); };
-            bp[x] = qRgba(unmix(qRed(k)), unmix(qGreen(k)), unmix(qBlue(k)), a);
+            auto straight = [a](int c) { return std::min(255, (c * 255 + a / 2) / a); };
+            row[x] = a == 0 ? 0 : qRgba(straight(qRed(p)), straight(qGreen(p)), straight(qBlue(p)), a);
         }
     }
+    image.reinterpretAsFormat(QImage::Format_ARGB32);
 }
 
 // Calls draw(row, item) for each item the composition draws, loaded as ComposePicture
@@ -185,21 +202,22 @@ Raster ComposeScaled(const Raster &background, const ItemTable &table, int scale
 {
     const QSize size(background.width(), background.height());
     checkSize(size, scale);
-    const QSize big = exportSize(size, scale);
-    Raster stretched = Raster::fromImage(stretchedSmoothly(background.toRgb32(), big.width(), big.height()), 24);
-    return composeAt(stretched, withScaledSurfaces(table, scale), scale, start);
+    return composeAt(stretchedBackground(background, exportSize(size, scale)), withScaledSurfaces(table, scale), scale,
+                     start);
 }
 
 QImage ComposeTransparent(QSize size, const ItemTable &table, int scale, const ItemAttributes &start)
 {
     checkSize(size, scale);
     const QSize big = exportSize(size, scale);
-    const ItemTable scaled = withScaledSurfaces(table, scale);
-    QImage overBlack = composeAt(Raster(big.width(), big.height(), 24, Colors::clBlack), scaled, scale, start).image();
-    const QImage overWhite = composeAt(Raster(big.width(), big.height()), scaled, scale, start).image();
-    unmixOverBlackAndWhite(overBlack, overWhite);
-    overBlack.reinterpretAsFormat(QImage::Format_ARGB32);
-    return overBlack;
+    // Drawn once over nothing: every layer blends onto the premultiplied picture as onto
+    // any other, so covers add up as they do over a background.
+    Raster composed = composeAt(Raster::transparent(big.width(), big.height()), withScaledSurfaces(table, scale), scale,
+                                start);
+    QImage image = composed.image();
+    composed = Raster();
+    unpremultiply(image);
+    return image;
 }
 
 VectorScene ComposeVector(const Raster &background, const ItemTable &table, int scale, bool transparent,

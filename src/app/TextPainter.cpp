@@ -1,9 +1,9 @@
 #include "app/TextPainter.h"
 
 #include "core/HintedGlyphs.h"
+#include "core/TextStamp.h"
 
 #include <QFontMetrics>
-#include <QPainter>
 
 #include <algorithm>
 
@@ -90,43 +90,33 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
         if (progress) progress(100);
         return;
     }
-    QPainter p(&L.paintable());
-    p.setRenderHint(QPainter::TextAntialiasing, true);
-    QPainter mask;
+    // Each line is rasterised once and its coverage blended at every layer's offset.
+    QImage &picture = L.paintable();
     for (int j = 0; j < lines.size(); ++j) {
         const QString &text = lines[j];
         int x = alignedLineX(X, wmax, fm.horizontalAdvance(text), item.alignment);
         int y = Y + j * h;
         x += ex.startX;
         y += ex.startY;
-        const HintedTextLine shaped(text, qfont);
+        const std::shared_ptr<const TextStamp> shaped = stampFor(text, qfont);
         for (int i = 0; i <= d; ++i) {
             if (progress)
                 progress(d == 0 ? 100 : 100 * i / d);
             const TColor c = ColorStep(backColor, frontColor, d, i);
             font.color = c;
             const bool draw = shadow ? (i == 0 || i == d) : flat ? (i == d) : true;
-            if (draw) {
-                p.setPen(toQColor(c));
-                shaped.draw(p, x, y);
-            }
+            if (draw)
+                shaped->draw(picture, x, y, toQColor(c).rgba());
             x += ex.stepX;
             y += ex.stepY;
         }
         if (drawMask) {
             // The front face one step beyond the front layer, as hard-edged black letters on
             // the mask and on the picture, so that the surface fill can replace exactly them.
-            const HintedTextLine hard(text, toQFont(font, false));
-            if (whole(layers.textCreate)) {
-                if (!mask.isActive())
-                    mask.begin(&layers.textCreate->picture.paintable());
-                mask.setPen(Qt::black);
-                HintedTextLine(text, toQFont(layers.maskFont, false)).draw(mask, x, y);
-            }
-            p.setRenderHint(QPainter::TextAntialiasing, false);
-            p.setPen(Qt::black);
-            hard.draw(p, x, y);
-            p.setRenderHint(QPainter::TextAntialiasing, true);
+            constexpr QRgb black = 0xFF000000;
+            if (whole(layers.textCreate))
+                stampFor(text, toQFont(layers.maskFont, false))->draw(layers.textCreate->picture.paintable(), x, y, black);
+            stampFor(text, toQFont(font, false))->draw(picture, x, y, black);
             font.color = Colors::clBlack;
         }
     }
@@ -167,11 +157,13 @@ void DrawText3D(PictureLayers &layers, const ItemAttributes &item, std::uint8_t 
     }
     QImage &t = layers.title->picture.paintable();
     const int w = qMin(t.width(), m.width()), h = qMin(t.height(), m.height());
+    // The surface is opaque, also on a picture with transparency.
     for (int y = 0; y < h; ++y) {
         QRgb *tp = reinterpret_cast<QRgb *>(t.scanLine(y));
         const QRgb *mp = reinterpret_cast<const QRgb *>(m.constScanLine(y));
         for (int x = 0; x < w; ++x)
-            tp[x] |= (~mp[x]) & 0x00FFFFFFu;
+            if (const QRgb face = ~mp[x] & 0x00FFFFFFu)
+                tp[x] |= face | 0xFF000000u;
     }
     m.fill(qRgb(255, 255, 255));
 }
@@ -232,6 +224,12 @@ void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::func
     if (ImageBox *mask = layers.textCreate;
         mask && !mask->picture.isEmpty() && (mask->picture.width() != bg.width || mask->picture.height() != bg.height))
         SetImageSize(*mask, bg.width, bg.height);
+    DrawItems(layers, table, loadItem, progress);
+}
+
+void DrawItems(PictureLayers &layers, const ItemTable &table, const std::function<ItemAttributes(int)> &loadItem,
+               const ProgressFn &progress)
+{
     for (int k = 0; k < ItemCount; ++k) {
         const ItemAttributes item = loadItem(k);
         if (!drawsText(item.lines))
@@ -246,18 +244,19 @@ void loadItemAsEditor(const ItemTable &table, int k, ItemAttributes &controls, s
     controls.lines = editorLines(editorText(controls.lines));
 }
 
-Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start,
+Raster ComposePicture(Raster background, const ItemTable &table, ItemAttributes start,
                       const std::function<void(ItemAttributes &)> &adjust)
 {
-    // Only the layers the rows need: the background and the working picture, and the mask
-    // and surface layers when an item fills its letters with a picture (the surface layer
-    // takes each item's block size by itself). Each is filled once.
+    // Only the layers the rows need: the working picture, which takes over the background's
+    // pixels (a background nobody else holds is drawn on without a copy), and the mask and
+    // surface layers when an item fills its letters with a picture (the surface layer takes
+    // each item's block size by itself). Each is filled once.
     OwnedLayers owned;
     const int w = background.width(), h = background.height();
-    owned.bg.width = w;
-    owned.bg.height = h;
-    owned.bg.picture = background;
-    owned.bg.picture.setBitCount(24);
+    background.setBitCount(24);
+    owned.title.width = w;
+    owned.title.height = h;
+    owned.title.picture = std::move(background);
     if (std::any_of(table.surfaces.begin(), table.surfaces.end(), [](const Raster &s) { return s.height() > 0; })) {
         owned.textCreate.width = w;
         owned.textCreate.height = h;
@@ -266,7 +265,7 @@ Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttr
     }
     std::uint8_t type = 1;
     ItemAttributes controls = std::move(start);
-    ComposeItems(owned.layers, table, [&](int k) {
+    DrawItems(owned.layers, table, [&](int k) {
         loadItemAsEditor(table, k, controls, type);
         if (!adjust)
             return controls;
@@ -274,5 +273,5 @@ Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttr
         adjust(drawn);
         return drawn;
     });
-    return owned.title.picture;
+    return std::move(owned.title.picture);
 }

@@ -84,10 +84,15 @@ void loadItemAsEditor(const ItemTable &table, int k, ItemAttributes &controls, s
 // whose first line is empty are skipped.
 void ComposeItems(PictureLayers &layers, const ItemTable &table, const std::function<ItemAttributes(int)> &loadItem,
                   const ProgressFn &progress = {});
+// The items alone, drawn on the working picture as it is.
+void DrawItems(PictureLayers &layers, const ItemTable &table, const std::function<ItemAttributes(int)> &loadItem,
+               const ProgressFn &progress = {});
 
 // The whole composition without windows: background plus the ten rows, loaded through the
 // same rules as the editing controls, starting from the controls' values in start. adjust,
 // when given, changes each loaded item before it is drawn (the controls keep the values
-// the rows gave them).
-Raster ComposePicture(const Raster &background, const ItemTable &table, ItemAttributes start = {},
+// the rows gave them). The picture is drawn on the background's own pixels when the caller
+// moves the background in; a transparent background (Raster::transparent) gives a picture
+// with premultiplied alpha.
+Raster ComposePicture(Raster background, const ItemTable &table, ItemAttributes start = {},
                       const std::function<void(ItemAttributes &)> &adjust = {});

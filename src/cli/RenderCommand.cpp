@@ -81,7 +81,8 @@ Composition compositionFromProject(const QString &path)
     return c;
 }
 
-Raster draw(const Composition &c) { return ComposePicture(c.background, c.table); }
+// Drawn on the composition's own background pixels when the caller gives them up.
+Raster draw(Composition c) { return ComposePicture(std::move(c.background), c.table); }
 
 const QStringList itemOptions{QStringLiteral("--size"), QStringLiteral("--background"), QStringLiteral("--surface")};
 
@@ -110,7 +111,7 @@ RenderOutput takeRenderOutput(QStringList &args)
 
 // SVG and PDF, transparent pictures and scaled ones go through the export; everything else
 // is written as the window saves its picture.
-void writeComposition(const QString &outPath, const Composition &c, const RenderOutput &how)
+void writeComposition(const QString &outPath, Composition c, const RenderOutput &how)
 {
     ExportFormat format = ExportFormat::Png;
     const bool exportable = exportFormatFor(outPath, format);
@@ -123,7 +124,7 @@ void writeComposition(const QString &outPath, const Composition &c, const Render
                            .arg(qint64(c.background.width()) * how.scale)
                            .arg(qint64(c.background.height()) * how.scale));
     if (!vector && !how.transparent) {
-        writePictureArgument(outPath, how.scale == 1 ? draw(c) : ComposeScaled(c.background, c.table, how.scale));
+        writePictureArgument(outPath, how.scale == 1 ? draw(std::move(c)) : ComposeScaled(c.background, c.table, how.scale));
         return;
     }
     checkWritable(outPath);

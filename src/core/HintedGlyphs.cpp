@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QFontMetricsF>
+#include <QHash>
+#include <QMutex>
 #include <QPainter>
 #include <QRawFont>
 #include <QTextLayout>
@@ -13,10 +15,28 @@ namespace {
 constexpr qreal Same = 1e-3;            // coordinates closer than this are one
 constexpr qreal DistinctEdges = 1.0 / 3; // edges further apart than this stay apart
 
-// Where a hinted glyph's baseline lies: the run's baseline, on a whole pixel.
-QPainterPath glyphOutline(const QRawFont &font, quint32 glyph, QPointF position)
+constexpr int MaxKeptOutlines = 4096;
+
+// Hinted glyph outlines by font and glyph: taking an outline from the font runs its hinting
+// program, which costs more than drawing the glyph from its outline a few times.
+struct OutlineCache
 {
-    return hintVertically(font.pathForGlyph(glyph)).translated(position.x(), std::round(position.y()));
+    QMutex mutex;
+    QHash<QString, QPainterPath> outlines;
+};
+
+OutlineCache &outlineCache()
+{
+    static OutlineCache cache;
+    return cache;
+}
+
+QString outlineKey(const QRawFont &font, quint32 glyph)
+{
+    return font.familyName() + QLatin1Char('|') + font.styleName() + QLatin1Char('|') +
+           QString::number(font.pixelSize()) + QLatin1Char('|') + QString::number(font.weight()) + QLatin1Char('|') +
+           QString::number(int(font.style())) + QLatin1Char('|') + QString::number(int(font.hintingPreference())) +
+           QLatin1Char('|') + QString::number(glyph);
 }
 
 // Qt's FreeType engine leaves the sub-pixel offset of the glyph it last rendered set on
@@ -29,6 +49,29 @@ void clearSubpixelOffset(const QRawFont &font, quint32 glyph)
     QRawFont fresh = font;
     fresh.setPixelSize(1);
     (void)fresh.alphaMapForGlyph(glyph, QRawFont::PixelAntialiasing);
+}
+
+// The glyph's hinted outline at the origin; fresh tells whether the face's sub-pixel offset
+// has been cleared for this run already.
+QPainterPath hintedGlyph(const QRawFont &font, quint32 glyph, bool &fresh)
+{
+    OutlineCache &cache = outlineCache();
+    const QString key = outlineKey(font, glyph);
+    {
+        const QMutexLocker lock(&cache.mutex);
+        if (const auto found = cache.outlines.constFind(key); found != cache.outlines.constEnd())
+            return *found;
+    }
+    if (!fresh) {
+        clearSubpixelOffset(font, glyph);
+        fresh = true;
+    }
+    const QPainterPath path = hintVertically(font.pathForGlyph(glyph));
+    const QMutexLocker lock(&cache.mutex);
+    if (cache.outlines.size() >= MaxKeptOutlines)
+        cache.outlines.clear();
+    cache.outlines.insert(key, path);
+    return path;
 }
 
 // Underline, overline and strike-out of a run drawn as outlines, on whole pixel rows.
@@ -142,10 +185,10 @@ HintedTextLine::HintedTextLine(const QString &text, const QFont &font, bool allO
             continue;
         }
         const QList<quint32> glyphs = run.glyphIndexes();
-        if (!glyphs.isEmpty())
-            clearSubpixelOffset(raw, glyphs.first());
+        bool fresh = false;
+        // A hinted glyph's baseline lies on the run's baseline, on a whole pixel.
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
-            outlines_.addPath(glyphOutline(raw, glyphs[i], positions[i]));
+            outlines_.addPath(hintedGlyph(raw, glyphs[i], fresh).translated(positions[i].x(), std::round(positions[i].y())));
         addDecorations(outlines_, run, font, line.ascent() + shift);
     }
     outlines_.setFillRule(Qt::WindingFill);
@@ -155,6 +198,11 @@ void HintedTextLine::draw(QPainter &painter, int x, int y) const
 {
     for (const QGlyphRun &run : cached_)
         painter.drawGlyphRun(QPointF(x, y), run);
+    drawOutlines(painter, x, y);
+}
+
+void HintedTextLine::drawOutlines(QPainter &painter, int x, int y) const
+{
     if (outlines_.isEmpty())
         return;
     painter.save();

@@ -59,8 +59,13 @@ public:
     // keeps the line as a shape (vector files) instead of drawing it.
     HintedTextLine(const QString &text, const QFont &font, bool allOutlines = false);
     void draw(QPainter &painter, int x, int y) const;
+    // The part of draw() that fills the outlines, after the cached glyphs.
+    void drawOutlines(QPainter &painter, int x, int y) const;
     // The outlines of the glyphs taken as outlines, relative to the box's top-left corner.
     const QPainterPath &outline() const { return outlines_; }
+    // The glyph runs drawn from Qt's glyph cache, relative to the box's top-left corner.
+    const QList<QGlyphRun> &cachedRuns() const { return cached_; }
+    bool antialiased() const { return antialias_; }
 
 private:
     QList<QGlyphRun> cached_;   // drawn from Qt's glyph cache

@@ -27,7 +27,8 @@ public:
     bool isIndexed() const { return bits_ <= 8; }
     QVector<QRgb> palette() const { return image_.isNull() ? palette_ : image_.colorTable(); }
 
-    // The stored image: Format_RGB32 for 16/24/32 bits, Format_Indexed8 for 1/4/8 bits.
+    // The stored image: Format_RGB32 for 16/24/32 bits (Format_ARGB32_Premultiplied for a
+    // transparent raster), Format_Indexed8 for 1/4/8 bits.
     const QImage &image() const { return image_; }
     // Writable access for painting; an indexed raster becomes a 24-bit one first,
     // because painting mixes colours that a palette may not hold.
@@ -54,6 +55,9 @@ public:
     // Builds a raster from an image. bits 0 chooses from the image: indexed images keep
     // their indices and palette, everything else becomes 24-bit.
     static Raster fromImage(const QImage &image, int bits = 0);
+    // A 32-bit raster of premultiplied transparent pixels (Format_ARGB32_Premultiplied), for
+    // drawing that leaves the background out; an empty raster beyond the limits.
+    static Raster transparent(int width, int height);
     // An indexed raster from indices (one byte a pixel, rows top to bottom) and a palette.
     static Raster fromIndices(int width, int height, int bits, const QVector<QRgb> &palette,
                               const uchar *indices, qsizetype stride);

@@ -1,4 +1,6 @@
 #include "PainterTestSupport.h"
+#include "core/HintedGlyphs.h"
+#include "core/TextStamp.h"
 
 #include <gtest/gtest.h>
 
@@ -234,4 +236,64 @@ TEST(GradientText, LargeLettersDrawTheSameWhateverWasDrawnBefore)
     small.fill(Qt::white);
     referenceText(small, arial48, QStringLiteral("Ab"), 10, 10, Colors::clBlack); // "b" starts between pixels
     EXPECT_TRUE(draw().samePixels(first));
+}
+
+// Each line is rasterised once and its coverage blended at every layer: the picture, the
+// mask and the blackened copy must hold exactly the pixels of drawing every layer with
+// QPainter (outline fills above 64 pixels, cached glyphs up to it), over a picture that is
+// not plain, for gradients in several directions and layers cut off at every edge.
+TEST(GradientText, StampedLayersAreTheLayersQPainterDraws)
+{
+    struct Case { int points, styleSet, direction; const char *text; QPoint at; };
+    const Case cases[] = {
+        {60, StyleBold, DirDownRight, "Letrafex", {-30, -20}},  // 80 px, cut off left and top
+        {96, StyleItalic, DirUpLeft, "Wavy fx", {150, 130}},   // 128 px, cut off right and bottom
+        {192, 0, DirDownLeft, "Ag", {-60, 40}},                // 256 px, cut off on three sides
+        {96, StyleUnderline | StyleStrikeOut, DirUp, "Tu", {40, 20}},
+        {49, 0, DirDown, "dqOPQ", {150, 80}},                  // 65 px, round left sides
+        {49, 0, DirUpLeft, "dqOPQ", {-12, 60}},                // 65 px, near and over the left edge
+        {48, 0, DirUpRight, "Wave fx", {300, -10}},            // 64 px, cached glyphs
+        {48, StyleUnderline, DirDown, "Tu", {20, 150}},
+    };
+    const int w = 360, h = 220, d = 12;
+    for (const Case &c : cases) {
+        const CanvasFont font{QStringLiteral("Arial"), c.points, c.styleSet, 0};
+        TestLayers t(w, h);
+        QImage &picture = t.picture().paintable();
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                picture.setPixel(x, y, qRgb(x * 255 / w, y * 255 / h, (x + 2 * y) % 256));
+        QImage expected = picture.copy();
+        t.layers().titleFont = font;
+        t.layers().maskFont = font;
+        ItemAttributes item = makeItem({QString::fromLatin1(c.text)}, d, c.direction, makeColor(250, 240, 30),
+                                       makeColor(20, 90, 200));
+        item.fontSize = c.points;
+        item.surface = Raster(2, 2);
+        PaintGradientText(t.layers(), item, Style3D, c.at.x(), c.at.y(), item.endColor, item.startColor);
+
+        QImage expectedMask(w, h, QImage::Format_RGB32);
+        expectedMask.fill(Qt::white);
+        {
+            const HintedTextLine line(item.lines[0], toQFont(font));
+            if (!(c.styleSet & (StyleUnderline | StyleStrikeOut))) {
+                EXPECT_TRUE(TextStamp(line).stamped()) << c.points;
+            }
+            QPainter p(&expected);
+            const Extrusion ex = extrusionFor(c.direction, d);
+            QPoint at = c.at + QPoint(ex.startX, ex.startY);
+            for (int i = 0; i <= d; ++i, at += QPoint(ex.stepX, ex.stepY)) {
+                p.setPen(toQColor(ColorStep(item.endColor, item.startColor, d, i)));
+                line.draw(p, at.x(), at.y());
+            }
+            const HintedTextLine hard(item.lines[0], toQFont(font, false));
+            p.setPen(Qt::black);
+            hard.draw(p, at.x(), at.y());
+            QPainter m(&expectedMask);
+            m.setPen(Qt::black);
+            hard.draw(m, at.x(), at.y());
+        }
+        EXPECT_EQ(differingPixels(t.picture().toRgb32(), expected), 0) << c.points << " pt " << c.text;
+        EXPECT_EQ(differingPixels(t.owned.textCreate.picture.toRgb32(), expectedMask), 0) << c.points << " pt " << c.text;
+    }
 }

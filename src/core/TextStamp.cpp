@@ -1,0 +1,373 @@
+#include "core/TextStamp.h"
+
+#include <QPainter>
+#include <QRawFont>
+
+#include <QMutex>
+
+#include <algorithm>
+#include <cstring>
+#include <list>
+#include <unordered_map>
+
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
+namespace {
+
+constexpr int FirstMargin = 2, LastMargin = 32, EdgeRoom = 8;
+// Rows are blended in groups of eight pixels; uncovered stretches of SplitGap pixels or more
+// are left out, shorter ones are blended through.
+constexpr int Group = 8, SplitGap = 32;
+
+// QPainter's product of a pixel's four channels with a / 255, rounded.
+inline QRgb byteMul(QRgb x, uint a)
+{
+    uint t = (x & 0xff00ff) * a;
+    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
+    t &= 0xff00ff;
+    x = ((x >> 8) & 0xff00ff) * a;
+    x = (x + ((x >> 8) & 0xff00ff) + 0x800080);
+    x &= 0xff00ff00;
+    return x | t;
+}
+
+// Blends pixels one by one.
+void blendPixels(QRgb *dst, const uchar *cover, int n, QRgb color)
+{
+    for (int i = 0; i < n; ++i)
+        if (cover[i])
+            dst[i] = cover[i] == 255 ? color : byteMul(color, cover[i]) + byteMul(dst[i], 255u - cover[i]);
+}
+
+#if defined(__SSE2__)
+// Eight pixels at a time, each channel in a 16-bit lane: x·a fits in 16 bits, and so does
+// x·a + (x·a >> 8) + 0x80, so the lanes compute byteMul's exact result. Groups without
+// coverage are skipped and fully covered ones filled.
+inline __m128i mul255(__m128i x, __m128i a)
+{
+    const __m128i t = _mm_mullo_epi16(x, a);
+    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), _mm_set1_epi16(0x80)), 8);
+}
+
+// Four pixels whose coverage is in the low four bytes of a.
+inline void blendFourSse2(QRgb *dst, __m128i a, __m128i c)
+{
+    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255);
+    a = _mm_unpacklo_epi8(a, a);
+    a = _mm_unpacklo_epi16(a, a); // each pixel's coverage in its four bytes
+    const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
+    const __m128i lo = _mm_add_epi16(mul255(c, alo), mul255(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(full, alo)));
+    const __m128i hi = _mm_add_epi16(mul255(c, ahi), mul255(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(full, ahi)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(lo, hi));
+}
+
+int blendGroupsSse2(QRgb *dst, const uchar *cover, int n, QRgb color)
+{
+    const __m128i c = _mm_unpacklo_epi8(_mm_set1_epi32(int(color)), _mm_setzero_si128());
+    const __m128i solid = _mm_set1_epi32(int(color));
+    int i = 0;
+    for (; i + Group <= n; i += Group) {
+        quint64 eight;
+        std::memcpy(&eight, cover + i, sizeof eight);
+        if (eight == 0)
+            continue;
+        if (eight == ~quint64(0)) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), solid);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i + 4), solid);
+            continue;
+        }
+        blendFourSse2(dst + i, _mm_cvtsi32_si128(int(quint32(eight))), c);
+        blendFourSse2(dst + i + 4, _mm_cvtsi32_si128(int(quint32(eight >> 32))), c);
+    }
+    return i;
+}
+
+__attribute__((target("avx2"))) inline __m256i mul255Avx2(__m256i x, __m256i a)
+{
+    const __m256i t = _mm256_mullo_epi16(x, a);
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), _mm256_set1_epi16(0x80)), 8);
+}
+
+// The same with eight pixels in one register, on processors that have AVX2.
+__attribute__((target("avx2"))) int blendGroupsAvx2(QRgb *dst, const uchar *cover, int n, QRgb color)
+{
+    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(255);
+    const __m256i solid = _mm256_set1_epi32(int(color));
+    const __m256i c = _mm256_unpacklo_epi8(solid, zero);
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0, 0, 0, 0, 4, 4, 4, 4,
+                                            8, 8, 8, 8, 12, 12, 12, 12);
+    int i = 0;
+    for (; i + Group <= n; i += Group) {
+        quint64 eight;
+        std::memcpy(&eight, cover + i, sizeof eight);
+        if (eight == 0)
+            continue;
+        __m256i *to = reinterpret_cast<__m256i *>(dst + i);
+        if (eight == ~quint64(0)) {
+            _mm256_storeu_si256(to, solid);
+            continue;
+        }
+        const __m256i a = _mm256_shuffle_epi8(_mm256_cvtepu8_epi32(_mm_cvtsi64_si128(qint64(eight))), spread);
+        const __m256i alo = _mm256_unpacklo_epi8(a, zero), ahi = _mm256_unpackhi_epi8(a, zero);
+        const __m256i d = _mm256_loadu_si256(to);
+        const __m256i lo =
+            _mm256_add_epi16(mul255Avx2(c, alo), mul255Avx2(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(full, alo)));
+        const __m256i hi =
+            _mm256_add_epi16(mul255Avx2(c, ahi), mul255Avx2(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(full, ahi)));
+        _mm256_storeu_si256(to, _mm256_packus_epi16(lo, hi));
+    }
+    return i;
+}
+
+const bool haveAvx2 = __builtin_cpu_supports("avx2");
+#endif
+
+// A row of pixels blended with their coverage as QPainter blends them.
+void blendRow(QRgb *dst, const uchar *cover, int n, QRgb color)
+{
+    int i = 0;
+#if defined(__SSE2__)
+    i = haveAvx2 ? blendGroupsAvx2(dst, cover, n, color) : blendGroupsSse2(dst, cover, n, color);
+#endif
+    blendPixels(dst + i, cover + i, n - i, color);
+}
+
+// Fonts whose glyphs Qt blends with gamma correction (the CFF outlines FreeType darkens).
+bool gammaBlended(const QRawFont &font)
+{
+    return !font.fontTable("CFF ").isEmpty() || !font.fontTable("CFF2").isEmpty();
+}
+
+QGlyphRun oneGlyph(const QGlyphRun &run, qsizetype i)
+{
+    QGlyphRun g;
+    g.setRawFont(run.rawFont());
+    g.setGlyphIndexes({run.glyphIndexes()[i]});
+    g.setPositions({run.positions()[i]});
+    g.setFlags(run.flags());
+    return g;
+}
+
+// One drawing step of the line: a glyph of a cached run (run, glyph) or, with run
+// negative, the outlines; region is where it may put pixels, in the line's coordinates.
+struct Piece { QRect region; qsizetype run = -1, glyph = 0; };
+
+} // namespace
+
+TextStamp::TextStamp(const HintedTextLine &line) : line_(line)
+{
+    Collected collected = Collected::Grow;
+    for (int margin = FirstMargin; margin <= LastMargin && collected == Collected::Grow; margin *= 2) {
+        runs_.clear();
+        cover_.clear();
+        box_ = QRect();
+        collected = collect(line, margin);
+    }
+    stamped_ = collected == Collected::Done;
+    if (stamped_) {
+        runs_.shrink_to_fit();
+        cover_.shrink_to_fit();
+    } else {
+        runs_ = {};
+        cover_ = {};
+    }
+}
+
+TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
+{
+    std::vector<Piece> pieces;
+    const QList<QGlyphRun> &runs = line.cachedRuns();
+    for (qsizetype r = 0; r < runs.size(); ++r) {
+        const QGlyphRun &run = runs[r];
+        // The cache draws a run's decorations across all of its glyphs at once.
+        if (run.underline() || run.overline() || run.strikeOut() || gammaBlended(run.rawFont()))
+            return Collected::NotStampable;
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+            const QRectF bounds = run.rawFont().boundingRect(glyphs[i]).translated(positions[i]);
+            pieces.push_back({bounds.toAlignedRect().adjusted(-margin, -margin, margin, margin), r, i});
+        }
+    }
+    if (!line.outline().isEmpty())
+        pieces.push_back({line.outline().boundingRect().toAlignedRect().adjusted(-margin, -margin, margin, margin)});
+    for (const Piece &p : pieces)
+        box_ |= p.region;
+    // Qt rasterises outlines that come close to the picture's left or top edge a little
+    // differently; the stamp is rasterised well away from them.
+    if (!line.outline().isEmpty()) {
+        const int room = EdgeRoom + box_.height() / 16;
+        box_.adjust(-room, -room, 0, 0);
+    }
+    if (box_.isEmpty())
+        return Collected::Done;
+
+    QImage scratch(box_.size(), QImage::Format_ARGB32_Premultiplied);
+    if (scratch.isNull())
+        return Collected::NotStampable;
+    scratch.fill(0);
+    std::vector<std::vector<uchar>> passes(1, std::vector<uchar>(size_t(box_.width()) * size_t(box_.height())));
+    QPainter painter(&scratch);
+    painter.setPen(Qt::white);
+    painter.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
+    const QPoint origin = -box_.topLeft();
+    for (const Piece &p : pieces) {
+        const QRect region = p.region.translated(origin);
+        if (p.run >= 0) {
+            painter.setClipRect(region);
+            painter.drawGlyphRun(origin, oneGlyph(runs[p.run], p.glyph));
+        } else {
+            painter.setClipping(false);
+            line.drawOutlines(painter, origin.x(), origin.y());
+        }
+        const Collected c = addPiece(scratch, region, passes);
+        if (c != Collected::Done)
+            return c;
+    }
+    makeRuns(passes);
+    return Collected::Done;
+}
+
+TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const
+{
+    region &= scratch.rect();
+    const int w = box_.width();
+    Collected result = Collected::Done;
+    for (int y = region.top(); y <= region.bottom(); ++y) {
+        QRgb *row = reinterpret_cast<QRgb *>(scratch.scanLine(y));
+        const bool edgeRow = y == region.top() || y == region.bottom();
+        for (int x = region.left(); x <= region.right(); ++x) {
+            const QRgb p = row[x];
+            if (!p)
+                continue;
+            const uint a = qAlpha(p);
+            // Drawn in white, a pixel holds its coverage in all four channels; anything else
+            // is coverage per colour channel, which one byte cannot hold.
+            if (uint(qRed(p)) != a || uint(qGreen(p)) != a || uint(qBlue(p)) != a)
+                return Collected::NotStampable;
+            // Coverage on the region's edge may go on beyond it.
+            if (edgeRow || x == region.left() || x == region.right())
+                result = Collected::Grow;
+            const size_t at = size_t(y) * size_t(w) + size_t(x);
+            size_t pass = 0;
+            while (pass < passes.size() && passes[pass][at])
+                ++pass;
+            if (pass == passes.size())
+                passes.emplace_back(passes.front().size());
+            passes[pass][at] = uchar(a);
+        }
+        std::memset(row + region.left(), 0, size_t(region.width()) * sizeof(QRgb));
+    }
+    return result;
+}
+
+void TextStamp::makeRuns(const std::vector<std::vector<uchar>> &passes)
+{
+    const int w = box_.width(), h = box_.height();
+    for (const std::vector<uchar> &pass : passes)
+        for (int y = 0; y < h; ++y) {
+            const uchar *row = pass.data() + size_t(y) * size_t(w), *end = row + w;
+            const auto covered = [](uchar c) { return c != 0; };
+            for (const uchar *first = std::find_if(row, end, covered); first != end;) {
+                // A run ends before a gap of at least SplitGap uncovered pixels.
+                const uchar *last = first + 1;
+                for (const uchar *p = last; p != end && p - last < SplitGap; ++p)
+                    if (*p)
+                        last = p + 1;
+                // Zero coverage leaves a pixel as it is, so it pads the run to whole groups.
+                const int length = int(last - first), padded = (length + Group - 1) / Group * Group;
+                runs_.push_back({y + box_.top(), int(first - row) + box_.left(), padded, qsizetype(cover_.size())});
+                cover_.insert(cover_.end(), first, last);
+                cover_.resize(cover_.size() + size_t(padded - length), 0);
+                first = std::find_if(last, end, covered);
+            }
+        }
+}
+
+void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
+{
+    if (!stamped_ || x + box_.left() < 0 || y + box_.top() < 0) {
+        QPainter painter(&image);
+        painter.setPen(QColor::fromRgba(color));
+        painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
+        line_.draw(painter, x, y);
+        return;
+    }
+    if (runs_.empty())
+        return;
+    const int width = image.width(), height = image.height();
+    const qsizetype stride = image.bytesPerLine();
+    uchar *bits = image.bits();
+    for (const Run &run : runs_) {
+        const int ty = y + run.y;
+        if (ty < 0 || ty >= height)
+            continue;
+        const int x0 = x + run.x, from = std::max(x0, 0), to = std::min(x0 + run.length, width);
+        if (from >= to)
+            continue;
+        QRgb *dst = reinterpret_cast<QRgb *>(bits + ty * stride);
+        blendRow(dst + from, cover_.data() + run.offset + (from - x0), to - from, color);
+    }
+}
+
+qsizetype TextStamp::bytes() const
+{
+    return qsizetype(sizeof *this + runs_.capacity() * sizeof(Run) + cover_.capacity()) +
+           line_.outline().elementCount() * qsizetype(sizeof(QPainterPath::Element));
+}
+
+namespace {
+
+constexpr qsizetype StampCacheBytes = qsizetype(64) << 20;
+
+// Everything of the font that changes how its text is drawn, and the text.
+QString stampKey(const QString &text, const QFont &font)
+{
+    return font.toString() + QLatin1Char('|') + QString::number(int(font.hintingPreference())) +
+           QLatin1Char(font.kerning() ? 'k' : '-') + QLatin1Char('|') + text;
+}
+
+struct StampCache
+{
+    QMutex mutex;
+    std::list<std::pair<QString, std::shared_ptr<const TextStamp>>> recent; // most recent first
+    std::unordered_map<QString, decltype(recent)::iterator> byKey;
+    qsizetype bytes = 0;
+};
+
+StampCache &stampCache()
+{
+    static StampCache cache;
+    return cache;
+}
+
+} // namespace
+
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font)
+{
+    StampCache &cache = stampCache();
+    const QString key = stampKey(text, font);
+    {
+        const QMutexLocker lock(&cache.mutex);
+        if (const auto found = cache.byKey.find(key); found != cache.byKey.end()) {
+            cache.recent.splice(cache.recent.begin(), cache.recent, found->second);
+            return found->second->second;
+        }
+    }
+    auto stamp = std::make_shared<const TextStamp>(HintedTextLine(text, font));
+    const QMutexLocker lock(&cache.mutex);
+    if (cache.byKey.count(key))
+        return stamp;
+    cache.recent.emplace_front(key, stamp);
+    cache.byKey.emplace(key, cache.recent.begin());
+    cache.bytes += stamp->bytes();
+    while (cache.bytes > StampCacheBytes && cache.recent.size() > 1) {
+        cache.bytes -= cache.recent.back().second->bytes();
+        cache.byKey.erase(cache.recent.back().first);
+        cache.recent.pop_back();
+    }
+    return stamp;
+}
