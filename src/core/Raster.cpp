@@ -49,54 +49,6 @@ void encode24(const QRgb *s, uchar *d, int w)
     }
 }
 
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-constexpr size_t HugePage = size_t(2) << 20;
-
-void unmapPixels(void *info)
-{
-    const auto *mapping = static_cast<const std::pair<void *, size_t> *>(info);
-    munmap(mapping->first, mapping->second);
-    delete mapping;
-}
-#endif
-
-// A 32-bit image. Large ones are mapped on huge pages where the system offers them: the
-// first write to a picture of many megabytes then costs a few hundred page faults instead
-// of thousands. zeroed tells whether the pixels are known to be 0.
-QImage newImage(int width, int height, QImage::Format format, bool *zeroed = nullptr)
-{
-    const size_t bytes = size_t(width) * size_t(height) * 4;
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (bytes >= 2 * HugePage) {
-        // Whole huge pages and, at the end, ordinary ones for the rest.
-        const size_t length = (bytes + 4095) / 4096 * 4096;
-        void *area = mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (area != MAP_FAILED) {
-            // Aligned to a huge page, the rest given back.
-            const auto start = (reinterpret_cast<quintptr>(area) + HugePage - 1) / HugePage * HugePage;
-            const size_t head = start - reinterpret_cast<quintptr>(area);
-            if (head)
-                munmap(area, head);
-            if (HugePage - head)
-                munmap(reinterpret_cast<void *>(start + length), HugePage - head);
-            madvise(reinterpret_cast<void *>(start), length, MADV_HUGEPAGE);
-            auto *mapping = new std::pair<void *, size_t>(reinterpret_cast<void *>(start), length);
-            QImage image(reinterpret_cast<uchar *>(start), width, height, qsizetype(width) * 4, format, unmapPixels,
-                         mapping);
-            if (!image.isNull()) {
-                if (zeroed)
-                    *zeroed = true;
-                return image;
-            }
-            unmapPixels(mapping);
-        }
-    }
-#endif
-    if (zeroed)
-        *zeroed = false;
-    return QImage(width, height, format);
-}
-
 // Every raster reads as 96 pixels per inch. Qt copies a shared image to change even an
 // equal value, so only a different one is set.
 void setDotsPerMeter(QImage &image)
@@ -122,6 +74,54 @@ int whiteIndex(const QVector<QRgb> &palette)
 }
 } // namespace
 
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+namespace {
+constexpr size_t HugePage = size_t(2) << 20;
+
+void unmapPixels(void *info)
+{
+    const auto *mapping = static_cast<const std::pair<void *, size_t> *>(info);
+    munmap(mapping->first, mapping->second);
+    delete mapping;
+}
+} // namespace
+#endif
+
+QImage newPictureImage(int width, int height, QImage::Format format, bool *zeroed)
+{
+    const qsizetype bytesPerLine = format == QImage::Format_Indexed8 ? (qsizetype(width) + 3) & ~qsizetype(3)
+                                                                     : qsizetype(width) * 4;
+    const size_t bytes = size_t(bytesPerLine) * size_t(height);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    if (bytes >= 2 * HugePage) {
+        // Whole huge pages and, at the end, ordinary ones for the rest.
+        const size_t length = (bytes + 4095) / 4096 * 4096;
+        void *area = mmap(nullptr, length + HugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area != MAP_FAILED) {
+            // Aligned to a huge page, the rest given back.
+            const auto start = (reinterpret_cast<quintptr>(area) + HugePage - 1) / HugePage * HugePage;
+            const size_t head = start - reinterpret_cast<quintptr>(area);
+            if (head)
+                munmap(area, head);
+            if (HugePage - head)
+                munmap(reinterpret_cast<void *>(start + length), HugePage - head);
+            madvise(reinterpret_cast<void *>(start), length, MADV_HUGEPAGE);
+            auto *mapping = new std::pair<void *, size_t>(reinterpret_cast<void *>(start), length);
+            QImage image(reinterpret_cast<uchar *>(start), width, height, bytesPerLine, format, unmapPixels, mapping);
+            if (!image.isNull()) {
+                if (zeroed)
+                    *zeroed = true;
+                return image;
+            }
+            unmapPixels(mapping);
+        }
+    }
+#endif
+    if (zeroed)
+        *zeroed = false;
+    return QImage(width, height, format);
+}
+
 Raster::Raster(int width, int height, int bitCount, TColor fill) : bits_(validBits(bitCount) ? bitCount : 24)
 {
     if (width < 0 || height < 0 || !sizeAllowed(width, height))
@@ -140,7 +140,7 @@ Raster::Raster(int width, int height, int bitCount, TColor fill) : bits_(validBi
         image_.setColorTable(pal);
         image_.fill(uint(whiteIndex(pal)));
     } else {
-        image_ = newImage(width, height, QImage::Format_RGB32);
+        image_ = newPictureImage(width, height, QImage::Format_RGB32);
         image_.fill(toRgb(resolveColor(fill)));
     }
 }
@@ -182,7 +182,7 @@ void Raster::setSize(int w, int h)
         h_ = h;
         return;
     }
-    QImage next = isIndexed() ? QImage(w, h, QImage::Format_Indexed8) : newImage(w, h, QImage::Format_RGB32);
+    QImage next = isIndexed() ? QImage(w, h, QImage::Format_Indexed8) : newPictureImage(w, h, QImage::Format_RGB32);
     if (isIndexed()) {
         QVector<QRgb> pal = image_.isNull() ? palette_ : image_.colorTable();
         if (pal.isEmpty()) {
@@ -314,7 +314,7 @@ Raster Raster::transparent(int width, int height)
         return r;
     r.bits_ = 32;
     bool zeroed = false;
-    r.image_ = newImage(width, height, QImage::Format_ARGB32_Premultiplied, &zeroed);
+    r.image_ = newPictureImage(width, height, QImage::Format_ARGB32_Premultiplied, &zeroed);
     if (r.image_.isNull())
         return Raster();
     if (!zeroed)

@@ -83,3 +83,11 @@ private:
     int w_ = 0;
     int h_ = 0;
 };
+
+// A new, uninitialised image of width x height pixels (a 32-bit format or Format_Indexed8),
+// null when there is no memory for it. Large ones are mapped on huge pages where the
+// system offers them: the first write to a picture of many megabytes then costs a few
+// hundred page faults instead of thousands. zeroed tells whether the pixels are known to
+// be 0.
+QImage newPictureImage(int width, int height, QImage::Format format, bool *zeroed = nullptr);
+

@@ -2,7 +2,6 @@
 
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
-#include "imageio/PictureMemory.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -348,7 +347,7 @@ public:
     explicit RowDecoder(const Layout &l)
         : l_(l), r_(l.masks[0]), g_(l.masks[1]), b_(l.masks[2]),
           plain32_(l.bits == 32 && l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF),
-          image_(NewPictureImage(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32))
+          image_(newPictureImage(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32))
     {
         if (image_.isNull())
             fail(messageText("out of memory for %1 x %2 pixels").arg(l.width).arg(l.height));

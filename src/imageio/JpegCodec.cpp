@@ -2,7 +2,6 @@
 
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
-#include "imageio/PictureMemory.h"
 
 #include <QFile>
 
@@ -130,7 +129,7 @@ bool decode(Decoder &d, const uchar *data, size_t size)
         d.detail = messageText("unexpected output size");
         return false;
     }
-    d.image = NewPictureImage(w, h, QImage::Format_RGB32);
+    d.image = newPictureImage(w, h, QImage::Format_RGB32);
     if (d.image.isNull()) {
         d.detail = messageText("out of memory for %1 x %2 pixels").arg(w).arg(h);
         return false;

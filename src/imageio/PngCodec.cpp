@@ -5,7 +5,6 @@
 #include "core/MessageText.h"
 #include "core/Raster.h"
 #include "imageio/PngDeflate.h"
-#include "imageio/PictureMemory.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -179,7 +178,7 @@ bool compose(const DecodeState &st, Raster &picture)
 {
     const int width = int(st.width);
     const int height = int(st.height);
-    QImage result = NewPictureImage(width, height, QImage::Format_RGB32);
+    QImage result = newPictureImage(width, height, QImage::Format_RGB32);
     if (result.isNull())
         return false;
     result.fill(qRgb(255, 255, 255));

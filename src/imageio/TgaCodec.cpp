@@ -4,7 +4,6 @@
 #include "core/MessageText.h"
 
 #include "imageio/PieceWriter.h"
-#include "imageio/PictureMemory.h"
 
 #include <QFile>
 #include <QImage>
@@ -277,7 +276,7 @@ Raster decode(Cursor &cursor)
     if (!Raster::sizeAllowed(h.width, h.height, h.indexed() ? 8 : 32))
         throw TgaFault{TooLarge};
     cursor.take(h.idLength);
-    QImage image = NewPictureImage(h.width, h.height, h.indexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32);
+    QImage image = newPictureImage(h.width, h.height, h.indexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32);
     if (h.indexed())
         image.setColorTable(readPalette(cursor, h));
     else

@@ -3,7 +3,6 @@
 #include "core/PlainMessage.h"
 #include "imageio/TiffCodec.h"
 #include "imageio/TiffFile.h"
-#include "imageio/PictureMemory.h"
 
 #include <QImage>
 #include <QtEndian>
@@ -291,7 +290,7 @@ bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &
     StripRows rows(dir, f);
     if (!rows.usable())
         return fail(messageText(DataError));
-    QImage image = NewPictureImage(f.width, f.height, QImage::Format_RGB32);
+    QImage image = newPictureImage(f.width, f.height, QImage::Format_RGB32);
     if (image.isNull()) {
         picture = Raster();
         return fail(messageText("Out Of Memory") + QLatin1Char(' '));
