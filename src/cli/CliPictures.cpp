@@ -42,7 +42,6 @@ void checkWritable(const QString &path)
 void writePictureArgument(const QString &path, const Raster &picture)
 {
     const int writer = pictureWriterArgument(path);
-    checkWritable(path);
     try {
         savePictureFile(path, writer, picture);
     } catch (const LetrafexError &e) {

@@ -127,7 +127,6 @@ void writeComposition(const QString &outPath, Composition c, const RenderOutput 
         writePictureArgument(outPath, how.scale == 1 ? draw(std::move(c)) : ComposeScaled(c.background, c.table, how.scale));
         return;
     }
-    checkWritable(outPath);
     try {
         ExportPicture(outPath, c.background, c.table, ExportOptions{format, how.transparent, how.scale});
     } catch (const LetrafexError &e) {
