@@ -6,6 +6,7 @@
 #include "print/MetricsDevice.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QElapsedTimer>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -13,6 +14,7 @@
 #include <QTextDocumentFragment>
 #include <QTextFragment>
 #include <QTextLayout>
+#include <QTextList>
 
 #include <algorithm>
 #include <cmath>
@@ -24,6 +26,9 @@ struct LineBox
     double top = 0, bottom = 0;
     int start = 0;
     bool breakBefore = false; // the first line of a block that starts a new page
+    QTextBlock block;
+    int index = 0;  // the line's number within its block
+    QPointF origin; // where the block's layout is drawn
 };
 
 // Every line of the document in document order, so their starts ascend.
@@ -35,15 +40,39 @@ std::vector<LineBox> lineBoxes(QTextDocument &document)
         const QTextLayout *text = block.layout();
         if (!text)
             continue;
-        const double offset = layout->blockBoundingRect(block).top() - text->boundingRect().top();
+        // The block's bounding rectangle starts at the position its layout is drawn at.
+        const QPointF origin = layout->blockBoundingRect(block).topLeft();
         const bool pageBreak = block.blockFormat().pageBreakPolicy() & QTextFormat::PageBreak_AlwaysBefore;
         for (int i = 0; i < text->lineCount(); ++i) {
             const QTextLine line = text->lineAt(i);
-            const double top = offset + line.y();
-            lines.push_back({top, top + line.height(), block.position() + line.textStart(), pageBreak && i == 0});
+            const double top = origin.y() + line.y();
+            lines.push_back({top, top + line.height(), block.position() + line.textStart(), pageBreak && i == 0, block, i,
+                             origin});
         }
     }
     return lines;
+}
+
+// The number or bullet of a list item, right-aligned before its first line. The help
+// documents have no lists; a list pasted into the help text keeps its numbers in print.
+void drawListMarker(QPainter &painter, const LineBox &line, int dpi)
+{
+    const QTextList *list = line.block.textList();
+    if (!list || line.index != 0)
+        return;
+    const bool numbered = list->format().style() < QTextListFormat::ListSquare;
+    const QString marker = numbered ? list->itemText(line.block) : QString(QChar(0x2022));
+    const QTextLine first = line.block.layout()->lineAt(0);
+    QFont font = line.block.charFormat().font();
+    if (font.pointSizeF() > 0)
+        font.setPixelSize(std::max(1, int(std::lround(font.pointSizeF() * dpi / 72.0))));
+    const QFontMetricsF metrics(font);
+    painter.save();
+    painter.setFont(font);
+    const double right = line.origin.x() + first.x() - metrics.horizontalAdvance(QLatin1Char(' '));
+    painter.drawText(QPointF(right - metrics.horizontalAdvance(marker), line.origin.y() + first.y() + first.ascent()),
+                     marker);
+    painter.restore();
 }
 
 // Copies the formatted text between from and to of source into target, with the pictures
@@ -194,24 +223,26 @@ bool TPageRecorder::renderPage(QTextDocument &document, LaidOutLines &laidOut, T
         return false;
     }
     const double pageTop = lines[first].top;
-    double pageBottom = lines[first].bottom;
     size_t end = first + 1; // every page takes at least one line, even one taller than the body
-    while (end < lines.size() && !lines[end].breakBefore && lines[end].bottom - pageTop <= height) {
-        pageBottom = std::max(pageBottom, lines[end].bottom);
+    while (end < lines.size() && !lines[end].breakBefore && lines[end].bottom - pageTop <= height)
         ++end;
-    }
 
+    // A line taller than the body is drawn smaller, so that it ends above the bottom
+    // margin with everything in it.
+    const double lineHeight = lines[first].bottom - lines[first].top;
+    const double scale = end == first + 1 && lineHeight > height ? height / lineHeight : 1.0;
     QPainter &painter = canvas.Painter();
     painter.save();
-    painter.translate(left, top - pageTop);
-    const QRectF clip(0, pageTop, width, std::ceil(pageBottom - pageTop));
-    painter.setClipRect(clip);
-    // The layout draws every line that touches its clip, and clipped text would still be
-    // in a PDF's text: the layout's own clip stays clear of the lines on either side.
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = clip.adjusted(-left, 1, metrics_.PageWidth, -1);
-    context.palette.setColor(QPalette::Text, Qt::black);
-    document.documentLayout()->draw(&painter, context);
+    painter.translate(left, top);
+    painter.scale(scale, scale);
+    painter.translate(0, -pageTop);
+    painter.setPen(Qt::black);
+    // Only the page's own lines are drawn: the document layout would also draw, clipped
+    // away yet present in a PDF's text, the line above a page that starts within a paragraph.
+    for (size_t i = first; i < end; ++i) {
+        drawListMarker(painter, lines[i], metrics_.LogPixelsY);
+        lines[i].block.layout()->lineAt(lines[i].index).draw(&painter, lines[i].origin);
+    }
     painter.restore();
 
     next = end < lines.size() ? lines[end].start : total;
