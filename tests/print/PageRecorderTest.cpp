@@ -325,8 +325,7 @@ QByteArray numberedWordsRtf(int paragraphs, const QList<int> &breakBefore, const
 }
 
 // The numbered words each page of a PDF file shows in the body (one to ten inches from
-// the top of a Letter sheet), by pdftotext's word boxes. The text layout also puts into the
-// PDF, clipped away, the line above a page that starts within a paragraph; it is not shown.
+// the top of a Letter sheet), by pdftotext's word boxes.
 QList<QList<int>> visibleWords(const QString &pdf, QString *why)
 {
     QByteArray out;

@@ -3,6 +3,7 @@
 #include "PrintTestTools.h"
 #include "ScriptedDialogs.h"
 #include "print/PreviewForm.h"
+#include "core/FileBytes.h"
 #include "richtext/RtfReader.h"
 
 #include <QApplication>
@@ -251,4 +252,65 @@ TEST_F(Printing, CommandLinePrintsTheEnginesPages)
     ASSERT_TRUE(bad.waitForFinished(60000));
     EXPECT_EQ(bad.exitCode(), 1);
     EXPECT_FALSE(QFile::exists(dir.filePath("no.pdf")));
+}
+
+namespace {
+// The lines of a page's text as pdftotext lays it out, without blank lines and without
+// the page number line at the bottom.
+QStringList bodyLines(const QString &page, int number)
+{
+    QStringList lines;
+    for (const QString &line : page.split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty())
+            lines << line.simplified();
+    if (!lines.isEmpty() && lines.last() == QStringLiteral("Page %1").arg(number))
+        lines.removeLast();
+    return lines;
+}
+} // namespace
+
+TEST_F(Printing, ShippedHelpPrintsEachLineOnceOnOnePage)
+{
+    for (const QString name : {"English", "German"}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString rtf = QStringLiteral(LETRAFEX_DATA "/Help/") + name + ".rtf";
+        const QString pdf = dir.filePath(name + ".pdf");
+        QByteArray out;
+        ASSERT_EQ(runTool(LETRAFEX_CLI, {"print-rtf", rtf, pdf}, &out), QString());
+        QByteArray info;
+        ASSERT_EQ(runTool("pdfinfo", {pdf}, &info), QString());
+        const int pages = QRegularExpression("Pages:\\s*(\\d+)").match(QString::fromUtf8(info)).captured(1).toInt();
+        ASSERT_GE(pages, 5);
+
+        // Page by page, as a reader copying from the PDF gets them: no line is both the
+        // last of one page and the first of the next.
+        QStringList printed;
+        QStringList previous;
+        for (int p = 1; p <= pages; ++p) {
+            QByteArray text;
+            ASSERT_EQ(runTool("pdftotext", {"-layout", "-f", QString::number(p), "-l", QString::number(p), pdf, "-"}, &text),
+                      QString());
+            const QStringList lines = bodyLines(QString::fromUtf8(text), p);
+            if (!previous.isEmpty() && !lines.isEmpty()) {
+                EXPECT_NE(previous.last(), lines.first()) << "pages " << p - 1 << " and " << p;
+            }
+            printed += lines;
+            previous = lines;
+        }
+
+        // All pages together hold the document's text once, every character in order
+        // (compared without white space: lines break inside hyphenated words).
+        QTextDocument doc;
+        ASSERT_TRUE(ReadRtf(readWholeFile(rtf), doc));
+        static const QRegularExpression space("\\s+");
+        const QString expected =
+            doc.toPlainText().remove(PageBreakMarker()).remove(QChar::ObjectReplacementCharacter).remove(space);
+        const QString all = printed.join(QString()).remove(space);
+        qsizetype same = 0;
+        while (same < all.size() && same < expected.size() && all[same] == expected[same])
+            ++same;
+        EXPECT_EQ(all.size(), expected.size());
+        EXPECT_EQ(same, expected.size()) << "printed: " << all.mid(same, 40).toStdString()
+                                         << "\ndocument: " << expected.mid(same, 40).toStdString();
+    }
 }
