@@ -75,6 +75,17 @@ void drawListMarker(QPainter &painter, const LineBox &line, int dpi)
     painter.restore();
 }
 
+// The scale that fits a page's only line into the body: a line taller than the body (a
+// tall picture, a huge letter) is drawn smaller, with everything beside it, so that it
+// ends above the bottom margin; a single unbreakable letter wider than the body shrinks
+// too. Lines that fit are drawn at their size.
+double fitScale(const LineBox &box, int width, int height)
+{
+    const QTextLine line = box.block.layout()->lineAt(box.index);
+    const double right = box.origin.x() + line.x() + line.naturalTextWidth();
+    return std::min({1.0, height / (box.bottom - box.top), right > width ? width / right : 1.0});
+}
+
 // Copies the formatted text between from and to of source into target, with the pictures
 // it shows. The copy goes straight from document to document: the clipboard is not used.
 void copyRange(const QTextDocument &source, int from, int to, QTextDocument &target)
@@ -227,10 +238,7 @@ bool TPageRecorder::renderPage(QTextDocument &document, LaidOutLines &laidOut, T
     while (end < lines.size() && !lines[end].breakBefore && lines[end].bottom - pageTop <= height)
         ++end;
 
-    // A line taller than the body is drawn smaller, so that it ends above the bottom
-    // margin with everything in it.
-    const double lineHeight = lines[first].bottom - lines[first].top;
-    const double scale = end == first + 1 && lineHeight > height ? height / lineHeight : 1.0;
+    const double scale = end == first + 1 ? fitScale(lines[first], width, height) : 1.0;
     QPainter &painter = canvas.Painter();
     painter.save();
     painter.translate(left, top);

@@ -196,31 +196,55 @@ TEST_F(Pagination, BrokenCallOrdersFailWithAssertionMessages)
     EXPECT_EQ(engine.PageCount(), 1);
 }
 
-TEST_F(Pagination, ALineTallerThanTheBodyTakesAPageOfItsOwnAndPaginationGoesOn)
+TEST_F(Pagination, ALineTallerThanTheBodyIsDrawnSmallerOnAPageOfItsOwnWithTheTextBesideIt)
 {
-    // A picture of 20 inches: the body cannot hold it, yet every page advances.
-    QTextDocument doc;
+    // A picture of 20 inches with words on either side, and a letter of 1,638 points: the
+    // body holds neither, yet each takes one page inside the body, keeps its words, and the
+    // pagination goes on.
+    QTextDocument picture;
     QImage tall(10, 10, QImage::Format_RGB32);
     tall.fill(Qt::black);
-    doc.addResource(QTextDocument::ImageResource, QUrl("tall"), tall);
-    QTextCursor cursor(&doc);
-    cursor.insertText("Line 1\n");
+    picture.addResource(QTextDocument::ImageResource, QUrl("tall"), tall);
+    QTextCursor cursor(&picture);
+    cursor.insertText("Line 1\nbefore ");
     QTextImageFormat image;
     image.setName("tall");
     image.setWidth(96);
     image.setHeight(96 * 20);
     cursor.insertImage(image);
-    cursor.insertText("\nLine 2");
+    cursor.insertText(" after\nLine 2");
+    QTextDocument letter;
+    ASSERT_TRUE(ReadRtf("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 Line 1\\par{\\fs3276 W}\\par Line 2\\par}", letter));
+
+    for (auto [doc, words] : {std::pair{&picture, QStringList{"before", "after"}}, std::pair{&letter, QStringList{"W"}}}) {
+        SCOPED_TRACE(words.join(' ').toStdString());
+        engine.PrintRichText(*doc);
+        QString why;
+        const QStringList pages = printedPages(engine, dir.filePath("tall.pdf"), &why);
+        ASSERT_EQ(pages.size(), 3) << why.toStdString();
+        EXPECT_EQ(lineNumbers(pages[0]), QList<int>{1});
+        EXPECT_EQ(pages[1].simplified(), words.join(' ') + " Page 2");
+        EXPECT_EQ(lineNumbers(pages[2]), QList<int>{2});
+
+        // Above the footer line everything drawn lies in the body, and the line is drawn.
+        const int inch = engine.LogPixelsY();
+        const QImage page = pageImage(engine, 1);
+        const QRect body(inch, inch, engine.PageWidth() - 2 * inch, engine.PageHeight() - 2 * inch);
+        const QRect ink = inkBox(page, QRect(0, 0, page.width(), engine.PageHeight() - inch * 3 / 4));
+        EXPECT_TRUE(body.adjusted(-1, -1, 1, 1).contains(ink)) << ink.top() << " " << ink.bottom() << " " << ink.right();
+        EXPECT_GT(ink.height(), body.height() / 2);
+    }
+}
+
+TEST_F(Pagination, ListsPastedIntoTheTextKeepTheirNumbersAndBullets)
+{
+    QTextDocument doc;
+    doc.setHtml("<ol><li>Line 1</li><li>Line 2</li></ol><ul><li>Line 3</li></ul>");
     engine.PrintRichText(doc);
     QString why;
-    const QStringList pages = printedPages(engine, dir.filePath("tall.pdf"), &why);
-    ASSERT_EQ(pages.size(), 3);
-    EXPECT_EQ(lineNumbers(pages[0]), QList<int>{1});
-    EXPECT_TRUE(lineNumbers(pages[1]).isEmpty());
-    EXPECT_EQ(lineNumbers(pages[2]), QList<int>{2});
-    // The picture went with the copy into the scratch document: its page shows it.
-    const QImage page = pageImage(engine, 1);
-    EXPECT_EQ(qGray(page.pixel(engine.LogPixelsX() + 40, engine.PageHeight() / 2)), 0);
+    const QStringList pages = printedPages(engine, dir.filePath("list.pdf"), &why);
+    ASSERT_EQ(pages.size(), 1) << why.toStdString();
+    EXPECT_EQ(pages[0].simplified(), QString::fromUtf8("1. Line 1 2. Line 2 \u2022 Line 3 Page 1"));
 }
 
 TEST_F(Pagination, PrintingClampsTheRangeToThePages)
