@@ -98,6 +98,7 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
     HelpTextField = new TRichEdit(QStringLiteral("HelpTextField"), HelpSplitter);
     // Tab goes on to the page's buttons instead of typing into the help text.
     HelpTextField->setTabChangesFocus(true);
+    HelpTextField->setDetectsLinks(true);
     QPalette textPalette = HelpTextField->palette();
     textPalette.setColor(QPalette::Base, textPalette.color(QPalette::ToolTipBase));
     HelpTextField->setPalette(textPalette);

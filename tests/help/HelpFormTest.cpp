@@ -7,8 +7,12 @@
 #include "ui/MessageDialogs.h"
 #include "ui/RichEdit.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,9 +21,16 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrinter>
+#include <QTextBlock>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 namespace {
 
@@ -61,6 +72,45 @@ protected:
     TestProgramFolder program;
     ScriptedDialogs dialogs;
     THelpForm form;
+};
+
+// A click with one button on the help text at a character's position, as the platform
+// sends it: press, for the right button the request for a menu, release. Returns whether
+// a menu opened (it is closed again at once).
+bool clickText(THelpForm &form, int position, Qt::MouseButton button)
+{
+    QTextCursor cursor(form.HelpTextField->document());
+    cursor.setPosition(position);
+    QWidget *viewport = form.HelpTextField->viewport();
+    const QPoint at = form.HelpTextField->cursorRect(cursor).center() + QPoint(2, 0);
+    const QPoint global = viewport->mapToGlobal(at);
+    bool menu = false;
+    QTimer::singleShot(0, &form, [&menu] {
+        if (QWidget *popup = QApplication::activePopupWidget()) {
+            menu = true;
+            popup->close();
+        }
+    });
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, button, button, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &press);
+    if (button == Qt::RightButton) {
+        QContextMenuEvent request(QContextMenuEvent::Mouse, at, global);
+        QCoreApplication::sendEvent(viewport, &request);
+    }
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, button, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &release);
+    QCoreApplication::processEvents();
+    return menu;
+}
+
+// Receives the addresses the desktop is asked to open, in place of a browser or mailer.
+class DesktopHandler : public QObject
+{
+    Q_OBJECT
+public:
+    QStringList opened;
+public slots:
+    void open(const QUrl &url) { opened << url.toString(); }
 };
 
 } // namespace
@@ -277,3 +327,81 @@ TEST_F(HelpPage, ADocumentThatIsNoRtfIsReportedAndLeavesAnEmptyText)
     EXPECT_TRUE(form.HelpTextField->toPlainText().isEmpty());
     EXPECT_EQ(form.HTopicsView->topLevelItemCount(), 1); // the topics were read
 }
+
+TEST_F(HelpPage, PlainAddressesAreLinksAndEveryButtonOpensALinkWithoutTheTextMenu)
+{
+    const QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 Visit www.letrafex.org or write to "
+                           "help@letrafex.org.\\par "
+                           "{\\field{\\*\\fldinst HYPERLINK \"https://letrafex.org/donate\"}{\\fldrslt donate}}\\par}";
+    writeHelp("Links", rtf, "Links\n");
+    form.show();
+    form.LoadHelpFile("Links");
+    const QString before = form.HelpTextField->toHtml();
+    const int web = position("www.") + 5, mail = position("help@") + 2, field = position("donate") + 1;
+
+    EXPECT_FALSE(clickText(form, web, Qt::LeftButton));
+    EXPECT_FALSE(clickText(form, mail, Qt::RightButton));
+    EXPECT_FALSE(clickText(form, field, Qt::RightButton));
+    EXPECT_FALSE(clickText(form, web, Qt::MiddleButton));
+    EXPECT_EQ(dialogs.openedLinks, (QStringList{"http://www.letrafex.org", "mailto:help@letrafex.org",
+                                                "https://letrafex.org/donate", "http://www.letrafex.org"}));
+    // Beside a link the text keeps its menu, and nothing opens.
+    EXPECT_TRUE(clickText(form, position("Visit") + 1, Qt::RightButton));
+    EXPECT_EQ(dialogs.openedLinks.size(), 4);
+
+    // The addresses look like links; the document itself is unchanged (nothing typed or
+    // pasted, no link added to what is copied).
+    const QTextBlock block = form.HelpTextField->document()->findBlock(web);
+    QStringList looks;
+    for (const QTextLayout::FormatRange &range : block.layout()->formats())
+        if (range.format.fontUnderline() && range.format.foreground().color() == QColor(0, 0, 255))
+            looks << block.text().mid(range.start, range.length);
+    EXPECT_EQ(looks, (QStringList{"www.letrafex.org", "help@letrafex.org"}));
+    EXPECT_EQ(form.HelpTextField->toHtml(), before);
+}
+
+TEST(ShippedHelp, LinksOfBothDocumentsReachTheDesktopsOpenAction)
+{
+    TestProgramFolder program;
+    // The dialogs are scripted, but links take the program's real way to the desktop.
+    struct RealLinks : ScriptedDialogs
+    {
+        void openLink(const QString &link) override { DialogService::openLink(link); }
+    } dialogs;
+    DesktopHandler desktop;
+    for (const char *scheme : {"http", "https", "mailto"})
+        QDesktopServices::setUrlHandler(scheme, &desktop, "open");
+    ASSERT_TRUE(QDir(program.path()).mkpath("Help"));
+    for (const char *name : {"English", "German"})
+        for (const char *ext : {".rtf", ".ini"})
+            ASSERT_TRUE(QFile::copy(QStringLiteral(LETRAFEX_DATA "/Help/") + name + ext,
+                                    program.filePath(QStringLiteral("Help/") + name + ext)));
+    THelpForm form;
+    form.resize(900, 700);
+    form.show();
+    for (const char *name : {"English", "German"}) {
+        SCOPED_TRACE(name);
+        form.LoadHelpFile(name);
+        // Typed into the help text, a plain address is a link as well.
+        QTextCursor end(form.HelpTextField->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(" www.letrafex.org/hilfe");
+        const QString text = form.HelpTextField->toPlainText();
+        const int typed = int(text.lastIndexOf("www.letrafex.org/hilfe")) + 4;
+        const int mail = int(text.indexOf("help@letrafex.org")) + 1;
+        ASSERT_GT(mail, 0);
+        for (int at : {mail, typed}) {
+            QTextCursor cursor(form.HelpTextField->document());
+            cursor.setPosition(at);
+            form.HelpTextField->setTextCursor(cursor);
+            form.HelpTextField->ensureCursorVisible();
+            EXPECT_FALSE(clickText(form, at, Qt::RightButton));
+        }
+    }
+    for (const char *scheme : {"http", "https", "mailto"})
+        QDesktopServices::unsetUrlHandler(scheme);
+    EXPECT_EQ(desktop.opened, (QStringList{"mailto:help@letrafex.org", "http://www.letrafex.org/hilfe",
+                                           "mailto:help@letrafex.org", "http://www.letrafex.org/hilfe"}));
+}
+
+#include "HelpFormTest.moc"
