@@ -103,6 +103,17 @@ bool clickText(THelpForm &form, int position, Qt::MouseButton button)
     return menu;
 }
 
+// The help documents delivered with the program, with their topics, in the program folder.
+bool copyShippedHelp(const TestProgramFolder &program)
+{
+    bool copied = QDir(program.path()).mkpath("Help");
+    for (const char *name : {"English", "German"})
+        for (const char *ext : {".rtf", ".ini"})
+            copied = copied && QFile::copy(QStringLiteral(LETRAFEX_DATA "/Help/") + name + ext,
+                                           program.filePath(QStringLiteral("Help/") + name + ext));
+    return copied;
+}
+
 // Receives the addresses the desktop is asked to open, in place of a browser or mailer.
 class DesktopHandler : public QObject
 {
@@ -288,11 +299,7 @@ TEST(ShippedHelp, EveryTopicOfTheShippedDocumentsHasItsHeading)
 {
     TestProgramFolder program;
     ScriptedDialogs dialogs;
-    ASSERT_TRUE(QDir(program.path()).mkpath("Help"));
-    for (const char *name : {"English", "German"})
-        for (const char *ext : {".rtf", ".ini"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(LETRAFEX_DATA "/Help/") + name + ext,
-                                    program.filePath(QStringLiteral("Help/") + name + ext)));
+    ASSERT_TRUE(copyShippedHelp(program));
     THelpForm form;
     form.show();
     ASSERT_EQ(form.HFilesListBox->count(), 2);
@@ -371,11 +378,7 @@ TEST(ShippedHelp, LinksOfBothDocumentsReachTheDesktopsOpenAction)
     DesktopHandler desktop;
     for (const char *scheme : {"http", "https", "mailto"})
         QDesktopServices::setUrlHandler(scheme, &desktop, "open");
-    ASSERT_TRUE(QDir(program.path()).mkpath("Help"));
-    for (const char *name : {"English", "German"})
-        for (const char *ext : {".rtf", ".ini"})
-            ASSERT_TRUE(QFile::copy(QStringLiteral(LETRAFEX_DATA "/Help/") + name + ext,
-                                    program.filePath(QStringLiteral("Help/") + name + ext)));
+    ASSERT_TRUE(copyShippedHelp(program));
     THelpForm form;
     form.resize(900, 700);
     form.show();
