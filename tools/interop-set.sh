@@ -60,11 +60,10 @@ def make_sources():
     rgb.quantize(16, dither=Image.Dither.NONE).convert('RGB').save(f'{src}/pal16.png')
     rgb.quantize(4, dither=Image.Dither.NONE).convert('RGB').save(f'{src}/pal4.png')
     grey.point(lambda v: 255 if v > 127 else 0).convert('1').save(f'{src}/bw.png')
-    # Colours five bits hold exactly when scaled as ImageMagick and netpbm scale them.
+    # Colours five bits hold exactly when scaled as netpbm scales them.
     five = lambda v: round(round(v * 31 / 255) * 255 / 31)
-    rgb.point(five).save(f'{src}/rgb555.png')
     Image.open(f'{src}/pal256.png').point(five).save(f'{src}/pal555.png')
-    for name in ('rgb', 'grey', 'pal256', 'pal16', 'pal4', 'bw', 'rgb555', 'pal555', 'grey4', 'grey2'):
+    for name in ('rgb', 'grey', 'pal256', 'pal16', 'pal4', 'bw', 'pal555', 'grey4', 'grey2'):
         Image.open(f'{src}/{name}.png').convert('RGB').save(f'{src}/{name}.ppm')
 
 def expected(source):
@@ -165,7 +164,8 @@ for compress in ('raw', 'rle'):
     add('tga', 'im', f'pal256-{compress}', 'pal256', 0, im('pal256', '-orient', 'TopLeft', '-type', 'Palette', *extra))
     add('tga', 'im', f'grey-{compress}', 'grey', 0, im('grey', '-orient', 'TopLeft', '-type', 'Grayscale', *extra))
     add('tga', 'im', f'bw-{compress}', 'bw', 0, im('bw', '-orient', 'TopLeft', '-type', 'Bilevel', *extra))
-    add('tga', 'im', f'rgb555-{compress}', 'rgb555', 8, im('rgb555', '-orient', 'TopLeft', '-depth', '5', *extra))
+    # ImageMagick's 16-bit files (-depth 5) are left out: its writer maps 8 and 16 to 0, 24
+    # to 1 and so on, so no decoder can give the source back.
     for mode, source in (('RGB', 'rgb'), ('RGBA', 'rgba'), ('L', 'grey'), ('LA', 'greyalpha'), ('P', 'pal256'),
                          ('1', 'bw')):
         for orient in (1, -1):
