@@ -23,6 +23,8 @@ packages=(
   qt6-translations-l10n
   # tests: reference decoders and tools
   imagemagick python3-pil libtiff-tools poppler-utils desktop-file-utils
+  # tools/interop-set.sh: netpbm's PCX and TGA writers
+  netpbm
   # installation: PNG icons drawn from the SVG logo
   librsvg2-bin
   # running without a desktop; a window manager inside it for checks with real windows

@@ -2,6 +2,7 @@
 
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
+#include "imageio/AlphaCompose.h"
 
 #include <QFile>
 #include <QIODevice>
@@ -59,6 +60,7 @@ struct Layout
     int bits = 0;
     quint32 compression = BiRgb;
     quint32 masks[3] = {0, 0, 0};
+    quint32 alphaMask = 0; // composed over white unless every pixel's alpha is 0
     qint64 paletteOffset = 0;
     int paletteEntrySize = 4;
     int paletteCount = 0;
@@ -91,6 +93,16 @@ void readMasks(Layout &l, const uchar *p)
             fail(messageText("bit-field mask 0x%1 is not usable").arg(m, 0, 16));
     if ((l.masks[0] | l.masks[1] | l.masks[2]) == 0)
         fail(messageText("all bit-field masks are zero"));
+}
+
+// The alpha mask after the colour masks, where the header has one. A mask that is not
+// usable, or that shares bits with a colour, is no alpha.
+quint32 usableAlphaMask(const Layout &l, quint32 mask)
+{
+    const quint32 limit = l.bits == 16 ? 0xFFFFu : 0xFFFFFFFFu;
+    if (!contiguous(mask) || (mask & ~limit) || (mask & (l.masks[0] | l.masks[1] | l.masks[2])))
+        return 0;
+    return mask;
 }
 
 // Reads the headers from the first `size` bytes. They must hold the file header, the
@@ -147,12 +159,17 @@ Layout parseHeaders(const uchar *p, qint64 size)
     const qint64 maskBytes = trailingMaskBytes(infoSize, l.compression);
     if (size < FileHeaderSize + infoSize + maskBytes)
         fail(messageText("the data ends inside the bit-field masks"));
-    if (l.bitfields())
-        readMasks(l, maskBytes ? h + infoSize : h + 40);
-    else if (l.bits == 16)
+    if (l.bitfields()) {
+        const uchar *masks = maskBytes ? h + infoSize : h + 40;
+        readMasks(l, masks);
+        if (infoSize >= 56 || l.compression == BiAlphaBitfields)
+            l.alphaMask = usableAlphaMask(l, u32(masks + 12));
+    } else if (l.bits == 16) {
         l.masks[0] = 0x7C00, l.masks[1] = 0x03E0, l.masks[2] = 0x001F;
-    else if (l.bits == 32)
+    } else if (l.bits == 32) {
+        // The fourth byte is reserved: whatever a writer left there is not alpha.
         l.masks[0] = 0xFF0000, l.masks[1] = 0xFF00, l.masks[2] = 0xFF;
+    }
 
     // The colour table: 2^bits entries unless the header names fewer; a non-indexed
     // picture may carry a table too, which only moves the pixel data.
@@ -345,9 +362,11 @@ class RowDecoder
 {
 public:
     explicit RowDecoder(const Layout &l)
-        : l_(l), r_(l.masks[0]), g_(l.masks[1]), b_(l.masks[2]),
-          plain32_(l.bits == 32 && l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF),
-          image_(newPictureImage(int(l.width), int(l.height), l.bits <= 8 ? QImage::Format_Indexed8 : QImage::Format_RGB32))
+        : l_(l), r_(l.masks[0]), g_(l.masks[1]), b_(l.masks[2]), a_(l.alphaMask),
+          opaque_(l.alphaMask ? 0 : 0xFF000000u),
+          plain32_(l.bits == 32 && l.masks[0] == 0xFF0000 && l.masks[1] == 0xFF00 && l.masks[2] == 0xFF &&
+                   (l.alphaMask == 0 || l.alphaMask == 0xFF000000u)),
+          image_(newPictureImage(int(l.width), int(l.height), imageFormat(l)))
     {
         if (image_.isNull())
             fail(messageText("out of memory for %1 x %2 pixels").arg(l.width).arg(l.height));
@@ -368,7 +387,7 @@ public:
                 decode24(src, d, w);
             else if (plain32_)
                 for (int x = 0; x < w; ++x)
-                    d[x] = qFromLittleEndian<quint32>(src + 4 * x) | 0xFF000000u;
+                    d[x] = qFromLittleEndian<quint32>(src + 4 * x) | opaque_;
             else if (l_.bits == 32)
                 for (int x = 0; x < w; ++x)
                     d[x] = pixel(qFromLittleEndian<quint32>(src + 4 * x));
@@ -379,10 +398,15 @@ public:
     }
 
 private:
-    QRgb pixel(quint32 v) const { return 0xFF000000u | (r_(v) << 16) | (g_(v) << 8) | b_(v); }
+    static QImage::Format imageFormat(const Layout &l)
+    {
+        return l.bits <= 8 ? QImage::Format_Indexed8 : l.alphaMask ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    }
+    QRgb pixel(quint32 v) const { return opaque_ | (a_(v) << 24) | (r_(v) << 16) | (g_(v) << 8) | b_(v); }
 
     const Layout &l_;
-    const Channel r_, g_, b_;
+    const Channel r_, g_, b_, a_;
+    const quint32 opaque_; // the alpha of pixels without an alpha mask
     const bool plain32_;
     QImage image_;
 };
@@ -409,11 +433,14 @@ void completePalette(QImage &image, int bits, QVector<QRgb> palette)
     image.setColorTable(palette);
 }
 
-// A 2-bit picture is kept as a 4-bit one with its four colours.
+// Pixels decoded with their alpha are composed over white; a 2-bit picture is kept as a
+// 4-bit one with its four colours.
 Raster finish(QImage &image, int bits, const QVector<QRgb> &palette)
 {
     image.setDotsPerMeterX(DotsPerMeter);
     image.setDotsPerMeterY(DotsPerMeter);
+    if (image.format() == QImage::Format_ARGB32)
+        composeOverWhiteUnlessUnset(image);
     if (bits > 8)
         return Raster::fromImage(image, bits);
     completePalette(image, bits, palette);

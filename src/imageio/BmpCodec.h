@@ -9,6 +9,11 @@
 // header with 3-byte palette entries; bottom-up and top-down rows; short palettes (missing
 // entries are black). A damaged file throws LetrafexError.
 //
+// Transparency is composed over white: the alpha mask of a bit-field file (a V3 to V5
+// header, or the 40-byte header's alpha bit fields). An alpha that is 0 in every pixel
+// counts as never set, and the colours are shown as stored. The fourth byte of a plain
+// (not bit-field) 32-bit file is reserved and never alpha, whatever it holds.
+//
 // Write: a 40-byte information header, bottom-up rows padded to 4 bytes, 1/4/8 bits with
 // their palette, 16 bits as 5-5-5, 24 and 32 bits as blue, green, red (and 0).
 #include "core/Errors.h"

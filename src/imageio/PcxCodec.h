@@ -6,7 +6,8 @@
 // header palette, or the fixed default palette in version 3 files), 8 bits in 1 plane (the
 // 256-colour palette at the end of the file) and 8 bits in 3 planes (24-bit colour). Other
 // layouts the header allows give a white 24-bit picture of the file's size. Palettes keep
-// the file's 8 bits, so colours read back exactly as stored.
+// the file's 8 bits, so colours read back exactly as stored. The rows are run-length
+// encoded, except in files whose encoding byte is 0, where they are stored raw.
 //
 // Bad contents never throw and never show anything: the reader keeps a last-error text
 // (PcxLastError) and leaves the picture as it was. A file that cannot be opened or read

@@ -110,6 +110,7 @@ enum class Layout { Mono, Planes16, Indexed256, Rgb, Undecoded };
 struct Header
 {
     int version = 0;
+    bool raw = false; // encoding 0: rows stored as they are; any other value: run-length data
     int bits = 0;
     int width = 0;
     int height = 0;
@@ -168,7 +169,7 @@ QString readHeader(BufferedReader &in, qint64 fileSize, Header &h)
         return messageText(NotPcx);
     const int manufacturer = in.byte();
     h.version = in.byte();
-    in.byte(); // encoding: the data is always run-length decoded
+    h.raw = in.byte() == 0;
     h.bits = in.byte();
     const int xMin = in.word(), yMin = in.word(), xMax = in.word(), yMax = in.word();
     in.word(); // resolutions
@@ -189,15 +190,19 @@ QString readHeader(BufferedReader &in, qint64 fileSize, Header &h)
     return {};
 }
 
-// Decodes run-length data a line at a time. The data is one stream: a run that goes past
-// the end of a line goes on at the start of the next.
+// Decodes the picture data a line at a time. Run-length data is one stream: a run that goes
+// past the end of a line goes on at the start of the next. Raw data is copied as it is.
 class RunDecoder
 {
 public:
-    explicit RunDecoder(BufferedReader &in) : in_(in) {}
+    RunDecoder(BufferedReader &in, bool raw) : in_(in), raw_(raw) {}
 
     void line(uchar *out, qint64 n)
     {
+        if (raw_) {
+            rawLine(out, n);
+            return;
+        }
         qint64 i = 0;
         while (i < n) {
             if (pending_ > 0) {
@@ -218,6 +223,22 @@ public:
     }
 
 private:
+    void rawLine(uchar *out, qint64 n)
+    {
+        for (qint64 i = 0; i < n;) {
+            qint64 count = 0;
+            const uchar *p = in_.peek(count);
+            if (count == 0) {
+                out[i++] = in_.byte(); // refills the buffer
+                continue;
+            }
+            const qint64 k = std::min(count, n - i);
+            std::memcpy(out + i, p, size_t(k));
+            in_.skip(k);
+            i += k;
+        }
+    }
+
     // Decodes straight from the reader's buffer while a whole pair is sure to be there;
     // false when it could not take a byte, so that the caller refills.
     bool fromBuffer(uchar *out, qint64 n, qint64 &i)
@@ -252,6 +273,7 @@ private:
     }
 
     BufferedReader &in_;
+    const bool raw_;
     int pending_ = 0;
     uchar value_ = 0;
 };
@@ -357,7 +379,8 @@ QString readPcx(QIODevice &device, const QString &name, Raster &picture)
         palette = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
     }
     const QString truncated = messageText("The PCX file ends before its picture is complete.");
-    if (mostDecoded(dataEnd - HeaderSize) < h.lineBytes() * h.height)
+    const qint64 dataBytes = dataEnd - HeaderSize;
+    if ((h.raw ? dataBytes : mostDecoded(dataBytes)) < h.lineBytes() * h.height)
         return truncated;
     in.seek(HeaderSize, dataEnd);
 
@@ -365,7 +388,7 @@ QString readPcx(QIODevice &device, const QString &name, Raster &picture)
     if (image.isNull())
         return messageText("Out of memory for a PCX picture of %1 x %2.").arg(h.width).arg(h.height);
     RowStore rows(h, image);
-    RunDecoder decoder(in);
+    RunDecoder decoder(in, h.raw);
     for (int y = 0; y < h.height; ++y) {
         decoder.line(rows.line(), h.lineBytes());
         if (in.pastEnd())

@@ -4,6 +4,7 @@
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
 #include "core/Raster.h"
+#include "imageio/AlphaCompose.h"
 #include "imageio/PngDeflate.h"
 
 #include <QBuffer>
@@ -204,14 +205,8 @@ bool compose(const DecodeState &st, Raster &picture)
         QRgb *d = reinterpret_cast<QRgb *>(result.scanLine(y));
         for (int x = 0; x < width; ++x, s += pixelBytes) {
             const int r = s[high], g = s[greenAt], b = s[blueAt];
-            const int a = hasAlpha ? s[alphaAt] : 0; // inverted: 0 opaque, 255 transparent
-            if (a == 0) {
-                d[x] = qRgb(r, g, b);
-            } else if (a != 255) {
-                const QRgb back = d[x];
-                d[x] = qRgb((a * qRed(back) + (255 - a) * r) / 255, (a * qGreen(back) + (255 - a) * g) / 255,
-                            (a * qBlue(back) + (255 - a) * b) / 255);
-            }
+            // Alpha arrives inverted: 0 opaque, 255 transparent.
+            d[x] = hasAlpha ? composeOver(qRgba(r, g, b, 255 - s[alphaAt]), d[x]) : qRgb(r, g, b);
         }
     }
     // The raster takes this resolution too; setting it first keeps the buffer shared.

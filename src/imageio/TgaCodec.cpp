@@ -3,6 +3,7 @@
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
 
+#include "imageio/AlphaCompose.h"
 #include "imageio/PieceWriter.h"
 
 #include <QFile>
@@ -52,6 +53,9 @@ struct Header
     bool topDown() const { return descriptor & 0x20; }
     bool rightToLeft() const { return descriptor & 0x10; }
     bool indexed() const { return depth <= 8; }
+    // Pixels of 32 bits, and grey ones of 16, end in an alpha byte when the descriptor
+    // declares attribute bits; without them that byte is not alpha and is ignored.
+    bool pixelAlpha() const { return (descriptor & 0x0F) && (depth == 32 || (grey() && depth == 16)); }
     // A row is read in units: packed bytes below 8 bits a pixel, whole pixels otherwise.
     // Run-length packets count units too.
     int unitSize() const { return std::max(1, depth / 8); }
@@ -205,25 +209,39 @@ private:
     uchar value_[4] = {}; // the repeated unit of a run packet
 };
 
+// The colour map's entries from the first index on, up to entry 255. Entries keep the
+// file's bits: 24- and 32-bit entries exactly, 5-bit components (15- and 16-bit entries,
+// the top bit unused) times 8. The alpha of 32-bit entries is composed over white, unless
+// it is 0 in every entry, where the writer never set it.
+void readColourMap(const uchar *map, const Header &h, QVector<QRgb> &palette)
+{
+    uint alphaSeen = 0;
+    for (int k = 0; k < h.mapLength && h.mapFirst + k <= 255; ++k) {
+        QRgb &entry = palette[h.mapFirst + k];
+        if (h.mapEntryBits == 24) {
+            const uchar *e = map + 3 * k;
+            entry = qRgb(e[2], e[1], e[0]);
+        } else if (h.mapEntryBits == 32) {
+            const uchar *e = map + 4 * k;
+            entry = qRgba(e[2], e[1], e[0], e[3]);
+            alphaSeen |= e[3];
+        } else if (h.mapEntryBits == 15 || h.mapEntryBits == 16) {
+            const unsigned v = qFromLittleEndian<quint16>(map + 2 * k);
+            entry = qRgb(((v >> 10) & 31) * 8, ((v >> 5) & 31) * 8, (v & 31) * 8);
+        }
+    }
+    for (QRgb &entry : palette)
+        entry = alphaSeen ? composeOverWhite(entry) : entry | 0xFF000000u;
+}
+
 // The palette of an indexed picture: the colour map's entries where the file has one,
-// otherwise a grey ramp (a black and white pair for one bit a pixel). Entries keep the
-// file's bits: 24-bit entries exactly, 5-bit components times 8.
+// otherwise a grey ramp (a black and white pair for one bit a pixel).
 QVector<QRgb> readPalette(Cursor &cursor, const Header &h)
 {
     QVector<QRgb> palette(256, qRgb(0, 0, 0));
     const uchar *map = cursor.take(h.mapBytes());
-    for (int k = 0; h.mapType && k < h.mapLength; ++k) {
-        const int index = h.mapFirst + k;
-        if (index > 255)
-            break;
-        if (h.mapEntryBits == 24) {
-            const uchar *e = map + 3 * k;
-            palette[index] = qRgb(e[2], e[1], e[0]);
-        } else if (h.mapEntryBits == 16) {
-            const unsigned v = qFromLittleEndian<quint16>(map + 2 * k);
-            palette[index] = qRgb(((v >> 10) & 31) * 8, ((v >> 5) & 31) * 8, (v & 31) * 8);
-        }
-    }
+    if (h.mapType)
+        readColourMap(map, h, palette);
     if (h.depth == 1)
         return {qRgb(0, 0, 0), qRgb(255, 255, 255)};
     const int levels = 1 << h.depth;
@@ -248,18 +266,21 @@ void indexRow(const uchar *src, uchar *dst, int width, int depth)
     }
 }
 
-// One row of units into one row of 32-bit pixels.
-void colourRow(const uchar *src, QRgb *dst, int width, int depth, bool grey)
+// One row of units into one row of 32-bit pixels; with alpha, the file's alpha byte is
+// kept in each pixel's top byte.
+void colourRow(const uchar *src, QRgb *dst, int width, const Header &h)
 {
-    if (depth == 24) {
+    const bool alpha = h.pixelAlpha();
+    if (h.depth == 24) {
         for (int x = 0; x < width; ++x, src += 3)
             dst[x] = 0xFF000000u | (uint(src[2]) << 16) | (uint(src[1]) << 8) | src[0];
-    } else if (depth == 32) {
+    } else if (h.depth == 32) {
+        const uint opaque = alpha ? 0 : 0xFF000000u;
         for (int x = 0; x < width; ++x, src += 4)
-            dst[x] = 0xFF000000u | (uint(src[2]) << 16) | (uint(src[1]) << 8) | src[0];
-    } else if (grey) { // 16 bits: grey, then alpha
+            dst[x] = opaque | (uint(src[3]) << 24) | (uint(src[2]) << 16) | (uint(src[1]) << 8) | src[0];
+    } else if (h.grey()) { // 16 bits: grey, then alpha
         for (int x = 0; x < width; ++x, src += 2)
-            dst[x] = qRgb(src[0], src[0], src[0]);
+            dst[x] = qRgba(src[0], src[0], src[0], alpha ? src[1] : 255);
     } else { // 16 bits: 5-5-5, the top bit unused
         for (int x = 0; x < width; ++x, src += 2) {
             const unsigned v = src[0] | (unsigned(src[1]) << 8);
@@ -276,7 +297,10 @@ Raster decode(Cursor &cursor)
     if (!Raster::sizeAllowed(h.width, h.height, h.indexed() ? 8 : 32))
         throw TgaFault{TooLarge};
     cursor.take(h.idLength);
-    QImage image = newPictureImage(h.width, h.height, h.indexed() ? QImage::Format_Indexed8 : QImage::Format_RGB32);
+    const QImage::Format format = h.indexed()      ? QImage::Format_Indexed8
+                                  : h.pixelAlpha() ? QImage::Format_ARGB32
+                                                   : QImage::Format_RGB32;
+    QImage image = newPictureImage(h.width, h.height, format);
     if (h.indexed())
         image.setColorTable(readPalette(cursor, h));
     else
@@ -298,11 +322,13 @@ Raster decode(Cursor &cursor)
                 std::reverse(line, line + h.width);
         } else {
             QRgb *pixels = reinterpret_cast<QRgb *>(line);
-            colourRow(rows.next(), pixels, h.width, h.depth, h.grey());
+            colourRow(rows.next(), pixels, h.width, h);
             if (h.rightToLeft())
                 std::reverse(pixels, pixels + h.width);
         }
     }
+    if (h.pixelAlpha())
+        composeOverWhiteUnlessUnset(image);
     return Raster::fromImage(image, h.indexed() ? h.depth : 24);
 }
 

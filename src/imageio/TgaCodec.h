@@ -2,12 +2,18 @@
 // Truevision TGA files, read and written without a codec library.
 //
 // Read: image types 1, 2, 3 (colour-mapped, true-colour, grey) and their run-length forms
-// 9, 10, 11; pixel depths 1, 4, 8, 16, 24 and 32; colour maps of 16- and 24-bit entries
-// (maps of other entry sizes are skipped and leave their entries black); bottom-up and
-// top-down rows and right-to-left rows. Depths 1, 4 and 8 give an indexed picture, 16, 24
-// and 32 a 24-bit one. Colours keep every bit the file stores: 24-bit map entries and the
-// grey ramp of an 8-bit picture without a map come through exactly, 5-bit components are
-// multiplied by 8 (31 gives 248). Run-length packets may run on into the next row.
+// 9, 10, 11; pixel depths 1, 4, 8, 16, 24 and 32; colour maps of 15-, 16-, 24- and 32-bit
+// entries (maps of other entry sizes are skipped and leave their entries black); bottom-up
+// and top-down rows and right-to-left rows. Depths 1, 4 and 8 give an indexed picture, 16,
+// 24 and 32 a 24-bit one. Colours keep every bit the file stores: 24- and 32-bit map entries
+// and the grey ramp of an 8-bit picture without a map come through exactly, 5-bit
+// components are multiplied by 8 (31 gives 248). Run-length packets may run on into the
+// next row.
+//
+// Transparency is composed over white: the alpha of 32-bit map entries, and the alpha byte
+// of 32-bit and 16-bit grey pixels when the descriptor declares attribute bits (without
+// them that byte is ignored). An alpha that is 0 everywhere counts as never set, and the
+// colours are shown as stored.
 //
 // Bad contents never throw: the read stops, keeps an error text that TgaLastError()
 // returns, sets the picture to 1 x 1 and returns false. Only a file that cannot be opened

@@ -155,7 +155,8 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
         fail(messageText("The metafile's header is damaged."));
     const quint64 fileWords = b.u32(start + 6);
     const quint32 objects = b.u16(start + 10);
-    if (fileWords < WmfHeaderSize / 2 || fileWords * 2 > quint64(file.size() - start))
+    // Writers differ on whether the length counts the placeable header; either is taken.
+    if (fileWords < WmfHeaderSize / 2 || fileWords * 2 > quint64(file.size()))
         fail(messageText("The metafile's length field does not match the file."));
 
     qint64 windowW = 0, windowH = 0, viewportW = 0, viewportH = 0;
