@@ -5,6 +5,7 @@
 #include "richtext/RtfParser.h"
 
 #include <QFile>
+#include <QTextCursor>
 #include <QTextDocument>
 
 bool ReadRtf(const QByteArray &data, QTextDocument &document, QString *error)
@@ -17,7 +18,13 @@ bool ReadRtf(const QByteArray &data, QTextDocument &document, QString *error)
     }
     const bool undo = document.isUndoRedoEnabled();
     document.setUndoRedoEnabled(false);
+    // One edit block for the whole reading: the document's layout then lays each paragraph
+    // out once at the end instead of again after every insertion, which made a paragraph
+    // of many thousand lines take minutes.
+    QTextCursor block(&document);
+    block.beginEditBlock();
     RtfParser(data, document).run();
+    block.endEditBlock();
     document.setUndoRedoEnabled(undo);
     return true;
 }

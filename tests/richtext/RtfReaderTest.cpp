@@ -277,3 +277,22 @@ TEST(RtfReader, DamagedInputReadsWhatItCanAndNonRtfIsRefused)
     EXPECT_DOUBLE_EQ(format.width(), 22 * 96.0);
     EXPECT_DOUBLE_EQ(format.height(), 0.2); // 2 pixels, shrunk as much as the width
 }
+
+// A document shown in a window has a layout, which lays a changed paragraph out again after
+// each change it hears of. Reading must tell it of the whole document once: one paragraph of
+// thousands of lines once took minutes when every insertion re-laid the paragraph out.
+TEST(RtfReader, AShownDocumentHearsOfTheReadingOnce)
+{
+    QTextDocument doc;
+    doc.documentLayout(); // as in the help window
+    int changes = 0;
+    QObject::connect(&doc, &QTextDocument::contentsChange, [&changes](int, int, int) { ++changes; });
+    QByteArray rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 ";
+    for (int i = 0; i < 3000; ++i)
+        rtf += "Line " + QByteArray::number(i) + " of one paragraph {\\b bold}\\line\n";
+    rtf += "\\par}";
+    const QString text = read(doc, rtf);
+    EXPECT_LE(changes, 3); // the clearing and the reading, not one per insertion
+    EXPECT_TRUE(text.contains(QStringLiteral("Line 2999 of one paragraph bold")));
+    EXPECT_EQ(doc.blockCount(), 2);
+}
