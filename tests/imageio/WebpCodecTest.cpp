@@ -26,31 +26,6 @@ QImage testPicture(int w, int h, QImage::Format format = QImage::Format_RGB32)
     return img;
 }
 
-// Pillow's view of each frame: "MODE WxH duration loop" on one line, the frame's RGBA
-// bytes in file + ".frameN.rgba".
-QString pillowFrames(const QString &file, QByteArray *out)
-{
-    static const char *script = "import sys\n"
-                                "from PIL import Image\n"
-                                "im = Image.open(sys.argv[1])\n"
-                                "for i in range(getattr(im, 'n_frames', 1)):\n"
-                                "    im.seek(i)\n"
-                                "    im.load()\n"
-                                "    print(im.format, im.size[0], im.size[1], im.info.get('duration'), im.info.get('loop'))\n"
-                                "    open(sys.argv[1] + '.frame%d.rgba' % i, 'wb').write(im.convert('RGBA').tobytes())\n";
-    return runTool(Python, {QStringLiteral("-c"), QString::fromLatin1(script), file}, out);
-}
-
-QImage pillowFrame(const QString &file, int i, QSize size)
-{
-    QFile f(file + QStringLiteral(".frame%1.rgba").arg(i));
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray rgba = f.readAll();
-    return QImage(reinterpret_cast<const uchar *>(rgba.constData()), size.width(), size.height(), QImage::Format_RGBA8888)
-        .convertToFormat(QImage::Format_ARGB32);
-}
-
 // A straight-alpha colour over an opaque one.
 QRgb overOpaque(QRgb c, QRgb b)
 {
@@ -122,8 +97,9 @@ TEST(WebpCodec, LossyAndTransparentPicturesKeepWhatTheyPromise)
     const QImage back = pillowFrame(path, 0, {60, 40});
     for (int y = 0; y < 40; ++y)
         for (int x = 0; x < 60; ++x)
-            if (qAlpha(clear.pixel(x, y)) > 0)
+            if (qAlpha(clear.pixel(x, y)) > 0) {
                 ASSERT_EQ(back.pixel(x, y), clear.pixel(x, y)) << x << "," << y;
+            }
     const Raster base(30, 50, 24, Colors::clBlue);
     const PictureRead over = readPictureFile(path, ReaderWebp, base);
     ASSERT_TRUE(over.ok()) << over.error.toStdString();
@@ -194,8 +170,9 @@ TEST(Animations, PillowReadsEveryFrameWithItsTimeAndTheLoopAndTheProgramOpensThe
             const QImage got = pillowFrame(path, i, size);
             for (int y = 0; y < size.height(); ++y)
                 for (int x = 0; x < size.width(); ++x)
-                    if (qAlpha(expected.pixel(x, y)) > 0)
+                    if (qAlpha(expected.pixel(x, y)) > 0) {
                         ASSERT_EQ(got.pixel(x, y), expected.pixel(x, y)) << name << " frame " << i << " " << x << "," << y;
+                    }
         }
     }
     // The program opens an APNG as its first frame (what viewers without animation show)
