@@ -338,6 +338,7 @@ TEST_F(MixedComposition, AnExportOrProjectTheDiskRefusesLeavesTheOldFileAndSaysW
                           {"old.tif", ExportFormat::Tiff, false}, {"clear.tif", ExportFormat::Tiff, true},
                           {"old.jpg", ExportFormat::Jpeg, false}, {"old.bmp", ExportFormat::Bmp, false},
                           {"old.svg", ExportFormat::Svg, false},  {"old.pdf", ExportFormat::Pdf, false},
+                          {"old.webp", ExportFormat::Webp, false}, {"clear.webp", ExportFormat::Webp, true},
                           {"old.lfx", ExportFormat::Png, false}};
     Project project;
     takeProjectItems(table, project);
