@@ -1,12 +1,13 @@
 #pragma once
 // Damaged picture files of every format the program reads, each with a part of the
-// reason its reader gives: a PNG with a broken checksum, a TGA and a PCX cut short, a
-// TIFF of random bytes, a BMP and a JPEG whose data is garbage.
+// reason its reader gives: a PNG with a broken checksum, a TGA, a PCX and a WebP cut
+// short, a TIFF of random bytes, a BMP and a JPEG whose data is garbage.
 #include "core/Color.h"
 #include "core/Raster.h"
 #include "imageio/PcxCodec.h"
 #include "imageio/PngCodec.h"
 #include "imageio/TgaCodec.h"
+#include "imageio/WebpCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,6 +39,7 @@ inline std::vector<DamagedPicture> writeDamagedPictures(const QDir &dir)
         {"damaged.png", png, "PNG image is not valid"},
         {"truncated.tga", tga, "Truncated TGA file!"},
         {"truncated.pcx", pcx, "The PCX file ends before its picture is complete."},
+        {"truncated.webp", WriteWebp(picture.toRgb32()).left(30), "The file is not a WebP picture or is damaged."},
         {"random.tif", random, "is not a valid TIFF file"},
         {"garbage.bmp", QByteArray("BM garbage that is no bitmap"), "Bitmap image is not valid"},
         {"garbage.jpg", QByteArray("\xFF\xD8\xFF garbage", 12), "JPEG image is not valid"},

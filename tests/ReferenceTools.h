@@ -3,6 +3,7 @@
 // libtiff's tools) and poppler, which reads back what the program printed.
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QString>
@@ -66,6 +67,31 @@ inline QString decodeWithImageMagick(const QString &file)
 
 // A reference decoder's PPM as a 32-bit image (null when it could not be read).
 inline QImage referencePicture(const QString &ppm) { return QImage(ppm).convertToFormat(QImage::Format_RGB32); }
+
+// Pillow's view of each frame of a picture or animation: "FORMAT W H duration loop" on a
+// line of out, the frame's RGBA bytes in file + ".frameN.rgba" (read with pillowFrame).
+inline QString pillowFrames(const QString &file, QByteArray *out)
+{
+    static const char *script = "import sys\n"
+                                "from PIL import Image\n"
+                                "im = Image.open(sys.argv[1])\n"
+                                "for i in range(getattr(im, 'n_frames', 1)):\n"
+                                "    im.seek(i)\n"
+                                "    im.load()\n"
+                                "    print(im.format, im.size[0], im.size[1], int(im.info.get('duration') or 0), im.info.get('loop'))\n"
+                                "    open(sys.argv[1] + '.frame%d.rgba' % i, 'wb').write(im.convert('RGBA').tobytes())\n";
+    return runTool(Python, {QStringLiteral("-c"), QString::fromLatin1(script), file}, out);
+}
+
+inline QImage pillowFrame(const QString &file, int i, QSize size)
+{
+    QFile f(file + QStringLiteral(".frame%1.rgba").arg(i));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray rgba = f.readAll();
+    return QImage(reinterpret_cast<const uchar *>(rgba.constData()), size.width(), size.height(), QImage::Format_RGBA8888)
+        .convertToFormat(QImage::Format_ARGB32);
+}
 
 // Bytes written out by hand, one value each.
 inline QByteArray bytes(std::initializer_list<int> values)

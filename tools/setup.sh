@@ -16,6 +16,8 @@ packages=(
   libpng-dev libjpeg-dev liblz4-dev libemf2svg-dev libuemf-dev libwmf-dev
   libgtest-dev libbenchmark-dev
   libdeflate-dev
+  # WebP pictures and animations
+  libwebp-dev
   # fonts the program names: Arial and Times New Roman (metric-compatible), fallback faces
   fonts-liberation2 fonts-dejavu-core
   # Qt's own texts (standard buttons, file, colour, font and print dialogs) in the
@@ -27,6 +29,10 @@ packages=(
   netpbm
   # installation: PNG icons drawn from the SVG logo
   librsvg2-bin
+  # the Debian package (dpkg-shlibdeps finds its dependencies) and the software-centre check
+  dpkg-dev appstream
+  # tests: WebP reference decoder (dwebp)
+  webp
   # running without a desktop; a window manager inside it for checks with real windows
   xvfb xauth openbox
 )

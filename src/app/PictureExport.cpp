@@ -5,6 +5,7 @@
 #include "core/FileBytes.h"
 #include "core/HintedGlyphs.h"
 #include "core/MessageText.h"
+#include "imageio/ApngWriter.h"
 #include "imageio/PictureFiles.h"
 #include "imageio/PngCodec.h"
 #include "imageio/TiffCodec.h"
@@ -19,7 +20,8 @@ namespace {
 struct FormatName { ExportFormat format; const char *extension; };
 const FormatName formatNames[] = {{ExportFormat::Png, ".png"}, {ExportFormat::Tiff, ".tif"}, {ExportFormat::Jpeg, ".jpg"},
                                   {ExportFormat::Bmp, ".bmp"}, {ExportFormat::Svg, ".svg"}, {ExportFormat::Pdf, ".pdf"},
-                                  {ExportFormat::Tiff, ".tiff"}, {ExportFormat::Jpeg, ".jpeg"}};
+                                  {ExportFormat::Webp, ".webp"}, {ExportFormat::Tiff, ".tiff"},
+                                  {ExportFormat::Jpeg, ".jpeg"}};
 
 QImage stretchedSmoothly(const QImage &image, int width, int height)
 {
@@ -55,9 +57,19 @@ void checkSize(QSize picture, int scale)
     }
 }
 
-Raster composeAt(Raster background, const ItemTable &scaledTable, int k, const ItemAttributes &start)
+// The composition at scale k; growth, when given, is the step of the growing animation.
+struct Growth
 {
-    return ComposePicture(std::move(background), scaledTable, start, [k](ItemAttributes &item) { scaleItem(item, k); });
+    int step = GrowSteps;
+};
+
+Raster composeAt(Raster background, const ItemTable &scaledTable, int k, const ItemAttributes &start,
+                 Growth growth = {})
+{
+    return ComposePicture(std::move(background), scaledTable, start, [k, growth](ItemAttributes &item) {
+        scaleItem(item, k);
+        growItem(item, growth.step, GrowSteps);
+    });
 }
 
 // Whether every pixel of the raster has one colour, and which.
@@ -101,6 +113,15 @@ void unpremultiply(QImage &image)
         }
     }
     image.reinterpretAsFormat(QImage::Format_ARGB32);
+}
+
+// A picture drawn over Raster::transparent, in straight alpha.
+QImage straightAlpha(Raster composed)
+{
+    QImage image = composed.image();
+    composed = Raster();
+    unpremultiply(image);
+    return image;
 }
 
 // Calls draw(row, item) for each item the composition draws, loaded as ComposePicture
@@ -180,6 +201,8 @@ bool exportFormatFor(const QString &fileName, ExportFormat &format)
 
 bool exportKeepsTransparency(ExportFormat format) { return format != ExportFormat::Jpeg && format != ExportFormat::Bmp; }
 
+bool exportAnimates(ExportFormat format) { return format == ExportFormat::Png || format == ExportFormat::Webp; }
+
 QSize exportSize(QSize picture, int scale) { return picture * scale; }
 
 bool exportSizeAllowed(QSize picture, int scale)
@@ -198,6 +221,18 @@ void scaleItem(ItemAttributes &item, int k)
     item.yText = QString::number(qint64(positionValue(item.yText)) * k);
 }
 
+void growItem(ItemAttributes &item, int step, int steps)
+{
+    if (steps <= 0 || step >= steps || item.depth <= 0)
+        return;
+    const int d = item.depth, now = d * qMax(0, step) / steps;
+    const int X = positionValue(item.xText), Y = positionValue(item.yText);
+    const QPoint front = frontFacePosition(X, Y, item.direction, d) - frontFacePosition(X, Y, item.direction, now);
+    item.depth = now;
+    item.xText = QString::number(X + front.x());
+    item.yText = QString::number(Y + front.y());
+}
+
 Raster ComposeScaled(const Raster &background, const ItemTable &table, int scale, const ItemAttributes &start)
 {
     const QSize size(background.width(), background.height());
@@ -212,12 +247,8 @@ QImage ComposeTransparent(QSize size, const ItemTable &table, int scale, const I
     const QSize big = exportSize(size, scale);
     // Drawn once over nothing: every layer blends onto the premultiplied picture as onto
     // any other, so covers add up as they do over a background.
-    Raster composed = composeAt(Raster::transparent(big.width(), big.height()), withScaledSurfaces(table, scale), scale,
-                                start);
-    QImage image = composed.image();
-    composed = Raster();
-    unpremultiply(image);
-    return image;
+    return straightAlpha(
+        composeAt(Raster::transparent(big.width(), big.height()), withScaledSurfaces(table, scale), scale, start));
 }
 
 VectorScene ComposeVector(const Raster &background, const ItemTable &table, int scale, bool transparent,
@@ -231,12 +262,87 @@ VectorScene ComposeVector(const Raster &background, const ItemTable &table, int 
     return scene;
 }
 
+namespace {
+
+// Hands frames on to the writer, joining a frame that looks like the one before it into
+// that one's time.
+class FrameQueue
+{
+public:
+    explicit FrameQueue(AnimationWriter &writer) : writer_(writer) {}
+    void add(QImage frame, int delayMs)
+    {
+        if (!pending_.isNull() && frame == pending_) {
+            pendingMs_ += delayMs;
+            return;
+        }
+        flush();
+        pending_ = std::move(frame);
+        pendingMs_ = delayMs;
+    }
+    void flush()
+    {
+        if (!pending_.isNull())
+            writer_.addFrame(pending_, pendingMs_);
+        pending_ = QImage();
+    }
+
+private:
+    AnimationWriter &writer_;
+    QImage pending_;
+    int pendingMs_ = 0;
+};
+
+std::unique_ptr<AnimationWriter> animationWriter(const QString &fileName, QSize size, const ExportOptions &options,
+                                                 bool transparent)
+{
+    if (options.format == ExportFormat::Png)
+        return newApngAnimation(size.width(), size.height(), transparent);
+    try {
+        return newWebpAnimation(size.width(), size.height(), options.webp);
+    } catch (const LetrafexError &e) {
+        throw LetrafexError(messageText("The WebP file \"%1\" could not be written: %2").arg(nativeFilePath(fileName), e.text()));
+    }
+}
+
+// The growing animation: every frame composed as the still picture is, at its step.
+void exportAnimation(const QString &fileName, const Raster &background, const ItemTable &table,
+                     const ExportOptions &options, bool transparent, const ItemAttributes &start)
+{
+    const QSize size(background.width(), background.height());
+    checkSize(size, options.scale);
+    const QSize big = exportSize(size, options.scale);
+    const std::unique_ptr<AnimationWriter> writer = animationWriter(fileName, big, options, transparent);
+    const ItemTable scaled = withScaledSurfaces(table, options.scale);
+    const Raster back = transparent ? Raster::transparent(big.width(), big.height()) : stretchedBackground(background, big);
+    FrameQueue frames(*writer);
+    for (int step = 0; step <= GrowSteps; ++step) {
+        Raster frame = composeAt(back, scaled, options.scale, start, Growth{step});
+        const int delay = step < GrowSteps ? GrowStepMs : GrowHoldMs;
+        frames.add(transparent ? straightAlpha(std::move(frame)) : frame.toRgb32(), delay);
+    }
+    frames.flush();
+    writer->save(fileName);
+}
+
+} // namespace
+
 void ExportPicture(const QString &fileName, const Raster &background, const ItemTable &table,
                    const ExportOptions &options, const ItemAttributes &start)
 {
     const bool transparent = options.transparent && exportKeepsTransparency(options.format);
     const QSize size(background.width(), background.height());
+    if (options.animate && exportAnimates(options.format)) {
+        exportAnimation(fileName, background, table, options, transparent, start);
+        return;
+    }
     switch (options.format) {
+    case ExportFormat::Webp:
+        SaveWebpFile(fileName,
+                     transparent ? ComposeTransparent(size, table, options.scale, start)
+                                 : ComposeScaled(background, table, options.scale, start).toRgb32(),
+                     options.webp);
+        return;
     case ExportFormat::Svg:
     case ExportFormat::Pdf: {
         checkSize(size, 1);

@@ -16,15 +16,21 @@
 namespace {
 const CliCommand commands[] = {
     {"render", "render ITEMS OUT [--size WxH] [--background IN] [--surface K=FILE]... [--scale K] [--transparent]\n"
+               "         [--quality Q] [--animate grow]\n"
                "    Draws the ten item rows of ITEMS (one row a line: caption and cells as comma text)\n"
                "    over a white picture of WxH or over the background picture (stretched to WxH when\n"
                "    both are given). --surface gives item K (1-10) a surface picture.\n"
-               "  render PROJECT.lfx OUT [--scale K] [--transparent]\n"
+               "  render PROJECT.lfx OUT [--scale K] [--transparent] [--quality Q] [--animate grow]\n"
                "    Draws the project's items over the project's background, as the window's style\n"
                "    buttons do. OUT is written in the format its extension names (BMP, JPG, EMF, PNG,\n"
-               "    TIF, PCX, TGA, and SVG or PDF with the texts as outlines). --scale K (1-4) draws\n"
+               "    TIF, PCX, TGA, WEBP, and SVG or PDF with the texts as outlines). --scale K (1-4) draws\n"
                "    everything K times as large; --transparent leaves the background out (PNG, TIF,\n"
-               "    SVG, PDF).",
+               "    WEBP, SVG, PDF). WebP is lossless unless --quality Q (0-100) asks for a lossy one.\n"
+               "    --animate grow (PNG as APNG, WEBP) writes an animation: 21 frames, frame s (0-20)\n"
+               "    drawing every text at s/20 of its depth with its front face in place; frames 0-19\n"
+               "    are shown 50 ms each (the texts grow for one second), frame 20, the still picture,\n"
+               "    2000 ms; it loops forever. A frame that looks like the one before it is merged into\n"
+               "    that one, which is then shown longer.",
      runRender},
     {"info", "info PROJECT.lfx\n"
              "    Prints the project's ten item rows in the ITEMS format of render.",
@@ -34,8 +40,9 @@ const CliCommand commands[] = {
      runProject},
     {"convert", "convert IN OUT\n"
                 "    Reads IN with the reader its extension chooses (BMP, JPG, EMF, WMF, PNG, TIF, PCX,\n"
-                "    TGA) into a white picture and writes OUT with the writer its extension chooses\n"
-                "    (BMP, JPG, EMF, PNG, TIF, PCX, TGA).",
+                "    TGA, WEBP; an animated WebP as its last frame) into a white picture and writes OUT\n"
+                "    with the writer its extension chooses (BMP, JPG, EMF, PNG, TIF, PCX, TGA, WEBP\n"
+                "    lossless).",
      runConvert},
     {"gradient", "gradient KIND WxH START END OUT\n"
                  "    Paints background gradient KIND (1-10) from START to END over a white picture of\n"

@@ -10,7 +10,7 @@
 // names the file with its full path and the reason.
 Raster readPictureArgument(const QString &path);
 
-// The save filter index (1 to 7) for the file's extension; CliError when no picture
+// The save filter index (1 to 8) for the file's extension; CliError when no picture
 // writer has that extension.
 int pictureWriterArgument(const QString &path);
 

@@ -86,27 +86,62 @@ Raster draw(Composition c) { return ComposePicture(std::move(c.background), c.ta
 
 const QStringList itemOptions{QStringLiteral("--size"), QStringLiteral("--background"), QStringLiteral("--surface")};
 
-// How render writes its picture: --scale K (1 to 4) and the flag --transparent.
+// How render writes its picture: --scale K (1 to 4), the flag --transparent, --quality Q
+// (lossy WebP) and --animate grow.
 struct RenderOutput
 {
     int scale = 1;
     bool transparent = false;
+    bool lossy = false;
+    int quality = DefaultWebpQuality;
+    bool animate = false;
 };
+
+// The whole-number value after option name in args, removed from args with it; fallback
+// when the option is not there.
+int takeNumber(QStringList &args, const QString &name, int fallback, int low, int high, const QString &complaint)
+{
+    const qsizetype at = args.indexOf(name);
+    if (at < 0)
+        return fallback;
+    bool ok = false;
+    const int value = at + 1 < args.size() ? args[at + 1].toInt(&ok) : 0;
+    if (!ok || value < low || value > high)
+        throw UsageError(complaint);
+    args.remove(at, 2);
+    return value;
+}
 
 // Takes the export options out of args, leaving the rest for parseArguments.
 RenderOutput takeRenderOutput(QStringList &args)
 {
     RenderOutput out;
     out.transparent = args.removeAll(QStringLiteral("--transparent")) > 0;
-    const qsizetype at = args.indexOf(QStringLiteral("--scale"));
-    if (at < 0)
-        return out;
-    bool ok = false;
-    out.scale = at + 1 < args.size() ? args[at + 1].toInt(&ok) : 0;
-    if (!ok || out.scale < MinExportScale || out.scale > MaxExportScale)
-        throw UsageError(QStringLiteral("--scale takes 1, 2, 3 or 4"));
-    args.remove(at, 2);
+    out.scale = takeNumber(args, QStringLiteral("--scale"), 1, MinExportScale, MaxExportScale,
+                           QStringLiteral("--scale takes 1, 2, 3 or 4"));
+    out.lossy = args.contains(QStringLiteral("--quality"));
+    out.quality = takeNumber(args, QStringLiteral("--quality"), DefaultWebpQuality, 0, 100,
+                             QStringLiteral("--quality takes 0 to 100"));
+    const qsizetype at = args.indexOf(QStringLiteral("--animate"));
+    if (at >= 0) {
+        if (at + 1 >= args.size() || args[at + 1] != QLatin1String("grow"))
+            throw UsageError(QStringLiteral("--animate takes grow"));
+        out.animate = true;
+        args.remove(at, 2);
+    }
     return out;
+}
+
+// What the options ask of the output file's format, refused with a usage error when it
+// cannot give it.
+void checkOutputFormat(const RenderOutput &how, bool exportable, ExportFormat format)
+{
+    if (how.transparent && !(exportable && exportKeepsTransparency(format)))
+        throw UsageError(QStringLiteral("--transparent needs a PNG, TIFF, WebP, SVG or PDF file"));
+    if (how.animate && !(exportable && exportAnimates(format)))
+        throw UsageError(QStringLiteral("--animate needs a PNG or WebP file"));
+    if (how.lossy && !(exportable && format == ExportFormat::Webp))
+        throw UsageError(QStringLiteral("--quality needs a WebP file"));
 }
 
 // SVG and PDF, transparent pictures and scaled ones go through the export; everything else
@@ -115,20 +150,20 @@ void writeComposition(const QString &outPath, Composition c, const RenderOutput 
 {
     ExportFormat format = ExportFormat::Png;
     const bool exportable = exportFormatFor(outPath, format);
-    if (how.transparent && !(exportable && exportKeepsTransparency(format)))
-        throw UsageError(QStringLiteral("--transparent needs a PNG, TIFF, SVG or PDF file"));
+    checkOutputFormat(how, exportable, format);
     const bool vector = exportable && (format == ExportFormat::Svg || format == ExportFormat::Pdf);
     if (!vector && !exportSizeAllowed(QSize(c.background.width(), c.background.height()), how.scale))
         throw CliError(QStringLiteral("%1: a picture of %2 x %3 pixels is not possible")
                            .arg(outPath)
                            .arg(qint64(c.background.width()) * how.scale)
                            .arg(qint64(c.background.height()) * how.scale));
-    if (!vector && !how.transparent) {
+    if (!vector && !how.transparent && !how.animate && !how.lossy) {
         writePictureArgument(outPath, how.scale == 1 ? draw(std::move(c)) : ComposeScaled(c.background, c.table, how.scale));
         return;
     }
     try {
-        ExportPicture(outPath, c.background, c.table, ExportOptions{format, how.transparent, how.scale});
+        ExportPicture(outPath, c.background, c.table,
+                      ExportOptions{format, how.transparent, how.scale, WebpOptions{!how.lossy, how.quality}, how.animate});
     } catch (const LetrafexError &e) {
         throw CliError(e.text());
     }

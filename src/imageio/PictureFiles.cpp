@@ -11,6 +11,7 @@
 #include "imageio/PngCodec.h"
 #include "imageio/TgaCodec.h"
 #include "imageio/TiffCodec.h"
+#include "imageio/WebpCodec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,10 +19,10 @@
 
 #include <new>
 
-const QStringList PictureExtensions = QString(QStringLiteral(".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX")).split(QLatin1Char(','));
+const QStringList PictureExtensions = QString(QStringLiteral(".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX,.WEBP")).split(QLatin1Char(','));
 
 namespace {
-const char *const saveExtensions[] = {".BMP", ".JPG", ".EMF", ".PNG", ".TIF", ".PCX", ".TGA", ".LFX"};
+const char *const saveExtensions[] = {".BMP", ".JPG", ".EMF", ".PNG", ".TIF", ".PCX", ".TGA", ".WEBP", ".LFX"};
 } // namespace
 
 QString fileExtension(const QString &fileName)
@@ -41,13 +42,15 @@ int pictureReaderFor(const QString &fileName)
 QString pictureOpenFilter(const QString &f, const QString &g)
 {
     return g + QStringLiteral(" ") + f +
-           QStringLiteral(" (*.bmp,*.jpg,*.emf,*.wmf,*.png,*.tif,*.pcx,*.tga)|*.bmp;*.jpg;*.emf;*.wmf;*.png;*.tif;*.pcx;*.tga|") +
+           QStringLiteral(" (*.bmp,*.jpg,*.emf,*.wmf,*.png,*.tif,*.pcx,*.tga,*.webp)|"
+                          "*.bmp;*.jpg;*.emf;*.wmf;*.png;*.tif;*.pcx;*.tga;*.webp|") +
            QStringLiteral("Bitmap ") + f + QStringLiteral(" (*.bmp)|*.bmp|JPEG ") + f +
            QStringLiteral(" (*.jpg)|*.jpg|Enhanced Meta ") + f + QStringLiteral(" (*.emf)|*.emf|") +
            QStringLiteral("Windows Meta ") + f + QStringLiteral(" (*.wmf)|*.wmf|Portable Networks Graphic ") + f +
            QStringLiteral(" (*.png)|*.png|") + QStringLiteral("Tagged Image ") + f +
            QStringLiteral(" (*.tif)|*.tif|ZSoft Paintbrush ") + f + QStringLiteral(" (*.pcx)|*.pcx|") +
-           QStringLiteral("Targa ") + f + QStringLiteral(" (*.tga)|*.tga|Letrafex ") + f + QStringLiteral(" (*.lfx)|*.lfx");
+           QStringLiteral("Targa ") + f + QStringLiteral(" (*.tga)|*.tga|WebP ") + f + QStringLiteral(" (*.webp)|*.webp|") +
+           QStringLiteral("Letrafex ") + f + QStringLiteral(" (*.lfx)|*.lfx");
 }
 
 QString pictureSaveFilter(const QString &f)
@@ -56,7 +59,8 @@ QString pictureSaveFilter(const QString &f)
            QStringLiteral("Enhanced Meta ") + f + QStringLiteral(" (*.emf)|*.emf|Portable Networks Graphic ") + f +
            QStringLiteral(" (*.png)|*.png|") + QStringLiteral("Tagged image ") + f +
            QStringLiteral(" (*.tif)|*.tif|ZSoft Paintbrush ") + f + QStringLiteral(" (*.pcx)|*.pcx|") +
-           QStringLiteral("Targa ") + f + QStringLiteral(" (*.tga)|*.tga|Letrafex ") + f + QStringLiteral(" (*.lfx)|*.lfx");
+           QStringLiteral("Targa ") + f + QStringLiteral(" (*.tga)|*.tga|WebP ") + f + QStringLiteral(" (*.webp)|*.webp|") +
+           QStringLiteral("Letrafex ") + f + QStringLiteral(" (*.lfx)|*.lfx");
 }
 
 QString pictureSaveName(const QString &fileName, int filterIndex)
@@ -126,6 +130,9 @@ QString runReader(const QString &fileName, int reader, Raster &picture)
         return LoadPcxFile(fileName, picture) ? QString() : PcxLastError();
     case ReaderTga:
         return LoadTgaFile(fileName, picture) ? QString() : TgaLastError();
+    case ReaderWebp:
+        LoadWebpFile(fileName, picture);
+        return {};
     default:
         return messageText("This format is not supported by the program.");
     }
@@ -220,6 +227,9 @@ void savePictureFile(const QString &fileName, int filterIndex, const Raster &pic
         break;
     case SaveTga:
         SaveTgaFile(fileName, as24Bits(picture));
+        break;
+    case SaveWebp:
+        SaveWebpFile(fileName, picture.toRgb32());
         break;
     default:
         throw LetrafexError(messageText("Unknown picture format"));

@@ -7,14 +7,14 @@
 #include <QString>
 #include <QStringList>
 
-// ".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX": the position selects the reader.
+// ".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX,.WEBP": the position selects the reader.
 extern const QStringList PictureExtensions;
-enum PictureReader { ReaderBmp = 0, ReaderJpeg, ReaderEmf, ReaderWmf, ReaderPng, ReaderTiff, ReaderPcx, ReaderTga, ReaderProject };
+enum PictureReader { ReaderBmp = 0, ReaderJpeg, ReaderEmf, ReaderWmf, ReaderPng, ReaderTiff, ReaderPcx, ReaderTga, ReaderProject, ReaderWebp };
 
 enum DrawMode { DrawTiled = 0, DrawStretched = 1, DrawOriginal = 2 };
 
-// Save dialog filter indexes (from 1).
-enum SaveFilter { SaveBitmap = 1, SaveJpeg, SaveEnhancedMeta, SavePng, SaveTiff, SavePcx, SaveTga, SaveProject };
+// Save dialog filter indexes (from 1); the project entry stays the last one.
+enum SaveFilter { SaveBitmap = 1, SaveJpeg, SaveEnhancedMeta, SavePng, SaveTiff, SavePcx, SaveTga, SaveWebp, SaveProject };
 
 // The extension from the last "." (the dot included); empty when there is none.
 QString fileExtension(const QString &fileName);
@@ -38,8 +38,8 @@ struct PictureRead
     bool ok() const { return error.isEmpty(); }
 };
 
-// Reads the file with the reader at position reader (0 to 7). The PNG reader composes the
-// file over base and metafiles are drawn onto it (onto a white picture of the metafile's
+// Reads the file with the reader at position reader (0 to 7, 9). The PNG and WebP readers
+// compose the file over base and metafiles are drawn onto it (onto a white picture of the metafile's
 // own size when base is empty); the other readers ignore it. Whichever way a reader
 // reports a failure (an exception, false, a last-error text, the TIFF reader's plain
 // messages), it ends up in the result's error; no message is shown. A TIFF file that gives
@@ -51,8 +51,9 @@ PictureRead readPictureFile(const QString &fileName, int reader, const Raster &b
 // "SurfaceIconImage" or "TextureImage" keep the picture at its own size.
 void fitLoadedPicture(ImageBox &image, int drawMode);
 
-// Writes picture with the writer of filterIndex 1 to 7 (project files are written by the
-// main window). JPEG, PCX and TGA are written as 24 bits per pixel; the picture itself
+// Writes picture with the writer of filterIndex 1 to 8 (project files are written by the
+// main window); WebP is written lossless. JPEG, PCX and TGA are written as 24 bits per
+// pixel; the picture itself
 // stays as it is. Throws LetrafexError naming the file and the reason when writing fails;
 // the file that was there then stays untouched.
 void savePictureFile(const QString &fileName, int filterIndex, const Raster &picture);

@@ -14,10 +14,13 @@
 #include <QShowEvent>
 #include <QSpinBox>
 
+#include <iterator>
+
 namespace {
 // The formats in the order of the format list.
-const ExportFormat listedFormats[] = {ExportFormat::Png, ExportFormat::Tiff, ExportFormat::Jpeg,
-                                      ExportFormat::Bmp, ExportFormat::Svg,  ExportFormat::Pdf};
+const ExportFormat listedFormats[] = {ExportFormat::Png, ExportFormat::Tiff, ExportFormat::Jpeg, ExportFormat::Bmp,
+                                      ExportFormat::Svg, ExportFormat::Pdf,  ExportFormat::Webp};
+constexpr int listedCount = int(std::size(listedFormats));
 
 template <typename W>
 W *placed(W *w, const char *name, int x, int y, int width, int height = 21)
@@ -33,24 +36,34 @@ TExportForm::TExportForm(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("ExportForm"));
     setWindowTitle(QStringLiteral("Export picture"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(360, 184);
+    setFixedSize(360, 240);
     lblFormat = placed(new QLabel(QStringLiteral("Format"), this), "lblFormat", 8, 10, 90);
     cbxFormat = placed(new QComboBox(this), "cbxFormat", 100, 10, 252);
     cbxFormat->addItems({QStringLiteral("PNG picture"), QStringLiteral("TIFF picture"), QStringLiteral("JPEG picture"),
-                         QStringLiteral("BMP picture"), QStringLiteral("SVG drawing"), QStringLiteral("PDF document")});
+                         QStringLiteral("BMP picture"), QStringLiteral("SVG drawing"), QStringLiteral("PDF document"),
+                         QStringLiteral("WebP picture")});
     chkTransparent = placed(new QCheckBox(QStringLiteral("Transparent background"), this), "chkTransparent", 100, 38, 252);
-    lblScale = placed(new QLabel(QStringLiteral("Scale"), this), "lblScale", 8, 66, 90);
-    spnScale = placed(new QSpinBox(this), "spnScale", 100, 66, 50);
+    chkLossless = placed(new QCheckBox(QStringLiteral("Lossless"), this), "chkLossless", 100, 66, 120);
+    chkLossless->setChecked(true);
+    lblQuality = placed(new QLabel(QStringLiteral("Quality"), this), "lblQuality", 224, 66, 70);
+    spnQuality = placed(new QSpinBox(this), "spnQuality", 298, 66, 54);
+    spnQuality->setRange(0, 100);
+    spnQuality->setValue(DefaultWebpQuality);
+    chkAnimate = placed(new QCheckBox(QStringLiteral("Animated: the texts grow in depth"), this), "chkAnimate", 100, 94,
+                        252);
+    lblScale = placed(new QLabel(QStringLiteral("Scale"), this), "lblScale", 8, 122, 90);
+    spnScale = placed(new QSpinBox(this), "spnScale", 100, 122, 50);
     spnScale->setRange(MinExportScale, MaxExportScale);
-    lblSize = placed(new QLabel(QStringLiteral("Size"), this), "lblSize", 8, 94, 90);
-    lblSizeValue = placed(new QLabel(this), "lblSizeValue", 100, 94, 252);
-    lblFileName = placed(new QLabel(QStringLiteral("File name"), this), "lblFileName", 8, 122, 90);
-    edtFileName = placed(new QLineEdit(this), "edtFileName", 100, 122, 146);
-    btnBrowse = placed(new QPushButton(QStringLiteral("Browse..."), this), "btnBrowse", 250, 121, 102, 23);
-    btnOK = placed(new QPushButton(QStringLiteral("OK"), this), "btnOK", 192, 154, 78, 24);
+    lblSize = placed(new QLabel(QStringLiteral("Size"), this), "lblSize", 8, 150, 90);
+    lblSizeValue = placed(new QLabel(this), "lblSizeValue", 100, 150, 252);
+    lblFileName = placed(new QLabel(QStringLiteral("File name"), this), "lblFileName", 8, 178, 90);
+    edtFileName = placed(new QLineEdit(this), "edtFileName", 100, 178, 146);
+    btnBrowse = placed(new QPushButton(QStringLiteral("Browse..."), this), "btnBrowse", 250, 177, 102, 23);
+    btnOK = placed(new QPushButton(QStringLiteral("OK"), this), "btnOK", 192, 210, 78, 24);
     btnOK->setDefault(true);
-    btnCancel = placed(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel", 274, 154, 78, 24);
+    btnCancel = placed(new QPushButton(QStringLiteral("Cancel"), this), "btnCancel", 274, 210, 78, 24);
     connect(cbxFormat, &QComboBox::currentIndexChanged, this, &TExportForm::cbxFormatChange);
+    connect(chkLossless, &QCheckBox::clicked, this, &TExportForm::chkLosslessClick);
     connect(spnScale, &QSpinBox::valueChanged, this, &TExportForm::spnScaleChange);
     connect(btnBrowse, &QPushButton::clicked, this, [this] { runGuarded(this, [this] { btnBrowseClick(); }); });
     connect(btnOK, &QPushButton::clicked, this, &TExportForm::btnOKClick);
@@ -89,8 +102,10 @@ void TExportForm::setFileName(const QString &fileName)
 
 ExportOptions TExportForm::options() const
 {
-    const ExportFormat format = listedFormats[qBound(0, cbxFormat->currentIndex(), 5)];
-    return {format, chkTransparent->isChecked() && exportKeepsTransparency(format), spnScale->value()};
+    const ExportFormat format = listedFormats[qBound(0, cbxFormat->currentIndex(), listedCount - 1)];
+    const WebpOptions webp{chkLossless->isChecked(), spnQuality->value()};
+    return {format, chkTransparent->isChecked() && exportKeepsTransparency(format), spnScale->value(), webp,
+            chkAnimate->isChecked() && exportAnimates(format)};
 }
 
 QString TExportForm::fileName() const
@@ -108,11 +123,24 @@ void TExportForm::cbxFormatChange()
     chkTransparent->setEnabled(exportKeepsTransparency(format));
     if (!chkTransparent->isEnabled())
         chkTransparent->setChecked(false);
+    chkLossless->setEnabled(format == ExportFormat::Webp);
+    chkAnimate->setEnabled(exportAnimates(format));
+    if (!chkAnimate->isEnabled())
+        chkAnimate->setChecked(false);
+    chkLosslessClick();
     // A name that ends in another format's extension takes this one's.
     const QString name = edtFileName->text();
     ExportFormat named = format;
     if (exportFormatFor(name, named) && named != format)
         edtFileName->setText(name.left(name.size() - fileExtension(name).size()) + exportExtension(format));
+}
+
+void TExportForm::chkLosslessClick()
+{
+    // The quality only counts for a lossy WebP picture.
+    const bool lossy = chkLossless->isEnabled() && !chkLossless->isChecked();
+    lblQuality->setEnabled(lossy);
+    spnQuality->setEnabled(lossy);
 }
 
 void TExportForm::spnScaleChange()

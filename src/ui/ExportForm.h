@@ -1,6 +1,6 @@
 #pragma once
-// The export dialog: format, transparent background, scale with the resulting size, and the
-// file name. The caller gives the picture's size (and a file name to start from), runs the
+// The export dialog: format, transparent background, lossless or lossy WebP with its
+// quality, the growing animation, scale with the resulting size, and the file name. The caller gives the picture's size (and a file name to start from), runs the
 // dialog, and reads options() and fileName() only when Confirmed is true.
 #include "app/PictureExport.h"
 
@@ -27,6 +27,7 @@ public:
 
     void FormShow();
     void cbxFormatChange();
+    void chkLosslessClick();
     void spnScaleChange();
     void btnBrowseClick();
     void btnOKClick();
@@ -36,6 +37,10 @@ public:
     QLabel *lblFormat = nullptr;
     QComboBox *cbxFormat = nullptr;
     QCheckBox *chkTransparent = nullptr;
+    QCheckBox *chkLossless = nullptr;
+    QLabel *lblQuality = nullptr;
+    QSpinBox *spnQuality = nullptr;
+    QCheckBox *chkAnimate = nullptr;
     QLabel *lblScale = nullptr;
     QSpinBox *spnScale = nullptr;
     QLabel *lblSize = nullptr;

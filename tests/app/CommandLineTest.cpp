@@ -12,6 +12,7 @@
 #include "ReferenceTools.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -236,4 +237,52 @@ TEST(CommandLine, RenderScalesLeavesTheBackgroundOutAndWritesVectorFilesByExtens
     EXPECT_TRUE(run.err.contains(QStringLiteral("40000 x 400"))) << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(jpg));
     EXPECT_FALSE(QFile::exists(big));
+}
+
+TEST(CommandLine, RenderWritesWebpStillsAndGrowingAnimationsAndSaysHowTheyAreTimed)
+{
+    QTemporaryDir dir;
+    const QString items = writeItems(dir, boldH(30));
+    const QStringList size{QStringLiteral("--size"), QStringLiteral("120x90")};
+    const auto path = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    ASSERT_EQ(runCli(QStringList{QStringLiteral("render"), items, path("still.png")} + size).status, 0);
+    ASSERT_EQ(runCli(QStringList{QStringLiteral("render"), items, path("still.webp")} + size).status, 0);
+    ASSERT_EQ(runCli(QStringList{QStringLiteral("render"), items, path("lossy.webp"), QStringLiteral("--quality"),
+                                 QStringLiteral("40")} + size).status, 0);
+    for (const char *name : {"grow.webp", "grow.png"})
+        ASSERT_EQ(runCli(QStringList{QStringLiteral("render"), items, path(name), QStringLiteral("--animate"),
+                                     QStringLiteral("grow")} + size).status, 0) << name;
+    // convert reads WebP and writes it: the lossless still comes back as the PNG's pixels.
+    ASSERT_EQ(runCli({QStringLiteral("convert"), path("still.webp"), path("back.png")}).status, 0);
+    Raster still, back;
+    ASSERT_TRUE(LoadPngFile(path("still.png"), still));
+    ASSERT_TRUE(LoadPngFile(path("back.png"), back));
+    EXPECT_TRUE(back.samePixels(still));
+    EXPECT_LT(QFileInfo(path("lossy.webp")).size(), QFileInfo(path("still.webp")).size());
+    // Depth 10 grows in 11 different frames, the last held two seconds; both loop forever.
+    for (const char *name : {"grow.webp", "grow.png"}) {
+        QByteArray info;
+        ASSERT_EQ(pillowFrames(path(name), &info), QString()) << name;
+        const QList<QByteArray> frames = info.trimmed().split('\n');
+        EXPECT_EQ(frames.size(), 11) << name << info.constData();
+        EXPECT_EQ(frames.last().split(' ').mid(3), QList<QByteArray>({"2000", "0"})) << name << info.constData();
+        const QImage last = pillowFrame(path(name), int(frames.size()) - 1, QSize(120, 90));
+        EXPECT_EQ(last, still.toRgb32().convertToFormat(QImage::Format_ARGB32)) << name;
+    }
+    // What cannot be done is refused before anything is drawn.
+    const struct { const char *out; QStringList options; const char *why; } refused[] = {
+        {"a.jpg", {"--animate", "grow"}, "--animate needs a PNG or WebP file"},
+        {"a.webp", {"--animate", "spin"}, "--animate takes grow"},
+        {"a.png", {"--quality", "50"}, "--quality needs a WebP file"},
+        {"a.webp", {"--quality", "101"}, "--quality takes 0 to 100"},
+    };
+    for (const auto &r : refused) {
+        const CliRun run = runCli(QStringList{QStringLiteral("render"), items, path(r.out)} + r.options + size);
+        EXPECT_EQ(run.status, 2) << r.why;
+        EXPECT_TRUE(run.err.contains(QLatin1String(r.why))) << run.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(path(r.out))) << r.out;
+    }
+    const CliRun help = runCli({QStringLiteral("render"), QStringLiteral("--help")});
+    for (const char *said : {"21 frames", "50 ms each", "2000 ms", "loops forever"})
+        EXPECT_TRUE(help.out.contains(QLatin1String(said))) << said;
 }

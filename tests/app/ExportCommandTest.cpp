@@ -136,6 +136,40 @@ TEST_F(ExportCommand, TheDialogShowsTheSizeAndWritesTheChosenExport)
     EXPECT_FALSE(QFile::exists(program.filePath("title.png")));
 }
 
+TEST_F(ExportCommand, WebpIsLosslessUntilAQualityIsChosenAndPngAndWebpCanGrowAsAnimations)
+{
+    drawItem(QStringLiteral("Grow"));
+    onExport = [this](TExportForm &form) {
+        form.edtFileName->setText(program.filePath("title.png"));
+        EXPECT_TRUE(form.chkAnimate->isEnabled());
+        EXPECT_FALSE(form.chkLossless->isEnabled());
+        EXPECT_FALSE(form.spnQuality->isEnabled());
+        form.chkAnimate->setChecked(true);
+        form.cbxFormat->setCurrentIndex(2); // JPEG neither animates nor has a quality here
+        EXPECT_FALSE(form.chkAnimate->isEnabled());
+        EXPECT_FALSE(form.chkAnimate->isChecked());
+        form.cbxFormat->setCurrentIndex(6);
+        EXPECT_EQ(form.cbxFormat->currentText(), "WebP picture");
+        EXPECT_EQ(form.edtFileName->text(), program.filePath("title.webp"));
+        EXPECT_TRUE(form.chkLossless->isEnabled() && form.chkLossless->isChecked());
+        EXPECT_FALSE(form.spnQuality->isEnabled());
+        form.chkLossless->click();
+        EXPECT_TRUE(form.spnQuality->isEnabled());
+        form.spnQuality->setValue(60);
+        form.chkAnimate->setChecked(true);
+        const ExportOptions o = form.options();
+        EXPECT_TRUE(o.format == ExportFormat::Webp && !o.webp.lossless && o.webp.quality == 60 && o.animate);
+        form.btnOK->click();
+    };
+    exportButton()->click();
+    ASSERT_TRUE(messages.isEmpty()) << messages.join(' ').toStdString() << dialogs.errors.join(' ').toStdString();
+    // An animated WebP ("ANIM") of lossy frames ("VP8 ", not the lossless "VP8L").
+    QFile written(program.filePath("title.webp"));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    EXPECT_TRUE(bytes.startsWith("RIFF") && bytes.contains("ANIM") && bytes.contains("VP8 ") && !bytes.contains("VP8L"));
+}
+
 TEST_F(ExportCommand, AnExportBeyondThePictureLimitsIsRefusedWithAMessage)
 {
     window->BgImage->setImageSize(9000, 100);

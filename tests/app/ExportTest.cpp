@@ -1,5 +1,6 @@
 // Export beyond the screen picture: transparent, scaled and vector output compared with
 // the composition the window draws; saves the disk refuses.
+#include "../../bench/BenchItems.h"
 #include "FileSizeLimit.h"
 #include "ReferenceTools.h"
 #include "app/PictureExport.h"
@@ -7,6 +8,7 @@
 #include "app/TextPainter.h"
 #include "core/Errors.h"
 #include "core/FileBytes.h"
+#include "imageio/PictureFiles.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -336,6 +338,7 @@ TEST_F(MixedComposition, AnExportOrProjectTheDiskRefusesLeavesTheOldFileAndSaysW
                           {"old.tif", ExportFormat::Tiff, false}, {"clear.tif", ExportFormat::Tiff, true},
                           {"old.jpg", ExportFormat::Jpeg, false}, {"old.bmp", ExportFormat::Bmp, false},
                           {"old.svg", ExportFormat::Svg, false},  {"old.pdf", ExportFormat::Pdf, false},
+                          {"old.webp", ExportFormat::Webp, false}, {"clear.webp", ExportFormat::Webp, true},
                           {"old.lfx", ExportFormat::Png, false}};
     Project project;
     takeProjectItems(table, project);
@@ -370,4 +373,61 @@ TEST_F(MixedComposition, AnExportOrProjectTheDiskRefusesLeavesTheOldFileAndSaysW
         EXPECT_TRUE(errors[i].contains(nativeFilePath(path(c))) && errors[i].endsWith(fileTooLargeText()))
             << c.name << ": " << errors[i].toStdString();
     }
+}
+
+TEST_F(MixedComposition, TheGrowingAnimationStartsAtTheFrontFacesAndEndsOnTheStillPicture)
+{
+    // Depth 0 with each front face where the full depth puts it: the upward directions and
+    // down-left place the front face depth rows above the item's position.
+    ItemTable fronts = table;
+    for (ItemRow &r : fronts.rows) {
+        const int d = cellInteger(r.cells[CellFontDepth]), dir = cellInteger(r.cells[CellDirection]);
+        const bool raised = dir == DirUpLeft || dir == DirUp || dir == DirUpRight || dir == DirDownLeft;
+        r.cells[CellYPos] = QString::number(cellInteger(r.cells[CellYPos]) - (raised ? d : 0));
+        r.cells[CellFontDepth] = QStringLiteral("0");
+    }
+    const QImage first = ComposePicture(bg, fronts).toRgb32().convertToFormat(QImage::Format_ARGB32);
+    const QImage still = normal.convertToFormat(QImage::Format_ARGB32);
+    const QImage clearStill = ComposeTransparent(QSize(bg.width(), bg.height()), table, 1);
+    struct Case { const char *name; ExportFormat format; bool transparent; };
+    for (const Case &c : {Case{"grow.webp", ExportFormat::Webp, false}, Case{"grow.png", ExportFormat::Png, false},
+                          Case{"clear.png", ExportFormat::Png, true}}) {
+        const QString path = dir.filePath(QLatin1String(c.name));
+        ExportOptions options{c.format, c.transparent, 1};
+        options.animate = true;
+        ExportPicture(path, bg, table, options);
+        QByteArray info;
+        ASSERT_EQ(pillowFrames(path, &info), QString()) << c.name;
+        const QList<QByteArray> frames = info.trimmed().split('\n');
+        // The deepest item (12 layers) changes at most every step; nothing is lost to merging.
+        ASSERT_GE(frames.size(), 12) << c.name;
+        ASSERT_LE(frames.size(), GrowSteps + 1) << c.name;
+        int total = 0;
+        for (const QByteArray &f : frames) {
+            total += int(f.split(' ')[3].toDouble());
+            EXPECT_EQ(f.split(' ')[4], "0") << c.name << ": loops forever";
+        }
+        EXPECT_EQ(total, GrowSteps * GrowStepMs + GrowHoldMs) << c.name;
+        EXPECT_EQ(int(frames.last().split(' ')[3].toDouble()), GrowHoldMs) << c.name;
+        const QSize size = normal.size();
+        const QImage last = pillowFrame(path, int(frames.size()) - 1, size);
+        EXPECT_EQ(last, c.transparent ? clearStill : still) << c.name << ": the last frame is the still picture";
+        if (!c.transparent) {
+            EXPECT_EQ(pillowFrame(path, 0, size), first) << c.name << ": the first frame shows the front faces";
+        }
+    }
+}
+
+TEST(Export, TheTenItemFullHdPictureIsSmallerAsLosslessWebpThanAsPng)
+{
+    QTemporaryDir dir;
+    const ItemTable table = bench::tenDeepItems();
+    const QString png = exportTo(dir, "ten.png", Raster(1920, 1080), table, ExportFormat::Png, false);
+    const QString webp = exportTo(dir, "ten.webp", Raster(1920, 1080), table, ExportFormat::Webp, false);
+    const qint64 pngSize = QFileInfo(png).size(), webpSize = QFileInfo(webp).size();
+    std::printf("ten items at 1920 x 1080: PNG %lld bytes, lossless WebP %lld bytes\n", pngSize, webpSize);
+    EXPECT_LT(webpSize, pngSize);
+    const PictureRead fromWebp = readPictureFile(webp, ReaderWebp), fromPng = readPictureFile(png, ReaderPng);
+    ASSERT_TRUE(fromWebp.ok() && fromPng.ok()) << fromWebp.error.toStdString() << fromPng.error.toStdString();
+    EXPECT_TRUE(fromWebp.picture.samePixels(fromPng.picture));
 }

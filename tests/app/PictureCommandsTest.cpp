@@ -196,6 +196,7 @@ TEST_F(PictureCommands, InGermanADamagedPictureIsReportedInGermanWhileTheCommand
         {"damaged.png", "Das PNG-Bild ist ungültig: "},
         {"truncated.tga", "Abgeschnittene TGA-Datei!"},
         {"truncated.pcx", "Die PCX-Datei endet, bevor ihr Bild vollständig ist."},
+        {"truncated.webp", "Die Datei ist kein WebP-Bild oder ist beschädigt."},
         {"random.tif", " ist keine gültige TIFF-Datei"},
         {"garbage.bmp", "Das Bitmap-Bild ist ungültig"},
         {"garbage.jpg", "Das JPEG-Bild ist ungültig: "}};

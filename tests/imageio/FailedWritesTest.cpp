@@ -3,6 +3,7 @@
 #include "FileSizeLimit.h"
 #include "core/Errors.h"
 #include "core/FileBytes.h"
+#include "imageio/ApngWriter.h"
 #include "imageio/PictureFiles.h"
 #include "imageio/PngCodec.h"
 #include "imageio/TiffCodec.h"
@@ -66,6 +67,13 @@ TEST(FailedWrites, EveryPictureWriterKeepsTheOldFileAndNamesTheFileAndTheSystems
         {"old.tif", saveAs(SaveTiff)},
         {"old.pcx", saveAs(SavePcx)},
         {"old.tga", saveAs(SaveTga)},
+        {"old.webp", saveAs(SaveWebp)},
+        {"apng.png",
+         [&argb](const QString &path) {
+             const std::unique_ptr<AnimationWriter> apng = newApngAnimation(argb.width(), argb.height(), true);
+             apng->addFrame(argb, 100);
+             apng->save(path);
+         }},
         {"rgba.tif", [&argb](const QString &path) { SaveTiffRgbaFile(path, argb); }},
         {"rgba.png",
          [&argb](const QString &path) {

@@ -22,21 +22,24 @@ TEST(PictureFiles, ReaderIsChosenByTheExactUpperCasedExtension)
     EXPECT_EQ(pictureReaderFor("scan.tiff"), -1);
     EXPECT_EQ(pictureReaderFor("noextension"), -1);
     EXPECT_EQ(pictureReaderFor("dir.bmp/file"), -1);
-    EXPECT_EQ(PictureExtensions.join(","), ".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX");
+    EXPECT_EQ(pictureReaderFor("x.webp"), ReaderWebp);
+    EXPECT_EQ(PictureExtensions.join(","), ".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX,.WEBP");
 }
 
 TEST(PictureFiles, FiltersAreBuiltFromTheLanguageWords)
 {
     EXPECT_EQ(pictureOpenFilter("Files", "Graphic"),
-              "Graphic Files (*.bmp,*.jpg,*.emf,*.wmf,*.png,*.tif,*.pcx,*.tga)|*.bmp;*.jpg;*.emf;*.wmf;*.png;*.tif;*.pcx;*.tga|"
+              "Graphic Files (*.bmp,*.jpg,*.emf,*.wmf,*.png,*.tif,*.pcx,*.tga,*.webp)|"
+              "*.bmp;*.jpg;*.emf;*.wmf;*.png;*.tif;*.pcx;*.tga;*.webp|"
               "Bitmap Files (*.bmp)|*.bmp|JPEG Files (*.jpg)|*.jpg|Enhanced Meta Files (*.emf)|*.emf|"
               "Windows Meta Files (*.wmf)|*.wmf|Portable Networks Graphic Files (*.png)|*.png|"
               "Tagged Image Files (*.tif)|*.tif|ZSoft Paintbrush Files (*.pcx)|*.pcx|"
-              "Targa Files (*.tga)|*.tga|Letrafex Files (*.lfx)|*.lfx");
+              "Targa Files (*.tga)|*.tga|WebP Files (*.webp)|*.webp|Letrafex Files (*.lfx)|*.lfx");
     EXPECT_EQ(pictureSaveFilter("Dateien"),
               "Bitmap Dateien (*.bmp)|*.bmp|JPEG Dateien (*.jpg)|*.jpg|Enhanced Meta Dateien (*.emf)|*.emf|"
               "Portable Networks Graphic Dateien (*.png)|*.png|Tagged image Dateien (*.tif)|*.tif|"
-              "ZSoft Paintbrush Dateien (*.pcx)|*.pcx|Targa Dateien (*.tga)|*.tga|Letrafex Dateien (*.lfx)|*.lfx");
+              "ZSoft Paintbrush Dateien (*.pcx)|*.pcx|Targa Dateien (*.tga)|*.tga|WebP Dateien (*.webp)|*.webp|"
+              "Letrafex Dateien (*.lfx)|*.lfx");
 }
 
 TEST(PictureFiles, SaveNamesGetTheFiltersExtension)

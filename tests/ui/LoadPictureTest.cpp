@@ -113,14 +113,14 @@ TEST_F(LoadPicture, FilterWordsComeFromTheLanguage)
 TEST(FileDialogFilters, TheChosenFilterIsFoundWhateverTheDialogShowsOfIt)
 {
     const QStringList filters = qtNameFilters(pictureSaveFilter("Files"));
-    ASSERT_EQ(filters.size(), 8);
+    ASSERT_EQ(filters.size(), 9);
     // The dialog as the program sets it up, with the patterns hidden from the user.
     QFileDialog dialog;
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(filters);
-    for (int index = 1; index <= 8; ++index) {
+    for (int index = 1; index <= 9; ++index) {
         dialog.selectNameFilter(filters[index - 1]);
         EXPECT_EQ(nameFilterIndex(filters, dialog.selectedNameFilter()), index) << dialog.selectedNameFilter().toStdString();
     }
