@@ -1,10 +1,11 @@
 #include "imageio/WebpCodec.h"
 
+#include "imageio/AlphaCompose.h"
+
 #include "core/Errors.h"
 #include "core/FileBytes.h"
 #include "core/MessageText.h"
 
-#include <QPainter>
 
 #include <webp/decode.h>
 #include <webp/demux.h>
@@ -92,13 +93,15 @@ Raster composedOverPicture(const QImage &decoded, const Raster &picture)
     QImage result = newPictureImage(decoded.width(), decoded.height(), QImage::Format_RGB32);
     if (result.isNull())
         throw LetrafexError(messageText("Out of memory."));
-    result.fill(qRgb(255, 255, 255));
-    QPainter painter(&result);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(0, 0, picture.toRgb32());
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(0, 0, decoded);
-    painter.end();
+    const QImage backdrop = picture.toRgb32();
+    for (int y = 0; y < result.height(); ++y) {
+        const auto *src = reinterpret_cast<const QRgb *>(decoded.constScanLine(y));
+        auto *dst = reinterpret_cast<QRgb *>(result.scanLine(y));
+        const QRgb *under = y < backdrop.height() ? reinterpret_cast<const QRgb *>(backdrop.constScanLine(y)) : nullptr;
+        const int covered = under ? std::min(backdrop.width(), result.width()) : 0;
+        for (int x = 0; x < result.width(); ++x)
+            dst[x] = composeOver(src[x], x < covered ? under[x] : 0xFFFFFFFFu);
+    }
     return Raster::fromImage(result, 24);
 }
 
@@ -140,12 +143,26 @@ QImage decodeLastFrame(const QByteArray &data, int width, int height)
     return decoded;
 }
 
+// Animation frames: a lossless frame at the least effort with the most thorough search of
+// that effort. For the ten-item picture's 21 frames this writes in 0.6 s a file a fifth
+// smaller than the APNG, where the still's default effort takes 4 s for a file a third
+// smaller again. A lossy animation keeps the quality asked for.
+WebPConfig animationConfig(const WebpOptions &options)
+{
+    WebPConfig config = encoderConfig(options);
+    if (options.lossless) {
+        config.method = 0;
+        config.quality = 100.0f;
+    }
+    return config;
+}
+
 // Frames handed to libwebp's animation encoder as they come; the file is assembled at the end.
 class WebpAnimation : public AnimationWriter
 {
 public:
     WebpAnimation(int width, int height, const WebpOptions &options)
-        : config_(encoderConfig(options)), lossless_(options.lossless)
+        : config_(animationConfig(options)), lossless_(options.lossless)
     {
         checkWebpSize(width, height);
         WebPAnimEncoderOptions encoderOptions;
