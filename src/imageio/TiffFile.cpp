@@ -190,6 +190,7 @@ void TFileTiff::clear()
     directories_.clear();
     source_.reset();
     valid_ = false;
+    bigTiff_ = false;
     intel_ = true;
 }
 
@@ -215,7 +216,9 @@ void TFileTiff::parse()
         intel_ = false;
     else
         return;
-    if (u16(p + 2) != 42)
+    const quint16 version = u16(p + 2);
+    bigTiff_ = version == 43;
+    if (version != 42)
         return;
     valid_ = true;
     quint32 offset = u32(p + 4);
@@ -237,7 +240,7 @@ bool TFileTiff::readDirectory(quint32 offset)
     const quint32 count = u16(p);
     const qint64 room = (fileSize() - offset - 2) / 12;
     const quint32 n = quint32(std::min<qint64>(count, room));
-    auto dir = std::make_unique<TGraphicTiff>(*this);
+    auto dir = std::make_unique<TGraphicTiff>(*this, offset);
     if (n > 0 && (p = bytes(qint64(offset) + 2, qint64(n) * 12))) {
         dir->entries_.resize(n);
         for (quint32 i = 0; i < n; ++i, p += 12) {
