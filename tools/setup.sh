@@ -16,6 +16,8 @@ packages=(
   libpng-dev libjpeg-dev liblz4-dev libemf2svg-dev libuemf-dev libwmf-dev
   libgtest-dev libbenchmark-dev
   libdeflate-dev
+  # TIFF images the own reader leaves: compressed, tiled, planar, 16-bit, CMYK, BigTIFF
+  libtiff-dev
   # fonts the program names: Arial and Times New Roman (metric-compatible), fallback faces
   fonts-liberation2 fonts-dejavu-core
   # Qt's own texts (standard buttons, file, colour, font and print dialogs) in the

@@ -20,6 +20,7 @@ public:
             return nullptr;
         return reinterpret_cast<const uchar *>(data_.constData()) + offset;
     }
+    const uchar *whole() override { return reinterpret_cast<const uchar *>(data_.constData()); }
 
 private:
     const QByteArray data_;
@@ -58,12 +59,19 @@ public:
         }
         return reinterpret_cast<const uchar *>(window_.constData()) + (offset - start_);
     }
+    const uchar *whole() override
+    {
+        if (!mapped_ && size_ > 0)
+            mapped_ = file_.map(0, size_);
+        return mapped_;
+    }
 
 private:
     QFile file_;
     qint64 size_ = 0;
     QByteArray window_;
     qint64 start_ = 0;
+    const uchar *mapped_ = nullptr; // unmapped when the file is closed
 };
 
 // Bytes a value of this field type takes.
@@ -198,6 +206,8 @@ const uchar *TFileTiff::bytes(qint64 offset, qint64 length) const
 {
     return source_ ? source_->bytes(offset, length) : nullptr;
 }
+
+const uchar *TFileTiff::whole() const { return source_ ? source_->whole() : nullptr; }
 
 quint16 TFileTiff::u16(const uchar *p) const { return intel_ ? qFromLittleEndian<quint16>(p) : qFromBigEndian<quint16>(p); }
 

@@ -63,6 +63,9 @@ public:
     virtual qint64 size() const = 0;
     // The length bytes at offset, valid until the next call; nullptr unless all are there.
     virtual const uchar *bytes(qint64 offset, qint64 length) = 0;
+    // All size() bytes at once, valid while the source lives (a file is mapped into
+    // memory, not read); nullptr when that is not possible.
+    virtual const uchar *whole() = 0;
 };
 
 class TFileTiff;
@@ -132,6 +135,7 @@ public:
 
     // Reading helpers for the directories and the picture readers; all check the file's size.
     const uchar *bytes(qint64 offset, qint64 length) const;
+    const uchar *whole() const;
     quint16 u16(const uchar *p) const;
     quint32 u32(const uchar *p) const;
 

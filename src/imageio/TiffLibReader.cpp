@@ -12,7 +12,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
+#include <set>
 
 struct TiffLibReader::State
 {
@@ -73,7 +73,17 @@ toff_t seekTo(thandle_t handle, toff_t offset, int whence)
 
 int closeNothing(thandle_t) { return 0; }
 toff_t fileSize(thandle_t handle) { return toff_t(state(handle).file.fileSize()); }
-int mapNothing(thandle_t, void **, toff_t *) { return 0; }
+// The whole file as one block: libtiff then takes strips and tiles straight from it.
+int mapWhole(thandle_t handle, void **base, toff_t *size)
+{
+    State &s = state(handle);
+    const uchar *all = s.file.whole();
+    if (!all)
+        return 0;
+    *base = const_cast<uchar *>(all);
+    *size = toff_t(s.file.fileSize());
+    return 1;
+}
 void unmapNothing(thandle_t, void *, toff_t) {}
 
 QString formatted(const char *module, const char *fmt, va_list ap, const QString &name)
@@ -85,25 +95,46 @@ QString formatted(const char *module, const char *fmt, va_list ap, const QString
     return where.isEmpty() || where == name ? message : where + QStringLiteral(": ") + message;
 }
 
-int keepError(TIFF *, void *user, const char *module, const char *fmt, va_list ap)
+void keep(State &s, const char *module, const char *fmt, va_list ap)
 {
-    State &s = *static_cast<State *>(user);
     if (s.firstError.isEmpty())
         s.firstError = formatted(module, fmt, ap, s.name);
+}
+
+int keepError(TIFF *, void *user, const char *module, const char *fmt, va_list ap)
+{
+    keep(*static_cast<State *>(user), module, fmt, ap);
     return 1;
 }
 
 // Warnings describe files libtiff reads anyway; the picture says the rest.
 int dropWarning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
 
-// Texts libtiff gives before a file handle exists go nowhere either, instead of stderr.
+// The readers open now; some of libtiff's codecs still report through the process-wide
+// handler with the file's client data, which is only taken for one of these.
+std::set<const State *> &openStates()
+{
+    static std::set<const State *> states;
+    return states;
+}
+
+void keepProcessWideError(thandle_t client, const char *module, const char *fmt, va_list ap)
+{
+    auto *s = static_cast<State *>(client);
+    if (openStates().count(s))
+        keep(*s, module, fmt, ap);
+}
+
+void dropProcessWideWarning(thandle_t, const char *, const char *, va_list) {}
+
+// Nothing goes to stderr: texts without a file of ours are dropped. Set at every open, in
+// case another user of libtiff in the process changed them.
 void silenceLibtiff()
 {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        TIFFSetErrorHandler(nullptr);
-        TIFFSetWarningHandler(nullptr);
-    });
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandlerExt(keepProcessWideError);
+    TIFFSetWarningHandlerExt(dropProcessWideWarning);
 }
 
 // libtiff's RGBA pixels (red in the low byte) as opaque QRgb values, alpha shown over
@@ -150,19 +181,23 @@ bool State::open()
     TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(Raster::MaxBytes));
     TIFFOpenOptionsSetErrorHandlerExtR(options, keepError, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, dropWarning, this);
-    // "h": the header only, the directories are read one by one; "m": read, never map.
-    tif = TIFFClientOpenExt(name.toUtf8().constData(), "rhm", this, readBytes, writeNothing, seekTo, closeNothing,
-                            fileSize, mapNothing, unmapNothing, options);
+    // "h": the header only, the directories are read one by one.
+    tif = TIFFClientOpenExt(name.toUtf8().constData(), "rh", this, readBytes, writeNothing, seekTo, closeNothing,
+                            fileSize, mapWhole, unmapNothing, options);
     TIFFOpenOptionsFree(options);
     return tif != nullptr;
 }
 
-TiffLibReader::TiffLibReader(const TFileTiff &file, const QString &name) : d_(std::make_unique<State>(file, name)) {}
+TiffLibReader::TiffLibReader(const TFileTiff &file, const QString &name) : d_(std::make_unique<State>(file, name))
+{
+    openStates().insert(d_.get());
+}
 
 TiffLibReader::~TiffLibReader()
 {
     if (d_->tif)
         TIFFClose(d_->tif);
+    openStates().erase(d_.get());
 }
 
 TiffLibReader::Result TiffLibReader::readAt(quint64 offset, Raster &picture)
@@ -193,6 +228,12 @@ TiffLibReader::Result TiffLibReader::readCurrent(Raster &picture)
     char why[1024] = {};
     if (!TIFFRGBAImageOK(tif, why))
         return {Outcome::Refused, QString::fromUtf8(why)};
+    // A scheme without a decoder here (JPEG 2000, for one) is a kind of image not read,
+    // not damage found while reading.
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFIsCODECConfigured(compression))
+        return {Outcome::Refused, QStringLiteral("Compression scheme %1 is not implemented").arg(compression)};
     uint32_t width = 0, height = 0;
     TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
