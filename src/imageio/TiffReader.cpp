@@ -37,10 +37,10 @@ QString compressedMessage(Kind kind, const QString &reason)
 // Why the own reader leaves a directory.
 struct Refusal
 {
-    QString message;       // its own message; empty for layouts it has none for
+    QString message;        // its own message; empty for layouts it has none for
     bool toLibrary = false; // an image of a kind libtiff may read
-    int compressed = -1;   // the Kind of a compressed image, whose message takes libtiff's reason
-    bool endsRead = false; // when libtiff refuses it too, no further directory is read
+    int compressed = -1;    // the Kind of a compressed image, whose message takes libtiff's reason
+    bool endsRead = false;  // when libtiff refuses it too, no further directory is read
 };
 
 // Sets the refusal; false for the reader to stop.
@@ -56,11 +56,11 @@ struct ImageFormat
 {
     int width = 0;
     int height = 0;
-    int bits = 8;           // per pixel of an indexed image; 24 for RGB
-    int step = 3;           // bytes from one RGB pixel to the next
-    int alpha = 0;          // the fourth sample: 1 associated alpha, 2 unassociated, 0 none
+    int bits = 8;             // per pixel of an indexed image; 24 for RGB
+    int step = 3;             // bytes from one RGB pixel to the next
+    int alpha = 0;            // the fourth sample: 1 associated alpha, 2 unassociated, 0 none
     bool lowBitFirst = false; // FillOrder 2: the bits of every byte are stored in reverse
-    QRgb table[256] = {};   // the colour of each index
+    QRgb table[256] = {};     // the colour of each index
 };
 
 // Three tables of 256 levels, reset to a grey ramp, then set by the reader.
