@@ -1,7 +1,8 @@
-// libFuzzer target for the TIFF reader: any input either reads, shows messages or throws
-// LetrafexError (a side above 65535). A picture it reads must survive writing and reading
-// back, also in the other layouts, and the file on disk must read like the same bytes in
-// memory.
+// libFuzzer target for the TIFF reader, both the own strip reader and the libtiff path
+// (seed it with tests/fixtures/tiff, which holds compressed, tiled, planar and BigTIFF
+// files): any input either reads, shows messages or throws LetrafexError (a side above
+// 65535). A picture it reads must survive writing and reading back, also in the other
+// layouts, and the file on disk must read like the same bytes in memory.
 #include "core/PlainMessage.h"
 #include "core/Raster.h"
 #include "imageio/TiffCodec.h"
@@ -11,9 +12,12 @@
 #include <QFile>
 #include <QTemporaryFile>
 
+#include <QtEndian>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <unordered_set>
 
 namespace {
 // Pictures larger than this are skipped: repeated strips let a few bytes describe a
@@ -21,8 +25,48 @@ namespace {
 // nothing new. The size limits have their own tests.
 constexpr qint64 MaxPixels = qint64(1) << 20;
 
+// The same for a BigTIFF file, whose directories the own parser does not read: entries of
+// 20 bytes with 64-bit counts and offsets.
+bool bigTiffDeclaresLargePicture(const QByteArray &bytes)
+{
+    const bool intel = bytes.startsWith("II");
+    const auto *d = reinterpret_cast<const uchar *>(bytes.constData());
+    const qint64 size = bytes.size();
+    const auto u16 = [&](qint64 at) { return intel ? qFromLittleEndian<quint16>(d + at) : qFromBigEndian<quint16>(d + at); };
+    const auto u32 = [&](qint64 at) { return intel ? qFromLittleEndian<quint32>(d + at) : qFromBigEndian<quint32>(d + at); };
+    const auto u64 = [&](qint64 at) { return intel ? qFromLittleEndian<quint64>(d + at) : qFromBigEndian<quint64>(d + at); };
+    if (size < 16)
+        return false;
+    quint64 offset = u64(8);
+    std::unordered_set<quint64> seen;
+    while (offset >= 16 && offset <= quint64(size) - 8 && seen.insert(offset).second && seen.size() <= 256) {
+        const quint64 n = u64(qint64(offset));
+        if (n > quint64(size - qint64(offset) - 8) / 20)
+            return false;
+        quint64 w = 0, h = 0;
+        for (quint64 i = 0; i < n; ++i) {
+            const qint64 e = qint64(offset + 8 + 20 * i);
+            const quint16 tag = u16(e), type = u16(e + 2);
+            const quint64 v = type == 3 ? u16(e + 12) : type == 4 ? u32(e + 12) : u64(e + 12);
+            if (tag == TiffTag::ImageWidth)
+                w = v;
+            else if (tag == TiffTag::ImageLength)
+                h = v;
+        }
+        if (w && h && (w > quint64(MaxPixels) || h > quint64(MaxPixels) || w * h > quint64(MaxPixels)))
+            return true;
+        const qint64 next = qint64(offset + 8 + 20 * n);
+        if (next > size - 8)
+            return false;
+        offset = u64(next);
+    }
+    return false;
+}
+
 bool declaresLargePicture(const QByteArray &bytes)
 {
+    if (bytes.size() >= 4 && (bytes[2] == 43 || bytes[3] == 43))
+        return bigTiffDeclaresLargePicture(bytes);
     TFileTiff file;
     file.setData(bytes);
     for (int i = 0; i < file.directoryCount(); ++i) {

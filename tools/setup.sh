@@ -18,6 +18,8 @@ packages=(
   libdeflate-dev
   # WebP pictures and animations
   libwebp-dev
+  # TIFF images the own reader leaves: compressed, tiled, planar, 16-bit, CMYK, BigTIFF
+  libtiff-dev
   # fonts the program names: Arial and Times New Roman (metric-compatible), fallback faces
   fonts-liberation2 fonts-dejavu-core
   # Qt's own texts (standard buttons, file, colour, font and print dialogs) in the

@@ -20,6 +20,7 @@ public:
             return nullptr;
         return reinterpret_cast<const uchar *>(data_.constData()) + offset;
     }
+    const uchar *whole() override { return reinterpret_cast<const uchar *>(data_.constData()); }
 
 private:
     const QByteArray data_;
@@ -58,12 +59,19 @@ public:
         }
         return reinterpret_cast<const uchar *>(window_.constData()) + (offset - start_);
     }
+    const uchar *whole() override
+    {
+        if (!mapped_ && size_ > 0)
+            mapped_ = file_.map(0, size_);
+        return mapped_;
+    }
 
 private:
     QFile file_;
     qint64 size_ = 0;
     QByteArray window_;
     qint64 start_ = 0;
+    const uchar *mapped_ = nullptr; // unmapped when the file is closed
 };
 
 // Bytes a value of this field type takes.
@@ -190,6 +198,7 @@ void TFileTiff::clear()
     directories_.clear();
     source_.reset();
     valid_ = false;
+    bigTiff_ = false;
     intel_ = true;
 }
 
@@ -197,6 +206,8 @@ const uchar *TFileTiff::bytes(qint64 offset, qint64 length) const
 {
     return source_ ? source_->bytes(offset, length) : nullptr;
 }
+
+const uchar *TFileTiff::whole() const { return source_ ? source_->whole() : nullptr; }
 
 quint16 TFileTiff::u16(const uchar *p) const { return intel_ ? qFromLittleEndian<quint16>(p) : qFromBigEndian<quint16>(p); }
 
@@ -215,7 +226,9 @@ void TFileTiff::parse()
         intel_ = false;
     else
         return;
-    if (u16(p + 2) != 42)
+    const quint16 version = u16(p + 2);
+    bigTiff_ = version == 43;
+    if (version != 42)
         return;
     valid_ = true;
     quint32 offset = u32(p + 4);
@@ -237,7 +250,7 @@ bool TFileTiff::readDirectory(quint32 offset)
     const quint32 count = u16(p);
     const qint64 room = (fileSize() - offset - 2) / 12;
     const quint32 n = quint32(std::min<qint64>(count, room));
-    auto dir = std::make_unique<TGraphicTiff>(*this);
+    auto dir = std::make_unique<TGraphicTiff>(*this, offset);
     if (n > 0 && (p = bytes(qint64(offset) + 2, qint64(n) * 12))) {
         dir->entries_.resize(n);
         for (quint32 i = 0; i < n; ++i, p += 12) {

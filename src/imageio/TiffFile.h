@@ -18,6 +18,7 @@ enum : quint16 {
     BitsPerSample = 258,
     Compression = 259,
     PhotometricInterpretation = 262,
+    FillOrder = 266,
     StripOffsets = 273,
     SamplesPerPixel = 277,
     RowsPerStrip = 278,
@@ -28,6 +29,10 @@ enum : quint16 {
     ResolutionUnit = 296,
     Software = 305,
     ColorMap = 320,
+    TileWidth = 322,
+    TileLength = 323,
+    TileOffsets = 324,
+    TileByteCounts = 325,
     ExtraSamples = 338,
 };
 }
@@ -58,6 +63,9 @@ public:
     virtual qint64 size() const = 0;
     // The length bytes at offset, valid until the next call; nullptr unless all are there.
     virtual const uchar *bytes(qint64 offset, qint64 length) = 0;
+    // All size() bytes at once, valid while the source lives (a file is mapped into
+    // memory, not read); nullptr when that is not possible.
+    virtual const uchar *whole() = 0;
 };
 
 class TFileTiff;
@@ -66,7 +74,7 @@ class TFileTiff;
 class TGraphicTiff
 {
 public:
-    explicit TGraphicTiff(const TFileTiff &file) : file_(file) {}
+    TGraphicTiff(const TFileTiff &file, quint32 offset) : file_(file), offset_(offset) {}
 
     // The entry with this tag (the last one when several carry it), or nullptr.
     const TiffEntry *findEntry(quint16 tag) const;
@@ -80,6 +88,8 @@ public:
     int stripCount() const { return int(strips_.size()); }
     const TiffStrip *strip(int index) const;
     quint32 nextOffset() const { return next_; }
+    // Where the directory starts in the file.
+    quint32 offset() const { return offset_; }
     int entryCount() const { return int(entries_.size()); }
     const TFileTiff &file() const { return file_; }
 
@@ -88,6 +98,7 @@ private:
     void readStrips();
 
     const TFileTiff &file_;
+    const quint32 offset_;
     std::vector<TiffEntry> entries_;
     std::vector<TiffStrip> strips_;
     quint32 next_ = 0;
@@ -113,6 +124,9 @@ public:
     void setData(const QByteArray &data);
 
     bool valid() const { return valid_; }
+    // The header is that of a BigTIFF file (version 43, 64-bit offsets): such a file is
+    // not valid for the own directory parser and is read whole through libtiff.
+    bool bigTiff() const { return bigTiff_; }
     bool intel() const { return intel_; }
     qint64 fileSize() const { return source_ ? source_->size() : 0; }
     int directoryCount() const { return int(directories_.size()); }
@@ -121,6 +135,7 @@ public:
 
     // Reading helpers for the directories and the picture readers; all check the file's size.
     const uchar *bytes(qint64 offset, qint64 length) const;
+    const uchar *whole() const;
     quint16 u16(const uchar *p) const;
     quint32 u32(const uchar *p) const;
 
@@ -133,4 +148,5 @@ private:
     std::vector<std::unique_ptr<TGraphicTiff>> directories_;
     bool intel_ = true;
     bool valid_ = false;
+    bool bigTiff_ = false;
 };

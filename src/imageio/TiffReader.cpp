@@ -1,8 +1,12 @@
 // The picture readers: one image file directory of a TFileTiff becomes a 24-bit picture.
+// The own strip reader takes the uncompressed kinds it knows; every other directory goes
+// to libtiff (TiffLibReader), and a BigTIFF file goes there whole.
 #include "core/MessageText.h"
 #include "core/PlainMessage.h"
 #include "imageio/TiffCodec.h"
 #include "imageio/TiffFile.h"
+#include "imageio/TiffLibReader.h"
+#include "imageio/TiffPicture.h"
 
 #include <QImage>
 #include <QtEndian>
@@ -13,20 +17,38 @@
 
 namespace {
 
-constexpr quint32 MaxTiffSide = 65535;
-
 enum class Kind { Bilevel, Grey, Palette, Rgb };
 
 constexpr const char *DataError = messageKey("Error reading image data");
 
-QString compressedMessage(Kind kind)
+// The message for a compressed image that no decoder read: libtiff's reason, when it gave
+// one, follows the first line.
+QString compressedMessage(Kind kind, const QString &reason)
 {
     static const char *const firstLines[] = {
         messageKey("Cant read compressed bilevel image"), messageKey("Cant read compressed Gray Scale Image"),
         messageKey("Cant read compressed ColorPaletImage"), messageKey("Cant read compressed RGB Full Color Image")};
     return messageText(firstLines[int(kind)]) + QStringLiteral("\n\n") +
-           messageText("Images of this kind are only read uncompressed so far. "
-                       "If you can contribute a decoder for them, you are welcome to.");
+           (reason.isEmpty() ? messageText("Images of this kind are only read uncompressed so far. "
+                                           "If you can contribute a decoder for them, you are welcome to.")
+                             : reason);
+}
+
+// Why the own reader leaves a directory.
+struct Refusal
+{
+    QString message;        // its own message; empty for layouts it has none for
+    bool toLibrary = false; // an image of a kind libtiff may read
+    int compressed = -1;    // the Kind of a compressed image, whose message takes libtiff's reason
+    bool endsRead = false;  // when libtiff refuses it too, no further directory is read
+};
+
+// Sets the refusal; false for the reader to stop.
+bool refuse(Refusal &r, const QString &message, bool toLibrary = false)
+{
+    r.message = message;
+    r.toLibrary = toLibrary;
+    return false;
 }
 
 // What the directory says about the pixels, once the checks have passed.
@@ -34,10 +56,11 @@ struct ImageFormat
 {
     int width = 0;
     int height = 0;
-    int bits = 8;           // per pixel of an indexed image; 24 for RGB
-    int step = 3;           // bytes from one RGB pixel to the next
-    int alpha = 0;          // the fourth sample: 1 associated alpha, 2 unassociated, 0 none
-    QRgb table[256] = {};   // the colour of each index
+    int bits = 8;             // per pixel of an indexed image; 24 for RGB
+    int step = 3;             // bytes from one RGB pixel to the next
+    int alpha = 0;            // the fourth sample: 1 associated alpha, 2 unassociated, 0 none
+    bool lowBitFirst = false; // FillOrder 2: the bits of every byte are stored in reverse
+    QRgb table[256] = {};     // the colour of each index
 };
 
 // Three tables of 256 levels, reset to a grey ramp, then set by the reader.
@@ -58,37 +81,42 @@ struct ColourTables
     }
 };
 
-// Shows the message; false for the reader to stop.
-bool fail(const QString &message)
-{
-    ShowPlainMessage(message);
-    return false;
-}
-
-// Width, height and compression. False after showing the message of the first failed check.
-bool readCommon(const TGraphicTiff &dir, Kind kind, ImageFormat &f)
+// Width, height, compression and layout. False with the refusal set at the first failed
+// check.
+bool readCommon(const TGraphicTiff &dir, Kind kind, ImageFormat &f, Refusal &r)
 {
     const TiffEntry *width = dir.findEntry(TiffTag::ImageWidth);
     if (!width)
-        return fail(messageText("Error reading tag Image Width"));
+        return refuse(r, messageText("Error reading tag Image Width"));
     const TiffEntry *height = dir.findEntry(TiffTag::ImageLength);
     if (!height)
-        return fail(messageText("Error reading tag Image Height"));
+        return refuse(r, messageText("Error reading tag Image Height"));
     const quint32 w = dir.value(*width), h = dir.value(*height);
-    if (w > MaxTiffSide || h > MaxTiffSide)
-        throw LetrafexError(messageText("The TIFF image size %1 x %2 is above 65535 pixels").arg(w).arg(h));
+    TiffPicture::checkSides(w, h);
     f.width = int(w);
     f.height = int(h);
     const TiffEntry *compression = dir.findEntry(TiffTag::Compression);
     if (!compression)
-        return fail(messageText("Error reading tag Compression"));
-    if (dir.value(*compression) != 1)
-        return fail(compressedMessage(kind));
+        return refuse(r, messageText("Error reading tag Compression"));
+    if (dir.value(*compression) != 1) {
+        r.compressed = int(kind);
+        return refuse(r, compressedMessage(kind, {}), true);
+    }
+    // Tiles, colour planes one after another, and extra samples beside grey or palette
+    // indices are laid out in ways the strip reader does not follow.
+    const TiffEntry *samples = dir.findEntry(TiffTag::SamplesPerPixel);
+    const TiffEntry *planar = dir.findEntry(TiffTag::PlanarConfiguration);
+    const quint32 perPixel = samples ? dir.value(*samples) : 1;
+    if (dir.findEntry(TiffTag::TileWidth) || dir.findEntry(TiffTag::TileOffsets) ||
+        (planar && dir.value(*planar) == 2 && perPixel > 1) || (kind != Kind::Rgb && perPixel > 1))
+        return refuse(r, {}, true);
+    const TiffEntry *fill = dir.findEntry(TiffTag::FillOrder);
+    f.lowBitFirst = fill && dir.value(*fill) == 2;
     return true;
 }
 
 // Each reader's own checks and colour table.
-bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFormat &f)
+bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFormat &f, Refusal &r)
 {
     ColourTables tables;
     const TiffEntry *bitsEntry = dir.findEntry(TiffTag::BitsPerSample);
@@ -107,18 +135,18 @@ bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFo
         break;
     case Kind::Palette: {
         if (!bitsEntry)
-            return fail(messageText("Error reading tag Bits Per Sample"));
+            return refuse(r, messageText("Error reading tag Bits Per Sample"));
         const TiffEntry *map = dir.findEntry(TiffTag::ColorMap);
         if (!map)
-            return fail(messageText("Error reading tag Color Table Offset"));
+            return refuse(r, messageText("Error reading tag Color Table Offset"));
         if (bits != 1 && bits != 4 && bits != 8)
-            return fail(messageText("Error: Bits Per Sample (Palette) not 1, 4 or 8"));
+            return refuse(r, messageText("Error: Bits Per Sample (Palette) not 1, 4 or 8"), true);
         f.bits = int(bits);
         const quint32 n = map->count / 3;
         if (n >= 1 && n <= 256) {
             const QVector<quint32> v = dir.values(*map, 3 * n);
             if (v.size() != qsizetype(3 * n))
-                return fail(messageText("Error reading tag Color Table Offset"));
+                return refuse(r, messageText("Error reading tag Color Table Offset"));
             for (quint32 i = 0; i < n; ++i)
                 tables.set(int(i), (v[i] >> 8) & 0xFF, (v[n + i] >> 8) & 0xFF, (v[2 * n + i] >> 8) & 0xFF);
         }
@@ -126,10 +154,10 @@ bool readFormat(const TGraphicTiff &dir, Kind kind, quint32 photometric, ImageFo
     }
     case Kind::Rgb: {
         if (!bitsEntry)
-            return fail(messageText("Error reading tag Bits Per Sample"));
+            return refuse(r, messageText("Error reading tag Bits Per Sample"));
         const QVector<quint32> v = bitsEntry->count == 1 ? QVector<quint32>(3, bits) : dir.values(*bitsEntry, 3);
         if (!v.contains(8))
-            return fail(messageText("Error: Bits Per Sample (RGB) not 8"));
+            return refuse(r, messageText("Error: Bits Per Sample (RGB) not 8"), true);
         f.bits = 24;
         // Extra samples (an alpha channel) are stepped over.
         const TiffEntry *samples = dir.findEntry(TiffTag::SamplesPerPixel);
@@ -182,6 +210,9 @@ public:
         }
         return ends_.back() >= rowBytes_ * (height_ - 1) + need_;
     }
+
+    // Bytes of a row the pixels need.
+    qint64 need() const { return need_; }
 
     // The first need bytes of row y (rows are asked for in order); nullptr when unreadable.
     const uchar *row(int y)
@@ -238,20 +269,14 @@ void decodeIndexed(const uchar *s, QRgb *d, const ImageFormat &f)
     }
 }
 
-// A colour sample over white by its alpha: straight samples are weighted, samples already
-// multiplied by their alpha get the white that shows through.
-inline int overWhite(int c, int a, int kind)
-{
-    return kind == 1 ? std::min(255, c + 255 - a) : (c * a + 255 * (255 - a) + 127) / 255;
-}
-
 void decodeRgb(const uchar *s, QRgb *d, const ImageFormat &f)
 {
     const int w = f.width;
     int x = 0;
     if (f.alpha) {
         for (; x < w; ++x, s += f.step)
-            d[x] = qRgb(overWhite(s[0], s[3], f.alpha), overWhite(s[1], s[3], f.alpha), overWhite(s[2], s[3], f.alpha));
+            d[x] = qRgb(TiffPicture::overWhite(s[0], s[3], f.alpha), TiffPicture::overWhite(s[1], s[3], f.alpha),
+                        TiffPicture::overWhite(s[2], s[3], f.alpha));
         return;
     }
     // Four-byte loads while a fourth byte is there to read; the last pixel byte by byte.
@@ -261,12 +286,34 @@ void decodeRgb(const uchar *s, QRgb *d, const ImageFormat &f)
         d[x] = qRgb(s[0], s[1], s[2]);
 }
 
+// Each byte with its bits in the other order.
+struct ReversedBits
+{
+    uchar of[256];
+    constexpr ReversedBits() : of()
+    {
+        for (int i = 0; i < 256; ++i) {
+            int r = 0;
+            for (int bit = 0; bit < 8; ++bit)
+                r |= ((i >> bit) & 1) << (7 - bit);
+            of[i] = uchar(r);
+        }
+    }
+};
+constexpr ReversedBits reversedBits;
+
 bool decodeRows(StripRows &rows, const ImageFormat &f, QImage &image)
 {
+    std::vector<uchar> turned(f.lowBitFirst ? size_t(rows.need()) : 0);
     for (int y = 0; y < f.height; ++y) {
         const uchar *s = rows.row(y);
         if (!s)
             return false;
+        if (f.lowBitFirst) {
+            for (size_t i = 0; i < turned.size(); ++i)
+                turned[i] = reversedBits.of[s[i]];
+            s = turned.data();
+        }
         QRgb *d = reinterpret_cast<QRgb *>(image.scanLine(y));
         if (f.bits == 24)
             decodeRgb(s, d, f);
@@ -277,67 +324,119 @@ bool decodeRows(StripRows &rows, const ImageFormat &f, QImage &image)
 }
 
 // One directory into the picture. The picture changes only when the image was read (or
-// is emptied when there is no memory for it).
-bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &picture)
+// is emptied when there is no memory for it). False with the refusal set when the
+// directory is not read; a refusal without a message left nothing to show.
+bool readImage(const TGraphicTiff &dir, Kind kind, quint32 photometric, Raster &picture, Refusal &r)
 {
     ImageFormat f;
-    if (!readCommon(dir, kind, f) || !readFormat(dir, kind, photometric, f))
+    if (!readCommon(dir, kind, f, r) || !readFormat(dir, kind, photometric, f, r))
         return false;
-    if (f.width == 0 || f.height == 0)
-        return fail(messageText("Error: Image Width or Image Height is 0"));
-    if (!Raster::sizeAllowed(f.width, f.height, 32))
-        return fail(messageText("Error: an image of %1 x %2 pixels is too large to read").arg(f.width).arg(f.height));
+    if (const QString problem = TiffPicture::sizeProblem(f.width, f.height); !problem.isEmpty())
+        return refuse(r, problem);
     StripRows rows(dir, f);
     if (!rows.usable())
-        return fail(messageText(DataError));
+        return refuse(r, messageText(DataError));
     QImage image = newPictureImage(f.width, f.height, QImage::Format_RGB32);
     if (image.isNull()) {
         picture = Raster();
-        return fail(messageText("Out Of Memory") + QLatin1Char(' '));
+        return refuse(r, messageText("Out Of Memory") + QLatin1Char(' '));
     }
     if (!decodeRows(rows, f, image))
-        return fail(messageText(DataError));
-    // Set before the raster shares the image, so it need not copy the pixels to change it.
-    image.setDotsPerMeterX(3780);
-    image.setDotsPerMeterY(3780);
-    // A 24-bit picture, as the file's samples are, whatever the image stores them in.
-    picture = Raster::fromImage(image, 24);
+        return refuse(r, messageText(DataError));
+    picture = TiffPicture::finish(image);
     return true;
+}
+
+// What libtiff makes of a directory the own reader left to it; false when no further
+// directory is to be read.
+bool readWithLibrary(const TGraphicTiff &dir, TiffLibReader &library, const Refusal &r, Raster &picture)
+{
+    const TiffLibReader::Result result = library.readAt(dir.offset(), picture);
+    switch (result.outcome) {
+    case TiffLibReader::Outcome::Read:
+        return true;
+    case TiffLibReader::Outcome::Failed:
+        ShowPlainMessage(result.text);
+        return true;
+    case TiffLibReader::Outcome::Refused:
+        break;
+    }
+    // Neither reader takes it: the own message stands.
+    if (r.compressed >= 0)
+        ShowPlainMessage(compressedMessage(Kind(r.compressed), result.text));
+    else if (!r.message.isEmpty())
+        ShowPlainMessage(r.message);
+    else
+        ShowPlainMessage(result.text.isEmpty() ? messageText(DataError) : result.text);
+    return !r.endsRead;
+}
+
+// One directory of a classic file by whichever reader takes it; false when no further
+// directory is to be read.
+bool readDirectory(const TGraphicTiff &dir, TiffLibReader &library, Raster &picture)
+{
+    const TiffEntry *entry = dir.findEntry(TiffTag::PhotometricInterpretation);
+    if (!entry) {
+        ShowPlainMessage(messageText("Error reading tag Photometric interpretation"));
+        return false;
+    }
+    const quint32 photometric = dir.value(*entry);
+    Refusal r;
+    if (photometric > 3) {
+        // CMYK, YCbCr, CIE L*a*b*, LogLuv and the like.
+        refuse(r, messageText("Error evaluating Photometric interpretation: %1").arg(photometric), true);
+        r.endsRead = true;
+    } else if (photometric == 2 || photometric == 3) {
+        if (readImage(dir, photometric == 2 ? Kind::Rgb : Kind::Palette, photometric, picture, r))
+            return true;
+    } else {
+        const TiffEntry *bits = dir.findEntry(TiffTag::BitsPerSample);
+        const quint32 b = bits ? dir.value(*bits) : 1;
+        if (b == 1 || b == 4 || b == 8) {
+            if (readImage(dir, b == 1 ? Kind::Bilevel : Kind::Grey, photometric, picture, r))
+                return true;
+        } else {
+            refuse(r, messageText("Error: Bits Per Sample (Gray Scale) not 1, 4 or 8"), true);
+        }
+    }
+    if (r.toLibrary)
+        return readWithLibrary(dir, library, r, picture);
+    if (!r.message.isEmpty())
+        ShowPlainMessage(r.message);
+    return true;
+}
+
+// A BigTIFF file: every directory along the chain through libtiff.
+void readBigTiff(const TFileTiff &file, Raster &picture, const QString &name)
+{
+    TiffLibReader library(file, name);
+    QString why;
+    int read = 0;
+    for (; read < TFileTiff::MaxDirectories && library.nextDirectory(why); ++read) {
+        const TiffLibReader::Result result = library.readCurrent(picture);
+        if (result.outcome != TiffLibReader::Outcome::Read)
+            ShowPlainMessage(result.text.isEmpty() ? messageText(DataError) : result.text);
+    }
+    if (read == 0 && why.isEmpty())
+        ShowPlainMessage(messageText("<%1> is not a valid TIFF file").arg(name));
+    else if (!why.isEmpty())
+        ShowPlainMessage(why);
 }
 
 void readDirectories(const TFileTiff &file, Raster &picture, const QString &name)
 {
+    if (file.bigTiff()) {
+        readBigTiff(file, picture, name);
+        return;
+    }
     if (!file.valid() || file.directoryCount() == 0) {
         ShowPlainMessage(messageText("<%1> is not a valid TIFF file").arg(name));
         return;
     }
-    for (int i = 0; i < file.directoryCount(); ++i) {
-        const TGraphicTiff &dir = *file.directory(i);
-        const TiffEntry *entry = dir.findEntry(TiffTag::PhotometricInterpretation);
-        if (!entry) {
-            ShowPlainMessage(messageText("Error reading tag Photometric interpretation"));
+    TiffLibReader library(file, name);
+    for (int i = 0; i < file.directoryCount(); ++i)
+        if (!readDirectory(*file.directory(i), library, picture))
             return;
-        }
-        const quint32 photometric = dir.value(*entry);
-        if (photometric > 3) {
-            ShowPlainMessage(messageText("Error evaluating Photometric interpretation: %1").arg(photometric));
-            return;
-        }
-        if (photometric == 2) {
-            readImage(dir, Kind::Rgb, photometric, picture);
-        } else if (photometric == 3) {
-            readImage(dir, Kind::Palette, photometric, picture);
-        } else {
-            const TiffEntry *bits = dir.findEntry(TiffTag::BitsPerSample);
-            const quint32 b = bits ? dir.value(*bits) : 1;
-            if (b == 1)
-                readImage(dir, Kind::Bilevel, photometric, picture);
-            else if (b == 4 || b == 8)
-                readImage(dir, Kind::Grey, photometric, picture);
-            else
-                ShowPlainMessage(messageText("Error: Bits Per Sample (Gray Scale) not 1, 4 or 8"));
-        }
-    }
 }
 
 } // namespace

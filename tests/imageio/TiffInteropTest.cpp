@@ -12,42 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
-
-namespace {
-
-
-// Equal pixels; tolerance allows each channel to differ by that much.
-::testing::AssertionResult samePicture(const Raster &r, const QImage &ref, int tolerance = 0)
-{
-    if (r.width() != ref.width() || r.height() != ref.height())
-        return ::testing::AssertionFailure() << "size " << r.width() << "x" << r.height() << ", reference " << ref.width()
-                                             << "x" << ref.height();
-    const auto near = [tolerance](QRgb a, QRgb b) {
-        return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-               std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-    };
-    for (int y = 0; y < r.height(); ++y)
-        for (int x = 0; x < r.width(); ++x)
-            if (!near(r.pixelRgb(x, y), ref.pixel(x, y)))
-                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex
-                                                     << (r.pixelRgb(x, y) & 0xFFFFFF) << ", reference "
-                                                     << (ref.pixel(x, y) & 0xFFFFFF);
-    return ::testing::AssertionSuccess();
-}
-
-
-Raster load(const QString &file)
-{
-    Messages m;
-    Raster picture;
-    LoadTiffFile(file, picture);
-    EXPECT_TRUE(m.texts.isEmpty()) << file.toStdString() << ": " << m.texts.join(QLatin1Char('|')).toStdString();
-    return picture;
-}
-
-} // namespace
 
 TEST(TiffInterop, OurFilesReadTheSameInLibtiffPillowAndImageMagick)
 {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <initializer_list>
 #include <vector>
 
@@ -47,6 +48,35 @@ inline Raster read(const QByteArray &data, QStringList *messages = nullptr, Rast
         *messages = m.texts;
     else
         EXPECT_TRUE(m.texts.isEmpty()) << m.texts.join(QLatin1Char('|')).toStdString();
+    return picture;
+}
+
+// Equal pixels; tolerance allows each channel to differ by that much.
+inline ::testing::AssertionResult samePicture(const Raster &r, const QImage &ref, int tolerance = 0)
+{
+    if (r.width() != ref.width() || r.height() != ref.height())
+        return ::testing::AssertionFailure() << "size " << r.width() << "x" << r.height() << ", reference " << ref.width()
+                                             << "x" << ref.height();
+    const auto near = [tolerance](QRgb a, QRgb b) {
+        return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
+               std::abs(qBlue(a) - qBlue(b)) <= tolerance;
+    };
+    for (int y = 0; y < r.height(); ++y)
+        for (int x = 0; x < r.width(); ++x)
+            if (!near(r.pixelRgb(x, y), ref.pixel(x, y)))
+                return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << std::hex
+                                                     << (r.pixelRgb(x, y) & 0xFFFFFF) << ", reference "
+                                                     << (ref.pixel(x, y) & 0xFFFFFF);
+    return ::testing::AssertionSuccess();
+}
+
+// Reads a file from disk into a new picture; any message fails the test.
+inline Raster load(const QString &file)
+{
+    Messages m;
+    Raster picture;
+    LoadTiffFile(file, picture);
+    EXPECT_TRUE(m.texts.isEmpty()) << file.toStdString() << ": " << m.texts.join(QLatin1Char('|')).toStdString();
     return picture;
 }
 

@@ -1,0 +1,266 @@
+#include "imageio/TiffLibReader.h"
+
+#include "core/MessageText.h"
+#include "imageio/TiffFile.h"
+#include "imageio/TiffPicture.h"
+
+#include <QImage>
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+struct TiffLibReader::State
+{
+    State(const TFileTiff &f, const QString &n) : file(f), name(n) {}
+
+    const TFileTiff &file;
+    const QString name;
+    quint64 position = 0;
+    TIFF *tif = nullptr;
+    bool openTried = false;
+    QString firstError; // since the last clear
+    bool open();
+};
+
+namespace {
+
+using State = TiffLibReader::State;
+
+State &state(thandle_t handle) { return *static_cast<State *>(handle); }
+
+tmsize_t readBytes(thandle_t handle, void *buffer, tmsize_t size)
+{
+    State &s = state(handle);
+    const qint64 available = s.file.fileSize() - qint64(s.position);
+    const qint64 wanted = std::min<qint64>(qint64(size), std::max<qint64>(available, 0));
+    // In pieces, so a large strip never makes the file reader hold a second copy of it.
+    constexpr qint64 Piece = qint64(1) << 20;
+    qint64 done = 0;
+    while (done < wanted) {
+        const qint64 n = std::min(Piece, wanted - done);
+        const uchar *p = s.file.bytes(qint64(s.position), n);
+        if (!p)
+            break;
+        std::memcpy(static_cast<char *>(buffer) + done, p, size_t(n));
+        s.position += quint64(n);
+        done += n;
+    }
+    return tmsize_t(done);
+}
+
+tmsize_t writeNothing(thandle_t, void *, tmsize_t) { return -1; }
+
+toff_t seekTo(thandle_t handle, toff_t offset, int whence)
+{
+    State &s = state(handle);
+    quint64 base = 0;
+    if (whence == SEEK_CUR)
+        base = s.position;
+    else if (whence == SEEK_END)
+        base = quint64(s.file.fileSize());
+    // libtiff passes negative moves as their two's complement; the sum wraps the same way.
+    const quint64 target = base + quint64(offset);
+    if ((whence == SEEK_SET && offset > toff_t(INT64_MAX)) || target > quint64(INT64_MAX))
+        return toff_t(-1);
+    s.position = target;
+    return target;
+}
+
+int closeNothing(thandle_t) { return 0; }
+toff_t fileSize(thandle_t handle) { return toff_t(state(handle).file.fileSize()); }
+// The whole file as one block: libtiff then takes strips and tiles straight from it.
+int mapWhole(thandle_t handle, void **base, toff_t *size)
+{
+    State &s = state(handle);
+    const uchar *all = s.file.whole();
+    if (!all)
+        return 0;
+    *base = const_cast<uchar *>(all);
+    *size = toff_t(s.file.fileSize());
+    return 1;
+}
+void unmapNothing(thandle_t, void *, toff_t) {}
+
+QString formatted(const char *module, const char *fmt, va_list ap, const QString &name)
+{
+    char text[1024];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    const QString message = QString::fromUtf8(text).trimmed();
+    const QString where = module ? QString::fromUtf8(module) : QString();
+    return where.isEmpty() || where == name ? message : where + QStringLiteral(": ") + message;
+}
+
+void keep(State &s, const char *module, const char *fmt, va_list ap)
+{
+    if (s.firstError.isEmpty())
+        s.firstError = formatted(module, fmt, ap, s.name);
+}
+
+int keepError(TIFF *, void *user, const char *module, const char *fmt, va_list ap)
+{
+    keep(*static_cast<State *>(user), module, fmt, ap);
+    return 1;
+}
+
+// Warnings describe files libtiff reads anyway; the picture says the rest.
+int dropWarning(TIFF *, void *, const char *, const char *, va_list) { return 1; }
+
+// The readers open now; some of libtiff's codecs still report through the process-wide
+// handler with the file's client data, which is only taken for one of these.
+std::set<const State *> &openStates()
+{
+    static std::set<const State *> states;
+    return states;
+}
+
+void keepProcessWideError(thandle_t client, const char *module, const char *fmt, va_list ap)
+{
+    auto *s = static_cast<State *>(client);
+    if (openStates().count(s))
+        keep(*s, module, fmt, ap);
+}
+
+void dropProcessWideWarning(thandle_t, const char *, const char *, va_list) {}
+
+// Nothing goes to stderr: texts without a file of ours are dropped. Set at every open, in
+// case another user of libtiff in the process changed them.
+void silenceLibtiff()
+{
+    TIFFSetErrorHandler(nullptr);
+    TIFFSetWarningHandler(nullptr);
+    TIFFSetErrorHandlerExt(keepProcessWideError);
+    TIFFSetWarningHandlerExt(dropProcessWideWarning);
+}
+
+// libtiff's RGBA pixels (red in the low byte) as opaque QRgb values, alpha shown over
+// white. libtiff multiplies colour samples by an unassociated alpha except where it keeps
+// them straight (grey images), which it shows by building no conversion table.
+void toPicturePixels(QImage &image, const TIFFRGBAImage &img)
+{
+    const int kind = img.alpha == EXTRASAMPLE_UNASSALPHA && !img.UaToAa ? TiffPicture::Unassociated
+                                                                          : TiffPicture::Associated;
+    for (int y = 0; y < image.height(); ++y) {
+        auto *row = reinterpret_cast<quint32 *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const quint32 p = row[x];
+            const int a = int(p >> 24);
+            if (a == 255) {
+                row[x] = 0xFF000000u | (p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF);
+            } else {
+                const int r = int(p & 0xFF), g = int(p >> 8 & 0xFF), b = int(p >> 16 & 0xFF);
+                row[x] = qRgb(TiffPicture::overWhite(r, a, kind), TiffPicture::overWhite(g, a, kind),
+                              TiffPicture::overWhite(b, a, kind));
+            }
+        }
+    }
+}
+
+QString withReason(const char *message, const QString &reason)
+{
+    const QString text = messageText(message);
+    return reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason;
+}
+
+} // namespace
+
+bool State::open()
+{
+    if (openTried)
+        return tif != nullptr;
+    openTried = true;
+    silenceLibtiff();
+    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+    if (!options)
+        return false;
+    // No single buffer larger than a whole picture may be.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(Raster::MaxBytes));
+    TIFFOpenOptionsSetErrorHandlerExtR(options, keepError, this);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, dropWarning, this);
+    // "h": the header only, the directories are read one by one.
+    tif = TIFFClientOpenExt(name.toUtf8().constData(), "rh", this, readBytes, writeNothing, seekTo, closeNothing,
+                            fileSize, mapWhole, unmapNothing, options);
+    TIFFOpenOptionsFree(options);
+    return tif != nullptr;
+}
+
+TiffLibReader::TiffLibReader(const TFileTiff &file, const QString &name) : d_(std::make_unique<State>(file, name))
+{
+    openStates().insert(d_.get());
+}
+
+TiffLibReader::~TiffLibReader()
+{
+    if (d_->tif)
+        TIFFClose(d_->tif);
+    openStates().erase(d_.get());
+}
+
+TiffLibReader::Result TiffLibReader::readAt(quint64 offset, Raster &picture)
+{
+    d_->firstError.clear();
+    if (!d_->open() || !TIFFSetSubDirectory(d_->tif, offset))
+        return {Outcome::Refused, d_->firstError};
+    return readCurrent(picture);
+}
+
+bool TiffLibReader::nextDirectory(QString &why)
+{
+    d_->firstError.clear();
+    why.clear();
+    // A header libtiff cannot read leaves why empty: the file is simply not valid.
+    if (!d_->open())
+        return false;
+    if (TIFFReadDirectory(d_->tif))
+        return true;
+    why = d_->firstError;
+    return false;
+}
+
+TiffLibReader::Result TiffLibReader::readCurrent(Raster &picture)
+{
+    TIFF *tif = d_->tif;
+    d_->firstError.clear();
+    char why[1024] = {};
+    if (!TIFFRGBAImageOK(tif, why))
+        return {Outcome::Refused, QString::fromUtf8(why)};
+    // A scheme without a decoder here (JPEG 2000, for one) is a kind of image not read,
+    // not damage found while reading.
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    if (!TIFFIsCODECConfigured(compression))
+        return {Outcome::Refused, QStringLiteral("Compression scheme %1 is not implemented").arg(compression)};
+    uint32_t width = 0, height = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TiffPicture::checkSides(width, height);
+    const QString problem = TiffPicture::sizeProblem(int(width), int(height));
+    if (!problem.isEmpty())
+        return {Outcome::Failed, problem};
+    TIFFRGBAImage img;
+    if (!TIFFRGBAImageBegin(&img, tif, 1, why))
+        return {Outcome::Refused, QString::fromUtf8(why)};
+    // Rows are taken top-down whatever orientation the file names, as the own reader
+    // takes them.
+    img.orientation = ORIENTATION_TOPLEFT;
+    img.req_orientation = ORIENTATION_TOPLEFT;
+    QImage image = newPictureImage(int(width), int(height), QImage::Format_RGB32);
+    if (image.isNull()) {
+        TIFFRGBAImageEnd(&img);
+        picture = Raster();
+        return {Outcome::Failed, messageText("Out Of Memory") + QLatin1Char(' ')};
+    }
+    // A 32-bit image's rows lie one after another, as libtiff writes them.
+    const int got = TIFFRGBAImageGet(&img, reinterpret_cast<uint32_t *>(image.bits()), width, height);
+    if (got && d_->firstError.isEmpty())
+        toPicturePixels(image, img);
+    TIFFRGBAImageEnd(&img);
+    if (!got || !d_->firstError.isEmpty())
+        return {Outcome::Failed, withReason(messageKey("Error reading image data"), d_->firstError)};
+    picture = TiffPicture::finish(image);
+    return {Outcome::Read, {}};
+}

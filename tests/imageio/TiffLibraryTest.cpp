@@ -1,0 +1,182 @@
+// TIFF files the own strip reader leaves to libtiff (compressed, tiled, planar, BigTIFF, other
+// sample sizes and colour spaces), bits stored from the low end, and alpha over white: files
+// written by other programs against their reference decodings, and damaged ones.
+#include "imageio/PictureFiles.h"
+#include "imageio/TiffCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QtEndian>
+
+#include "TiffTestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QString fixture(const char *name) { return QStringLiteral(LETRAFEX_FIXTURES "/tiff/") + QLatin1String(name); }
+
+QByteArray fixtureBytes(const char *name)
+{
+    QFile f(fixture(name));
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name;
+    return f.readAll();
+}
+
+// Sets a SHORT or LONG tag of the first directory of a little-endian file to a LONG value.
+void setTag(QByteArray &d, quint16 tag, quint32 value)
+{
+    const quint32 ifd = qFromLittleEndian<quint32>(d.constData() + 4);
+    const quint16 n = qFromLittleEndian<quint16>(d.constData() + ifd);
+    for (quint16 i = 0; i < n; ++i) {
+        char *e = d.data() + ifd + 2 + 12 * i;
+        if (qFromLittleEndian<quint16>(e) == tag) {
+            qToLittleEndian<quint16>(4, e + 2);
+            qToLittleEndian<quint32>(value, e + 8);
+            return;
+        }
+    }
+    ADD_FAILURE() << "no tag " << tag;
+}
+
+// What the process writes to stderr while fn runs.
+template<typename Fn>
+QByteArray stderrOf(Fn fn)
+{
+    QTemporaryFile capture;
+    EXPECT_TRUE(capture.open());
+    std::fflush(stderr);
+    const int saved = dup(2);
+    dup2(capture.handle(), 2);
+    fn();
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
+
+} // namespace
+
+TEST(TiffLibrary, FilesOtherProgramsWriteMatchTheirReferenceDecodings)
+{
+    // The tolerance is for the lossy JPEG file only; every other file must match exactly.
+    const struct
+    {
+        const char *file, *reference;
+        int tolerance;
+    } cases[] = {
+        // Compressions, tiles, planes, byte orders and BigTIFF.
+        {"rgb_lzw.tif", "rgb.ppm", 0},
+        {"rgb_lzw_predictor_msb.tif", "rgb.ppm", 0},
+        {"rgb_deflate.tif", "rgb.ppm", 0},
+        {"rgb_packbits.tif", "rgb.ppm", 0},
+        {"rgb_tiled.tif", "rgb.ppm", 0},
+        {"rgb_planar.tif", "rgb.ppm", 0},
+        {"rgb_planar_lzw_tiled.tif", "rgb.ppm", 0},
+        {"rgb_bigtiff.tif", "rgb.ppm", 0},
+        {"rgb_jpeg.tif", "rgb_jpeg.ppm", 2},
+        {"grey_lzw.tif", "grey.pgm", 0},
+        {"palette_lzw.tif", "palette.ppm", 0},
+        {"bilevel_g3.tif", "bilevel.pbm", 0},
+        {"bilevel_g4.tif", "bilevel.pbm", 0},
+        // Sample sizes and colour spaces.
+        {"rgb16.tif", "rgb.ppm", 0},
+        {"grey16.tif", "grey.pgm", 0},
+        {"grey2.tif", "grey4.pgm", 0},
+        {"cmyk_lzw.tif", "cmyk.ppm", 0},
+        // Bits of each byte from the low end, uncompressed (the own reader) and G4.
+        {"bilevel_fill2.tif", "bilevel.pbm", 0},
+        {"bilevel_g4_fill2.tif", "bilevel.pbm", 0},
+        {"grey_fill2.tif", "grey.pgm", 0},
+        {"grey4_fill2.tif", "grey4.pgm", 0},
+        {"palette_fill2.tif", "palette.ppm", 0},
+        {"rgb_fill2.tif", "rgb.ppm", 0},
+        // Alpha samples over white: straight RGBA in 8 and 16 bits, grey with alpha.
+        {"rgba_lzw.tif", "rgba_over_white.ppm", 0},
+        {"rgba16.tif", "rgba_over_white.ppm", 0},
+        {"grey_alpha.tif", "grey_alpha_over_white.pgm", 0},
+        // Each directory by whichever reader takes it; the last one is the picture.
+        {"two_plain_then_lzw.tif", "rgb.ppm", 0},
+        {"two_lzw_then_plain.tif", "grey.pgm", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const QImage reference = referencePicture(fixture(c.reference));
+        ASSERT_FALSE(reference.isNull());
+        const Raster picture = load(fixture(c.file));
+        EXPECT_EQ(picture.bitCount(), 24);
+        EXPECT_TRUE(samePicture(picture, reference, c.tolerance));
+    }
+}
+
+TEST(TiffLibrary, DamageIsReportedWithLibtiffsReasonAndNothingOnStderr)
+{
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("Bild-äöü.tif"));
+    ASSERT_TRUE(QFile::copy(fixture("rgb_lzw.tif"), good));
+    const Raster base(5, 5);
+    const QByteArray err = stderrOf([&] {
+        // A name beyond ASCII reads like any other.
+        const PictureRead whole = readPictureFile(good, ReaderTiff, base);
+        EXPECT_TRUE(whole.ok()) << whole.error.toStdString();
+        EXPECT_TRUE(samePicture(whole.picture, referencePicture(fixture("rgb.ppm"))));
+
+        // LZW codes cut short: the file is named with libtiff's reason, the picture stays.
+        QByteArray bytes = fixtureBytes("rgb_lzw.tif");
+        const QString cut = dir.filePath(QStringLiteral("Schnitt-ß.tif"));
+        QFile f(cut);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes.left(8) + QByteArray(40, '\xFF') + bytes.mid(48));
+        f.close();
+        const PictureRead damaged = readPictureFile(cut, ReaderTiff, base);
+        const QString start = QStringLiteral("The picture \"%1\" could not be read: Error reading image data\n\n").arg(cut);
+        EXPECT_TRUE(damaged.error.startsWith(start)) << damaged.error.toStdString();
+        EXPECT_GT(damaged.error.size(), start.size()) << "libtiff's reason follows";
+        EXPECT_TRUE(damaged.picture.samePixels(base));
+
+        // A scheme libtiff has no decoder for keeps the compressed-image message, with the reason.
+        bytes = fixtureBytes("rgb_lzw.tif");
+        setTag(bytes, 259, 34712);
+        QStringList messages;
+        read(bytes, &messages);
+        EXPECT_EQ(messages, QStringList(QStringLiteral("Cant read compressed RGB Full Color Image\n\n"
+                                                       "Compression scheme 34712 is not implemented")));
+    });
+    EXPECT_EQ(err, QByteArray());
+}
+
+TEST(TiffLibrary, AbsurdSizesAreRefusedBeforeDecoding)
+{
+    // Sizes no picture may have, in a compressed file: a clear message, or the error for a
+    // side above 65535 as the own reader gives it.
+    const struct
+    {
+        quint32 width, height;
+        const char *message;
+    } cases[] = {{40000, 19, "Error: an image of 40000 x 19 pixels is too large to read"},
+                 {30000, 30000, "Error: an image of 30000 x 30000 pixels is too large to read"},
+                 {65535, 65535, "Error: an image of 65535 x 65535 pixels is too large to read"},
+                 {70000, 19, nullptr},
+                 {37, 0xFFFFFFFF, nullptr}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.width);
+        QByteArray bytes = fixtureBytes("rgb_lzw.tif");
+        setTag(bytes, 256, c.width);
+        setTag(bytes, 257, c.height);
+        if (!c.message) {
+            Raster picture;
+            Messages m;
+            EXPECT_THROW(ReadTiff(bytes, picture), LetrafexError);
+            continue;
+        }
+        QStringList messages;
+        EXPECT_TRUE(read(bytes, &messages).isEmpty());
+        EXPECT_EQ(messages, QStringList(QLatin1String(c.message)));
+    }
+}
