@@ -59,11 +59,18 @@ public:
         }
         return reinterpret_cast<const uchar *>(window_.constData()) + (offset - start_);
     }
+    // Read, not mapped: a mapped file that another program shortens meanwhile would end
+    // the program at the first page past the new end instead of failing the read.
     const uchar *whole() override
     {
-        if (!mapped_ && size_ > 0)
-            mapped_ = file_.map(0, size_);
-        return mapped_;
+        if (all_.isEmpty() && size_ > 0) {
+            all_.resize(size_);
+            if (!file_.seek(0) || file_.read(all_.data(), size_) != size_) {
+                all_.clear();
+                return nullptr;
+            }
+        }
+        return all_.isEmpty() ? nullptr : reinterpret_cast<const uchar *>(all_.constData());
     }
 
 private:
@@ -71,7 +78,7 @@ private:
     qint64 size_ = 0;
     QByteArray window_;
     qint64 start_ = 0;
-    const uchar *mapped_ = nullptr; // unmapped when the file is closed
+    QByteArray all_; // the whole file, once libtiff asks for it
 };
 
 // Bytes a value of this field type takes.

@@ -63,8 +63,8 @@ public:
     virtual qint64 size() const = 0;
     // The length bytes at offset, valid until the next call; nullptr unless all are there.
     virtual const uchar *bytes(qint64 offset, qint64 length) = 0;
-    // All size() bytes at once, valid while the source lives (a file is mapped into
-    // memory, not read); nullptr when that is not possible.
+    // All size() bytes at once, valid while the source lives (a file is read whole the
+    // first time); nullptr when that is not possible.
     virtual const uchar *whole() = 0;
 };
 
