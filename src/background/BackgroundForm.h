@@ -45,6 +45,7 @@ public:
     void FormShow() override;
     void FormResize();
     void FormClose();
+    // The click of any of the ten gradient kind buttons: paints the kind now chosen.
     void BgType1ButtonClick();
     void BgStartColorMouseDown(TShape *shape);
     void BgEndColorMouseDown(TShape *shape) { BgStartColorMouseDown(shape); }
