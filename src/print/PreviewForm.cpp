@@ -1,7 +1,7 @@
 // The preview window's controls, navigation and buttons.
 #include "print/PreviewForm.h"
 
-#include "print/PreviewPrinter.h"
+#include "print/PageRecorder.h"
 #include "ui/Controls.h"
 #include "ui/DialogService.h"
 
@@ -44,7 +44,7 @@ QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, 
 }
 } // namespace
 
-TPreviewForm::TPreviewForm(TPreviewPrinter *engineRef, QWidget *parent) : QDialog(parent), engine(engineRef)
+TPreviewForm::TPreviewForm(const TPageRecorder *engineRef, QWidget *parent) : QDialog(parent), engine(engineRef)
 {
     initPrintResources();
     setObjectName(QStringLiteral("PreviewForm"));
@@ -301,11 +301,7 @@ void TPreviewForm::LastPageSpeedClick()
     UpdatePageButtons();
 }
 
-void TPreviewForm::PrintButClick()
-{
-    if (engine)
-        runGuarded(this, [this] { engine->PrintWithDialog(); });
-}
+void TPreviewForm::PrintButClick() { emit printRequested(); }
 
 void TPreviewForm::CloseButClick()
 {

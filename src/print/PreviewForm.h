@@ -1,7 +1,8 @@
 #pragma once
 // TPreviewForm: the print preview window. It shows the engine's recorded pages, one or
 // two side by side, at a chosen zoom, with an optional one-inch grid, page navigation,
-// click-to-zoom and a print button. Everything it shows comes from the engine.
+// click-to-zoom and a print button. Everything it shows comes from the page recorder; its
+// print button asks whoever opened it to print.
 #include <QCursor>
 #include <QDialog>
 #include <QWidget>
@@ -14,7 +15,7 @@ class QLabel;
 class QPushButton;
 class QScrollArea;
 class QToolButton;
-class TPreviewPrinter;
+class TPageRecorder;
 
 // A paint box: the form draws it and, for the first one, takes its mouse input.
 class TPageView : public QWidget
@@ -40,9 +41,9 @@ class TPreviewForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TPreviewForm(TPreviewPrinter *engine, QWidget *parent = nullptr);
+    explicit TPreviewForm(const TPageRecorder *engine, QWidget *parent = nullptr);
 
-    TPreviewPrinter *engine = nullptr; // not owned
+    const TPageRecorder *engine = nullptr; // not owned
     int CurrentPage = 0;
     double ZoomFactor = 0;
     bool Dragging = false;
@@ -103,11 +104,15 @@ public:
     void PB1MouseDown(QMouseEvent *event);
     void PB1MouseMove(QMouseEvent *event);
     void PB1MouseUp(QMouseEvent *event);
+    // Asks for the print dialog (printRequested).
     void PrintButClick();
     void CloseButClick();
 
     // The zoom factor of a zoom list index other than the two fitted ones.
     static double zoomFactorOf(int index, double custom);
+
+signals:
+    void printRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -2,7 +2,7 @@
 // recorded page scaled onto a sheet, the grid, click-to-zoom and the hand tool.
 #include "print/PreviewForm.h"
 
-#include "print/PreviewPrinter.h"
+#include "print/PageRecorder.h"
 
 #include <QComboBox>
 #include <QFrame>

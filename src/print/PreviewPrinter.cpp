@@ -112,6 +112,9 @@ std::unique_ptr<TPreviewForm> TPreviewPrinter::CreatePreviewForm()
 {
     PRINT_ASSERT(!InDocument(), "Assertion failure");
     auto form = std::make_unique<TPreviewForm>(this);
+    TPreviewForm *shown = form.get();
+    QObject::connect(shown, &TPreviewForm::printRequested, shown,
+                     [this, shown] { runGuarded(shown, [this] { PrintWithDialog(); }); });
     form->GridBut->setChecked(ShowGrid);
     if (ZoomOption == zoFitToPage) {
         form->ZoomBox->setCurrentIndex(0);
