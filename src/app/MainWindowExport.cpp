@@ -2,7 +2,7 @@
 
 #include "app/MainWindow.h"
 #include "app/PictureExport.h"
-#include "ui/ExportForm.h"
+#include "app/ExportForm.h"
 
 void ExportButtonClick(TLetrafex &window)
 {

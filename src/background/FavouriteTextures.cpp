@@ -1,6 +1,6 @@
 #include "background/FavouriteTextures.h"
 
-#include "core/ComponentStream.h"
+#include "imageio/ComponentStream.h"
 #include "core/Errors.h"
 #include "core/FileBytes.h"
 #include "core/ImageBox.h"

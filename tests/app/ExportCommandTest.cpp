@@ -4,7 +4,7 @@
 #include "app/MainWindow.h"
 #include "app/PictureExport.h"
 #include "ui/Controls.h"
-#include "ui/ExportForm.h"
+#include "app/ExportForm.h"
 #include "ui/ImageWidget.h"
 #include "ui/Language.h"
 #include "ui/MessageDialogs.h"

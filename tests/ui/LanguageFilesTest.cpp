@@ -10,7 +10,7 @@
 #include "ui/OptionsForm.h"
 #include "help/HelpForm.h"
 #include "ui/AboutForm.h"
-#include "ui/ExportForm.h"
+#include "app/ExportForm.h"
 #include "ui/PageForm.h"
 #include "ui/ProgramOptions.h"
 #include "ui/ResizeForm.h"

@@ -11,7 +11,7 @@
 #include "print/PreviewPrinter.h"
 #include "ui/AboutForm.h"
 #include "ui/ButtonFit.h"
-#include "ui/ExportForm.h"
+#include "app/ExportForm.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
 #include "ui/ProgramOptions.h"

@@ -1,4 +1,4 @@
-#include "ui/ExportForm.h"
+#include "app/ExportForm.h"
 
 #include "imageio/PictureFiles.h"
 #include "ui/DialogService.h"

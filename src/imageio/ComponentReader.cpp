@@ -1,4 +1,4 @@
-#include "core/ComponentStream.h"
+#include "imageio/ComponentStream.h"
 
 #include "core/Errors.h"
 #include "core/MessageText.h"
