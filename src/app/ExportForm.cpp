@@ -2,7 +2,7 @@
 
 #include "imageio/PictureFiles.h"
 #include "ui/DialogService.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/Translate.h"
 

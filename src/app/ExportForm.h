@@ -2,7 +2,7 @@
 // The export dialog: format, transparent background, scale with the resulting size, and the
 // file name. The caller gives the picture's size (and a file name to start from), runs the
 // dialog, and reads options() and fileName() only when Confirmed is true.
-#include "app/PictureExport.h"
+#include "compose/PictureExport.h"
 
 #include <QDialog>
 

@@ -1,18 +1,18 @@
 // The main window: layout, program start, pages and closing.
 #include "app/MainWindow.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "background/BackgroundForm.h"
 #include "help/HelpForm.h"
 #include "ui/AboutForm.h"
 #include "ui/Controls.h"
-#include "ui/DialogStyle.h"
+#include "program/DialogStyle.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
 #include "ui/PasteGuard.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"
 

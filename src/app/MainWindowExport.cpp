@@ -1,7 +1,7 @@
 #include "app/MainWindowExport.h"
 
 #include "app/MainWindow.h"
-#include "app/PictureExport.h"
+#include "compose/PictureExport.h"
 #include "app/ExportForm.h"
 
 void ExportButtonClick(TLetrafex &window)

@@ -1,7 +1,7 @@
 // The main window's text items: the editing controls, store and load, and their handlers.
 #include "app/MainWindow.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "core/Canvas.h"
 #include "ui/Controls.h"
 #include "ui/DialogService.h"

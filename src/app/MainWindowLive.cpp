@@ -3,10 +3,10 @@
 // one undo step.
 #include "app/MainWindow.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 
 #include <QButtonGroup>
 #include <QLineEdit>

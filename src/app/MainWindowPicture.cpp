@@ -1,7 +1,7 @@
 // The main window's picture: layers, composition, text placement, undo and redo.
 #include "app/MainWindow.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "ui/Controls.h"
 #include "ui/GaugeUpdater.h"
 #include "ui/ImageWidget.h"

@@ -3,7 +3,7 @@
 // or a loaded picture, made in BackImage and handed to the main window through its shared
 // background raster ("Add to picture"). The five favourite textures live in the window
 // and in the favourites file beside the program.
-#include "background/FavouriteTextures.h"
+#include "compose/FavouriteTextures.h"
 #include "core/Canvas.h"
 #include "ui/DialogService.h"
 #include "ui/PageForm.h"

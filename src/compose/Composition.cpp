@@ -1,6 +1,6 @@
 #include "compose/Composition.h"
 
-#include "app/ProjectFile.h"
+#include "compose/ProjectFile.h"
 #include "core/CommaText.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 // with the current item and style, the undo history and the background the background
 // page made. The main window maps its controls to item values and shows the layers; the
 // drawing itself happens here.
-#include "app/ItemTable.h"
-#include "app/TextPainter.h"
-#include "app/UndoHistory.h"
+#include "compose/ItemTable.h"
+#include "compose/TextPainter.h"
+#include "compose/UndoHistory.h"
 
 #include <array>
 #include <cstdint>

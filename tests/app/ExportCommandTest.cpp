@@ -2,13 +2,13 @@
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
 #include "app/MainWindow.h"
-#include "app/PictureExport.h"
+#include "compose/PictureExport.h"
 #include "ui/Controls.h"
 #include "app/ExportForm.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/MessageDialogs.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "WindowControls.h"
 
 #include <QApplication>

@@ -2,9 +2,9 @@
 // the composition the window draws; saves the disk refuses.
 #include "FileSizeLimit.h"
 #include "ReferenceTools.h"
-#include "app/PictureExport.h"
-#include "app/ProjectFile.h"
-#include "app/TextPainter.h"
+#include "compose/PictureExport.h"
+#include "compose/ProjectFile.h"
+#include "compose/TextPainter.h"
 #include "core/Errors.h"
 #include "core/FileBytes.h"
 

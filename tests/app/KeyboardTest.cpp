@@ -10,7 +10,7 @@
 #include "ui/ImageWidget.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/RichEdit.h"
 #include "WindowControls.h"
 

@@ -8,7 +8,7 @@
 #include "ui/ImageWidget.h"
 #include <QLabel>
 #include "ui/OptionsForm.h"
-#include "ui/Settings.h"
+#include "program/Settings.h"
 #include "WindowControls.h"
 
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "app/ProjectFile.h"
+#include "compose/ProjectFile.h"
 
 #include "imageio/ComponentStream.h"
 #include "core/Errors.h"

@@ -7,7 +7,7 @@
 #include "app/MainWindow.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "WindowControls.h"
 

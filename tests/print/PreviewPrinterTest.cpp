@@ -2,7 +2,7 @@
 // out without a printer, the clipboard and caret of the help text, and letrafex-cli.
 #include "PrintTestTools.h"
 #include "ScriptedDialogs.h"
-#include "print/PreviewForm.h"
+#include "preview/PreviewForm.h"
 #include "richtext/RtfReader.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "background/FavouriteTextures.h"
+#include "compose/FavouriteTextures.h"
 
 #include "imageio/ComponentStream.h"
 #include "core/Errors.h"

@@ -1,6 +1,6 @@
 // The program-wide records shared by the windows.
-#include "ui/DialogStyle.h"
-#include "ui/ProgramOptions.h"
+#include "program/DialogStyle.h"
+#include "program/ProgramOptions.h"
 
 TProgramOptions ProgramOptions;
 TDialogStyle DialogStyle;

@@ -1,6 +1,6 @@
-#include "app/PictureExport.h"
+#include "compose/PictureExport.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "core/Errors.h"
 #include "core/FileBytes.h"
 #include "core/HintedGlyphs.h"

@@ -1,7 +1,7 @@
 #pragma once
 // The layered gradient text painter, the surface fill and the composition of all ten
 // items over the background.
-#include "app/ItemTable.h"
+#include "compose/ItemTable.h"
 #include "core/Canvas.h"
 #include "core/ImageBox.h"
 

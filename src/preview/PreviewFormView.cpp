@@ -1,6 +1,6 @@
 // The preview window's page views: the layout step with its zoom factors, painting a
 // recorded page scaled onto a sheet, the grid, click-to-zoom and the hand tool.
-#include "print/PreviewForm.h"
+#include "preview/PreviewForm.h"
 
 #include "print/PageRecorder.h"
 

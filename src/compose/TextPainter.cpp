@@ -1,4 +1,4 @@
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 
 #include "core/HintedGlyphs.h"
 #include "core/TextStamp.h"

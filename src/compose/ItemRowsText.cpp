@@ -1,4 +1,4 @@
-#include "app/ItemRowsText.h"
+#include "compose/ItemRowsText.h"
 
 #include "core/CommaText.h"
 

@@ -2,7 +2,7 @@
 // The project file (".lfx"): the item rows, the working picture, the background layer and
 // the surface pictures of a whole composition, in the tagged property format of
 // ComponentStream followed by raw BMP file images.
-#include "app/ItemTable.h"
+#include "compose/ItemTable.h"
 #include "core/Raster.h"
 
 #include <QByteArray>

@@ -1,8 +1,8 @@
 // The printer and window half of the print engine.
-#include "print/PreviewPrinter.h"
+#include "preview/PreviewPrinter.h"
 
 #include "core/CommaText.h"
-#include "print/PreviewForm.h"
+#include "preview/PreviewForm.h"
 #include "ui/DialogService.h"
 
 #include <QComboBox>

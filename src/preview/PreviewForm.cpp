@@ -1,5 +1,5 @@
 // The preview window's controls, navigation and buttons.
-#include "print/PreviewForm.h"
+#include "preview/PreviewForm.h"
 
 #include "print/PageRecorder.h"
 #include "ui/Controls.h"

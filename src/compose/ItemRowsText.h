@@ -1,7 +1,7 @@
 #pragma once
 // Item rows as text, one row a line: the caption followed by the thirteen cells, the whole
 // line written as comma text. Used by the command-line renderer for batch work.
-#include "app/ItemTable.h"
+#include "compose/ItemTable.h"
 
 #include <QString>
 

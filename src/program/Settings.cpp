@@ -1,9 +1,9 @@
-#include "ui/Settings.h"
+#include "program/Settings.h"
 
 #include "core/FileBytes.h"
 #include "core/IniFile.h"
 #include "core/MessageText.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 
 #include <QFile>
 #include <QFileInfo>

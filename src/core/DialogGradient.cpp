@@ -1,4 +1,4 @@
-#include "ui/DialogGradient.h"
+#include "core/DialogGradient.h"
 
 Raster dialogGradient(int width, int height, TColor c1, TColor c2)
 {

@@ -3,7 +3,7 @@
 // ProgramOptions and of the main window's placement is kept, and how it is read and
 // written. Integers are decimal (system colours are negative); on reading, "0x" and "$"
 // hexadecimal are accepted too, and a missing or malformed value gives the default.
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 
 #include <QList>
 #include <QRect>

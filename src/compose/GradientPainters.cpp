@@ -1,4 +1,4 @@
-#include "background/GradientPainters.h"
+#include "compose/GradientPainters.h"
 
 #include <cmath>
 #include <cstdlib>

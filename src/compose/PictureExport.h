@@ -1,7 +1,7 @@
 #pragma once
 // The composition leaving the program: drawn again at 1 to 4 times its size, over a
 // transparent background, or as a vector picture whose texts are outlines.
-#include "app/ItemTable.h"
+#include "compose/ItemTable.h"
 #include "imageio/VectorFiles.h"
 
 #include <QImage>
