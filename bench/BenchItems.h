@@ -1,7 +1,7 @@
 #pragma once
 // The composition the drawing benchmarks time: ten items of one line each (48 pt Arial,
 // depth 50, 3D), spread over a full-HD picture, each in another direction.
-#include "app/ItemTable.h"
+#include "compose/ItemTable.h"
 
 namespace bench {
 

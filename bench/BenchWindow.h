@@ -6,8 +6,8 @@
 // size given, over a plain dark background.
 #include "app/MainWindow.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
-#include "ui/ProgramOptions.h"
+#include "program/Language.h"
+#include "program/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 
 #include <QCoreApplication>
@@ -42,7 +42,7 @@ public:
         while (!(window_->windowHandle() && window_->windowHandle()->isExposed()) && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         window_->ResizeLayers(width, height);
-        window_->BgImage->picture().fill(makeColor(20, 40, 90));
+        window_->composition().background().picture.fill(makeColor(20, 40, 90));
     }
     ~BenchWindow()
     {

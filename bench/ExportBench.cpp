@@ -4,7 +4,7 @@
 // alone.
 #include "BenchMain.h"
 #include "BenchItems.h"
-#include "app/PictureExport.h"
+#include "compose/PictureExport.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 // The ten background gradient kinds on a screen-sized picture, as the background page
 // paints them when a kind button is clicked (progress reported at every step).
-#include "background/GradientPainters.h"
+#include "compose/GradientPainters.h"
 
 #include <benchmark/benchmark.h>
 

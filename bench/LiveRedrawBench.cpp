@@ -19,25 +19,25 @@ void KeystrokeToPicture(benchmark::State &state)
     bench::BenchWindow window(int(state.range(0)), int(state.range(1)));
     ProgramOptions.redrawWhileEditing = true;
     for (int k = ItemCount - 1; k >= 0; --k) {
-        window->TextNoBox->setItemIndex(k);
+        window->findChild<TRadioGroup *>(QStringLiteral("TextNoBox"))->setItemIndex(k);
         window->TextNoBoxClick();
-        window->TextMemo->setPlainText(QStringLiteral("Letrafex%1").arg(k));
-        window->FontDepth->setValue(50);
-        window->XEdit->setText(QString::number(60 + 40 * k));
-        window->YEdit->setText(QString::number(60 + 90 * k));
-        window->Text3dButton->click();
+        window->findChild<QTextEdit *>(QStringLiteral("TextMemo"))->setPlainText(QStringLiteral("Letrafex%1").arg(k));
+        window->findChild<TSpinEdit *>(QStringLiteral("FontDepth"))->setValue(50);
+        window->findChild<TNumberEdit *>(QStringLiteral("XEdit"))->setText(QString::number(60 + 40 * k));
+        window->findChild<TNumberEdit *>(QStringLiteral("YEdit"))->setText(QString::number(60 + 90 * k));
+        window->findChild<QToolButton *>(QStringLiteral("Text3dButton"))->click();
     }
     int typed = 0;
     for (auto _ : state) {
-        QTextCursor cursor = window->TextMemo->textCursor();
+        QTextCursor cursor = window->findChild<QTextEdit *>(QStringLiteral("TextMemo"))->textCursor();
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(QString(QChar(u'a' + typed++ % 26)));
-        window->TextMemo->setTextCursor(cursor);
+        window->findChild<QTextEdit *>(QStringLiteral("TextMemo"))->setTextCursor(cursor);
         window->LiveRedrawTimer(); // the frame
-        benchmark::DoNotOptimize(window->TitleImage->picture().image().constBits());
+        benchmark::DoNotOptimize(window->findChild<TImage *>(QStringLiteral("TitleImage"))->picture().image().constBits());
         if (typed % 8 == 0) {
             state.PauseTiming();
-            window->TextMemo->setPlainText(QStringLiteral("Letrafex0"));
+            window->findChild<QTextEdit *>(QStringLiteral("TextMemo"))->setPlainText(QStringLiteral("Letrafex0"));
             window->LiveRedrawTimer();
             state.ResumeTiming();
         }

@@ -5,7 +5,7 @@
 // laid out without a printer (the screen's Letter sheet) and for a 600 dpi printer.
 #include "BenchMain.h"
 #include "print/PageRecorder.h"
-#include "print/PreviewPrinter.h"
+#include "preview/PreviewPrinter.h"
 #include "richtext/RtfReader.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "BenchItems.h"
 #include "BenchMain.h"
 #include "BenchPicture.h"
-#include "app/PictureExport.h"
+#include "compose/PictureExport.h"
 #include "imageio/PngCodec.h"
 #include "imageio/PngDeflate.h"
 

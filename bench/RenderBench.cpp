@@ -4,8 +4,8 @@
 // push and one undo step, and the memory that 101 snapshots hold.
 #include "BenchMain.h"
 #include "BenchItems.h"
-#include "app/TextPainter.h"
-#include "app/UndoHistory.h"
+#include "compose/TextPainter.h"
+#include "compose/UndoHistory.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>

@@ -19,27 +19,27 @@ namespace {
 void clickStyle(benchmark::State &state, bool surface)
 {
     bench::BenchWindow window(int(state.range(0)), int(state.range(1)));
-    window->TextMemo->setPlainText(QStringLiteral("Letrafex"));
-    window->FontDepth->setValue(50);
-    window->YEdit->setText(QStringLiteral("300"));
+    window->findChild<QTextEdit *>(QStringLiteral("TextMemo"))->setPlainText(QStringLiteral("Letrafex"));
+    window->findChild<TSpinEdit *>(QStringLiteral("FontDepth"))->setValue(50);
+    window->findChild<TNumberEdit *>(QStringLiteral("YEdit"))->setText(QStringLiteral("300"));
     if (surface) {
         Raster picture(64, 64, 24, makeColor(200, 120, 40));
         for (int y = 0; y < 32; ++y)
             for (int x = 0; x < 32; ++x)
                 picture.setPixel(x, y, makeColor(30, 160, 220));
-        window->SurfaceIconImage->picture() = picture;
+        window->findChild<TImage *>(QStringLiteral("SurfaceIconImage"))->picture() = picture;
     }
     int clicks = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        window->XEdit->setText(QString::number(200 + 40 * (clicks++ % 8)));
+        window->findChild<TNumberEdit *>(QStringLiteral("XEdit"))->setText(QString::number(200 + 40 * (clicks++ % 8)));
         state.ResumeTiming();
-        window->Text3dButton->click();
+        window->findChild<QToolButton *>(QStringLiteral("Text3dButton"))->click();
         // The window shows the new picture.
         QCoreApplication::processEvents();
-        benchmark::DoNotOptimize(window->TitleImage->picture().image().constBits());
+        benchmark::DoNotOptimize(window->findChild<TImage *>(QStringLiteral("TitleImage"))->picture().image().constBits());
     }
-    state.counters["snapshots"] = window->Undo->count();
+    state.counters["snapshots"] = window->composition().undo().count();
 }
 
 void StyleClick(benchmark::State &state) { clickStyle(state, false); }

@@ -1,6 +1,6 @@
 // Item rows as the command-line renderer reads them: parsing and loading every row into
 // the editing values must never fail, whatever the text holds.
-#include "app/ItemRowsText.h"
+#include "compose/ItemRowsText.h"
 #include "core/CommaText.h"
 
 #include <cstddef>

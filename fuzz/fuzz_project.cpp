@@ -1,7 +1,7 @@
 // libFuzzer target for the project file reader: any input either reads whole or throws
 // LetrafexError. A project that reads must survive writing and reading back with the
 // same rows, geometry, pictures and surfaces.
-#include "app/ProjectFile.h"
+#include "compose/ProjectFile.h"
 #include "core/Errors.h"
 
 #include <QByteArray>

@@ -1,7 +1,7 @@
 // libFuzzer target for the favourites file reader: any input reads some slots and stops
 // cleanly at the first record it cannot read. The slots read must survive writing the
 // file and reading it back.
-#include "background/FavouriteTextures.h"
+#include "compose/FavouriteTextures.h"
 
 #include <QByteArray>
 

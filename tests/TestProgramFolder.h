@@ -2,9 +2,9 @@
 // A program folder of a window test's own: the main window reads and writes its settings
 // and looks for its language files there, the splash screen does not pause, and the
 // shared records start from their defaults and are reset afterwards.
-#include "ui/DialogStyle.h"
-#include "ui/Language.h"
-#include "ui/ProgramOptions.h"
+#include "program/DialogStyle.h"
+#include "program/Language.h"
+#include "program/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 
 #include <QDir>

@@ -1,18 +1,18 @@
 // The main window: layout, program start, pages and closing.
 #include "app/MainWindow.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "background/BackgroundForm.h"
 #include "help/HelpForm.h"
 #include "ui/AboutForm.h"
 #include "ui/Controls.h"
-#include "ui/DialogStyle.h"
+#include "program/DialogStyle.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
 #include "ui/PasteGuard.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"
 
@@ -139,7 +139,9 @@ void TLetrafex::buildLayout()
     bottom->addWidget(OKRightPanel);
     root->addWidget(OkBottomPanel);
 
-    // The item table: columns for the caption and cells 0 to 9, never shown.
+    // The item table's columns (caption and cells 0 to 9), never shown: the language files
+    // translate its column captions and the project file writes it; the items are the
+    // composition's.
     DataBase = new QTreeWidget(this);
     DataBase->setObjectName(QStringLiteral("DataBase"));
     DataBase->setHeaderLabels({QStringLiteral("Text"), QStringLiteral("Type"), QStringLiteral("FontName"),
@@ -169,6 +171,12 @@ QWidget *TLetrafex::buildPictureBox()
     TitleImage = new TImage(QStringLiteral("TitleImage"), pictureLayers_);
     TitleImage->setToolTip(QStringLiteral("Click and drag to position text"));
     TitleImage->setCursor(Qt::CrossCursor);
+    // The widgets show the composition's layers.
+    TextureImage->showBox(composition_.texture());
+    TextCreateImage->showBox(composition_.mask());
+    BgImage->showBox(composition_.background());
+    SurfaceImage->showBox(composition_.surface());
+    TitleImage->showBox(composition_.picture());
     for (TImage *layer : {TextureImage, TextCreateImage, BgImage, SurfaceImage, TitleImage}) {
         // The texture, mask and surface layers get pixels only when a surface fill needs them.
         if (layer == BgImage || layer == TitleImage) {
@@ -306,6 +314,7 @@ QWidget *TLetrafex::buildAttributeBox()
     UnderLineButton->setFont(f);
 
     alignGroup = new QButtonGroup(this);
+    alignGroup->setObjectName(QStringLiteral("alignGroup"));
     AlignLeftButton = toolButton(box, "AlignLeftButton", "align_left", "Align text left", {28, 25});
     AlignCenterButton = toolButton(box, "AlignCenterButton", "align_center", "Center text", {28, 25});
     AlignRightButton = toolButton(box, "AlignRightButton", "align_right", "Align text right", {28, 25});
@@ -344,6 +353,7 @@ QWidget *TLetrafex::buildAttributeBox()
     DirectionBox = namedGroupBox(box, "DirectionBox", "Text direction");
     DirectionBox->setGeometry(8, 90, 92, 66);
     directionGroup = new QButtonGroup(this);
+    directionGroup->setObjectName(QStringLiteral("directionGroup"));
     directionGroup->setExclusive(true);
     struct Dir { QToolButton **button; const char *name; const char *icon; const char *hint; int col, row; };
     const Dir dirs[] = {{&TextUpLeftButton, "TextUpLeftButton", "dir_upleft", "Extrude up and to the left", 0, 0},
@@ -402,7 +412,7 @@ void TLetrafex::createSecondaryWindows()
 {
     // Pages are hidden from their creation; FormShow moves them into the page area.
     BackgroundForm = new TBackgroundForm(
-        TBackgroundForm::SharedObjects{&SharedBackground, PictureOpenDialog.get(), ProgressGauge, sbxPicture}, this);
+        TBackgroundForm::SharedObjects{&composition_.sharedBackground(), PictureOpenDialog.get(), ProgressGauge, sbxPicture}, this);
     OptionsForm = new TOptionsForm(this);
     HelpForm = new THelpForm(this);
     HelpForm->progress = [this](int percent) {
@@ -421,16 +431,15 @@ void TLetrafex::FormCreate()
     splash.progress(50);
     DroppedFile = false;
     FontSizeEdit->setValue(48);
-    Undo = std::make_unique<UndoHistory>();
-    Undo->changed = [this] { updateUndoButtons(); };
+    composition_.undo().changed = [this] { updateUndoButtons(); };
     updateUndoButtons();
-    CurrentItem = 0;
-    CurrentType = 1;
+    composition_.setCurrentItem(0);
+    composition_.setCurrentType(Style3D);
     CreateItems();
     LoadSettings();
     splash.progress(90);
     EndColor->setToolTip(StartColor->toolTip());
-    SharedBackground = Raster();
+    composition_.sharedBackground() = Raster();
     ProgressGauge = new QProgressBar(ProgressBox);
     ProgressGauge->setObjectName(QStringLiteral("ProgressGauge"));
     ProgressGauge->setRange(0, 100);
@@ -479,9 +488,9 @@ void TLetrafex::SelectionViewClick()
         CommitLiveEdits();
     if (ShownForm && ShownForm != this && ShownForm->isVisible()) {
         ShownForm->hide();
-        if (ShownForm->objectName() == QLatin1String("BackgroundForm") && SharedBackground.height() > 0) {
-            BgImage->setImageSize(SharedBackground.width(), SharedBackground.height());
-            StretchDraw(SharedBackground, BgImage->picture(), BgImage->box().width, BgImage->box().height);
+        if (ShownForm->objectName() == QLatin1String("BackgroundForm") && composition_.sharedBackground().height() > 0) {
+            composition_.backgroundFromShared();
+            BgImage->syncGeometry();
             RenderAll();
         }
         if (ShownForm->objectName() == QLatin1String("OptionsForm"))
@@ -525,10 +534,7 @@ void TLetrafex::releaseSharedObjects()
 {
     // A redraw still waiting for its frame or pause would reach for the released history.
     stopLiveRedraw();
-    for (Raster &slot : Items.surfaces)
-        slot = Raster();
-    Undo.reset();
-    SharedBackground = Raster();
+    composition_.release();
     PictureOpenDialog.reset();
 }
 

@@ -1,17 +1,17 @@
 #pragma once
 // The main window: the page list, the picture with its layers, the text creation controls
 // and the objects every page shares.
-#include "app/ItemTable.h"
-#include "app/TextPainter.h"
-#include "app/UndoHistory.h"
+#include "compose/Composition.h"
 #include "core/Raster.h"
 #include "ui/DialogService.h"
 
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 class QAbstractButton;
+class QAction;
 class QButtonGroup;
 class QGroupBox;
 class QHBoxLayout;
@@ -54,6 +54,7 @@ public:
     void FormCreate();
     void FormShow();
     void SelectionViewClick();
+    // The Exit button (its name is the one the language files know).
     void OKButtonClick();
     // Asks and tidies up; false when the user keeps the window open.
     bool FormClose();
@@ -85,6 +86,7 @@ public:
     void InitPics();
     void ResizeLayers(int w, int h);
     void RenderAll();
+    // The click of any of the three style buttons: the button's tag is the style drawn.
     void Text3DButtonClick(QAbstractButton *sender);
     void TitleImageMouseDown(int mx, int my);
     void TitleImageMouseMove(int mx, int my, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
@@ -106,8 +108,7 @@ public:
     void CommitLiveEdits();
     // Redraws every item over the background without touching the editing controls.
     void RedrawLive();
-    PictureLayers pictureLayers();
-    bool itemDrawn(int item) const { return drawnItems_[size_t(item)]; }
+    bool itemDrawn(int item) const { return composition_.itemDrawn(item); }
     bool liveEditPending() const { return liveBurst_; }
 
     // Picture commands and the project file.
@@ -138,18 +139,33 @@ public:
     int alignmentCode() const;
     void setAlignmentCode(int code);
 
-    // Shared state.
-    ItemTable Items;
-    std::uint8_t CurrentItem = 0;
-    std::uint8_t CurrentType = 1;
+    // What the window shows: layers, items, current item and style, history, background.
+    Composition &composition() { return composition_; }
+    const Composition &composition() const { return composition_; }
+    // The page shown: the window itself for the text page, else the page's window.
+    QWidget *shownForm() const { return ShownForm; }
+    // Whether the picture being opened came from a drop on the window.
+    bool droppedFile() const { return DroppedFile; }
+    // The save dialog's last file name and file type.
+    const TOpenDialogState &pictureSaveDialog() const { return PictureSaveDialog; }
+    // The last export's file name, offered again by the next export.
+    QString &exportFileName() { return ExportFileName; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    Composition composition_;
     bool DroppedFile = false;
-    Raster SharedBackground;
     // Created by FormCreate and released by FormClose.
     std::unique_ptr<TOpenDialogState> PictureOpenDialog;
     TOpenDialogState PictureSaveDialog;
     // The last export's file name, offered again by the next export.
     QString ExportFileName;
-    std::unique_ptr<UndoHistory> Undo;
     QWidget *ShownForm = nullptr;
 
     // Controls (object names as the language files know them).
@@ -159,7 +175,7 @@ public:
     QGroupBox *ProgressBox = nullptr;
     QProgressBar *ProgressGauge = nullptr;
     QWidget *OKRightPanel = nullptr;
-    QPushButton *OKButton = nullptr;
+    QPushButton *OKButton = nullptr; // Exit
     QWidget *MainPanel = nullptr;
     QGroupBox *PictureBox = nullptr;
     QScrollArea *sbxPicture = nullptr;
@@ -191,6 +207,8 @@ public:
     TNumberEdit *XEdit = nullptr, *YEdit = nullptr;
     QWidget *TextButtonPanel = nullptr;
     QToolButton *Text3dButton = nullptr, *TextShadowButton = nullptr, *TextFlatButton = nullptr;
+    // A hidden tree whose columns the language files and the project file still name; the
+    // items themselves live in the composition.
     QTreeWidget *DataBase = nullptr;
 
     TBackgroundForm *BackgroundForm = nullptr;
@@ -198,14 +216,10 @@ public:
     THelpForm *HelpForm = nullptr;
     TAboutForm *AboutForm = nullptr;
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
+    // The commands of the picture column and the surface group; each action holds its
+    // button's shortcut, hint and enabled state.
+    QAction *UndoAction = nullptr, *RedoAction = nullptr, *SurfaceDeleteAction = nullptr;
 
-private:
     void buildLayout();
     QWidget *buildPictureBox();
     QWidget *buildTextCreateBox();
@@ -215,13 +229,18 @@ private:
     void connectLiveRedraw();
     // Stops both live-redraw timers; nothing scheduled runs afterwards.
     void stopLiveRedraw();
-    // Adds each command's keyboard shortcut to its (translated) hint.
+    // Gives each command the (translated) hint of its button with its keyboard shortcut.
     void showShortcutsInHints();
+    // Makes each command button show an action of its own running the handler.
+    void attachCommand(QToolButton *button, QAction *action, std::function<void()> handler);
+    // Loads the current item into the controls, starting from the values given.
+    void showItem(ItemAttributes a);
+    // Shows a picture just rendered and the current item the rendering left in editor.
+    void showRendered(const ItemAttributes &editor);
+    // The layer widgets' sizes follow the composition's layers.
+    void syncLayers();
     // Undo and Redo are enabled only when they would show another picture.
     void updateUndoButtons();
-    // Gives the mask and surface layers pixels when an item fills its letters with a
-    // surface picture, and takes them away when none does.
-    void prepareSurfaceLayers();
     // Makes the scrolled area as large as the largest picture layer.
     void updatePictureArea();
     void releaseSharedObjects();
@@ -236,7 +255,6 @@ private:
     // A failed write of the settings is told once per run, not at start and again at exit.
     bool settingsWarningShown_ = false;
     bool liveBurst_ = false;
-    std::array<bool, ItemCount> drawnItems_{};
     QTimer *liveTimer_ = nullptr;
     QTimer *pauseTimer_ = nullptr;
     QHBoxLayout *topLayout_ = nullptr;

@@ -4,14 +4,14 @@
 #include "app/MainWindow.h"
 
 #include "app/MainWindowExport.h"
-#include "app/ProjectFile.h"
+#include "compose/ProjectFile.h"
 #include "core/CommaText.h"
 #include "core/Errors.h"
 #include "core/MessageText.h"
 #include "imageio/PictureFiles.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/LoadPicture.h"
 #include "ui/MessageDialogs.h"
 #include "ui/PicturePrinter.h"
@@ -29,7 +29,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QShortcut>
+#include <QAction>
 #include <QTextEdit>
 #include <QToolButton>
 
@@ -49,9 +49,8 @@ QStringList droppedFiles(const QMimeData *data)
     return files;
 }
 
-// The shortcut of a command button, kept so its hint can show it in the current language.
-const char *const ShortcutProperty = "letrafexShortcut";
-// The shortcut text last added to the hint, taken off again before the current one is added.
+// The shortcut text last added to a command's hint, taken off again before the current one
+// is added.
 const char *const ShortcutSuffixProperty = "letrafexShortcutSuffix";
 
 // The page list's entry of the help page.
@@ -84,30 +83,51 @@ bool textFieldTakesClipboardKey(const QKeySequence &key)
     return clipboardKeyTo<QLineEdit>(focus, copy) || clipboardKeyTo<QTextEdit>(focus, copy) ||
            clipboardKeyTo<QPlainTextEdit>(focus, copy);
 }
+
+// A command's action: its shortcut runs it unless a text field with the focus takes the key.
+class CommandAction : public QAction
+{
+public:
+    using QAction::QAction;
+
+protected:
+    bool event(QEvent *e) override
+    {
+        if (e->type() == QEvent::Shortcut && textFieldTakesClipboardKey(static_cast<QShortcutEvent *>(e)->key()))
+            return true;
+        return QAction::event(e);
+    }
+};
 } // namespace
+
+void TLetrafex::attachCommand(QToolButton *button, QAction *action, std::function<void()> handler)
+{
+    // The action starts with what the button was built with; from now on the button shows
+    // the action's hint, icon and enabled state.
+    action->setIcon(button->icon());
+    action->setToolTip(button->toolTip());
+    action->setEnabled(button->isEnabled());
+    button->setDefaultAction(action);
+    connect(action, &QAction::triggered, this, [this, handler] { runGuarded(this, handler); });
+}
 
 void TLetrafex::connectCommands()
 {
-    // The picture commands' keys belong to the text page: their shortcuts hang on the
-    // picture group, which is hidden on every other page, so there they do nothing.
+    // The picture commands' keys belong to the text page: their actions hang on the picture
+    // group, which is hidden on every other page, so there their keys do nothing.
     // handler: a member function, or a function taking the window.
     auto command = [this](QToolButton *button, auto handler, QList<QKeySequence> keys = {}) {
-        connect(button, &QToolButton::clicked, this,
-                [this, handler] { runGuarded(this, [this, handler] { std::invoke(handler, *this); }); });
-        for (const QKeySequence &key : keys) {
-            auto *shortcut = new QShortcut(key, PictureBox);
-            connect(shortcut, &QShortcut::activated, button, [button, key] {
-                if (!textFieldTakesClipboardKey(key))
-                    button->click();
-            });
-        }
+        auto *action = new CommandAction(button);
+        action->setShortcuts(keys);
+        attachCommand(button, action, [this, handler] { std::invoke(handler, *this); });
         if (!keys.isEmpty())
-            button->setProperty(ShortcutProperty, QVariant::fromValue(keys.first()));
+            PictureBox->addAction(action);
+        return action;
     };
     command(PicLoadButton, &TLetrafex::PicLoadButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_O)});
     command(PicSaveButton, &TLetrafex::PicSaveButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_S)});
-    command(UndoButton, &TLetrafex::UndoButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_Z)});
-    command(RedoButton, &TLetrafex::RedoButtonClick,
+    UndoAction = command(UndoButton, &TLetrafex::UndoButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    RedoAction = command(RedoButton, &TLetrafex::RedoButtonClick,
             {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     command(SendClipboardButton, &TLetrafex::SendClipboardButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_C)});
     command(GetClipboardButton, &TLetrafex::GetClipboardButtonClick, {QKeySequence(Qt::CTRL | Qt::Key_V)});
@@ -117,30 +137,37 @@ void TLetrafex::connectCommands()
     command(PicButtonPanel->findChild<QToolButton *>(QStringLiteral("ExportButton")), &ExportButtonClick,
             {QKeySequence(Qt::CTRL | Qt::Key_E)});
     command(SurfaceOpenButton, &TLetrafex::SurfaceOpenButtonClick);
-    command(SurfaceDeleteButton, &TLetrafex::SurfaceDeleteButtonClick);
+    SurfaceDeleteAction = command(SurfaceDeleteButton, &TLetrafex::SurfaceDeleteButtonClick);
 
     // Keys of the whole window, on every page.
-    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
-            [this] { SelectionView->setCurrentRow(HelpPage); });
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, OKButton,
-            &QPushButton::click);
+    auto *help = new QAction(this);
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this, [this] { SelectionView->setCurrentRow(HelpPage); });
+    auto *exit = new QAction(this);
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(exit, &QAction::triggered, OKButton, &QPushButton::click);
+    addActions({help, exit});
     setAcceptDrops(true);
 }
 
 void TLetrafex::showShortcutsInHints()
 {
-    for (QToolButton *button : PicButtonPanel->findChildren<QToolButton *>()) {
-        const QKeySequence keys = button->property(ShortcutProperty).value<QKeySequence>();
-        if (keys.isEmpty())
+    // The language file translated the buttons' hints by the buttons' names; the actions
+    // take them over, with the shortcut, and give them back to their buttons.
+    for (QToolButton *button : findChildren<QToolButton *>()) {
+        QAction *action = button->defaultAction();
+        if (!action)
             continue;
-        // The platform's own text, in the language of the Qt translations loaded now.
-        const QString suffix = QStringLiteral(" (%1)").arg(keys.toString(QKeySequence::NativeText));
         QString hint = button->toolTip();
-        const QString previous = button->property(ShortcutSuffixProperty).toString();
+        const QString previous = action->property(ShortcutSuffixProperty).toString();
         if (!previous.isEmpty() && hint.endsWith(previous))
             hint.chop(previous.size());
-        button->setToolTip(hint + suffix);
-        button->setProperty(ShortcutSuffixProperty, suffix);
+        // The platform's own text, in the language of the Qt translations loaded now.
+        const QKeySequence keys = action->shortcut();
+        const QString suffix =
+            keys.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(keys.toString(QKeySequence::NativeText));
+        action->setToolTip(hint + suffix);
+        action->setProperty(ShortcutSuffixProperty, suffix);
     }
 }
 
@@ -169,8 +196,8 @@ void TLetrafex::PicLoadButtonClick()
     // A file that could not be read has been reported and left every layer as it was.
     if (load != PictureLoad::Loaded)
         return;
-    BgImage->setImageSize(TitleImage->box().width, TitleImage->box().height);
-    CopyPixels(TitleImage->picture(), BgImage->picture());
+    composition_.backgroundFromPicture();
+    BgImage->syncGeometry();
     BgImage->pictureChanged();
     updatePictureArea();
 }
@@ -233,8 +260,7 @@ void applyLayerRecord(TImage &image, const ProjectLayer &layer)
 
 void TLetrafex::SaveProject(const QString &fileName)
 {
-    Project project;
-    takeProjectItems(Items, project);
+    Project project = composition_.project();
     project.title = layerRecord(*TitleImage);
     project.bg = layerRecord(*BgImage);
     project.bg.hint.clear();
@@ -246,11 +272,7 @@ void TLetrafex::LoadProject(const QString &fileName)
     // Read whole first: a damaged file throws here and leaves the composition as it was.
     const Project project = LoadProjectFile(fileName);
     CommitLiveEdits();
-    applyProjectItems(project, Items);
-    // The stored picture shows the project's texts: they count as drawn.
-    for (int k = 0; k < ItemCount; ++k) {
-        drawnItems_[size_t(k)] = drawsText(fromCommaText(Items.rows[size_t(k)].caption));
-    }
+    composition_.loadProject(project);
     applyLayerRecord(*TitleImage, project.title);
     applyLayerRecord(*BgImage, project.bg);
     LoadItem();
@@ -287,10 +309,9 @@ void TLetrafex::PicDeleteButtonClick()
     if (!ShowMessageBox(messageText("Are you sure?"), QStringLiteral("c")))
         return;
     CommitLiveEdits();
-    drawnItems_.fill(false);
-    InitPics();
-    for (Raster &slot : Items.surfaces)
-        slot = Raster();
+    ClearSurface();
+    composition_.clear();
+    syncLayers();
     TextMemo->clear();
 }
 
@@ -319,7 +340,7 @@ void TLetrafex::SurfaceOpenButtonClick()
 {
     if (LoadPictureFile(*SurfaceIconImage, 0, false, *PictureOpenDialog) == PictureLoad::Loaded &&
         SurfaceIconImage->picture().height() > 0)
-        SurfaceDeleteButton->setEnabled(true);
+        SurfaceDeleteAction->setEnabled(true);
 }
 
 void TLetrafex::SurfaceDeleteButtonClick()

@@ -1,7 +1,7 @@
 // The main window's text items: the editing controls, store and load, and their handlers.
 #include "app/MainWindow.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "core/Canvas.h"
 #include "ui/Controls.h"
 #include "ui/DialogService.h"
@@ -37,6 +37,7 @@ void TLetrafex::connectHandlers()
     connect(AlignRightButton, &QToolButton::clicked, this, &TLetrafex::AlignRightButtonClick);
     connect(StartColor, &TShape::pressed, this, [this] { StartColorMouseDown(StartColor); });
     connect(EndColor, &TShape::pressed, this, [this] { StartColorMouseDown(EndColor); });
+    // One handler serves the three style buttons; each button's tag is its style.
     for (QToolButton *b : {Text3dButton, TextShadowButton, TextFlatButton})
         connect(b, &QToolButton::clicked, this, [this, b] { Text3DButtonClick(b); });
     connect(TitleImage, &TImage::mousePressed, this,
@@ -156,34 +157,31 @@ void TLetrafex::applyAttributes(const ItemAttributes &a, bool loadSurface)
         SurfaceIconImage->picture() = a.surface;
         SurfaceIconImage->pictureChanged();
         if (SurfaceIconImage->picture().height() > 0)
-            SurfaceDeleteButton->setEnabled(true);
+            SurfaceDeleteAction->setEnabled(true);
     }
     setDirectionCode(a.direction);
     setAlignmentCode(a.alignment);
 }
 
-void TLetrafex::CreateItems() { Items.CreateItems(); }
+void TLetrafex::CreateItems() { composition_.items().CreateItems(); }
 
-void TLetrafex::StoreItem()
-{
-    storeItemRow(gatherAttributes(), CurrentType, Items.rows[CurrentItem], Items.surfaces[CurrentItem]);
-}
+void TLetrafex::StoreItem() { composition_.storeItem(gatherAttributes()); }
 
-void TLetrafex::LoadItem()
+void TLetrafex::LoadItem() { showItem(gatherAttributes()); }
+
+void TLetrafex::showItem(ItemAttributes a)
 {
     // Filling the controls from a row is no edit of the item.
     const bool wasLoading = loadingItem_;
     loadingItem_ = true;
     struct Restore { bool &flag; bool value; ~Restore() { flag = value; } } restore{loadingItem_, wasLoading};
-    ItemAttributes a = gatherAttributes();
-    std::uint8_t type = CurrentType;
-    loadItemRow(Items.rows[CurrentItem], Items.surfaces[CurrentItem], a, type);
-    CurrentType = type;
+    composition_.loadItem(a);
     applyAttributes(a, true);
+    const std::uint8_t type = composition_.currentType();
     if (ShownForm && ShownForm->isVisible() && !TextMemo->toPlainText().isEmpty()) {
-        if (CurrentType == Style3D) Text3dButton->setFocus();
-        else if (CurrentType == StyleShadow) TextShadowButton->setFocus();
-        else if (CurrentType == StyleFlat) TextFlatButton->setFocus();
+        if (type == Style3D) Text3dButton->setFocus();
+        else if (type == StyleShadow) TextShadowButton->setFocus();
+        else if (type == StyleFlat) TextFlatButton->setFocus();
     }
     UpdateStyleButtons();
 }
@@ -197,8 +195,8 @@ void TLetrafex::UpdateStyleButtons()
 
 void TLetrafex::updateUndoButtons()
 {
-    UndoButton->setEnabled(Undo && Undo->canUndo());
-    RedoButton->setEnabled(Undo && Undo->canRedo());
+    UndoAction->setEnabled(composition_.undo().canUndo());
+    RedoAction->setEnabled(composition_.undo().canRedo());
 }
 
 void TLetrafex::ClearSurface()
@@ -220,7 +218,7 @@ void TLetrafex::TextNoBoxClick()
     finishFieldEdits();
     CommitLiveEdits();
     StoreItem();
-    CurrentItem = std::uint8_t(qMax(0, TextNoBox->itemIndex()));
+    composition_.setCurrentItem(qMax(0, TextNoBox->itemIndex()));
     LoadItem();
     TextMemoChange();
     PreviewLabel->clear();

@@ -3,10 +3,10 @@
 // one undo step.
 #include "app/MainWindow.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 
 #include <QButtonGroup>
 #include <QLineEdit>
@@ -59,7 +59,7 @@ void TLetrafex::ItemEdited()
 {
     // Loading an item into the controls is no edit; an item never drawn waits for its
     // first style click.
-    if (!ProgramOptions.redrawWhileEditing || loadingItem_ || !drawnItems_[CurrentItem])
+    if (!ProgramOptions.redrawWhileEditing || loadingItem_ || !composition_.itemDrawn(composition_.currentItem()))
         return;
     // The picture itself shows the edit: the preview of the text over it would only
     // stand beside the real thing.
@@ -74,8 +74,7 @@ void TLetrafex::LiveRedrawTimer()
     liveTimer_->stop();
     if (!liveBurst_) {
         // As a style click does: after undoing, the picture shown is kept as a step of its own.
-        if (Undo->isEmpty() || Undo->index() < Undo->lastIndex())
-            PushUndoSnapshot();
+        composition_.keepShownPictureForUndo();
         liveBurst_ = true;
     }
     RedrawLive();
@@ -102,14 +101,7 @@ void TLetrafex::RedrawLive()
     // The items are loaded into values of their own, starting from what the controls hold,
     // exactly as loading them into the controls would; the controls (and the caret in the
     // text being typed) stay untouched.
-    ItemAttributes controls = gatherAttributes();
-    std::uint8_t type = CurrentType;
-    prepareSurfaceLayers();
-    PictureLayers layers = pictureLayers();
-    ComposeItems(layers, Items, [&](int k) {
-        loadItemAsEditor(Items, k, controls, type);
-        return controls;
-    });
+    composition_.redraw(gatherAttributes());
     TitleImage->syncGeometry();
     updatePictureArea();
     TitleImage->pictureChanged();

@@ -1,7 +1,7 @@
 // The main window's picture: layers, composition, text placement, undo and redo.
 #include "app/MainWindow.h"
 
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 #include "ui/Controls.h"
 #include "ui/GaugeUpdater.h"
 #include "ui/ImageWidget.h"
@@ -13,87 +13,47 @@
 #include <QTextEdit>
 #include <QToolButton>
 
-#include <algorithm>
 
-PictureLayers TLetrafex::pictureLayers()
+void TLetrafex::syncLayers()
 {
-    return PictureLayers{&TextureImage->box(), &TextCreateImage->box(), &BgImage->box(), &SurfaceImage->box(),
-                         &TitleImage->box(), {}, {}};
+    for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage})
+        layer->syncGeometry();
 }
 
 void TLetrafex::ResizeLayers(int w, int h)
 {
-    // The background and the working picture take the new size with their pixels. The
-    // texture, mask and surface layers hold pixels only while a surface fill needs them
-    // (prepareSurfaceLayers); until then only their display size follows. A mask that
-    // holds pixels stays white, so resizing it keeps it white.
-    for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage}) {
-        ImageBox &box = layer->box();
-        const bool holdsPixels = layer == BgImage || layer == TitleImage ||
-                                 (layer == TextCreateImage && !box.picture.isEmpty());
-        if (holdsPixels) {
-            SetImageSize(box, w, h);
-        } else {
-            box.width = w;
-            box.height = h;
-        }
-        layer->syncGeometry();
-    }
+    composition_.resize(w, h);
+    syncLayers();
     pictureLayers_->resize(w, h);
-}
-
-void TLetrafex::prepareSurfaceLayers()
-{
-    // Only an item whose slot holds a surface picture is filled: the items are loaded from
-    // their slots, never from the controls' surface. The mask must then be white and of
-    // the background's size (the size the composition would give it); the surface layer
-    // is the fill's scratch raster and takes each item's block size by itself.
-    const bool fills = std::any_of(Items.surfaces.begin(), Items.surfaces.end(),
-                                   [](const Raster &s) { return s.height() > 0; });
-    ImageBox &mask = TextCreateImage->box(), &surface = SurfaceImage->box();
-    if (!fills) {
-        mask.picture = Raster();
-        surface.picture = Raster();
-        return;
-    }
-    if (mask.picture.isEmpty())
-        mask.picture = Raster(BgImage->box().width, BgImage->box().height);
-    if (surface.picture.isEmpty())
-        surface.picture = Raster(1, 1);
 }
 
 void TLetrafex::InitPics()
 {
     ClearSurface();
-    PictureLayers layers = pictureLayers();
+    PictureLayers layers = composition_.layers();
     ::InitPics(layers);
-    for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage})
-        layer->syncGeometry();
+    syncLayers();
 }
 
 void TLetrafex::RenderAll()
 {
-    const std::uint8_t remembered = CurrentItem;
-    prepareSurfaceLayers();
-    PictureLayers layers = pictureLayers();
+    // Each row is loaded into values as loading it into the controls would; the controls
+    // then end as loading every row in turn and the current one last leaves them.
+    ItemAttributes editor = gatherAttributes();
     {
         GaugeUpdater gauge(ProgressGauge);
-        ComposeItems(layers, Items, [this](int k) {
-            CurrentItem = std::uint8_t(k);
-            LoadItem();
-            ItemAttributes a = gatherAttributes();
-            if (drawsText(a.lines))
-                drawnItems_[size_t(k)] = true;
-            return a;
-        }, gauge.reporter());
+        composition_.render(editor, gauge.reporter());
     }
+    showRendered(editor);
+}
+
+void TLetrafex::showRendered(const ItemAttributes &editor)
+{
     TitleImage->syncGeometry();
     updatePictureArea();
-    CurrentItem = remembered;
-    LoadItem();
+    showItem(editor);
     PreviewLabel->clear();
     PreviewLabel->adjustSize();
-    PushUndoSnapshot();
     TitleImage->pictureChanged();
 }
 
@@ -101,11 +61,12 @@ void TLetrafex::Text3DButtonClick(QAbstractButton *sender)
 {
     finishFieldEdits();
     CommitLiveEdits();
-    CurrentType = std::uint8_t(sender->property("tag").toInt());
-    StoreItem();
-    if (Undo->isEmpty() || Undo->index() < Undo->lastIndex())
-        PushUndoSnapshot();
-    RenderAll();
+    ItemAttributes editor = gatherAttributes();
+    {
+        GaugeUpdater gauge(ProgressGauge);
+        composition_.drawItemInStyle(editor, std::uint8_t(sender->property("tag").toInt()), gauge.reporter());
+    }
+    showRendered(editor);
 }
 
 namespace {
@@ -152,21 +113,18 @@ void TLetrafex::PreviewLabelMouseMove(int x, int y, Qt::MouseButtons buttons, Qt
     TitleImageMouseMove(PreviewLabel->x() + x, PreviewLabel->y() + y, buttons, modifiers);
 }
 
-void TLetrafex::PushUndoSnapshot()
-{
-    Undo->push(TitleImage->picture(), TitleImage->box().width, TitleImage->box().height);
-}
+void TLetrafex::PushUndoSnapshot() { composition_.pushSnapshot(); }
 
 void TLetrafex::UndoButtonClick()
 {
     CommitLiveEdits();
-    Undo->undo(TitleImage->picture());
+    composition_.undoStep();
     TitleImage->pictureChanged();
 }
 
 void TLetrafex::RedoButtonClick()
 {
     CommitLiveEdits();
-    Undo->redo(TitleImage->picture());
+    composition_.redoStep();
     TitleImage->pictureChanged();
 }

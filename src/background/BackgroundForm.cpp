@@ -2,15 +2,15 @@
 // hand-over to the main window.
 #include "background/BackgroundForm.h"
 
-#include "background/GradientPainters.h"
+#include "compose/GradientPainters.h"
 #include "core/CommaText.h"
 #include "core/ImageBox.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/LoadPicture.h"
 #include "ui/MessageDialogs.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/ResizeForm.h"
 #include "ui/Translate.h"
 

@@ -3,7 +3,7 @@
 // or a loaded picture, made in BackImage and handed to the main window through its shared
 // background raster ("Add to picture"). The five favourite textures live in the window
 // and in the favourites file beside the program.
-#include "background/FavouriteTextures.h"
+#include "compose/FavouriteTextures.h"
 #include "core/Canvas.h"
 #include "ui/DialogService.h"
 #include "ui/PageForm.h"
@@ -45,6 +45,7 @@ public:
     void FormShow() override;
     void FormResize();
     void FormClose();
+    // The click of any of the ten gradient kind buttons: paints the kind now chosen.
     void BgType1ButtonClick();
     void BgStartColorMouseDown(TShape *shape);
     void BgEndColorMouseDown(TShape *shape) { BgStartColorMouseDown(shape); }

@@ -2,7 +2,7 @@
 // buttons, and the "Background Settings" group with the gradient and texture controls.
 #include "background/BackgroundForm.h"
 
-#include "background/GradientPainters.h"
+#include "compose/GradientPainters.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
 

@@ -3,7 +3,7 @@
 #include "cli/Cli.h"
 #include "cli/CliPictures.h"
 
-#include "background/GradientPainters.h"
+#include "compose/GradientPainters.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 // letrafex-cli render, info and project: compositions drawn, shown and saved as the main
 // window draws and saves them.
-#include "app/ItemRowsText.h"
-#include "app/PictureExport.h"
-#include "app/ProjectFile.h"
-#include "app/TextPainter.h"
+#include "compose/ItemRowsText.h"
+#include "compose/PictureExport.h"
+#include "compose/ProjectFile.h"
+#include "compose/TextPainter.h"
 #include "cli/Cli.h"
 #include "cli/CliPictures.h"
 #include "core/Errors.h"

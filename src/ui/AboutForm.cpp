@@ -2,8 +2,8 @@
 
 #include "core/Color.h"
 #include "ui/DialogService.h"
-#include "ui/Language.h"
-#include "ui/ProgramOptions.h"
+#include "program/Language.h"
+#include "program/ProgramOptions.h"
 #include "ui/RichEdit.h"
 #include "ui/Translate.h"
 

@@ -6,8 +6,14 @@
 TImage::TImage(const QString &name, QWidget *parent) : QWidget(parent)
 {
     setObjectName(name);
-    box_.name = name;
+    ownBox_.name = name;
     setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void TImage::showBox(ImageBox &box)
+{
+    box_ = &box;
+    syncGeometry();
 }
 
 void TImage::setStretch(bool stretch)
@@ -19,23 +25,23 @@ void TImage::setStretch(bool stretch)
 void TImage::syncGeometry()
 {
     syncing_ = true;
-    resize(box_.width, box_.height);
+    resize(box_->width, box_->height);
     syncing_ = false;
     update();
 }
 
 void TImage::setImageSize(int width, int height)
 {
-    SetImageSize(box_, width, height);
+    SetImageSize(*box_, width, height);
     syncGeometry();
 }
 
 void TImage::paintEvent(QPaintEvent *)
 {
-    if (box_.picture.isEmpty())
+    if (box_->picture.isEmpty())
         return;
     QPainter p(this);
-    const QImage &img = box_.picture.image();
+    const QImage &img = box_->picture.image();
     if (stretch_)
         p.drawImage(rect(), img);
     else
@@ -49,8 +55,8 @@ void TImage::resizeEvent(QResizeEvent *event)
 {
     // A layout or the user resized the control: its display size follows, the picture stays.
     if (!syncing_) {
-        box_.width = event->size().width();
-        box_.height = event->size().height();
+        box_->width = event->size().width();
+        box_->height = event->size().height();
     }
     QWidget::resizeEvent(event);
 }

@@ -11,10 +11,13 @@ class TImage : public QWidget
 public:
     explicit TImage(const QString &name, QWidget *parent = nullptr);
 
-    ImageBox &box() { return box_; }
-    const ImageBox &box() const { return box_; }
-    Raster &picture() { return box_.picture; }
-    const Raster &picture() const { return box_.picture; }
+    ImageBox &box() { return *box_; }
+    const ImageBox &box() const { return *box_; }
+    Raster &picture() { return box_->picture; }
+    const Raster &picture() const { return box_->picture; }
+    // Shows a box someone else owns (a layer of the composition) instead of its own; the
+    // box must outlive the control's use of it.
+    void showBox(ImageBox &box);
 
     // Draws the picture stretched over the whole control instead of at its own size.
     void setStretch(bool stretch);
@@ -25,7 +28,7 @@ public:
     // Call after changing the picture's pixels.
     void pictureChanged() { update(); }
 
-    QSize sizeHint() const override { return {box_.width, box_.height}; }
+    QSize sizeHint() const override { return {box_->width, box_->height}; }
 
 signals:
     void mousePressed(QMouseEvent *event);
@@ -38,7 +41,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    ImageBox box_;
+    ImageBox ownBox_;
+    ImageBox *box_ = &ownBox_;
     bool stretch_ = false;
     bool syncing_ = false;
 };

@@ -2,7 +2,7 @@
 
 #include "imageio/PictureFiles.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/MessageDialogs.h"
 
 PictureLoad LoadPictureFile(TImage &image, int drawMode, bool skipDialog, TOpenDialogState &dialog)

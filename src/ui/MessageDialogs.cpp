@@ -2,9 +2,9 @@
 
 #include "core/CommaText.h"
 #include "ui/ButtonFit.h"
-#include "ui/DialogGradient.h"
+#include "core/DialogGradient.h"
 #include "ui/DialogService.h"
-#include "ui/DialogStyle.h"
+#include "program/DialogStyle.h"
 #include "ui/ImageWidget.h"
 
 #include <QApplication>

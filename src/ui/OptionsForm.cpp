@@ -2,8 +2,8 @@
 
 #include "ui/Controls.h"
 #include "ui/DialogService.h"
-#include "ui/Language.h"
-#include "ui/ProgramOptions.h"
+#include "program/Language.h"
+#include "program/ProgramOptions.h"
 #include "ui/Translate.h"
 
 #include <QCloseEvent>

@@ -3,7 +3,7 @@
 #include "core/Raster.h"
 #include "ui/ButtonFit.h"
 #include "ui/DialogService.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/Translate.h"
 

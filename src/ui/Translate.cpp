@@ -2,7 +2,7 @@
 
 #include "core/IniFile.h"
 #include "ui/Controls.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -2,9 +2,9 @@
 // writers, help for every subcommand, errors that name the file and the system's reason
 // (also when the disk refuses a write), and text as crisp as the window's at sizes Qt's
 // glyph cache does not hint.
-#include "app/ItemRowsText.h"
-#include "app/PictureExport.h"
-#include "app/TextPainter.h"
+#include "compose/ItemRowsText.h"
+#include "compose/PictureExport.h"
+#include "compose/TextPainter.h"
 #include "core/FileBytes.h"
 #include "imageio/PngCodec.h"
 

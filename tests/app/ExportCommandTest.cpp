@@ -2,13 +2,14 @@
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
 #include "app/MainWindow.h"
-#include "app/PictureExport.h"
+#include "compose/PictureExport.h"
 #include "ui/Controls.h"
-#include "ui/ExportForm.h"
+#include "app/ExportForm.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/MessageDialogs.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
+#include "WindowControls.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -19,7 +20,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
+#include <QAction>
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QToolButton>
@@ -52,13 +53,13 @@ protected:
         ProgramOptions.noExitDialog = true;
         window.reset();
     }
-    QToolButton *exportButton() const { return window->PicButtonPanel->findChild<QToolButton *>("ExportButton"); }
+    QToolButton *exportButton() const { return control<QWidget>(*window, "PicButtonPanel")->findChild<QToolButton *>("ExportButton"); }
     void drawItem(const QString &text)
     {
-        window->TextMemo->setPlainText(text);
-        window->XEdit->setText(QStringLiteral("40"));
-        window->YEdit->setText(QStringLiteral("60"));
-        window->Text3dButton->click();
+        control<QTextEdit>(*window, "TextMemo")->setPlainText(text);
+        control<TNumberEdit>(*window, "XEdit")->setText(QStringLiteral("40"));
+        control<TNumberEdit>(*window, "YEdit")->setText(QStringLiteral("60"));
+        control<QToolButton>(*window, "Text3dButton")->click();
     }
 
     TestProgramFolder program;
@@ -75,21 +76,21 @@ TEST_F(ExportCommand, IsTheLastButtonOfTheCommandColumnWithItsShortcut)
 {
     QToolButton *button = exportButton();
     ASSERT_NE(button, nullptr);
-    QLayout *column = window->PicButtonPanel->layout();
+    QLayout *column = control<QWidget>(*window, "PicButtonPanel")->layout();
     EXPECT_EQ(column->itemAt(column->count() - 1)->widget(), button);
     EXPECT_EQ(button->toolTip(), "Export picture (Ctrl+E)");
     EXPECT_FALSE(button->icon().isNull());
     // Ctrl+E runs the command.
-    for (QShortcut *shortcut : window->findChildren<QShortcut *>())
-        if (shortcut->key() == QKeySequence(Qt::CTRL | Qt::Key_E))
-            emit shortcut->activated();
+    for (QAction *action : window->findChildren<QAction *>())
+        if (action->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_E)))
+            action->trigger();
     EXPECT_EQ(exports, 1);
 }
 
 TEST_F(ExportCommand, TheDialogShowsTheSizeAndWritesTheChosenExport)
 {
     drawItem(QStringLiteral("Export"));
-    const int w = window->BgImage->picture().width(), h = window->BgImage->picture().height();
+    const int w = control<TImage>(*window, "BgImage")->picture().width(), h = control<TImage>(*window, "BgImage")->picture().height();
     onExport = [this, w, h](TExportForm &form) {
         form.FormShow();
         EXPECT_EQ(form.lblSizeValue->text(), QStringLiteral("%1 x %2 pixels").arg(w).arg(h));
@@ -108,8 +109,8 @@ TEST_F(ExportCommand, TheDialogShowsTheSizeAndWritesTheChosenExport)
     exportButton()->click();
     ASSERT_TRUE(messages.isEmpty()) << messages.join(' ').toStdString() << dialogs.errors.join(' ').toStdString();
     const QImage written = QImage(program.filePath("title.png")).convertToFormat(QImage::Format_ARGB32);
-    const Raster &bg = window->BgImage->picture();
-    EXPECT_EQ(written, ComposeTransparent(QSize(bg.width(), bg.height()), window->Items, 2, window->gatherAttributes()));
+    const Raster &bg = control<TImage>(*window, "BgImage")->picture();
+    EXPECT_EQ(written, ComposeTransparent(QSize(bg.width(), bg.height()), window->composition().items(), 2, window->gatherAttributes()));
 
     // Browsing asks the save dialog for a name of the chosen format.
     dialogs.onSave = [this](QString &name, int &) {
@@ -172,7 +173,7 @@ TEST_F(ExportCommand, WebpIsLosslessUntilAQualityIsChosenAndPngAndWebpCanGrowAsA
 
 TEST_F(ExportCommand, AnExportBeyondThePictureLimitsIsRefusedWithAMessage)
 {
-    window->BgImage->setImageSize(9000, 100);
+    control<TImage>(*window, "BgImage")->setImageSize(9000, 100);
     onExport = [this](TExportForm &form) {
         form.spnScale->setValue(4);
         form.edtFileName->setText(program.filePath("wide.tif"));

@@ -1,4 +1,4 @@
-#include "app/ItemTable.h"
+#include "compose/ItemTable.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,9 @@
 #include "ui/ImageWidget.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/RichEdit.h"
+#include "WindowControls.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -45,17 +46,17 @@ protected:
         ProgramOptions.noExitDialog = true;
         window.reset();
     }
-    void showPage(int entry) { window->SelectionView->setCurrentRow(entry); }
+    void showPage(int entry) { control<QListWidget>(*window, "SelectionView")->setCurrentRow(entry); }
     // Where each Tab press from the page list leads, once round: the control's name, or
     // the name of the group a nameless control (a radio button) belongs to.
     QStringList tabRound()
     {
-        window->SelectionView->setFocus();
+        control<QListWidget>(*window, "SelectionView")->setFocus();
         QStringList names;
         for (int i = 0; i < 100; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget *focus = QApplication::focusWidget();
-            if (!focus || focus == window->SelectionView)
+            if (!focus || focus == control<QListWidget>(*window, "SelectionView"))
                 break;
             const QString name = focus->objectName().isEmpty() ? focus->parentWidget()->objectName() : focus->objectName();
             if (names.isEmpty() || names.last() != name)
@@ -85,53 +86,53 @@ TEST_F(Keyboard, PictureShortcutsActOnlyOnTheTextPageAndLeaveTextFieldsTheirClip
 
     // The about page: Ctrl+C copies the selected credits, the picture keys do nothing.
     showPage(4);
-    QPlainTextEdit *credits = window->AboutForm->CreditsMemo;
+    QPlainTextEdit *credits = control<TAboutForm>(*window, "AboutForm")->CreditsMemo;
     credits->setFocus();
     credits->selectAll();
     clipboard->clear();
     QTest::keyClick(credits, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard->text(), credits->toPlainText());
     EXPECT_FALSE(clipboard->mimeData()->hasImage());
-    const QImage before = window->TitleImage->picture().toRgb32();
+    const QImage before = control<TImage>(*window, "TitleImage")->picture().toRgb32();
     clipboard->setImage(QImage(5, 5, QImage::Format_RGB32));
     for (Qt::Key key : {Qt::Key_O, Qt::Key_S, Qt::Key_P, Qt::Key_E, Qt::Key_V})
         QTest::keyClick(credits, key, Qt::ControlModifier);
     // The options page: Ctrl+O asks nothing.
     showPage(2);
-    QTest::keyClick(window->OptionsForm->LngListBox, Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(control<TOptionsForm>(*window, "OptionsForm")->LngListBox, Qt::Key_O, Qt::ControlModifier);
     EXPECT_EQ(dialogs.execCount, 0);
     EXPECT_EQ(saves, 0);
     EXPECT_EQ(prints, 0);
-    EXPECT_EQ(window->TitleImage->picture().toRgb32(), before);
+    EXPECT_EQ(control<TImage>(*window, "TitleImage")->picture().toRgb32(), before);
 
     // The text page: the keys work, and copy and paste in the Content field are text.
     showPage(0);
-    window->PicLoadButton->setFocus();
-    QTest::keyClick(window->PicLoadButton, Qt::Key_S, Qt::ControlModifier);
+    control<QToolButton>(*window, "PicLoadButton")->setFocus();
+    QTest::keyClick(control<QToolButton>(*window, "PicLoadButton"), Qt::Key_S, Qt::ControlModifier);
     EXPECT_EQ(saves, 1);
     clipboard->clear();
-    QTest::keyClick(window->PicLoadButton, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(clipboard->image().size(), window->TitleImage->picture().toRgb32().size());
-    window->TextMemo->setFocus();
-    window->TextMemo->setPlainText("Letters");
-    window->TextMemo->selectAll();
-    QTest::keyClick(window->TextMemo, Qt::Key_C, Qt::ControlModifier);
+    QTest::keyClick(control<QToolButton>(*window, "PicLoadButton"), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->image().size(), control<TImage>(*window, "TitleImage")->picture().toRgb32().size());
+    control<QTextEdit>(*window, "TextMemo")->setFocus();
+    control<QTextEdit>(*window, "TextMemo")->setPlainText("Letters");
+    control<QTextEdit>(*window, "TextMemo")->selectAll();
+    QTest::keyClick(control<QTextEdit>(*window, "TextMemo"), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard->text(), "Letters");
-    window->TextMemo->moveCursor(QTextCursor::End);
-    QTest::keyClick(window->TextMemo, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(window->TextMemo->toPlainText(), "LettersLetters");
-    EXPECT_EQ(window->TitleImage->picture().toRgb32(), before);
+    control<QTextEdit>(*window, "TextMemo")->moveCursor(QTextCursor::End);
+    QTest::keyClick(control<QTextEdit>(*window, "TextMemo"), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(control<QTextEdit>(*window, "TextMemo")->toPlainText(), "LettersLetters");
+    EXPECT_EQ(control<TImage>(*window, "TitleImage")->picture().toRgb32(), before);
 }
 
 TEST_F(Keyboard, TabLeavesTheContentFieldWithoutTypingATab)
 {
-    window->TextMemo->setFocus();
-    QTest::keyClicks(window->TextMemo, "Hi");
-    QTest::keyClick(window->TextMemo, Qt::Key_Tab);
-    EXPECT_EQ(window->TextMemo->toPlainText(), "Hi");
-    EXPECT_EQ(QApplication::focusWidget(), window->FontButton);
-    QTest::keyClick(window->FontButton, Qt::Key_Backtab);
-    EXPECT_EQ(QApplication::focusWidget(), window->TextMemo);
+    control<QTextEdit>(*window, "TextMemo")->setFocus();
+    QTest::keyClicks(control<QTextEdit>(*window, "TextMemo"), "Hi");
+    QTest::keyClick(control<QTextEdit>(*window, "TextMemo"), Qt::Key_Tab);
+    EXPECT_EQ(control<QTextEdit>(*window, "TextMemo")->toPlainText(), "Hi");
+    EXPECT_EQ(QApplication::focusWidget(), control<QToolButton>(*window, "FontButton"));
+    QTest::keyClick(control<QToolButton>(*window, "FontButton"), Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), control<QTextEdit>(*window, "TextMemo"));
 }
 
 TEST_F(Keyboard, SpaceOrEnterOnAColourShapeOpensItsDialogAndTheFocusIsFramed)
@@ -143,17 +144,17 @@ TEST_F(Keyboard, SpaceOrEnterOnAColourShapeOpensItsDialogAndTheFocusIsFramed)
         return true;
     };
     const QList<QPair<int, TShape *>> shapes{
-        {0, window->StartColor},  {0, window->EndColor},
-        {1, window->BackgroundForm->BgStartColor}, {1, window->BackgroundForm->BgEndColor},
-        {2, window->OptionsForm->WindowColor}, {2, window->OptionsForm->MStartColor},
-        {2, window->OptionsForm->MEndColor}};
+        {0, control<TShape>(*window, "StartColor")},  {0, control<TShape>(*window, "EndColor")},
+        {1, control<TBackgroundForm>(*window, "BackgroundForm")->BgStartColor}, {1, control<TBackgroundForm>(*window, "BackgroundForm")->BgEndColor},
+        {2, control<TOptionsForm>(*window, "OptionsForm")->WindowColor}, {2, control<TOptionsForm>(*window, "OptionsForm")->MStartColor},
+        {2, control<TOptionsForm>(*window, "OptionsForm")->MEndColor}};
     for (const auto &[page, shape] : shapes) {
         SCOPED_TRACE(shape->objectName().toStdString());
         showPage(page);
         shape->setFocus(Qt::TabFocusReason);
         ASSERT_TRUE(shape->hasFocus());
         const QImage framed = shape->grab().toImage();
-        window->SelectionView->setFocus();
+        control<QListWidget>(*window, "SelectionView")->setFocus();
         EXPECT_NE(shape->grab().toImage(), framed);
         shape->setFocus(Qt::TabFocusReason);
         const int before = opened;
@@ -170,12 +171,12 @@ TEST_F(Keyboard, SpaceOrEnterOnAColourShapeOpensItsDialogAndTheFocusIsFramed)
 
 TEST_F(Keyboard, F1OpensHelpF3RepeatsTheSearchAndCtrlQAsksToExit)
 {
-    window->TextMemo->setFocus();
-    QTest::keyClick(window->TextMemo, Qt::Key_F1);
-    EXPECT_EQ(window->SelectionView->currentRow(), 3);
-    ASSERT_TRUE(window->HelpForm->isVisible());
+    control<QTextEdit>(*window, "TextMemo")->setFocus();
+    QTest::keyClick(control<QTextEdit>(*window, "TextMemo"), Qt::Key_F1);
+    EXPECT_EQ(control<QListWidget>(*window, "SelectionView")->currentRow(), 3);
+    ASSERT_TRUE(control<THelpForm>(*window, "HelpForm")->isVisible());
 
-    TRichEdit *text = window->HelpForm->HelpTextField;
+    TRichEdit *text = control<THelpForm>(*window, "HelpForm")->HelpTextField;
     text->setPlainText("Find one, then find two.");
     text->setFocus();
     dialogs.onExec = [](QDialog &d) {
@@ -231,7 +232,7 @@ TEST_F(Keyboard, TabFollowsTheLayoutOnEveryPageBeforeAndAfterALanguageChange)
     useGerman();
     check();
     showPage(2);
-    QListWidget *languages = window->OptionsForm->LngListBox;
+    QListWidget *languages = control<TOptionsForm>(*window, "OptionsForm")->LngListBox;
     languages->setCurrentItem(languages->findItems("English.lng", Qt::MatchFixedString).value(0));
     EXPECT_EQ(tabRound(), optionsPage);
 }
@@ -239,21 +240,21 @@ TEST_F(Keyboard, TabFollowsTheLayoutOnEveryPageBeforeAndAfterALanguageChange)
 TEST_F(Keyboard, UndoAndRedoAreEnabledOnlyWhenTheyShowAnotherPicture)
 {
     auto states = [this] {
-        return std::make_pair(window->UndoButton->isEnabled(), window->RedoButton->isEnabled());
+        return std::make_pair(control<QToolButton>(*window, "UndoButton")->isEnabled(), control<QToolButton>(*window, "RedoButton")->isEnabled());
     };
     EXPECT_EQ(states(), std::make_pair(false, false));
-    window->TextMemo->setPlainText("Undo me");
-    window->Text3dButton->click(); // [empty, drawn]
+    control<QTextEdit>(*window, "TextMemo")->setPlainText("Undo me");
+    control<QToolButton>(*window, "Text3dButton")->click(); // [empty, drawn]
     EXPECT_EQ(states(), std::make_pair(true, false));
-    window->PicLoadButton->setFocus();
-    QTest::keyClick(window->PicLoadButton, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(window->Undo->index(), 0);
+    control<QToolButton>(*window, "PicLoadButton")->setFocus();
+    QTest::keyClick(control<QToolButton>(*window, "PicLoadButton"), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(window->composition().undo().index(), 0);
     EXPECT_EQ(states(), std::make_pair(false, true));
-    QTest::keyClick(window->PicLoadButton, Qt::Key_Y, Qt::ControlModifier);
+    QTest::keyClick(control<QToolButton>(*window, "PicLoadButton"), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(states(), std::make_pair(true, false));
-    window->UndoButton->click();
-    window->TextFlatButton->click(); // [empty, drawn, empty, flat]
-    EXPECT_EQ(window->Undo->index(), 3);
+    control<QToolButton>(*window, "UndoButton")->click();
+    control<QToolButton>(*window, "TextFlatButton")->click(); // [empty, drawn, empty, flat]
+    EXPECT_EQ(window->composition().undo().index(), 3);
     EXPECT_EQ(states(), std::make_pair(true, false));
 }
 
@@ -285,7 +286,7 @@ TEST_F(Keyboard, EveryIconOnlyButtonIsNamedByItsHint)
             return 0;
         };
         showPage(3);
-        window->HelpForm->HelpPreviewButton->click();
+        control<THelpForm>(*window, "HelpForm")->HelpPreviewButton->click();
         EXPECT_GE(previews, 8) << language;
         showPage(0);
     }

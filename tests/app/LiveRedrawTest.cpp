@@ -8,7 +8,8 @@
 #include "ui/ImageWidget.h"
 #include <QLabel>
 #include "ui/OptionsForm.h"
-#include "ui/Settings.h"
+#include "program/Settings.h"
+#include "WindowControls.h"
 
 #include <QLineEdit>
 #include <QListWidget>
@@ -42,10 +43,10 @@ protected:
     void type(const QString &text)
     {
         for (QChar c : text) {
-            QTextCursor cursor = window->TextMemo->textCursor();
+            QTextCursor cursor = control<QTextEdit>(*window, "TextMemo")->textCursor();
             cursor.movePosition(QTextCursor::End);
             cursor.insertText(QString(c));
-            window->TextMemo->setTextCursor(cursor);
+            control<QTextEdit>(*window, "TextMemo")->setTextCursor(cursor);
         }
     }
     // What the frame timer does when its frame comes.
@@ -64,12 +65,12 @@ protected:
     }
     void drawFlat(const QString &text, int x, int y)
     {
-        window->TextMemo->setPlainText(text);
-        window->XEdit->setText(QString::number(x));
-        window->YEdit->setText(QString::number(y));
-        window->TextFlatButton->click();
+        control<QTextEdit>(*window, "TextMemo")->setPlainText(text);
+        control<TNumberEdit>(*window, "XEdit")->setText(QString::number(x));
+        control<TNumberEdit>(*window, "YEdit")->setText(QString::number(y));
+        control<QToolButton>(*window, "TextFlatButton")->click();
     }
-    Raster &picture() { return window->TitleImage->picture(); }
+    Raster &picture() { return control<TImage>(*window, "TitleImage")->picture(); }
 
     TestProgramFolder program;
     ScriptedDialogs dialogs;
@@ -81,7 +82,7 @@ protected:
 TEST_F(LiveRedraw, TypingRedrawsEachFrameAndTheBurstIsOneUndoStep)
 {
     drawFlat("Live", 10, 10);
-    const int steps = window->Undo->count();
+    const int steps = window->composition().undo().count();
     const Raster before = picture();
     type("ly type");
     EXPECT_TRUE(framePending());
@@ -90,29 +91,29 @@ TEST_F(LiveRedraw, TypingRedrawsEachFrameAndTheBurstIsOneUndoStep)
     type(" wins");
     nextFrame();
     // The picture shows the text itself; no preview of it floats over the picture.
-    EXPECT_TRUE(window->PreviewLabel->text().isEmpty());
+    EXPECT_TRUE(control<TPreviewLabel>(*window, "PreviewLabel")->text().isEmpty());
     // The caret stays where the typing left it; the editor was not reloaded.
-    EXPECT_EQ(window->TextMemo->textCursor().position(), window->TextMemo->toPlainText().size());
-    EXPECT_EQ(window->Undo->count(), steps);
+    EXPECT_EQ(control<QTextEdit>(*window, "TextMemo")->textCursor().position(), control<QTextEdit>(*window, "TextMemo")->toPlainText().size());
+    EXPECT_EQ(window->composition().undo().count(), steps);
     window->LiveEditPause();
-    EXPECT_EQ(window->Undo->count(), steps + 1);
+    EXPECT_EQ(window->composition().undo().count(), steps + 1);
     const Raster live = picture();
 
     // The same as typing and then clicking the style button.
-    window->UndoButton->click();
+    control<QToolButton>(*window, "UndoButton")->click();
     EXPECT_TRUE(picture().samePixels(before));
-    window->RedoButton->click();
+    control<QToolButton>(*window, "RedoButton")->click();
     EXPECT_TRUE(picture().samePixels(live));
-    window->TextFlatButton->click();
+    control<QToolButton>(*window, "TextFlatButton")->click();
     EXPECT_TRUE(picture().samePixels(live));
 }
 
 TEST_F(LiveRedraw, EveryKindOfEditRedrawsInTheItemsOwnStyle)
 {
-    window->FontDepth->setValue(6);
-    window->TextMemo->setPlainText("Deep");
-    window->Text3dButton->click();
-    window->TextFlatButton->setFocus();
+    control<TSpinEdit>(*window, "FontDepth")->setValue(6);
+    control<QTextEdit>(*window, "TextMemo")->setPlainText("Deep");
+    control<QToolButton>(*window, "Text3dButton")->click();
+    control<QToolButton>(*window, "TextFlatButton")->setFocus();
     Raster last = picture();
     auto changed = [&] {
         nextFrame();
@@ -120,27 +121,27 @@ TEST_F(LiveRedraw, EveryKindOfEditRedrawsInTheItemsOwnStyle)
         last = picture();
         return differs;
     };
-    window->FontDepth->setValue(12);
+    control<TSpinEdit>(*window, "FontDepth")->setValue(12);
     EXPECT_TRUE(changed()) << "depth";
-    window->FontSizeEdit->setValue(30);
+    control<TSpinEdit>(*window, "FontSizeEdit")->setValue(30);
     EXPECT_TRUE(changed()) << "size";
-    window->XEdit->setText("40");
+    control<TNumberEdit>(*window, "XEdit")->setText("40");
     EXPECT_TRUE(changed()) << "position";
-    window->TextDownButton->click();
+    control<QToolButton>(*window, "TextDownButton")->click();
     EXPECT_TRUE(changed()) << "direction";
-    window->BoldButton->click();
+    control<QToolButton>(*window, "BoldButton")->click();
     EXPECT_TRUE(changed()) << "style";
-    window->TextMemo->setPlainText("Deep\nText");
-    window->AlignRightButton->click();
+    control<QTextEdit>(*window, "TextMemo")->setPlainText("Deep\nText");
+    control<QToolButton>(*window, "AlignRightButton")->click();
     EXPECT_TRUE(changed()) << "alignment";
     dialogs.onColor = [](QColor &c) { c = QColor(200, 0, 0); return true; };
-    emit window->StartColor->pressed();
+    emit control<TShape>(*window, "StartColor")->pressed();
     EXPECT_TRUE(changed()) << "colour";
     // Still drawn in 3D, the style last chosen for the item.
-    EXPECT_EQ(window->Items.rows[0].cells[CellType], "1");
+    EXPECT_EQ(window->composition().items().rows[0].cells[CellType], "1");
     window->LiveEditPause();
     // Drawing again with the style button changes nothing: the live picture was exact.
-    window->Text3dButton->click();
+    control<QToolButton>(*window, "Text3dButton")->click();
     EXPECT_TRUE(picture().samePixels(last));
 }
 
@@ -148,36 +149,36 @@ TEST_F(LiveRedraw, AnItemNeverDrawnWaitsForItsFirstStyleClick)
 {
     drawFlat("First", 10, 10);
     const Raster drawn = picture();
-    const int steps = window->Undo->count();
-    window->TextNoBox->setItemIndex(1);
+    const int steps = window->composition().undo().count();
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(1);
     window->TextNoBoxClick();
     type("Second");
-    window->XEdit->setText("100");
+    control<TNumberEdit>(*window, "XEdit")->setText("100");
     EXPECT_FALSE(framePending());
     EXPECT_TRUE(picture().samePixels(drawn));
-    EXPECT_EQ(window->Undo->count(), steps);
+    EXPECT_EQ(window->composition().undo().count(), steps);
     EXPECT_FALSE(window->itemDrawn(1));
 }
 
 TEST_F(LiveRedraw, SwitchingItemsOrLeavingThePageEndsTheBurst)
 {
     drawFlat("One", 10, 10);
-    int steps = window->Undo->count();
+    int steps = window->composition().undo().count();
     type("s");
     nextFrame();
-    window->TextNoBox->setItemIndex(1);
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(1);
     window->TextNoBoxClick();
-    EXPECT_EQ(window->Undo->count(), steps + 1);
+    EXPECT_EQ(window->composition().undo().count(), steps + 1);
     EXPECT_FALSE(window->liveEditPending());
 
-    window->TextNoBox->setItemIndex(0);
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(0);
     window->TextNoBoxClick();
-    steps = window->Undo->count();
+    steps = window->composition().undo().count();
     type("!");
     nextFrame();
-    window->SelectionView->setCurrentRow(3);
-    EXPECT_EQ(window->Undo->count(), steps + 1);
-    window->SelectionView->setCurrentRow(0);
+    control<QListWidget>(*window, "SelectionView")->setCurrentRow(3);
+    EXPECT_EQ(window->composition().undo().count(), steps + 1);
+    control<QListWidget>(*window, "SelectionView")->setCurrentRow(0);
 }
 
 TEST_F(LiveRedraw, WithTheOptionOffNothingIsDrawnBeforeTheClick)
@@ -185,21 +186,21 @@ TEST_F(LiveRedraw, WithTheOptionOffNothingIsDrawnBeforeTheClick)
     ProgramOptions.redrawWhileEditing = false;
     drawFlat("Still", 10, 10);
     const Raster before = picture();
-    const int steps = window->Undo->count();
+    const int steps = window->composition().undo().count();
     type(" here");
-    window->FontDepth->setValue(20);
+    control<TSpinEdit>(*window, "FontDepth")->setValue(20);
     EXPECT_FALSE(framePending());
     EXPECT_TRUE(picture().samePixels(before));
-    EXPECT_EQ(window->Undo->count(), steps);
+    EXPECT_EQ(window->composition().undo().count(), steps);
 }
 
 TEST_F(LiveRedraw, TheOptionIsOnTheOptionsPageAndSurvivesARestart)
 {
     ProgramOptions.redrawWhileEditing = false;
-    window->SelectionView->setCurrentRow(2);
-    ASSERT_EQ(window->OptionsForm->GenOptListBox->count(), 3);
-    window->OptionsForm->GenOptListBox->setChecked(2, true);
-    window->SelectionView->setCurrentRow(0);
+    control<QListWidget>(*window, "SelectionView")->setCurrentRow(2);
+    ASSERT_EQ(control<TOptionsForm>(*window, "OptionsForm")->GenOptListBox->count(), 3);
+    control<TOptionsForm>(*window, "OptionsForm")->GenOptListBox->setChecked(2, true);
+    control<QListWidget>(*window, "SelectionView")->setCurrentRow(0);
     EXPECT_TRUE(ProgramOptions.redrawWhileEditing);
     ProgramOptions.noExitDialog = true;
     window->close();

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the painter tests: an item, a layer set of a given size, and a reference
 // drawing of text copies made with plain QPainter text output.
-#include "app/TextPainter.h"
+#include "compose/TextPainter.h"
 
 #include <QFontMetrics>
 #include <QPainter>

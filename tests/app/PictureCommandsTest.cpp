@@ -5,9 +5,9 @@
 #include "ReferenceTools.h"
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
-#include "app/ItemRowsText.h"
+#include "compose/ItemRowsText.h"
 #include "app/MainWindow.h"
-#include "app/ProjectFile.h"
+#include "compose/ProjectFile.h"
 #include "core/FileBytes.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/PictureFiles.h"
@@ -15,6 +15,7 @@
 #include "ui/ImageWidget.h"
 #include "ui/MessageDialogs.h"
 #include "ui/ResizeForm.h"
+#include "WindowControls.h"
 
 #include <QClipboard>
 #include <QFile>
@@ -74,10 +75,10 @@ protected:
     // Types text into item 1 and draws it flat at (x, y).
     void drawItem(const QString &text, int x, int y)
     {
-        window->TextMemo->setPlainText(text);
-        window->XEdit->setText(QString::number(x));
-        window->YEdit->setText(QString::number(y));
-        window->TextFlatButton->click();
+        control<QTextEdit>(*window, "TextMemo")->setPlainText(text);
+        control<TNumberEdit>(*window, "XEdit")->setText(QString::number(x));
+        control<TNumberEdit>(*window, "YEdit")->setText(QString::number(y));
+        control<QToolButton>(*window, "TextFlatButton")->click();
     }
     // The open dialog answers with the file name, the save dialog with the name and filter.
     void openAnswers(const QString &name)
@@ -95,8 +96,8 @@ protected:
             return true;
         };
     }
-    Raster &title() { return window->TitleImage->picture(); }
-    Raster &bg() { return window->BgImage->picture(); }
+    Raster &title() { return control<TImage>(*window, "TitleImage")->picture(); }
+    Raster &bg() { return control<TImage>(*window, "BgImage")->picture(); }
 
     TestProgramFolder program;
     ScriptedDialogs dialogs;
@@ -114,21 +115,21 @@ TEST_F(PictureCommands, OpenAskTheDrawModeAndTheLoadedPictureBecomesTheBackgroun
 {
     writeBmp("photo.bmp", Raster(40, 30, 24, Colors::clAqua));
     openAnswers("photo.bmp");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(title().width(), 40);
     EXPECT_EQ(bg().width(), 40);
     EXPECT_EQ(bg().pixel(39, 29), Colors::clAqua);
-    EXPECT_TRUE(window->Undo->isEmpty());
+    EXPECT_TRUE(window->composition().undo().isEmpty());
 
     // A cancelled question or file dialog changes nothing.
     drawMode = "none";
     writeBmp("other.bmp", Raster(10, 10, 24, Colors::clBlue));
     openAnswers("other.bmp");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     drawMode = "Stretched";
     dialogs.onOpen = [](QString &, int &) { return false; };
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     EXPECT_EQ(title().pixel(0, 0), Colors::clAqua);
     EXPECT_EQ(bg().pixel(0, 0), Colors::clAqua);
 }
@@ -137,7 +138,7 @@ TEST_F(PictureCommands, ABitmapWhoseNameHoldsLfxLoadsAsABitmap)
 {
     writeBmp("holiday.lfx.bmp", Raster(20, 10, 24, Colors::clGreen));
     openAnswers("holiday.lfx.bmp");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     EXPECT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
     EXPECT_EQ(bg().width(), 20);
     EXPECT_EQ(bg().pixel(5, 5), Colors::clGreen);
@@ -149,7 +150,7 @@ TEST_F(PictureCommands, AnUnsupportedFileLoadsNothingAndKeepsTheBackground)
     const Raster before = bg();
     QFile(file("notes.txt")).open(QIODevice::WriteOnly);
     openAnswers("notes.txt");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     EXPECT_EQ(messages.size(), 1);
     EXPECT_TRUE(bg().samePixels(before));
 }
@@ -158,24 +159,24 @@ TEST_F(PictureCommands, ADamagedPictureIsReportedOnceNamingTheFileAndChangesNoLa
 {
     drawItem("Kept", 10, 10);
     const Raster savedTitle = title(), savedBg = bg();
-    const QSize titleSize = window->TitleImage->size();
-    window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clFuchsia);
+    const QSize titleSize = control<TImage>(*window, "TitleImage")->size();
+    control<TImage>(*window, "SurfaceIconImage")->picture() = Raster(8, 8, 24, Colors::clFuchsia);
     for (const DamagedPicture &d : writeDamagedPictures(QDir(program.path()))) {
         const QString path = file(d.name);
         const QString expected = readPictureFile(path, pictureReaderFor(path)).error;
         dialogs.errors.clear();
         openAnswers(d.name);
-        window->PicLoadButton->click();
+        control<QToolButton>(*window, "PicLoadButton")->click();
         window->WMDropFiles({path});
-        window->SurfaceOpenButton->click();
+        control<QToolButton>(*window, "SurfaceOpenButton")->click();
         // Open, drop and surface open: each says once what is wrong with which file.
         EXPECT_EQ(dialogs.errors, QStringList(3, expected)) << d.name.toStdString();
         EXPECT_TRUE(expected.contains(path) && expected.contains(QLatin1String(d.reason))) << expected.toStdString();
         EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
         EXPECT_TRUE(title().samePixels(savedTitle)) << d.name.toStdString();
         EXPECT_TRUE(bg().samePixels(savedBg)) << d.name.toStdString();
-        EXPECT_EQ(window->TitleImage->size(), titleSize);
-        EXPECT_TRUE(window->SurfaceIconImage->picture().samePixels(Raster(8, 8, 24, Colors::clFuchsia)));
+        EXPECT_EQ(control<TImage>(*window, "TitleImage")->size(), titleSize);
+        EXPECT_TRUE(control<TImage>(*window, "SurfaceIconImage")->picture().samePixels(Raster(8, 8, 24, Colors::clFuchsia)));
     }
 }
 
@@ -204,7 +205,7 @@ TEST_F(PictureCommands, InGermanADamagedPictureIsReportedInGermanWhileTheCommand
         const QString path = file(d.name);
         dialogs.errors.clear();
         openAnswers(d.name);
-        window->PicLoadButton->click();
+        control<QToolButton>(*window, "PicLoadButton")->click();
         ASSERT_EQ(dialogs.errors.size(), 1) << d.name.toStdString();
         const QString error = dialogs.errors.first();
         EXPECT_TRUE(error.contains(path) && error.contains(germanReasons.at(d.name))) << error.toStdString();
@@ -240,7 +241,7 @@ TEST_F(PictureCommands, DroppingFilesLoadsOnlyTheFirstWithoutTheFileDialog)
     EXPECT_EQ(questions, 1); // the draw mode is still asked
     EXPECT_EQ(title().width(), 11);
     EXPECT_EQ(bg().pixel(0, 0), Colors::clYellow);
-    EXPECT_FALSE(window->DroppedFile);
+    EXPECT_FALSE(window->droppedFile());
     EXPECT_TRUE(window->acceptDrops());
 }
 
@@ -254,18 +255,18 @@ TEST_F(PictureCommands, SavingUsesTheFilterAndProjectsGetTheirExtension)
         i = index;
         return true;
     };
-    window->PicSaveButton->click();
+    control<QToolButton>(*window, "PicSaveButton")->click();
     EXPECT_TRUE(readPictureFile(file("pic.png"), ReaderPng).picture.samePixels(title()));
 
     index = SaveProject;
-    window->PicSaveButton->click();
+    control<QToolButton>(*window, "PicSaveButton")->click();
     EXPECT_TRUE(QFile::exists(file("pic.lfx")));
     name = file("second.LfX");
-    window->PicSaveButton->click();
+    control<QToolButton>(*window, "PicSaveButton")->click();
     EXPECT_TRUE(QFile::exists(file("second.LfX")));
     EXPECT_FALSE(QFile::exists(file("second.LfX.lfx")));
     // The dialog remembers the last name and filter.
-    EXPECT_EQ(window->PictureSaveDialog.filterIndex, SaveProject);
+    EXPECT_EQ(window->pictureSaveDialog().filterIndex, SaveProject);
 }
 
 TEST_F(PictureCommands, ASaveTheDiskRefusesKeepsTheOldFileAndShowsTheFileAndTheReason)
@@ -282,7 +283,7 @@ TEST_F(PictureCommands, ASaveTheDiskRefusesKeepsTheOldFileAndShowsTheFileAndTheR
         dialogs.errors.clear();
         {
             const FileSizeLimit limit;
-            window->PicSaveButton->click();
+            control<QToolButton>(*window, "PicSaveButton")->click();
         }
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_TRUE(f.readAll() == old) << name << " was replaced by a failed save";
@@ -297,28 +298,28 @@ TEST_F(PictureCommands, AProjectComesBackWithItsOwnBackgroundAndSurfaces)
 {
     writeBmp("back.bmp", Raster(120, 80, 24, Colors::clAqua));
     openAnswers("back.bmp");
-    window->PicLoadButton->click();
-    window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clBlue);
+    control<QToolButton>(*window, "PicLoadButton")->click();
+    control<TImage>(*window, "SurfaceIconImage")->picture() = Raster(8, 8, 24, Colors::clBlue);
     drawItem("Proj", 10, 20);
     const Raster savedTitle = title(), savedBg = bg();
-    const ItemTable savedItems = window->Items;
+    const ItemTable savedItems = window->composition().items();
     saveAnswers("work.lfx", SaveProject);
-    window->PicSaveButton->click();
+    control<QToolButton>(*window, "PicSaveButton")->click();
 
     confirm = true;
-    window->PicDeleteButton->click();
-    EXPECT_TRUE(window->Items.surfaces[0].isEmpty());
+    control<QToolButton>(*window, "PicDeleteButton")->click();
+    EXPECT_TRUE(window->composition().items().surfaces[0].isEmpty());
     openAnswers("work.lfx");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
     EXPECT_TRUE(title().samePixels(savedTitle));
     // The background is the project's, not the working picture with its texts.
     EXPECT_TRUE(bg().samePixels(savedBg));
-    EXPECT_TRUE(window->Items.rows == savedItems.rows);
-    EXPECT_TRUE(window->Items.surfaces[0].samePixels(savedItems.surfaces[0]));
-    EXPECT_EQ(window->TextMemo->toPlainText(), "Proj");
+    EXPECT_TRUE(window->composition().items().rows == savedItems.rows);
+    EXPECT_TRUE(window->composition().items().surfaces[0].samePixels(savedItems.surfaces[0]));
+    EXPECT_EQ(control<QTextEdit>(*window, "TextMemo")->toPlainText(), "Proj");
     // Redrawing draws the text once over the clean background.
-    window->TextFlatButton->click();
+    control<QToolButton>(*window, "TextFlatButton")->click();
     EXPECT_TRUE(title().samePixels(savedTitle));
 }
 
@@ -326,9 +327,9 @@ TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
 {
     drawItem("Keep", 10, 10);
     const Raster savedTitle = title(), savedBg = bg();
-    const ItemTable savedItems = window->Items;
+    const ItemTable savedItems = window->composition().items();
     saveAnswers("good.lfx", SaveProject);
-    window->PicSaveButton->click();
+    control<QToolButton>(*window, "PicSaveButton")->click();
     QFile good(file("good.lfx"));
     ASSERT_TRUE(good.open(QIODevice::ReadOnly));
     const QByteArray bytes = good.readAll();
@@ -339,28 +340,28 @@ TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
 
     drawItem("Other", 30, 30);
     const Raster currentTitle = title(), currentBg = bg();
-    const ItemTable currentItems = window->Items;
+    const ItemTable currentItems = window->composition().items();
     openAnswers("cut.lfx");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     ASSERT_EQ(dialogs.errors.size(), 1);
     EXPECT_EQ(dialogs.errors.first(), "Stream read error");
     EXPECT_TRUE(title().samePixels(currentTitle));
     EXPECT_TRUE(bg().samePixels(currentBg));
-    EXPECT_TRUE(window->Items.rows == currentItems.rows);
+    EXPECT_TRUE(window->composition().items().rows == currentItems.rows);
 
     // A background record that claims 30000 x 30000, beyond the picture limits.
     Project huge = LoadProjectFile(file("good.lfx"));
     huge.bg.width = huge.bg.height = 30000;
     SaveProjectFile(file("huge.lfx"), huge);
     openAnswers("huge.lfx");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     ASSERT_EQ(dialogs.errors.size(), 2);
     EXPECT_EQ(dialogs.errors.last(), "Invalid property value");
     EXPECT_TRUE(title().samePixels(currentTitle));
-    EXPECT_EQ(window->TitleImage->size(), QSize(currentTitle.width(), currentTitle.height()));
+    EXPECT_EQ(control<TImage>(*window, "TitleImage")->size(), QSize(currentTitle.width(), currentTitle.height()));
     EXPECT_TRUE(bg().samePixels(currentBg));
-    EXPECT_EQ(window->BgImage->box().width, currentBg.width());
-    EXPECT_TRUE(window->Items.rows == currentItems.rows);
+    EXPECT_EQ(control<TImage>(*window, "BgImage")->box().width, currentBg.width());
+    EXPECT_TRUE(window->composition().items().rows == currentItems.rows);
 }
 
 // The only surface on item 6 comes back to item 6, and drawing again draws the picture
@@ -368,26 +369,26 @@ TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
 TEST_F(PictureCommands, AProjectsSurfaceComesBackToItsOwnItem)
 {
     drawItem("One", 10, 10);
-    window->TextNoBox->setItemIndex(5);
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(5);
     window->TextNoBoxClick();
-    window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clBlue);
-    window->FontDepth->setValue(4);
+    control<TImage>(*window, "SurfaceIconImage")->picture() = Raster(8, 8, 24, Colors::clBlue);
+    control<TSpinEdit>(*window, "FontDepth")->setValue(4);
     drawItem("Six", 10, 90);
     const Raster saved = title();
     saveAnswers("six.lfx", SaveProject);
-    window->PicSaveButton->click();
+    control<QToolButton>(*window, "PicSaveButton")->click();
 
     confirm = true;
-    window->PicDeleteButton->click();
+    control<QToolButton>(*window, "PicDeleteButton")->click();
     openAnswers("six.lfx");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
     for (int k = 0; k < ItemCount; ++k)
-        EXPECT_EQ(window->Items.surfaces[size_t(k)].isEmpty(), k != 5) << k;
-    window->TextNoBox->setItemIndex(0);
+        EXPECT_EQ(window->composition().items().surfaces[size_t(k)].isEmpty(), k != 5) << k;
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(0);
     window->TextNoBoxClick();
-    EXPECT_TRUE(window->SurfaceIconImage->picture().isEmpty());
-    window->TextFlatButton->click();
+    EXPECT_TRUE(control<TImage>(*window, "SurfaceIconImage")->picture().isEmpty());
+    control<QToolButton>(*window, "TextFlatButton")->click();
     EXPECT_TRUE(title().samePixels(saved));
 }
 
@@ -395,37 +396,37 @@ TEST_F(PictureCommands, PasteChangesOnlyTheWorkingPictureAndCopyPutsItThere)
 {
     drawItem("Clip", 10, 10);
     const Raster savedBg = bg();
-    const ItemTable savedItems = window->Items;
-    const int snapshots = window->Undo->count();
-    window->SendClipboardButton->click();
+    const ItemTable savedItems = window->composition().items();
+    const int snapshots = window->composition().undo().count();
+    control<QToolButton>(*window, "SendClipboardButton")->click();
     EXPECT_EQ(QGuiApplication::clipboard()->image(), title().toRgb32());
 
     QImage pasted(30, 20, QImage::Format_RGB32);
     pasted.fill(QColor(0, 128, 0));
     QGuiApplication::clipboard()->setImage(pasted);
-    window->GetClipboardButton->click();
+    control<QToolButton>(*window, "GetClipboardButton")->click();
     EXPECT_EQ(title().width(), 30);
     EXPECT_EQ(title().pixel(29, 19), Colors::clGreen);
     EXPECT_TRUE(bg().samePixels(savedBg));
-    EXPECT_EQ(window->Undo->count(), snapshots);
-    EXPECT_TRUE(window->Items.rows == savedItems.rows);
+    EXPECT_EQ(window->composition().undo().count(), snapshots);
+    EXPECT_TRUE(window->composition().items().rows == savedItems.rows);
 
     // Text on the clipboard is no picture: nothing happens.
     QGuiApplication::clipboard()->setText("words");
-    window->GetClipboardButton->click();
+    control<QToolButton>(*window, "GetClipboardButton")->click();
     EXPECT_EQ(title().width(), 30);
 }
 
 TEST_F(PictureCommands, AroundASmallerPastedPictureThePictureAreaShowsItsEmptyColour)
 {
-    window->SurfaceImage->picture().fill(Colors::clFuchsia);
+    control<TImage>(*window, "SurfaceImage")->picture().fill(Colors::clFuchsia);
     bg().fill(Colors::clAqua);
     QImage pasted(30, 20, QImage::Format_RGB32);
     pasted.fill(QColor(0, 128, 0));
     QGuiApplication::clipboard()->setImage(pasted);
-    window->GetClipboardButton->click();
+    control<QToolButton>(*window, "GetClipboardButton")->click();
 
-    QWidget *area = window->sbxPicture->viewport();
+    QWidget *area = control<QScrollArea>(*window, "sbxPicture")->viewport();
     const QImage shown = area->grab().toImage();
     const QColor empty = area->palette().color(area->backgroundRole());
     EXPECT_EQ(shown.pixelColor(29, 19), QColor(0, 128, 0));
@@ -433,33 +434,33 @@ TEST_F(PictureCommands, AroundASmallerPastedPictureThePictureAreaShowsItsEmptyCo
         EXPECT_EQ(shown.pixelColor(at), empty) << at.x() << "," << at.y();
 
     // Copies and saves hold the pasted picture and nothing of the layers below.
-    window->SendClipboardButton->click();
+    control<QToolButton>(*window, "SendClipboardButton")->click();
     EXPECT_EQ(QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32), pasted);
     saveAnswers("pasted.png", SavePng);
-    window->PicSaveButton->click();
+    control<QToolButton>(*window, "PicSaveButton")->click();
     EXPECT_TRUE(readPictureFile(file("pasted.png"), ReaderPng).picture.samePixels(Raster::fromImage(pasted, 24)));
 }
 
 TEST_F(PictureCommands, ClearImageKeepsTheRowsButEmptiesSurfacesAndText)
 {
-    window->SurfaceIconImage->picture() = Raster(8, 8, 24, Colors::clBlue);
+    control<TImage>(*window, "SurfaceIconImage")->picture() = Raster(8, 8, 24, Colors::clBlue);
     drawItem("Gone", 10, 10);
-    window->TextNoBox->setItemIndex(1);
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(1);
     window->TextNoBoxClick();
-    window->TextMemo->setPlainText("Second");
-    window->TextNoBox->setItemIndex(0);
+    control<QTextEdit>(*window, "TextMemo")->setPlainText("Second");
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(0);
     window->TextNoBoxClick();
-    const auto rows = window->Items.rows;
+    const auto rows = window->composition().items().rows;
 
     confirm = false;
-    window->PicDeleteButton->click();
-    EXPECT_FALSE(window->Items.surfaces[0].isEmpty());
+    control<QToolButton>(*window, "PicDeleteButton")->click();
+    EXPECT_FALSE(window->composition().items().surfaces[0].isEmpty());
 
     confirm = true;
-    window->PicDeleteButton->click();
-    EXPECT_TRUE(window->Items.rows == rows);
-    EXPECT_TRUE(window->Items.surfaces[0].isEmpty());
-    EXPECT_TRUE(window->TextMemo->toPlainText().isEmpty());
+    control<QToolButton>(*window, "PicDeleteButton")->click();
+    EXPECT_TRUE(window->composition().items().rows == rows);
+    EXPECT_TRUE(window->composition().items().surfaces[0].isEmpty());
+    EXPECT_TRUE(control<QTextEdit>(*window, "TextMemo")->toPlainText().isEmpty());
     EXPECT_EQ(title().pixel(20, 20), Colors::clWhite);
 }
 
@@ -475,13 +476,13 @@ TEST_F(PictureCommands, ResizeDialogChangesTheLayersOnlyWhenConfirmedWithSensibl
         return d.result();
     };
     const int w = title().width(), h = title().height();
-    window->btnResizeImage->click();
+    control<QToolButton>(*window, "btnResizeImage")->click();
     EXPECT_EQ(shownWidth, QString::number(w));
     EXPECT_EQ(shownHeight, QString::number(h));
     EXPECT_EQ(title().width(), w);
 
     onResize = [](TResizeForm &d) { return d.btnOK->click(), d.result(); };
-    window->btnResizeImage->click();
+    control<QToolButton>(*window, "btnResizeImage")->click();
     EXPECT_EQ(title().width(), w);
     EXPECT_EQ(title().height(), h);
 
@@ -491,7 +492,7 @@ TEST_F(PictureCommands, ResizeDialogChangesTheLayersOnlyWhenConfirmedWithSensibl
         d.btnOK->click();
         return d.result();
     };
-    window->btnResizeImage->click();
+    control<QToolButton>(*window, "btnResizeImage")->click();
     EXPECT_EQ(title().width(), 300);
     EXPECT_EQ(bg().height(), 150);
 
@@ -501,7 +502,7 @@ TEST_F(PictureCommands, ResizeDialogChangesTheLayersOnlyWhenConfirmedWithSensibl
         d.btnOK->click();
         return d.result();
     };
-    window->btnResizeImage->click();
+    control<QToolButton>(*window, "btnResizeImage")->click();
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(title().width(), 300);
 }
@@ -510,24 +511,24 @@ TEST_F(PictureCommands, SurfaceButtonsLoadAndEmptyTheSurface)
 {
     writeBmp("tex.bmp", Raster(16, 16, 24, Colors::clFuchsia));
     openAnswers("tex.bmp");
-    EXPECT_FALSE(window->SurfaceDeleteButton->isEnabled());
-    window->SurfaceOpenButton->click();
-    EXPECT_EQ(window->SurfaceIconImage->picture().width(), 16);
-    EXPECT_TRUE(window->SurfaceDeleteButton->isEnabled());
+    EXPECT_FALSE(control<QToolButton>(*window, "SurfaceDeleteButton")->isEnabled());
+    control<QToolButton>(*window, "SurfaceOpenButton")->click();
+    EXPECT_EQ(control<TImage>(*window, "SurfaceIconImage")->picture().width(), 16);
+    EXPECT_TRUE(control<QToolButton>(*window, "SurfaceDeleteButton")->isEnabled());
     confirm = true;
-    window->SurfaceDeleteButton->click();
-    EXPECT_TRUE(window->SurfaceIconImage->picture().isEmpty());
-    EXPECT_TRUE(window->SurfaceDeleteButton->isEnabled());
+    control<QToolButton>(*window, "SurfaceDeleteButton")->click();
+    EXPECT_TRUE(control<TImage>(*window, "SurfaceIconImage")->picture().isEmpty());
+    EXPECT_TRUE(control<QToolButton>(*window, "SurfaceDeleteButton")->isEnabled());
 }
 
 TEST_F(PictureCommands, CommandsHaveTheirShortcutsNamedInTheirHints)
 {
-    EXPECT_TRUE(window->PicLoadButton->toolTip().endsWith("(Ctrl+O)")) << window->PicLoadButton->toolTip().toStdString();
-    EXPECT_TRUE(window->RedoButton->toolTip().endsWith("(Ctrl+Y)"));
-    EXPECT_TRUE(window->PrintButton->toolTip().startsWith("Print picture"));
+    EXPECT_TRUE(control<QToolButton>(*window, "PicLoadButton")->toolTip().endsWith("(Ctrl+O)")) << control<QToolButton>(*window, "PicLoadButton")->toolTip().toStdString();
+    EXPECT_TRUE(control<QToolButton>(*window, "RedoButton")->toolTip().endsWith("(Ctrl+Y)"));
+    EXPECT_TRUE(control<QToolButton>(*window, "PrintButton")->toolTip().startsWith("Print picture"));
     // Applying the language again does not repeat the shortcut.
     window->ApplyLanguage();
-    EXPECT_EQ(window->PicSaveButton->toolTip(), "Save picture (Ctrl+S)");
+    EXPECT_EQ(control<QToolButton>(*window, "PicSaveButton")->toolTip(), "Save picture (Ctrl+S)");
 }
 
 TEST_F(PictureCommands, PrintingEnlargesByWholeDotsAtThePrintableOrigin)
@@ -546,7 +547,7 @@ TEST_F(PictureCommands, PrintingEnlargesByWholeDotsAtThePrintableOrigin)
         printer.setPageMargins(QMarginsF(0, 0, 0, 0));
         return true;
     };
-    window->PrintButton->click();
+    control<QToolButton>(*window, "PrintButton")->click();
     ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
     ASSERT_TRUE(QFile::exists(pdf));
     EXPECT_EQ(window->logicalDpiX(), 96);
@@ -585,20 +586,20 @@ TEST_F(PictureCommands, CommandLineRendersAndDescribesProjectsAsTheWindowDoes)
 {
     writeBmp("back.bmp", Raster(300, 160, 24, Colors::clAqua));
     openAnswers("back.bmp");
-    window->PicLoadButton->click();
-    window->SurfaceIconImage->picture() = Raster(6, 6, 24, Colors::clFuchsia);
-    window->FontDepth->setValue(12);
-    window->TextDownRightButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
+    control<TImage>(*window, "SurfaceIconImage")->picture() = Raster(6, 6, 24, Colors::clFuchsia);
+    control<TSpinEdit>(*window, "FontDepth")->setValue(12);
+    control<QToolButton>(*window, "TextDownRightButton")->click();
     drawItem("Batch\nwork", 20, 10);
-    window->TextNoBox->setItemIndex(1);
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(1);
     window->TextNoBoxClick();
-    window->TextMemo->setPlainText("Two");
-    window->XEdit->setText("150");
-    window->YEdit->setText("90");
-    window->TextShadowButton->click();
+    control<QTextEdit>(*window, "TextMemo")->setPlainText("Two");
+    control<TNumberEdit>(*window, "XEdit")->setText("150");
+    control<TNumberEdit>(*window, "YEdit")->setText("90");
+    control<QToolButton>(*window, "TextShadowButton")->click();
     const Raster drawn = title();
     saveAnswers("batch.lfx", SaveProject);
-    window->PicSaveButton->click();
+    control<QToolButton>(*window, "PicSaveButton")->click();
 
     QByteArray err;
     ASSERT_EQ(runCli({"render", file("batch.lfx"), file("batch.png")}, nullptr, &err), 0) << err.toStdString();
@@ -609,7 +610,7 @@ TEST_F(PictureCommands, CommandLineRendersAndDescribesProjectsAsTheWindowDoes)
     ItemTable described;
     QString error;
     ASSERT_TRUE(readItemRows(QString::fromUtf8(rows), described, &error)) << error.toStdString();
-    EXPECT_TRUE(described.rows == window->Items.rows);
+    EXPECT_TRUE(described.rows == window->composition().items().rows);
 
     EXPECT_EQ(runCli({"render", file("batch.lfx"), file("batch.png"), "--size", "10x10"}), 2);
     EXPECT_EQ(runCli({"render", file("missing.lfx"), file("x.png")}), 1);
@@ -633,14 +634,14 @@ TEST_F(PictureCommands, ProjectsMadeOnTheCommandLineOpenInTheWindow)
     const Raster rendered = readPictureFile(file("made.tga"), ReaderTga).picture;
 
     openAnswers("made.lfx");
-    window->PicLoadButton->click();
+    control<QToolButton>(*window, "PicLoadButton")->click();
     ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
-    EXPECT_EQ(window->TextMemo->toPlainText(), "Made by\nScript");
+    EXPECT_EQ(control<QTextEdit>(*window, "TextMemo")->toPlainText(), "Made by\nScript");
     EXPECT_TRUE(title().samePixels(rendered));
     EXPECT_EQ(bg().width(), 320);
     EXPECT_EQ(bg().pixel(319, 139), Colors::clWhite);
     // Drawn again in the window, the project gives the same picture.
-    window->Text3dButton->click();
+    control<QToolButton>(*window, "Text3dButton")->click();
     EXPECT_TRUE(title().samePixels(rendered));
 }
 
@@ -648,9 +649,9 @@ TEST_F(PictureCommands, SurfacesFillTextBeyondTheFirstPictureSize)
 {
     writeBmp("large.bmp", Raster(800, 500, 24, Colors::clWhite));
     openAnswers("large.bmp");
-    window->PicLoadButton->click();
-    window->SurfaceIconImage->picture() = Raster(6, 6, 24, Colors::clFuchsia);
-    window->FontDepth->setValue(3);
+    control<QToolButton>(*window, "PicLoadButton")->click();
+    control<TImage>(*window, "SurfaceIconImage")->picture() = Raster(6, 6, 24, Colors::clFuchsia);
+    control<TSpinEdit>(*window, "FontDepth")->setValue(3);
     drawItem("WWW", 560, 380);
     // The letters beyond the first 462 x 220 are filled with the surface, not left black.
     int black = 0, surface = 0;

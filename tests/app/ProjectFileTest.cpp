@@ -1,6 +1,6 @@
-#include "app/ProjectFile.h"
+#include "compose/ProjectFile.h"
 
-#include "core/ComponentStream.h"
+#include "imageio/ComponentStream.h"
 #include "core/Errors.h"
 #include "imageio/BmpCodec.h"
 

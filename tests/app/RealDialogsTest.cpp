@@ -7,6 +7,7 @@
 #include "background/BackgroundForm.h"
 #include "ui/Controls.h"
 #include "ui/OptionsForm.h"
+#include "WindowControls.h"
 
 #include <QApplication>
 #include <QColorDialog>
@@ -91,20 +92,20 @@ TEST_F(RealDialogs, ColourDialogsOpenOnTheShapesColourOrOnTheBackgroundPagesLast
         });
     };
     auto mainShape = [&](TShape *s) { window->StartColorMouseDown(s); };
-    window->EndColor->setBrushColor(makeColor(10, 120, 200));
-    pick(window->EndColor, mainShape, QColor(1, 2, 3));
-    EXPECT_EQ(window->EndColor->brushColor(), makeColor(1, 2, 3));
-    pick(window->StartColor, mainShape, QColor());
-    EXPECT_EQ(window->StartColor->brushColor(), Colors::clYellow);
+    control<TShape>(*window, "EndColor")->setBrushColor(makeColor(10, 120, 200));
+    pick(control<TShape>(*window, "EndColor"), mainShape, QColor(1, 2, 3));
+    EXPECT_EQ(control<TShape>(*window, "EndColor")->brushColor(), makeColor(1, 2, 3));
+    pick(control<TShape>(*window, "StartColor"), mainShape, QColor());
+    EXPECT_EQ(control<TShape>(*window, "StartColor")->brushColor(), Colors::clYellow);
 
-    auto optionsShape = [&](TShape *s) { window->OptionsForm->WindowColorMouseDown(s); };
-    pick(window->OptionsForm->MEndColor, optionsShape, QColor());
+    auto optionsShape = [&](TShape *s) { control<TOptionsForm>(*window, "OptionsForm")->WindowColorMouseDown(s); };
+    pick(control<TOptionsForm>(*window, "OptionsForm")->MEndColor, optionsShape, QColor());
     // A system colour opens resolved to what it shows.
-    window->OptionsForm->WindowColor->setBrushColor(Colors::clBtnFace);
-    pick(window->OptionsForm->WindowColor, optionsShape, QColor());
+    control<TOptionsForm>(*window, "OptionsForm")->WindowColor->setBrushColor(Colors::clBtnFace);
+    pick(control<TOptionsForm>(*window, "OptionsForm")->WindowColor, optionsShape, QColor());
 
     // The background page reopens on the colour its dialog last returned.
-    TBackgroundForm *bg = window->BackgroundForm;
+    TBackgroundForm *bg = control<TBackgroundForm>(*window, "BackgroundForm");
     auto bgShape = [&](TShape *s) { bg->BgStartColorMouseDown(s); };
     pick(bg->BgStartColor, bgShape, QColor(200, 0, 0));
     pick(bg->BgEndColor, bgShape, QColor());
@@ -121,8 +122,8 @@ TEST_F(RealDialogs, ColourDialogsOpenOnTheShapesColourOrOnTheBackgroundPagesLast
 TEST_F(RealDialogs, TheFontDialogOpensOnTheFontTheItemIsDrawnWithAndOkKeepsIt)
 {
     const QString drawnFamily = QFontInfo(QFont(QStringLiteral("Arial"))).family();
-    ASSERT_EQ(window->TextMemo->font().family(), "Arial");
-    ASSERT_EQ(window->FontSizeEdit->value(), 48);
+    ASSERT_EQ(control<QTextEdit>(*window, "TextMemo")->font().family(), "Arial");
+    ASSERT_EQ(control<TSpinEdit>(*window, "FontSizeEdit")->value(), 48);
     auto openAndAccept = [&] {
         QFont opened;
         answerRealDialog<QFontDialog>([&] { window->FontButtonClick(); }, [&](QFontDialog &d) {
@@ -140,12 +141,12 @@ TEST_F(RealDialogs, TheFontDialogOpensOnTheFontTheItemIsDrawnWithAndOkKeepsIt)
     // Accepted unchanged: the item keeps the name it was given, its size and its style.
     EXPECT_EQ(window->gatherAttributes().fontName, "Arial");
     EXPECT_EQ(window->gatherAttributes().styleSet, 0);
-    EXPECT_EQ(window->FontSizeEdit->value(), 48);
+    EXPECT_EQ(control<TSpinEdit>(*window, "FontSizeEdit")->value(), 48);
 
     window->BoldButtonClick();
     window->ItalicButtonClick();
     const int boldItalic = window->gatherAttributes().styleSet;
-    window->FontSizeEdit->setValue(30);
+    control<TSpinEdit>(*window, "FontSizeEdit")->setValue(30);
     const QFont styled = openAndAccept();
     EXPECT_EQ(styled.family().toStdString(), drawnFamily.toStdString());
     EXPECT_TRUE(styled.bold());
@@ -153,5 +154,5 @@ TEST_F(RealDialogs, TheFontDialogOpensOnTheFontTheItemIsDrawnWithAndOkKeepsIt)
     EXPECT_EQ(styled.pointSize(), 30);
     EXPECT_EQ(window->gatherAttributes().fontName, "Arial");
     EXPECT_EQ(window->gatherAttributes().styleSet, boldItalic);
-    EXPECT_EQ(window->FontSizeEdit->value(), 30);
+    EXPECT_EQ(control<TSpinEdit>(*window, "FontSizeEdit")->value(), 30);
 }

@@ -5,13 +5,14 @@
 #include "app/MainWindow.h"
 #include "core/IniFile.h"
 #include "ui/Controls.h"
-#include "ui/DialogStyle.h"
-#include "ui/Language.h"
+#include "program/DialogStyle.h"
+#include "program/Language.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
-#include "ui/ProgramOptions.h"
-#include "ui/Settings.h"
+#include "program/ProgramOptions.h"
+#include "program/Settings.h"
 #include "ui/SplashScreen.h"
+#include "WindowControls.h"
 
 #include <QAction>
 #include <QApplication>
@@ -75,7 +76,7 @@ protected:
     }
     void leavePageTo(int entry)
     {
-        window->SelectionView->setCurrentRow(entry);
+        control<QListWidget>(*window, "SelectionView")->setCurrentRow(entry);
         window->layout()->activate();
     }
 
@@ -125,8 +126,8 @@ TEST_F(Settings, FirstStartListsLanguagesWithoutExtensionAndTakesTheAnswer)
     names.sort();
     EXPECT_EQ(names, (QStringList{"English", "German"}));
     EXPECT_EQ(ProgramOptions.languageFile, "German.lng");
-    EXPECT_EQ(w.PictureBox->title(), "Bild");
-    EXPECT_EQ(w.SelectionView->item(1)->text(), "Hintergrund erstellen");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Bild");
+    EXPECT_EQ(control<QListWidget>(w, "SelectionView")->item(1)->text(), "Hintergrund erstellen");
     EXPECT_EQ(DialogStyle.noText, "Nein");
 }
 
@@ -196,13 +197,13 @@ TEST_F(Settings, AStoredLanguageNameInOtherLetterCaseGivesThatLanguageEverywhere
     shipLanguage("German.lng");
     writeSettings("[Language]\nFile=german.LNG\n");
     TLetrafex &w = start();
-    EXPECT_EQ(w.PictureBox->title(), "Bild");
-    EXPECT_EQ(w.SelectionView->item(0)->text(), "Text erstellen");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Bild");
+    EXPECT_EQ(control<QListWidget>(w, "SelectionView")->item(0)->text(), "Text erstellen");
     leavePageTo(2);
-    QListWidget *list = w.OptionsForm->LngListBox;
+    QListWidget *list = control<TOptionsForm>(w, "OptionsForm")->LngListBox;
     ASSERT_EQ(list->selectedItems().size(), 1);
     EXPECT_EQ(list->selectedItems().first()->text(), "German.lng");
-    EXPECT_EQ(w.OptionsForm->SettingsBox->title(), "Einstellungen");
+    EXPECT_EQ(control<TOptionsForm>(w, "OptionsForm")->SettingsBox->title(), "Einstellungen");
 }
 
 TEST_F(Settings, QtsOwnTextsFollowTheLanguage)
@@ -231,7 +232,7 @@ TEST_F(Settings, QtsOwnTextsFollowTheLanguage)
     EXPECT_TRUE(contextMenuTexts().contains("Alles auswählen")) << contextMenuTexts().join('|').toStdString();
 
     leavePageTo(2);
-    QListWidget *list = w.OptionsForm->LngListBox;
+    QListWidget *list = control<TOptionsForm>(w, "OptionsForm")->LngListBox;
     list->setCurrentRow(int(list->row(list->findItems("English.lng", Qt::MatchExactly).first())));
     leavePageTo(0);
     EXPECT_EQ(cancelText(), "Cancel");
@@ -264,12 +265,12 @@ TEST_F(Settings, ANewLanguageRepaintsTheWholePageList)
             return false;
         }
     } recorder;
-    QWidget *viewport = w.SelectionView->viewport();
+    QWidget *viewport = control<QListWidget>(w, "SelectionView")->viewport();
     viewport->installEventFilter(&recorder);
     ProgramOptions.languageFile = "English.lng";
     w.ApplyLanguage();
     QCoreApplication::processEvents();
-    EXPECT_EQ(w.SelectionView->item(0)->text(), "Create text");
+    EXPECT_EQ(control<QListWidget>(w, "SelectionView")->item(0)->text(), "Create text");
     // Every pixel of the list was painted again.
     EXPECT_TRUE((QRegion(viewport->rect()) - recorder.painted).isEmpty())
         << recorder.painted.boundingRect().x() << "," << recorder.painted.boundingRect().y() << " "
@@ -333,18 +334,18 @@ TEST_F(Settings, MenuPositionMovesTheSelectionListWhenTheOptionsPageIsLeft)
     writeSettings("[Language]\nFile=English.lng\n");
     TLetrafex &w = start();
     w.layout()->activate();
-    EXPECT_LT(w.SelectionBox->x(), w.MainPanel->x());
+    EXPECT_LT(control<QGroupBox>(w, "SelectionBox")->x(), control<QWidget>(w, "MainPanel")->x());
     leavePageTo(2);
-    w.OptionsForm->TextBoxPosBox->setItemIndex(1);
-    EXPECT_LT(w.SelectionBox->x(), w.MainPanel->x());
+    control<TOptionsForm>(w, "OptionsForm")->TextBoxPosBox->setItemIndex(1);
+    EXPECT_LT(control<QGroupBox>(w, "SelectionBox")->x(), control<QWidget>(w, "MainPanel")->x());
     leavePageTo(0);
     EXPECT_EQ(ProgramOptions.menuPosition, 1);
-    EXPECT_GT(w.SelectionBox->x(), w.MainPanel->x());
+    EXPECT_GT(control<QGroupBox>(w, "SelectionBox")->x(), control<QWidget>(w, "MainPanel")->x());
     leavePageTo(2);
-    w.OptionsForm->TextBoxPosBox->setItemIndex(0);
+    control<TOptionsForm>(w, "OptionsForm")->TextBoxPosBox->setItemIndex(0);
     leavePageTo(3);
     EXPECT_EQ(ProgramOptions.menuPosition, 0);
-    EXPECT_LT(w.SelectionBox->x(), w.MainPanel->x());
+    EXPECT_LT(control<QGroupBox>(w, "SelectionBox")->x(), control<QWidget>(w, "MainPanel")->x());
 }
 
 TEST_F(Settings, APickedLanguageTranslatesOnlyTheOptionsPageUntilItIsLeft)
@@ -354,22 +355,22 @@ TEST_F(Settings, APickedLanguageTranslatesOnlyTheOptionsPageUntilItIsLeft)
     writeSettings("[Language]\nFile=english.LNG\n");
     TLetrafex &w = start();
     leavePageTo(2);
-    QListWidget *list = w.OptionsForm->LngListBox;
+    QListWidget *list = control<TOptionsForm>(w, "OptionsForm")->LngListBox;
     ASSERT_EQ(list->count(), 2);
     // The stored name is found whatever its letter case.
     ASSERT_EQ(list->selectedItems().size(), 1);
     EXPECT_EQ(list->selectedItems().first()->text(), "English.lng");
 
     list->setCurrentRow(int(list->row(list->findItems("German.lng", Qt::MatchExactly).first())));
-    EXPECT_EQ(w.OptionsForm->SettingsBox->title(), "Einstellungen");
-    EXPECT_EQ(w.OptionsForm->windowTitle(), "Optionen");
-    EXPECT_EQ(w.PictureBox->title(), "Picture");
-    EXPECT_EQ(w.SelectionView->item(0)->text(), "Create text");
+    EXPECT_EQ(control<TOptionsForm>(w, "OptionsForm")->SettingsBox->title(), "Einstellungen");
+    EXPECT_EQ(control<TOptionsForm>(w, "OptionsForm")->windowTitle(), "Optionen");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Picture");
+    EXPECT_EQ(control<QListWidget>(w, "SelectionView")->item(0)->text(), "Create text");
 
     leavePageTo(0);
     EXPECT_EQ(ProgramOptions.languageFile, "German.lng");
-    EXPECT_EQ(w.PictureBox->title(), "Bild");
-    EXPECT_EQ(w.SelectionView->item(0)->text(), "Text erstellen");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Bild");
+    EXPECT_EQ(control<QListWidget>(w, "SelectionView")->item(0)->text(), "Text erstellen");
     EXPECT_EQ(DialogStyle.yesText, "Ja");
     EXPECT_EQ(DialogStyle.confirmationTitle, "Bestätigung");
     EXPECT_EQ(LngText("Messages", "Are you sure?"), "Sind Sie sicher?");
@@ -380,9 +381,9 @@ TEST_F(Settings, AStoredLanguageThatIsGoneShowsEnglishAndNoSelection)
     shipLanguage("German.lng");
     writeSettings("[Language]\nFile=Klingon.lng\n");
     TLetrafex &w = start();
-    EXPECT_EQ(w.PictureBox->title(), "Picture");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Picture");
     leavePageTo(2);
-    EXPECT_TRUE(w.OptionsForm->LngListBox->selectedItems().isEmpty());
+    EXPECT_TRUE(control<TOptionsForm>(w, "OptionsForm")->LngListBox->selectedItems().isEmpty());
     leavePageTo(0);
     EXPECT_EQ(ProgramOptions.languageFile, "Klingon.lng");
 }
@@ -396,15 +397,15 @@ TEST_F(Settings, WindowAndMessageColoursAreAppliedAndSurviveARestart)
         c = QColor(10, 120, 200);
         return true;
     };
-    w.OptionsForm->WindowColorMouseDown(w.OptionsForm->WindowColor);
+    control<TOptionsForm>(w, "OptionsForm")->WindowColorMouseDown(control<TOptionsForm>(w, "OptionsForm")->WindowColor);
     dialogs.onColor = [](QColor &c) {
         c = QColor(1, 2, 3);
         return true;
     };
-    w.OptionsForm->WindowColorMouseDown(w.OptionsForm->MEndColor);
+    control<TOptionsForm>(w, "OptionsForm")->WindowColorMouseDown(control<TOptionsForm>(w, "OptionsForm")->MEndColor);
     // A cancelled dialog changes nothing.
     dialogs.onColor = [](QColor &) { return false; };
-    w.OptionsForm->WindowColorMouseDown(w.OptionsForm->MStartColor);
+    control<TOptionsForm>(w, "OptionsForm")->WindowColorMouseDown(control<TOptionsForm>(w, "OptionsForm")->MStartColor);
     EXPECT_NE(w.palette().color(QPalette::Window), QColor(10, 120, 200));
     leavePageTo(0);
     EXPECT_EQ(w.palette().color(QPalette::Window), QColor(10, 120, 200));
@@ -430,7 +431,7 @@ TEST_F(Settings, ExitWithoutTheQuestionStillWritesTheSettingsAndNoKeepsEverythin
     EXPECT_EQ(IniFile(settingsFilePath()).readString("Window", "Left", "none"), "none");
 
     leavePageTo(2);
-    w.OptionsForm->GenOptListBox->setChecked(1, true);
+    control<TOptionsForm>(w, "OptionsForm")->GenOptListBox->setChecked(1, true);
     // Leaving the program from the options page keeps the choice made there.
     EXPECT_TRUE(w.close());
     const IniFile ini(settingsFilePath());

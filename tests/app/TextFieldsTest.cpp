@@ -7,8 +7,9 @@
 #include "app/MainWindow.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/SplashScreen.h"
+#include "WindowControls.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -55,9 +56,9 @@ protected:
     // The preview as it shows over a white picture of the working picture's size.
     QRect previewInk() const
     {
-        const Raster &pic = window->TitleImage->picture();
+        const Raster &pic = control<TImage>(*window, "TitleImage")->picture();
         Raster shown(pic.width(), pic.height());
-        window->PreviewLabel->render(&shown.paintable(), window->PreviewLabel->pos(), QRegion(), QWidget::RenderFlags());
+        control<TPreviewLabel>(*window, "PreviewLabel")->render(&shown.paintable(), control<TPreviewLabel>(*window, "PreviewLabel")->pos(), QRegion(), QWidget::RenderFlags());
         return inkBox(shown);
     }
     TestProgramFolder program;
@@ -68,63 +69,63 @@ protected:
 
 TEST_F(TextFields, TypedSizesAndDepthsAreMovedIntoTheirRanges)
 {
-    type(window->FontSizeEdit, "200");
-    pressEnter(window->FontSizeEdit);
-    EXPECT_EQ(window->FontSizeEdit->value(), 100);
-    type(window->FontDepth, "75");
-    pressEnter(window->FontDepth);
-    EXPECT_EQ(window->FontDepth->value(), 50);
+    type(control<TSpinEdit>(*window, "FontSizeEdit"), "200");
+    pressEnter(control<TSpinEdit>(*window, "FontSizeEdit"));
+    EXPECT_EQ(control<TSpinEdit>(*window, "FontSizeEdit")->value(), 100);
+    type(control<TSpinEdit>(*window, "FontDepth"), "75");
+    pressEnter(control<TSpinEdit>(*window, "FontDepth"));
+    EXPECT_EQ(control<TSpinEdit>(*window, "FontDepth")->value(), 50);
 
     // An emptied field takes the lower bound, not its old value.
-    type(window->FontSizeEdit, "");
-    pressEnter(window->FontSizeEdit);
-    EXPECT_EQ(window->FontSizeEdit->value(), 8);
-    type(window->FontDepth, "");
-    pressEnter(window->FontDepth);
-    EXPECT_EQ(window->FontDepth->value(), 0);
+    type(control<TSpinEdit>(*window, "FontSizeEdit"), "");
+    pressEnter(control<TSpinEdit>(*window, "FontSizeEdit"));
+    EXPECT_EQ(control<TSpinEdit>(*window, "FontSizeEdit")->value(), 8);
+    type(control<TSpinEdit>(*window, "FontDepth"), "");
+    pressEnter(control<TSpinEdit>(*window, "FontDepth"));
+    EXPECT_EQ(control<TSpinEdit>(*window, "FontDepth")->value(), 0);
 
     // A style click ends the typing too (the button takes no focus from the field).
-    window->TextMemo->setPlainText("Deep");
-    type(window->FontSizeEdit, "150");
-    type(window->FontDepth, "75");
-    window->Text3DButtonClick(window->TextFlatButton);
-    EXPECT_EQ(window->Items.rows[0].cells[CellFontSize], "100");
-    EXPECT_EQ(window->Items.rows[0].cells[CellFontDepth], "50");
-    EXPECT_EQ(window->FontDepth->value(), 50);
+    control<QTextEdit>(*window, "TextMemo")->setPlainText("Deep");
+    type(control<TSpinEdit>(*window, "FontSizeEdit"), "150");
+    type(control<TSpinEdit>(*window, "FontDepth"), "75");
+    window->Text3DButtonClick(control<QToolButton>(*window, "TextFlatButton"));
+    EXPECT_EQ(window->composition().items().rows[0].cells[CellFontSize], "100");
+    EXPECT_EQ(window->composition().items().rows[0].cells[CellFontDepth], "50");
+    EXPECT_EQ(control<TSpinEdit>(*window, "FontDepth")->value(), 50);
 }
 
 TEST_F(TextFields, APositionThatIsNoWholeNumberIsRefusedVisibly)
 {
-    window->TextMemo->setPlainText("T");
+    control<QTextEdit>(*window, "TextMemo")->setPlainText("T");
     window->TitleImageMouseDown(100, 50);
-    ASSERT_EQ(window->XEdit->text(), "97");
-    const QColor normalBase = window->XEdit->palette().color(QPalette::Base);
+    ASSERT_EQ(control<TNumberEdit>(*window, "XEdit")->text(), "97");
+    const QColor normalBase = control<TNumberEdit>(*window, "XEdit")->palette().color(QPalette::Base);
 
-    type(window->XEdit, "12.5");
-    EXPECT_EQ(window->XEdit->text(), "12.5");
-    EXPECT_TRUE(window->XEdit->showsInvalid());
-    EXPECT_NE(window->XEdit->palette().color(QPalette::Base), normalBase);
-    pressEnter(window->XEdit);
-    EXPECT_EQ(window->XEdit->text(), "97");
-    EXPECT_FALSE(window->XEdit->showsInvalid());
-    EXPECT_EQ(window->XEdit->palette().color(QPalette::Base), normalBase);
+    type(control<TNumberEdit>(*window, "XEdit"), "12.5");
+    EXPECT_EQ(control<TNumberEdit>(*window, "XEdit")->text(), "12.5");
+    EXPECT_TRUE(control<TNumberEdit>(*window, "XEdit")->showsInvalid());
+    EXPECT_NE(control<TNumberEdit>(*window, "XEdit")->palette().color(QPalette::Base), normalBase);
+    pressEnter(control<TNumberEdit>(*window, "XEdit"));
+    EXPECT_EQ(control<TNumberEdit>(*window, "XEdit")->text(), "97");
+    EXPECT_FALSE(control<TNumberEdit>(*window, "XEdit")->showsInvalid());
+    EXPECT_EQ(control<TNumberEdit>(*window, "XEdit")->palette().color(QPalette::Base), normalBase);
 
     // Drawn while the refused text is still in the field: the item stays at 97, not at 0.
-    type(window->XEdit, "12.5");
-    window->TextDownButton->click();
-    window->Text3DButtonClick(window->TextFlatButton);
-    EXPECT_EQ(window->XEdit->text(), "97");
-    EXPECT_EQ(window->Items.rows[0].cells[CellXPos], "97");
-    const Raster &pic = window->TitleImage->picture();
+    type(control<TNumberEdit>(*window, "XEdit"), "12.5");
+    control<QToolButton>(*window, "TextDownButton")->click();
+    window->Text3DButtonClick(control<QToolButton>(*window, "TextFlatButton"));
+    EXPECT_EQ(control<TNumberEdit>(*window, "XEdit")->text(), "97");
+    EXPECT_EQ(window->composition().items().rows[0].cells[CellXPos], "97");
+    const Raster &pic = control<TImage>(*window, "TitleImage")->picture();
     TestLayers ref(pic.width(), pic.height());
     PaintGradientText(ref.layers(), makeItem({"T"}, 10, DirDown), StyleFlat, 97, 45, Colors::clGreen, Colors::clYellow);
     EXPECT_TRUE(pic.samePixels(ref.picture()));
 
     // A whole number typed is taken.
-    type(window->YEdit, "-12");
-    window->Text3DButtonClick(window->TextFlatButton);
-    EXPECT_EQ(window->Items.rows[0].cells[CellYPos], "-12");
-    EXPECT_FALSE(window->YEdit->showsInvalid());
+    type(control<TNumberEdit>(*window, "YEdit"), "-12");
+    window->Text3DButtonClick(control<QToolButton>(*window, "TextFlatButton"));
+    EXPECT_EQ(window->composition().items().rows[0].cells[CellYPos], "-12");
+    EXPECT_FALSE(control<TNumberEdit>(*window, "YEdit")->showsInvalid());
 }
 
 TEST_F(TextFields, ThePreviewCoversTheFrontFaceAsDrawn)
@@ -132,8 +133,8 @@ TEST_F(TextFields, ThePreviewCoversTheFrontFaceAsDrawn)
     window->ResizeLayers(420, 300);
     window->InitPics();
     // One colour for the preview (end colour) and the front face (start colour).
-    window->StartColor->setBrushColor(Colors::clBlack);
-    window->EndColor->setBrushColor(Colors::clBlack);
+    control<TShape>(*window, "StartColor")->setBrushColor(Colors::clBlack);
+    control<TShape>(*window, "EndColor")->setBrushColor(Colors::clBlack);
     struct Case { QString text; int size; int depth; int alignment; };
     const Case cases[] = {{"Ag", 48, 0, AlignLeftCode},
                           {"Ag", 48, 7, AlignLeftCode},
@@ -141,19 +142,19 @@ TEST_F(TextFields, ThePreviewCoversTheFrontFaceAsDrawn)
                           // Two lines centred, at a size drawn from hinted outlines.
                           {"Wide line\nab", 60, 12, AlignCenterCode}};
     for (const Case &c : cases) {
-        window->TextMemo->setPlainText(c.text);
-        window->FontSizeEdit->setValue(c.size);
-        window->FontDepth->setValue(c.depth);
+        control<QTextEdit>(*window, "TextMemo")->setPlainText(c.text);
+        control<TSpinEdit>(*window, "FontSizeEdit")->setValue(c.size);
+        control<TSpinEdit>(*window, "FontDepth")->setValue(c.depth);
         window->setAlignmentCode(c.alignment);
         for (int direction = DirUpLeft; direction <= DirDownRight; ++direction) {
             SCOPED_TRACE(c.text.toStdString() + " depth " + std::to_string(c.depth) + " direction " +
                          std::to_string(direction));
-            window->directionGroup->button(direction)->click();
+            control<QButtonGroup>(*window, "directionGroup")->button(direction)->click();
             window->TitleImageMouseDown(160, 140);
             const QRect preview = previewInk();
             ASSERT_FALSE(preview.isEmpty());
-            window->Text3DButtonClick(window->TextFlatButton);
-            EXPECT_EQ(preview, inkBox(window->TitleImage->picture()));
+            window->Text3DButtonClick(control<QToolButton>(*window, "TextFlatButton"));
+            EXPECT_EQ(preview, inkBox(control<TImage>(*window, "TitleImage")->picture()));
         }
     }
 }

@@ -1,4 +1,4 @@
-#include "app/UndoHistory.h"
+#include "compose/UndoHistory.h"
 #include "core/ImageBox.h"
 
 #include <gtest/gtest.h>

@@ -3,12 +3,12 @@
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
 #include "background/BackgroundForm.h"
-#include "background/GradientPainters.h"
+#include "compose/GradientPainters.h"
 #include "imageio/BmpCodec.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
 #include "ui/MessageDialogs.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/ResizeForm.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // The favourites file: its records byte for byte, reading it back, and a damaged file.
-#include "background/FavouriteTextures.h"
+#include "compose/FavouriteTextures.h"
 
 #include "core/ImageBox.h"
 

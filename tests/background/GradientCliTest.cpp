@@ -1,6 +1,6 @@
 // letrafex-cli gradient paints exactly what the window's painter paints.
 #include "ReferenceTools.h"
-#include "background/GradientPainters.h"
+#include "compose/GradientPainters.h"
 #include "imageio/BmpCodec.h"
 
 #include <QProcess>

@@ -1,6 +1,6 @@
 // The ten gradient painters: the examples of each kind, the colour order, progress, the
 // 2-pixel pen the sine painter leaves behind, and pictures too small to divide.
-#include "background/GradientPainters.h"
+#include "compose/GradientPainters.h"
 
 #include <QGuiApplication>
 #include <QPalette>

@@ -2,7 +2,7 @@
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
 #include "ui/AboutForm.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/RichEdit.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 #include "ScriptedDialogs.h"
 #include "TestProgramFolder.h"
 #include "help/HelpForm.h"
-#include "print/PreviewForm.h"
+#include "preview/PreviewForm.h"
 #include "ui/MessageDialogs.h"
 #include "ui/RichEdit.h"
 

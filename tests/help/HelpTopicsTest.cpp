@@ -1,4 +1,4 @@
-#include "help/HelpTopics.h"
+#include "program/HelpTopics.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,8 +3,8 @@
 #include "PrintTestTools.h"
 #include "ScriptedDialogs.h"
 #include "core/CommaText.h"
-#include "print/PreviewForm.h"
-#include "ui/Language.h"
+#include "preview/PreviewForm.h"
+#include "program/Language.h"
 
 #include <QApplication>
 #include <QComboBox>

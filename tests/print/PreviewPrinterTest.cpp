@@ -2,8 +2,8 @@
 // out without a printer, the clipboard and caret of the help text, and letrafex-cli.
 #include "PrintTestTools.h"
 #include "ScriptedDialogs.h"
-#include "print/PreviewForm.h"
 #include "core/FileBytes.h"
+#include "preview/PreviewForm.h"
 #include "richtext/RtfReader.h"
 
 #include <QApplication>

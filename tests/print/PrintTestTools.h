@@ -2,7 +2,7 @@
 // Shared helpers of the print tests: documents of numbered lines with page-break markers,
 // engines with a fixed reference device, and reading printed pages back with poppler.
 #include "ReferenceTools.h"
-#include "print/PreviewPrinter.h"
+#include "preview/PreviewPrinter.h"
 
 #include <QBuffer>
 #include <QPainter>

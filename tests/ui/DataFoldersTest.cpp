@@ -1,8 +1,8 @@
 // Where the program finds its data folders and keeps its own files: beside the program as
 // in the build tree, or in an installed prefix's share folder, with Data in the user's
 // data folder when the program's folder cannot be written.
-#include "ui/Language.h"
-#include "ui/Settings.h"
+#include "program/Language.h"
+#include "program/Settings.h"
 
 #include <QDir>
 #include <QFile>

@@ -6,16 +6,17 @@
 #include "app/MainWindow.h"
 #include "background/BackgroundForm.h"
 #include "core/IniFile.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/OptionsForm.h"
 #include "help/HelpForm.h"
 #include "ui/AboutForm.h"
-#include "ui/ExportForm.h"
+#include "app/ExportForm.h"
 #include "ui/PageForm.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/ResizeForm.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"
+#include "WindowControls.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -93,8 +94,8 @@ protected:
         main->createSecondaryWindows();
         resize = std::make_unique<TResizeForm>();
         exportForm = std::make_unique<TExportForm>();
-        windows = {main.get(),       main->BackgroundForm, main->OptionsForm, main->HelpForm,
-                   main->AboutForm, resize.get(),          exportForm.get()};
+        windows = {main.get(),       control<TBackgroundForm>(*main, "BackgroundForm"), control<TOptionsForm>(*main, "OptionsForm"), control<THelpForm>(*main, "HelpForm"),
+                   control<TAboutForm>(*main, "AboutForm"), resize.get(),          exportForm.get()};
         for (QWidget *w : windows)
             english[w->objectName()] = designedTexts(w);
     }

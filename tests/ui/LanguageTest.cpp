@@ -1,4 +1,4 @@
-#include "ui/Language.h"
+#include "program/Language.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 #include "imageio/BmpCodec.h"
 #include "imageio/PictureFiles.h"
 #include "ui/ImageWidget.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/LoadPicture.h"
 #include "ui/MessageDialogs.h"
 

@@ -1,5 +1,5 @@
 #include "ScriptedDialogs.h"
-#include "ui/DialogStyle.h"
+#include "program/DialogStyle.h"
 #include "ui/ImageWidget.h"
 #include "ui/MessageDialogs.h"
 

@@ -7,19 +7,20 @@
 #include "app/MainWindow.h"
 #include "background/BackgroundForm.h"
 #include "help/HelpForm.h"
-#include "print/PreviewForm.h"
-#include "print/PreviewPrinter.h"
+#include "preview/PreviewForm.h"
+#include "preview/PreviewPrinter.h"
 #include "ui/AboutForm.h"
 #include "ui/ButtonFit.h"
-#include "ui/ExportForm.h"
+#include "app/ExportForm.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/ResizeForm.h"
 #include "ui/RichEdit.h"
-#include "ui/Settings.h"
+#include "program/Settings.h"
 #include "core/IniFile.h"
 #include "ui/Translate.h"
+#include "WindowControls.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -263,16 +264,16 @@ TEST_F(TextsFit, EveryTextFitsItsControlInEveryWindowAndLanguage)
         layOut(main.get());
         main->ApplyLanguage();
         QStringList clipped = clippedTexts(main.get());
-        for (int page = 1; page < main->SelectionView->count(); ++page) {
-            main->SelectionView->setCurrentRow(page);
+        for (int page = 1; page < control<QListWidget>(*main, "SelectionView")->count(); ++page) {
+            control<QListWidget>(*main, "SelectionView")->setCurrentRow(page);
             main->SelectionViewClick();
             QCoreApplication::processEvents();
-            clipped << clippedTexts(main->ShownForm);
+            clipped << clippedTexts(main->shownForm());
         }
-        main->HelpForm->LoadHelpFile(help);
+        control<THelpForm>(*main, "HelpForm")->LoadHelpFile(help);
         QCoreApplication::processEvents();
-        clipped << clippedTopics(main->HelpForm->HTopicsView);
-        clipped << clippedInPreview(dialogs, main->HelpForm);
+        clipped << clippedTopics(control<THelpForm>(*main, "HelpForm")->HTopicsView);
+        clipped << clippedInPreview(dialogs, control<THelpForm>(*main, "HelpForm"));
 
         TResizeForm resize;
         layOut(&resize);

@@ -3,11 +3,12 @@
 #include "TestProgramFolder.h"
 #include "app/MainWindow.h"
 #include "ui/Controls.h"
-#include "ui/Language.h"
+#include "program/Language.h"
 #include "ui/OptionsForm.h"
-#include "ui/ProgramOptions.h"
+#include "program/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "ui/Translate.h"
+#include "WindowControls.h"
 
 #include <QDir>
 #include <QFile>
@@ -61,14 +62,14 @@ protected:
 TEST_F(Translation, ItemListsFollowTheFileExceptCheckListsWhichKeepCountAndMarks)
 {
     TLetrafex &w = mainWindow();
-    TOptionsForm &options = *w.OptionsForm;
+    TOptionsForm &options = *control<TOptionsForm>(w, "OptionsForm");
     options.GenOptListBox->setChecked(0, false);
     options.GenOptListBox->setChecked(1, true);
     useLanguage("[Letrafex]\nTextNoBox.Items=1,2,3\n[OptionsForm]\nGenOptListBox.Items=Automatisch\n"
                 "TextBoxPosBox.Items=Links,Rechts,Mitte,\n");
     TranslateForm(&w);
     TranslateForm(&options);
-    EXPECT_EQ(w.TextNoBox->items(), (QStringList{"1", "2", "3"}));
+    EXPECT_EQ(control<TRadioGroup>(w, "TextNoBox")->items(), (QStringList{"1", "2", "3"}));
     ASSERT_EQ(options.GenOptListBox->count(), 3);
     EXPECT_EQ(options.GenOptListBox->item(0)->text(), "Automatisch");
     EXPECT_EQ(options.GenOptListBox->item(1)->text(), "Do not show exit dialog");
@@ -84,11 +85,11 @@ TEST_F(Translation, ColumnCaptionsChangeOnlyTheColumnsGiven)
     TLetrafex &w = mainWindow();
     useLanguage("[Letrafex]\nDataBase.Columns.Captions=Inhalt,Art\n");
     TranslateForm(&w);
-    ASSERT_EQ(w.DataBase->columnCount(), 11);
-    EXPECT_EQ(w.DataBase->headerItem()->text(0), "Inhalt");
-    EXPECT_EQ(w.DataBase->headerItem()->text(1), "Art");
-    EXPECT_EQ(w.DataBase->headerItem()->text(2), "FontName");
-    EXPECT_EQ(w.DataBase->headerItem()->text(10), "Alignment");
+    ASSERT_EQ(control<QTreeWidget>(w, "DataBase")->columnCount(), 11);
+    EXPECT_EQ(control<QTreeWidget>(w, "DataBase")->headerItem()->text(0), "Inhalt");
+    EXPECT_EQ(control<QTreeWidget>(w, "DataBase")->headerItem()->text(1), "Art");
+    EXPECT_EQ(control<QTreeWidget>(w, "DataBase")->headerItem()->text(2), "FontName");
+    EXPECT_EQ(control<QTreeWidget>(w, "DataBase")->headerItem()->text(10), "Alignment");
 }
 
 TEST_F(Translation, CaptionsAndHintsChangeOnlyWithNonEmptyValues)
@@ -97,10 +98,10 @@ TEST_F(Translation, CaptionsAndHintsChangeOnlyWithNonEmptyValues)
     useLanguage("[letrafex]\nPICTUREBOX.caption=\"  Bild  \"\nContentBox.Caption=\nOKButton.Hint=Programm beenden\n"
                 "PicLoadButton.Hint='Bild laden'\nNoSuchButton.Caption=x\n");
     TranslateForm(&w);
-    EXPECT_EQ(w.PictureBox->title(), "  Bild  ");
-    EXPECT_EQ(w.ContentBox->title(), "Content");
-    EXPECT_EQ(w.OKButton->toolTip(), "Programm beenden");
-    EXPECT_EQ(w.PicLoadButton->toolTip(), "Bild laden");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "  Bild  ");
+    EXPECT_EQ(control<QGroupBox>(w, "ContentBox")->title(), "Content");
+    EXPECT_EQ(control<QPushButton>(w, "OKButton")->toolTip(), "Programm beenden");
+    EXPECT_EQ(control<QToolButton>(w, "PicLoadButton")->toolTip(), "Bild laden");
     EXPECT_EQ(w.windowTitle(), "KORVA's Letrafex");
 }
 
@@ -114,13 +115,13 @@ TEST_F(Translation, TheTitleFollowsEvenAnEmptyCaptionButAMissingOneKeepsIt)
     TranslateForm(&w);
     EXPECT_EQ(w.windowTitle(), "");
     // An empty entry cannot blank a caption: it shows its built-in text.
-    EXPECT_EQ(w.SelectionBox->title(), "Selection");
+    EXPECT_EQ(control<QGroupBox>(w, "SelectionBox")->title(), "Selection");
 }
 
 TEST_F(Translation, AFileWithoutSomeEntriesBringsBackTheBuiltInTextsTheLastFileChanged)
 {
     TLetrafex &w = mainWindow();
-    TOptionsForm &options = *w.OptionsForm;
+    TOptionsForm &options = *control<TOptionsForm>(w, "OptionsForm");
     options.GenOptListBox->setChecked(1, true);
     options.TextBoxPosBox->setItemIndex(1);
     useLanguage("[Letrafex]\nCaption=Titel\nPictureBox.Caption=Bild\nPicLoadButton.Hint=Bild laden\n"
@@ -129,20 +130,20 @@ TEST_F(Translation, AFileWithoutSomeEntriesBringsBackTheBuiltInTextsTheLastFileC
                 "German.lng");
     TranslateForm(&w);
     TranslateForm(&options);
-    ASSERT_EQ(w.PictureBox->title(), "Bild");
-    ASSERT_EQ(w.TextNoBox->items(), (QStringList{"a", "b", "c"}));
+    ASSERT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Bild");
+    ASSERT_EQ(control<TRadioGroup>(w, "TextNoBox")->items(), (QStringList{"a", "b", "c"}));
     ASSERT_EQ(options.TextBoxPosBox->items(), (QStringList{"Links", "Rechts"}));
 
     useLanguage("[Letrafex]\nContentBox.Caption=Texte\n[OptionsForm]\nGenOptListBox.Items=\n", "Partial.lng");
     TranslateForm(&w);
     TranslateForm(&options);
     EXPECT_EQ(w.windowTitle(), "KORVA's Letrafex");
-    EXPECT_EQ(w.PictureBox->title(), "Picture");
-    EXPECT_EQ(w.ContentBox->title(), "Texte");
-    EXPECT_EQ(w.PicLoadButton->toolTip(), "Open picture");
-    EXPECT_EQ(w.TextNoBox->items().size(), 10);
-    EXPECT_EQ(w.TextNoBox->items().first(), "1");
-    EXPECT_EQ(w.DataBase->headerItem()->text(0), "Text");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Picture");
+    EXPECT_EQ(control<QGroupBox>(w, "ContentBox")->title(), "Texte");
+    EXPECT_EQ(control<QToolButton>(w, "PicLoadButton")->toolTip(), "Open picture");
+    EXPECT_EQ(control<TRadioGroup>(w, "TextNoBox")->items().size(), 10);
+    EXPECT_EQ(control<TRadioGroup>(w, "TextNoBox")->items().first(), "1");
+    EXPECT_EQ(control<QTreeWidget>(w, "DataBase")->headerItem()->text(0), "Text");
     EXPECT_EQ(options.windowTitle(), "Options");
     EXPECT_EQ(options.GenOptListBox->item(0)->text(), "Add background to picture automatically");
     EXPECT_EQ(options.GenOptListBox->item(1)->text(), "Do not show exit dialog");
@@ -152,8 +153,8 @@ TEST_F(Translation, AFileWithoutSomeEntriesBringsBackTheBuiltInTextsTheLastFileC
     // Texts the file gives are still taken.
     useLanguage("[Letrafex]\nPictureBox.Caption=Bild\n", "German.lng");
     TranslateForm(&w);
-    EXPECT_EQ(w.PictureBox->title(), "Bild");
-    EXPECT_EQ(w.ContentBox->title(), "Content");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Bild");
+    EXPECT_EQ(control<QGroupBox>(w, "ContentBox")->title(), "Content");
 }
 
 TEST_F(Translation, ControlsMadeAtRunTimeAndOtherWindowsControlsAreLeftAlone)
@@ -161,15 +162,15 @@ TEST_F(Translation, ControlsMadeAtRunTimeAndOtherWindowsControlsAreLeftAlone)
     TLetrafex &w = mainWindow();
     w.show();
     // The options page is now a child of the main window's page area, but not its control.
-    ASSERT_TRUE(w.MainPanel->isAncestorOf(w.OptionsForm));
-    w.ProgressGauge->setToolTip("before");
+    ASSERT_TRUE(control<QWidget>(w, "MainPanel")->isAncestorOf(control<TOptionsForm>(w, "OptionsForm")));
+    control<QProgressBar>(w, "ProgressGauge")->setToolTip("before");
     useLanguage("[Letrafex]\nProgressGauge.Hint=after\nSettingsBox.Caption=Wrong window\n"
                 "[OptionsForm]\nSettingsBox.Caption=Einstellungen\n");
     TranslateForm(&w);
-    EXPECT_EQ(w.ProgressGauge->toolTip(), "before");
-    EXPECT_EQ(w.OptionsForm->SettingsBox->title(), "Settings");
-    TranslateForm(w.OptionsForm);
-    EXPECT_EQ(w.OptionsForm->SettingsBox->title(), "Einstellungen");
+    EXPECT_EQ(control<QProgressBar>(w, "ProgressGauge")->toolTip(), "before");
+    EXPECT_EQ(control<TOptionsForm>(w, "OptionsForm")->SettingsBox->title(), "Settings");
+    TranslateForm(control<TOptionsForm>(w, "OptionsForm"));
+    EXPECT_EQ(control<TOptionsForm>(w, "OptionsForm")->SettingsBox->title(), "Einstellungen");
 }
 
 TEST_F(Translation, WithoutALanguageFileEveryTextStays)
@@ -178,7 +179,7 @@ TEST_F(Translation, WithoutALanguageFileEveryTextStays)
     LanguageFilePath = QDir(program.path()).filePath("LScripts/Missing.lng");
     TranslateForm(&w);
     EXPECT_EQ(w.windowTitle(), "KORVA's Letrafex");
-    EXPECT_EQ(w.PictureBox->title(), "Picture");
+    EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Picture");
     EXPECT_EQ(LngText("Messages", "Are you sure?"), "Are you sure?");
 }
 
@@ -202,7 +203,7 @@ TEST_F(Translation, LanguageListOffersOnlyLanguageFilesAndFindsNamesInAnyLetterC
     EXPECT_EQ(findLanguageFile("French.lng"), "");
     LanguageFilePath = languageFilePathFor("german.lng");
     TranslateForm(&mainWindow());
-    EXPECT_EQ(mainWindow().PictureBox->title(), "Bild");
+    EXPECT_EQ(control<QGroupBox>(mainWindow(), "PictureBox")->title(), "Bild");
 
     QDir(program.path()).rename("LScripts", "Elsewhere");
     EXPECT_TRUE(LanguageList(true).isEmpty());
