@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <set>
+#include <vector>
 
 struct TiffLibReader::State
 {
@@ -166,6 +167,47 @@ QString withReason(const char *message, const QString &reason)
     return reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason;
 }
 
+
+// Tiled 16-bit grey, decoded here: libtiff 4.5's RGBA reader steps over the unused part
+// of a tile at the right edge in samples instead of bytes, which shifts the rows of
+// every partial tile. Each level keeps its high byte, as libtiff's own map does.
+bool readGrey16Tiles(TIFF *tif, QImage &image, bool minIsWhite)
+{
+    uint32_t tileWidth = 0, tileHeight = 0;
+    TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
+    const tmsize_t tileBytes = TIFFTileSize(tif);
+    if (tileWidth == 0 || tileHeight == 0 || tileBytes < tmsize_t(tileWidth) * tileHeight * 2)
+        return false;
+    std::vector<uint16_t> tile(size_t(tileBytes) / 2 + 1);
+    const int w = image.width(), h = image.height();
+    for (uint32_t ty = 0; ty < uint32_t(h); ty += tileHeight)
+        for (uint32_t tx = 0; tx < uint32_t(w); tx += tileWidth) {
+            if (TIFFReadTile(tif, tile.data(), tx, ty, 0, 0) < 0)
+                return false;
+            const int rows = int(std::min<uint32_t>(tileHeight, uint32_t(h) - ty));
+            const int cols = int(std::min<uint32_t>(tileWidth, uint32_t(w) - tx));
+            for (int y = 0; y < rows; ++y) {
+                const uint16_t *s = tile.data() + size_t(y) * tileWidth;
+                QRgb *d = reinterpret_cast<QRgb *>(image.scanLine(int(ty) + y)) + tx;
+                for (int x = 0; x < cols; ++x) {
+                    const int v = minIsWhite ? 255 - (s[x] >> 8) : s[x] >> 8;
+                    d[x] = qRgb(v, v, v);
+                }
+            }
+        }
+    return true;
+}
+
+bool isTiledGrey16(TIFF *tif)
+{
+    uint16_t bits = 0, samples = 1, photometric = 0;
+    TIFFGetField(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    return TIFFIsTiled(tif) && bits == 16 && samples == 1 &&
+           (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE);
+}
 } // namespace
 
 bool State::open()
@@ -241,6 +283,19 @@ TiffLibReader::Result TiffLibReader::readCurrent(Raster &picture)
     const QString problem = TiffPicture::sizeProblem(int(width), int(height));
     if (!problem.isEmpty())
         return {Outcome::Failed, problem};
+    if (isTiledGrey16(tif)) {
+        uint16_t photometric = 0;
+        TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+        QImage image = newPictureImage(int(width), int(height), QImage::Format_RGB32);
+        if (image.isNull()) {
+            picture = Raster();
+            return {Outcome::Failed, messageText("Out Of Memory") + QLatin1Char(' ')};
+        }
+        if (!readGrey16Tiles(tif, image, photometric == PHOTOMETRIC_MINISWHITE) || !d_->firstError.isEmpty())
+            return {Outcome::Failed, withReason(messageKey("Error reading image data"), d_->firstError)};
+        picture = TiffPicture::finish(image);
+        return {Outcome::Read, {}};
+    }
     TIFFRGBAImage img;
     if (!TIFFRGBAImageBegin(&img, tif, 1, why))
         return {Outcome::Refused, QString::fromUtf8(why)};

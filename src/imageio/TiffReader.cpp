@@ -191,7 +191,7 @@ public:
     StripRows(const TGraphicTiff &dir, const ImageFormat &f)
         : dir_(dir), height_(f.height),
           rowBytes_(dir.stripCount() ? dir.strip(0)->byteCount / rowsPerStrip(dir, f.height) : 0),
-          need_(f.bits == 24 ? qint64(f.width - 1) * f.step + 3 : (qint64(f.width) * f.bits + 7) / 8)
+          need_(f.bits == 24 ? qint64(f.width - 1) * f.step + (f.alpha ? 4 : 3) : (qint64(f.width) * f.bits + 7) / 8)
     {
         qint64 end = 0;
         for (int i = 0; i < dir.stripCount(); ++i)

@@ -88,6 +88,7 @@ TEST(TiffLibrary, FilesOtherProgramsWriteMatchTheirReferenceDecodings)
         // Sample sizes and colour spaces.
         {"rgb16.tif", "rgb.ppm", 0},
         {"grey16.tif", "grey.pgm", 0},
+        {"grey16_tiled.tif", "grey.pgm", 0},
         {"grey2.tif", "grey4.pgm", 0},
         {"cmyk_lzw.tif", "cmyk.ppm", 0},
         // Bits of each byte from the low end, uncompressed (the own reader) and G4.
@@ -97,6 +98,7 @@ TEST(TiffLibrary, FilesOtherProgramsWriteMatchTheirReferenceDecodings)
         {"grey4_fill2.tif", "grey4.pgm", 0},
         {"palette_fill2.tif", "palette.ppm", 0},
         {"rgb_fill2.tif", "rgb.ppm", 0},
+        {"rgba_fill2.tif", "rgba_over_white.ppm", 0},
         // Alpha samples over white: straight RGBA in 8 and 16 bits, grey with alpha.
         {"rgba_lzw.tif", "rgba_over_white.ppm", 0},
         {"rgba16.tif", "rgba_over_white.ppm", 0},
