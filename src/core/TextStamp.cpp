@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int FirstMargin = 2, LastMargin = 32, EdgeRoom = 8;
+constexpr int FirstMargin = 2, LastMargin = 32;
 // Rows are blended in groups of eight pixels; uncovered stretches of SplitGap pixels or more
 // are left out, shorter ones are blended through.
 constexpr int Group = 8, SplitGap = 32;
@@ -196,12 +196,6 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
         pieces.push_back({line.outline().boundingRect().toAlignedRect().adjusted(-margin, -margin, margin, margin)});
     for (const Piece &p : pieces)
         box_ |= p.region;
-    // Qt rasterises outlines that come close to the picture's left or top edge a little
-    // differently; the stamp is rasterised well away from them.
-    if (!line.outline().isEmpty()) {
-        const int room = EdgeRoom + box_.height() / 16;
-        box_.adjust(-room, -room, 0, 0);
-    }
     if (box_.isEmpty())
         return Collected::Done;
 

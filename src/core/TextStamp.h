@@ -11,10 +11,10 @@
 // itself where a is 255. A path fill blends every pixel once. Glyphs from the glyph cache
 // are blended one after the other, so a pixel that two glyphs reach is blended twice; the
 // stamp keeps such a pixel's second coverage in a later pass and blends it in the same
-// order. Coverage does not change when a line moves by whole pixels, and clipping at the
-// right and bottom edges only leaves pixels out. Qt rasterises an outline that comes close
-// to the left or top edge of the picture a little differently, so such copies are drawn
-// by QPainter.
+// order. Coverage does not change when a line moves by whole pixels (the hinted outlines lie
+// on a grid on which Qt's arithmetic is exact), and clipping at the right and bottom edges
+// only leaves pixels out. Qt rounds coordinates left of or above the picture's origin the
+// other way, so copies whose box reaches past the left or top edge are drawn by QPainter.
 #include "core/HintedGlyphs.h"
 
 #include <QImage>
@@ -55,8 +55,7 @@ private:
     void makeRuns(const std::vector<std::vector<uchar>> &passes);
 
     HintedTextLine line_;
-    QRect box_;                // relative to the line's top-left corner, with room left of and
-                               // above outlines
+    QRect box_;                // relative to the line's top-left corner
     std::vector<Run> runs_;    // in blending order
     std::vector<uchar> cover_;
     bool stamped_ = false;

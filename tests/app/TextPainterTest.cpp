@@ -297,3 +297,50 @@ TEST(GradientText, StampedLayersAreTheLayersQPainterDraws)
         EXPECT_EQ(differingPixels(t.owned.textCreate.picture.toRgb32(), expectedMask), 0) << c.points << " pt " << c.text;
     }
 }
+
+// A stamped line gives the pixels of filling its outline with QPainter at the same place,
+// wherever that is on pictures up to the 4x export's 7680 x 4320: next to the origin, on
+// either side of every power of two Qt's floating-point sums pass, and far out, over a
+// background that is not plain, antialiased and hard-edged.
+TEST(TextStamp, SameAsTheOutlineFillWhereverTheLineLies)
+{
+    std::vector<QPoint> offsets;
+    for (int c = 0; c < 140; c += 4)
+        offsets.insert(offsets.end(), {{c, 20}, {20, c}});
+    for (int c : {255, 256, 511, 512, 1023, 1024, 2047, 2048}) // the 2x export reaches 3840 x 2160
+        offsets.insert(offsets.end(), {{c, 7}, {9, c}, {c, c}});
+    for (int c : {4095, 4096, 6900}) // and the 4x export 7680 x 4320
+        offsets.insert(offsets.end(), {{c, 11}, {13, c - 2700}, {c - 1400, c / 2 + 50}});
+    const QRgb colour = qRgb(20, 90, 200);
+    for (int points : {60, 96, 192}) // 80, 128 and 256 px
+        for (const char *text : {"SOS 3D", "Letrafex@"})
+            for (bool antialias : {true, false}) {
+                const HintedTextLine line(QString::fromLatin1(text), toQFont({QStringLiteral("Arial"), points, 0, 0}, antialias));
+                const TextStamp stamp(line);
+                ASSERT_TRUE(stamp.stamped()) << points << text;
+                const QRect box = line.outline().boundingRect().toAlignedRect().adjusted(0, 0, 2, 2);
+                int differing = 0;
+                for (const QPoint at : offsets) {
+                    QImage picture(at.x() + box.right() + 1, at.y() + box.bottom() + 1, QImage::Format_RGB32);
+                    const QRect region = box.translated(at) & picture.rect();
+                    for (int y = region.top(); y <= region.bottom(); ++y)
+                        for (int x = region.left(); x <= region.right(); ++x)
+                            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x + y) % 256));
+                    const QImage background = picture.copy(region);
+                    {
+                        QPainter p(&picture);
+                        p.setPen(QColor::fromRgb(colour));
+                        p.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
+                        line.draw(p, at.x(), at.y());
+                    }
+                    const QImage expected = picture.copy(region);
+                    QPainter(&picture).drawImage(region.topLeft(), background);
+                    stamp.draw(picture, at.x(), at.y(), colour);
+                    const int n = differingPixels(picture.copy(region), expected);
+                    EXPECT_EQ(n, 0) << points << " pt " << text << " antialias " << antialias << " at " << at.x()
+                                    << "," << at.y();
+                    differing += n;
+                }
+                ASSERT_EQ(differing, 0);
+            }
+}
