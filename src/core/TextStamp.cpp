@@ -362,6 +362,56 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
     }
 }
 
+void TextStamp::drawShape(QImage &image, int x, int y, QRgb color) const
+{
+    if (!stamped_) {
+        drawShapeByQPainter(image, x, y, color);
+        return;
+    }
+    const int width = image.width(), height = image.height();
+    for (const Run &run : runs_) {
+        const int ty = y + run.y;
+        if (ty < 0 || ty >= height)
+            continue;
+        const int x0 = x + run.x, from = std::max(x0, 0), to = std::min(x0 + run.length, width);
+        QRgb *dst = reinterpret_cast<QRgb *>(image.scanLine(ty));
+        const uchar *cover = cover_.data() + run.offset - x0;
+        for (int i = from; i < to; ++i)
+            if (cover[i])
+                dst[i] = color;
+    }
+}
+
+void TextStamp::drawShapeByQPainter(QImage &image, int x, int y, QRgb color) const
+{
+    // The rows the line can reach, with room for the glyph cache's decorations.
+    QRectF bounds = line_.outline().boundingRect();
+    for (const QGlyphRun &run : line_.cachedRuns())
+        bounds |= run.boundingRect();
+    const int room = 2 + int(bounds.height()) / 4;
+    const int top = std::max(0, y + int(std::floor(bounds.top())) - room);
+    const int bottom = std::min(image.height(), y + int(std::ceil(bounds.bottom())) + room);
+    if (bottom <= top)
+        return;
+    QImage band(image.width(), bottom - top, QImage::Format_ARGB32_Premultiplied);
+    if (band.isNull())
+        return;
+    band.fill(0);
+    {
+        QPainter painter(&band);
+        painter.setPen(Qt::white);
+        painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
+        line_.draw(painter, x, y - top);
+    }
+    for (int row = 0; row < band.height(); ++row) {
+        const QRgb *from = reinterpret_cast<const QRgb *>(band.constScanLine(row));
+        QRgb *dst = reinterpret_cast<QRgb *>(image.scanLine(top + row));
+        for (int i = 0; i < band.width(); ++i)
+            if (from[i])
+                dst[i] = color;
+    }
+}
+
 qsizetype TextStamp::bytes() const
 {
     return qsizetype(sizeof *this + runs_.capacity() * sizeof(Run) + cover_.capacity()) +

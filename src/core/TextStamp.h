@@ -33,6 +33,10 @@ public:
     // HintedTextLine::draw gives with a QPainter whose pen has that colour.
     void draw(QImage &image, int x, int y, QRgb color) const;
 
+    // Sets every pixel the line touches at all (any coverage at that place) to color, with
+    // the top-left corner of its box at (x, y): the line's own letter shapes, hard-edged.
+    void drawShape(QImage &image, int x, int y, QRgb color) const;
+
     // Whether the coverage is kept (the line is then drawn without QPainter). Lines whose
     // blending QPainter does differently (subpixel or gamma-corrected glyphs, decorations
     // drawn by the glyph cache) are drawn by QPainter instead.
@@ -53,6 +57,8 @@ private:
     // has no coverage yet at each pixel.
     Collected addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const;
     void makeRuns(const std::vector<std::vector<uchar>> &passes);
+    // drawShape() for a line whose coverage is not kept: QPainter draws it on a scratch band.
+    void drawShapeByQPainter(QImage &image, int x, int y, QRgb color) const;
 
     HintedTextLine line_;
     QRect box_;                // relative to the line's top-left corner
