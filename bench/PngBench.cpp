@@ -112,29 +112,6 @@ void PngImageDataByFilterAndLevel(benchmark::State &state)
     state.counters["file_MB"] = double(bytes) / 1e6;
 }
 
-// The image data of the ten items at 4x and of the noisy photograph as the writer
-// compresses them (256 KiB pieces), on range 1 threads: the stream is the same, the wall
-// time shorter when a second core is free, and the CPU time of all threads is measured.
-void PngImageDataThreads(benchmark::State &state)
-{
-    const QImage &img = pixels(int(state.range(0)));
-    PngImageData data;
-    data.height = img.height();
-    data.rowBytes = size_t(img.width()) * 3;
-    const PngEncoding encoding = ChoosePngEncoding(img.constBits(), img.width(), img.height(), img.bytesPerLine());
-    data.filter = encoding.filter;
-    data.level = encoding.level;
-    data.threads = int(state.range(1));
-    size_t bytes = 0;
-    for (auto _ : state) {
-        bytes = 0;
-        if (!CompressPngImageData(data, [&img](int y, uchar *out) { rgbRow(img, y, out); },
-                                  [&bytes](const uchar *, size_t n) { return bytes += n, true; }))
-            state.SkipWithError("compression failed");
-    }
-    state.counters["file_MB"] = double(bytes) / 1e6;
-}
-
 // libpng's encoder as it was used before: zlib level 6, all filters tried on every row.
 void PngImageDataLibpngAdaptive(benchmark::State &state)
 {
@@ -191,12 +168,6 @@ void filtersAndLevels(benchmark::internal::Benchmark *b)
 } // namespace
 
 BENCHMARK(PngImageDataByFilterAndLevel)->Apply(filtersAndLevels)->Unit(benchmark::kMillisecond)->Iterations(3);
-BENCHMARK(PngImageDataThreads)
-    ->ArgsProduct({{TenItems4x, NoisyPhoto}, {1, 2}})
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(3)
-    ->MeasureProcessCPUTime()
-    ->UseRealTime();
 BENCHMARK(PngImageDataLibpngAdaptive)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(PngSaveFile)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime()->UseRealTime();
 

@@ -6,14 +6,10 @@
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -270,160 +266,55 @@ struct CompressorDeleter
 {
     void operator()(libdeflate_compressor *c) const { libdeflate_free_compressor(c); }
 };
-using Compressor = std::unique_ptr<libdeflate_compressor, CompressorDeleter>;
-
-// A run of rows, filtered and compressed into a raw deflate stream that the next piece's
-// stream continues (the last one's ends the data), after the zlib header for the first.
-struct Piece
-{
-    int first = 0, count = 0;
-    std::vector<uchar> raw, above, filtered, out;
-    std::size_t end = 0; // the bytes of out that belong to the stream
-    bool ok = false;
-};
-
-void preparePiece(const PngImageData &data, const PngRowSource &rows, libdeflate_compressor *compressor, Piece &p)
-{
-    p.ok = false;
-    try {
-        const std::size_t line = data.rowBytes + 1;
-        p.raw.resize(data.rowBytes);
-        p.above.assign(data.rowBytes, 0);
-        if (p.first > 0)
-            rows(p.first - 1, p.above.data());
-        p.filtered.resize(line * std::size_t(p.count));
-        for (int i = 0; i < p.count; ++i) {
-            rows(p.first + i, p.raw.data());
-            filterRow(data.filter, p.raw.data(), p.above.data(), data.rowBytes, data.pixelBytes,
-                      p.filtered.data() + line * std::size_t(i));
-            p.raw.swap(p.above);
-        }
-        // Room for the zlib header, the piece, the joining bytes and the checksum.
-        p.out.resize(2 + libdeflate_deflate_compress_bound(compressor, p.filtered.size()) + 5 + 4);
-        std::size_t start = 0;
-        if (p.first == 0) {
-            p.out[0] = 0x78; // deflate with a 32 KiB window
-            p.out[1] = 0x9C;
-            start = 2;
-        }
-        const std::size_t end = start + libdeflate_deflate_compress(compressor, p.filtered.data(), p.filtered.size(),
-                                                                    p.out.data() + start, p.out.size() - start - 9);
-        if (end == start)
-            return;
-        p.end = p.first + p.count >= data.height ? end : makeContinuable(p.out, start, end);
-        p.ok = p.end != 0;
-    } catch (const std::bad_alloc &) {
-    }
-}
-
-// A second thread that prepares one piece at a time while the calling thread prepares
-// the one before it.
-class PieceWorker
-{
-public:
-    PieceWorker(const PngImageData &data, const PngRowSource &rows, Compressor compressor)
-        : data_(data), rows_(rows), compressor_(std::move(compressor)), thread_([this] { run(); })
-    {
-    }
-    ~PieceWorker()
-    {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    void start(Piece &piece)
-    {
-        {
-            const std::lock_guard<std::mutex> lock(mutex_);
-            job_ = &piece;
-        }
-        changed_.notify_all();
-    }
-    void wait()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return job_ == nullptr; });
-    }
-
-private:
-    void run()
-    {
-        std::unique_lock<std::mutex> lock(mutex_);
-        for (;;) {
-            changed_.wait(lock, [this] { return stop_ || job_; });
-            if (!job_)
-                return;
-            lock.unlock();
-            preparePiece(data_, rows_, compressor_.get(), *job_);
-            lock.lock();
-            job_ = nullptr;
-            changed_.notify_all();
-        }
-    }
-
-    const PngImageData &data_;
-    const PngRowSource &rows_;
-    Compressor compressor_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    Piece *job_ = nullptr;
-    bool stop_ = false;
-    std::thread thread_; // last: starts when everything it uses is ready
-};
 
 } // namespace
 
 bool CompressPngImageData(const PngImageData &data, const PngRowSource &rows, const PngStreamSink &sink)
 {
-    const int level = std::clamp(data.level, 1, 12);
-    const Compressor compressor(libdeflate_alloc_compressor(level));
+    const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
+        libdeflate_alloc_compressor(std::clamp(data.level, 1, 12)));
     if (!compressor || data.height <= 0 || data.rowBytes == 0)
         return false;
-    const int rowsPerPiece =
-        int(std::clamp<std::size_t>(data.pieceBytes / (data.rowBytes + 1), 1, std::size_t(data.height)));
-    // Each piece is compressed on its own, so two threads give the same stream as one.
-    std::unique_ptr<PieceWorker> worker;
-    if (data.threads > 1 && rowsPerPiece < data.height && std::thread::hardware_concurrency() != 1) {
-        Compressor second(libdeflate_alloc_compressor(level));
-        if (second) {
-            try {
-                worker = std::make_unique<PieceWorker>(data, rows, std::move(second));
-            } catch (const std::system_error &) { // no thread to be had: one does it all
+    const std::size_t line = data.rowBytes + 1;
+    const int rowsPerPiece = int(std::clamp<std::size_t>(data.pieceBytes / line, 1, std::size_t(data.height)));
+    try {
+        std::vector<uchar> raw(data.rowBytes), above(data.rowBytes, 0);
+        std::vector<uchar> filtered(line * std::size_t(rowsPerPiece));
+        // Room for the zlib header, the piece, the joining bytes and the checksum.
+        std::vector<uchar> out(2 + libdeflate_deflate_compress_bound(compressor.get(), filtered.size()) + 5 + 4);
+        std::uint32_t adler = 1;
+        for (int first = 0; first < data.height; first += rowsPerPiece) {
+            const int count = std::min(rowsPerPiece, data.height - first);
+            for (int i = 0; i < count; ++i) {
+                rows(first + i, raw.data());
+                filterRow(data.filter, raw.data(), above.data(), data.rowBytes, data.pixelBytes,
+                          filtered.data() + line * std::size_t(i));
+                raw.swap(above);
             }
+            const std::size_t in = line * std::size_t(count);
+            adler = libdeflate_adler32(adler, filtered.data(), in);
+            std::size_t start = 0;
+            if (first == 0) {
+                out[0] = 0x78; // deflate with a 32 KiB window
+                out[1] = 0x9C;
+                start = 2;
+            }
+            std::size_t end = start + libdeflate_deflate_compress(compressor.get(), filtered.data(), in,
+                                                                  out.data() + start, out.size() - start - 9);
+            if (end == start)
+                return false;
+            const bool last = first + count >= data.height;
+            if (!last && (end = makeContinuable(out, start, end)) == 0)
+                return false;
+            if (last) {
+                qToBigEndian<quint32>(adler, out.data() + end);
+                end += 4;
+            }
+            if (!sink(out.data(), end))
+                return false;
         }
-    }
-    Piece pieces[2];
-    std::uint32_t adler = 1;
-    const auto handOn = [&](Piece &p) {
-        if (!p.ok)
-            return false;
-        adler = libdeflate_adler32(adler, p.filtered.data(), p.filtered.size());
-        if (p.first + p.count >= data.height) {
-            qToBigEndian<quint32>(adler, p.out.data() + p.end);
-            p.end += 4;
-        }
-        return sink(p.out.data(), p.end);
-    };
-    for (int first = 0; first < data.height;) {
-        Piece &a = pieces[0], &b = pieces[1];
-        a.first = first;
-        a.count = std::min(rowsPerPiece, data.height - first);
-        first += a.count;
-        const bool pair = worker && first < data.height;
-        if (pair) {
-            b.first = first;
-            b.count = std::min(rowsPerPiece, data.height - first);
-            first += b.count;
-            worker->start(b);
-        }
-        preparePiece(data, rows, compressor.get(), a);
-        if (pair)
-            worker->wait();
-        if (!handOn(a) || (pair && !handOn(b)))
-            return false;
+    } catch (const std::bad_alloc &) {
+        return false;
     }
     return true;
 }

@@ -10,8 +10,7 @@
 
 enum class PngFilter : quint8 { None = 0, Sub = 1, Up = 2, Average = 3, Paeth = 4 };
 
-// Writes row y as stored in the file before filtering (rowBytes bytes) into out. Called
-// from two threads at once when the data is compressed on two.
+// Writes row y as stored in the file before filtering (rowBytes bytes) into out.
 using PngRowSource = std::function<void(int y, uchar *out)>;
 // Takes the next piece of the zlib stream; false stops the compression.
 using PngStreamSink = std::function<bool(const uchar *data, std::size_t size)>;
@@ -26,13 +25,10 @@ struct PngImageData
     // Filtered bytes compressed at a time: small pieces keep the 4x export within its memory
     // bound at the cost of about 1 % in file size (the ten-item export at 4x).
     std::size_t pieceBytes = std::size_t(256) << 10;
-    // Threads compressing pieces side by side (1 or 2); the stream is the same either way.
-    int threads = 2;
 };
 
 // Filters and compresses the rows and hands the zlib stream (header, data, Adler-32) to
-// sink in pieces, from the calling thread. False when memory runs out or sink refuses a
-// piece.
+// sink in pieces. False when memory runs out or sink refuses a piece.
 bool CompressPngImageData(const PngImageData &data, const PngRowSource &rows, const PngStreamSink &sink);
 
 struct PngEncoding
