@@ -16,8 +16,6 @@ constexpr qreal Same = 1e-3;            // coordinates closer than this are one
 constexpr qreal DistinctEdges = 1.0 / 3; // edges further apart than this stay apart
 
 constexpr int MaxKeptOutlines = 4096;
-// Outline coordinates are kept on a grid of 1/256 pixel; see exactOnEveryPixel().
-constexpr qreal GridSteps = 256;
 
 // Hinted glyph outlines by font and glyph: taking an outline from the font runs its hinting
 // program, which costs more than drawing the glyph from its outline a few times.
@@ -92,22 +90,6 @@ void addDecorations(QPainterPath &path, const QGlyphRun &run, const QFont &font,
         bar(y - std::round(fm.overlinePos()));
     if (run.strikeOut())
         bar(y - std::round(fm.strikeOutPos()));
-}
-
-// Moves every coordinate of the outline to the nearest multiple of 1/256 pixel, so that Qt
-// fills it the same way wherever it lies. Qt flattens curves by halving them up to nine
-// times, moves the points by the painter's offset and rounds them to 1/64 pixel; with
-// coordinates like the thirds of a quadratic glyph curve, the offset's size decides how
-// far the sum is rounded, and a point just below a half of 1/64 may round up far from the
-// picture's origin and down near it. On this grid every one of those steps is exact, so
-// a line drawn at any whole-pixel position (with positive coordinates) gives the same
-// coverage there; the grid moves the outline by at most 1/512 pixel.
-void exactOnEveryPixel(QPainterPath &path)
-{
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element e = path.elementAt(i);
-        path.setElementPositionAt(i, std::round(e.x * GridSteps) / GridSteps, std::round(e.y * GridSteps) / GridSteps);
-    }
 }
 } // namespace
 
@@ -209,7 +191,6 @@ HintedTextLine::HintedTextLine(const QString &text, const QFont &font, bool allO
             outlines_.addPath(hintedGlyph(raw, glyphs[i], fresh).translated(positions[i].x(), std::round(positions[i].y())));
         addDecorations(outlines_, run, font, line.ascent() + shift);
     }
-    exactOnEveryPixel(outlines_);
     outlines_.setFillRule(Qt::WindingFill);
 }
 

@@ -205,7 +205,7 @@ struct Piece { QRect region; qsizetype run = -1, glyph = 0; QPainterPath outline
 
 } // namespace
 
-TextStamp::TextStamp(const HintedTextLine &line) : line_(line)
+TextStamp::TextStamp(const HintedTextLine &line) : line_(line), rounding_(line.outline())
 {
     Collected collected = Collected::Grow;
     for (int margin = FirstMargin; margin <= LastMargin && collected == Collected::Grow; margin *= 2) {
@@ -258,6 +258,7 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
     painter.setPen(Qt::white);
     painter.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
     const QPoint origin = -box_.topLeft();
+    origin_ = origin;
     for (const Piece &p : pieces) {
         const QRect region = p.region.translated(origin);
         if (p.run >= 0) {
@@ -336,9 +337,14 @@ void TextStamp::makeRuns(const std::vector<std::vector<uchar>> &passes)
         }
 }
 
+bool TextStamp::exactAt(int x, int y) const
+{
+    return stamped_ && x + box_.left() >= 0 && y + box_.top() >= 0 && rounding_.sameAt(origin_, {x, y});
+}
+
 void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
 {
-    if (!stamped_ || x + box_.left() < 0 || y + box_.top() < 0) {
+    if (!exactAt(x, y)) {
         QPainter painter(&image);
         painter.setPen(QColor::fromRgba(color));
         painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
@@ -364,7 +370,7 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
 
 void TextStamp::drawShape(QImage &image, int x, int y, QRgb color) const
 {
-    if (!stamped_) {
+    if (!exactAt(x, y)) {
         drawShapeByQPainter(image, x, y, color);
         return;
     }

@@ -11,11 +11,12 @@
 // itself where a is 255. A path fill blends every pixel once. Glyphs from the glyph cache
 // are blended one after the other, so a pixel that two glyphs reach is blended twice; the
 // stamp keeps such a pixel's second coverage in a later pass and blends it in the same
-// order. Coverage does not change when a line moves by whole pixels (the hinted outlines lie
-// on a grid on which Qt's arithmetic is exact), and clipping at the right and bottom edges
-// only leaves pixels out. Qt rounds coordinates left of or above the picture's origin the
-// other way, so copies whose box reaches past the left or top edge are drawn by QPainter.
+// order. Coverage does not change when a line moves by whole pixels, except where Qt rounds
+// an outline point differently at the new place (see OutlineRounding) or the point lies
+// left of or above the picture's origin; clipping at the right and bottom edges only leaves
+// pixels out. Copies at such places are drawn by QPainter.
 #include "core/HintedGlyphs.h"
+#include "core/OutlineRounding.h"
 
 #include <QImage>
 #include <QRect>
@@ -57,11 +58,15 @@ private:
     // has no coverage yet at each pixel.
     Collected addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const;
     void makeRuns(const std::vector<std::vector<uchar>> &passes);
+    // Whether the coverage kept is what QPainter gives the line at (x, y) on a picture.
+    bool exactAt(int x, int y) const;
     // drawShape() for a line whose coverage is not kept: QPainter draws it on a scratch band.
     void drawShapeByQPainter(QImage &image, int x, int y, QRgb color) const;
 
     HintedTextLine line_;
     QRect box_;                // relative to the line's top-left corner
+    QPoint origin_;            // where the line's top-left corner was when rasterised
+    OutlineRounding rounding_; // of the outline's points
     std::vector<Run> runs_;    // in blending order
     std::vector<uchar> cover_;
     bool stamped_ = false;
