@@ -205,7 +205,7 @@ struct Piece { QRect region; qsizetype run = -1, glyph = 0; QPainterPath outline
 
 } // namespace
 
-TextStamp::TextStamp(const HintedTextLine &line) : line_(line), rounding_(line.outline())
+TextStamp::TextStamp(const HintedTextLine &line, QPoint at) : line_(line), origin_(at), rounding_(line.outline())
 {
     Collected collected = Collected::Grow;
     for (int margin = FirstMargin; margin <= LastMargin && collected == Collected::Grow; margin *= 2) {
@@ -249,16 +249,22 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
     if (box_.isEmpty())
         return Collected::Done;
 
-    QImage scratch(box_.size(), QImage::Format_ARGB32_Premultiplied);
+    // The line is rasterised where it is first drawn, so that Qt rounds its outline points
+    // as it does there (see OutlineRounding), but never past the scratch's left or top edge.
+    // Only the line's box is cleared and drawn on: the pixels of a large scratch outside it
+    // are never touched, and a buffer that large is mapped as it is used.
+    const QPoint origin(std::max(origin_.x(), -box_.left()), std::max(origin_.y(), -box_.top()));
+    origin_ = origin;
+    const QPoint corner = origin + box_.topLeft();
+    QImage scratch(corner.x() + box_.width(), corner.y() + box_.height(), QImage::Format_ARGB32_Premultiplied);
     if (scratch.isNull())
         return Collected::NotStampable;
-    scratch.fill(0);
+    for (int y = corner.y(); y < scratch.height(); ++y)
+        std::memset(scratch.scanLine(y) + qsizetype(corner.x()) * 4, 0, size_t(box_.width()) * 4);
     std::vector<std::vector<uchar>> passes(1, std::vector<uchar>(size_t(box_.width()) * size_t(box_.height())));
     QPainter painter(&scratch);
     painter.setPen(Qt::white);
     painter.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
-    const QPoint origin = -box_.topLeft();
-    origin_ = origin;
     for (const Piece &p : pieces) {
         const QRect region = p.region.translated(origin);
         if (p.run >= 0) {
@@ -273,7 +279,7 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
             painter.fillPath(p.outline, painter.pen().color());
             painter.restore();
         }
-        const Collected c = addPiece(scratch, region, passes);
+        const Collected c = addPiece(scratch, region, corner, passes);
         if (c != Collected::Done)
             return c;
     }
@@ -281,9 +287,10 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
     return Collected::Done;
 }
 
-TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const
+TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, QPoint corner,
+                                         std::vector<std::vector<uchar>> &passes) const
 {
-    region &= scratch.rect();
+    region &= QRect(corner, box_.size());
     const int w = box_.width();
     Collected result = Collected::Done;
     for (int y = region.top(); y <= region.bottom(); ++y) {
@@ -301,7 +308,7 @@ TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, std::vec
             // Coverage on the region's edge may go on beyond it.
             if (edgeRow || x == region.left() || x == region.right())
                 result = Collected::Grow;
-            const size_t at = size_t(y) * size_t(w) + size_t(x);
+            const size_t at = size_t(y - corner.y()) * size_t(w) + size_t(x - corner.x());
             size_t pass = 0;
             while (pass < passes.size() && passes[pass][at])
                 ++pass;
@@ -451,7 +458,7 @@ StampCache &stampCache()
 
 } // namespace
 
-std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font)
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font, QPoint at)
 {
     StampCache &cache = stampCache();
     const QString key = stampKey(text, font);
@@ -462,7 +469,7 @@ std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font
             return found->second->second;
         }
     }
-    auto stamp = std::make_shared<const TextStamp>(HintedTextLine(text, font));
+    auto stamp = std::make_shared<const TextStamp>(HintedTextLine(text, font), at);
     const QMutexLocker lock(&cache.mutex);
     if (cache.byKey.count(key))
         return stamp;

@@ -27,7 +27,8 @@
 class TextStamp
 {
 public:
-    explicit TextStamp(const HintedTextLine &line);
+    // at is where the line's top-left corner is drawn first (the stamp is then exact there).
+    explicit TextStamp(const HintedTextLine &line, QPoint at = {});
 
     // Draws the line with the top-left corner of its box at (x, y) in color (opaque, as
     // 0xAARRGGBB) on a Format_RGB32 or Format_ARGB32_Premultiplied image: the pixels
@@ -56,7 +57,8 @@ private:
     Collected collect(const HintedTextLine &line, int margin);
     // Takes one step's coverage out of scratch (clearing it there) into the first pass that
     // has no coverage yet at each pixel.
-    Collected addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const;
+    // corner is where the box's top-left pixel lies on scratch.
+    Collected addPiece(QImage &scratch, QRect region, QPoint corner, std::vector<std::vector<uchar>> &passes) const;
     void makeRuns(const std::vector<std::vector<uchar>> &passes);
     // Whether the coverage kept is what QPainter gives the line at (x, y) on a picture.
     bool exactAt(int x, int y) const;
@@ -74,5 +76,5 @@ private:
 
 // The stamp of text in font, made once and kept for the next drawings of the same line: a
 // redraw draws every item again, and usually few of them have changed. The stamps used most
-// recently are kept, up to a bound on their memory.
-std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font);
+// recently are kept, up to a bound on their memory. A new stamp is made for drawing at.
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font, QPoint at = {});
