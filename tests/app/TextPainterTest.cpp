@@ -306,10 +306,35 @@ TEST(GradientText, StampedLayersAreTheLayersQPainterDraws)
     }
 }
 
+namespace {
+// Pixels where the stamp drawn at `at` differs from QPainter filling the line's outline there,
+// over a background that is not plain, on a picture just large enough.
+int stampDiffersFromFill(const HintedTextLine &line, const TextStamp &stamp, QPoint at, QRgb colour)
+{
+    const QRect box = line.outline().boundingRect().toAlignedRect().adjusted(0, 0, 2, 2);
+    QImage picture(at.x() + box.right() + 1, at.y() + box.bottom() + 1, QImage::Format_RGB32);
+    const QRect region = box.translated(at) & picture.rect();
+    for (int y = region.top(); y <= region.bottom(); ++y)
+        for (int x = region.left(); x <= region.right(); ++x)
+            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x + y) % 256));
+    const QImage background = picture.copy(region);
+    {
+        QPainter p(&picture);
+        p.setPen(QColor::fromRgb(colour));
+        p.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
+        line.draw(p, at.x(), at.y());
+    }
+    const QImage expected = picture.copy(region);
+    QPainter(&picture).drawImage(region.topLeft(), background);
+    stamp.draw(picture, at.x(), at.y(), colour);
+    return differingPixels(picture.copy(region), expected);
+}
+} // namespace
+
 // A stamped line gives the pixels of filling its outline with QPainter at the same place,
 // wherever that is on pictures up to the 4x export's 7680 x 4320: next to the origin, on
-// either side of every power of two Qt's floating-point sums pass, and far out, over a
-// background that is not plain, antialiased and hard-edged.
+// either side of every power of two Qt's floating-point sums pass, and far out, antialiased
+// and hard-edged, whether the stamp was made for drawing near the origin or far from it.
 TEST(TextStamp, SameAsTheOutlineFillWhereverTheLineLies)
 {
     std::vector<QPoint> offsets;
@@ -319,36 +344,20 @@ TEST(TextStamp, SameAsTheOutlineFillWhereverTheLineLies)
         offsets.insert(offsets.end(), {{c, 7}, {9, c}, {c, c}});
     for (int c : {4095, 4096, 6900}) // and the 4x export 7680 x 4320
         offsets.insert(offsets.end(), {{c, 11}, {13, c - 2700}, {c - 1400, c / 2 + 50}});
-    const QRgb colour = qRgb(20, 90, 200);
     for (int points : {60, 96, 192}) // 80, 128 and 256 px
         for (const char *text : {"SOS 3D", "Letrafex@"})
             for (bool antialias : {true, false}) {
                 const HintedTextLine line(QString::fromLatin1(text), toQFont({QStringLiteral("Arial"), points, 0, 0}, antialias));
-                const TextStamp stamp(line);
-                ASSERT_TRUE(stamp.stamped()) << points << text;
-                const QRect box = line.outline().boundingRect().toAlignedRect().adjusted(0, 0, 2, 2);
+                const TextStamp nearStamp(line), farStamp(line, {5000, 3000});
+                ASSERT_TRUE(nearStamp.stamped() && farStamp.stamped()) << points << text;
                 int differing = 0;
-                for (const QPoint at : offsets) {
-                    QImage picture(at.x() + box.right() + 1, at.y() + box.bottom() + 1, QImage::Format_RGB32);
-                    const QRect region = box.translated(at) & picture.rect();
-                    for (int y = region.top(); y <= region.bottom(); ++y)
-                        for (int x = region.left(); x <= region.right(); ++x)
-                            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x + y) % 256));
-                    const QImage background = picture.copy(region);
-                    {
-                        QPainter p(&picture);
-                        p.setPen(QColor::fromRgb(colour));
-                        p.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
-                        line.draw(p, at.x(), at.y());
+                for (const QPoint at : offsets)
+                    for (const TextStamp *stamp : {&nearStamp, &farStamp}) {
+                        const int n = stampDiffersFromFill(line, *stamp, at, qRgb(20, 90, 200));
+                        EXPECT_EQ(n, 0) << points << " pt " << text << " antialias " << antialias << " at " << at.x()
+                                        << "," << at.y() << (stamp == &farStamp ? ", stamp made far out" : "");
+                        differing += n;
                     }
-                    const QImage expected = picture.copy(region);
-                    QPainter(&picture).drawImage(region.topLeft(), background);
-                    stamp.draw(picture, at.x(), at.y(), colour);
-                    const int n = differingPixels(picture.copy(region), expected);
-                    EXPECT_EQ(n, 0) << points << " pt " << text << " antialias " << antialias << " at " << at.x()
-                                    << "," << at.y();
-                    differing += n;
-                }
                 ASSERT_EQ(differing, 0);
             }
 }
