@@ -169,6 +169,6 @@ void filtersAndLevels(benchmark::internal::Benchmark *b)
 
 BENCHMARK(PngImageDataByFilterAndLevel)->Apply(filtersAndLevels)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(PngImageDataLibpngAdaptive)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(1);
-BENCHMARK(PngSaveFile)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(PngSaveFile)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3)->MeasureProcessCPUTime()->UseRealTime();
 
 int main(int argc, char **argv) { return runTextBenchmarks<QGuiApplication>(argc, argv); }

@@ -6,6 +6,7 @@
 #include "BenchItems.h"
 #include "compose/TextPainter.h"
 #include "compose/UndoHistory.h"
+#include "core/TextStamp.h"
 
 #include <QGuiApplication>
 #include <benchmark/benchmark.h>
@@ -122,6 +123,19 @@ void WindowRedrawThreeLines(benchmark::State &state)
 BENCHMARK(WindowRedrawThreeLines)
     ->ArgsProduct({{48, 49, 72, 100}, {0, 1}})
     ->Unit(benchmark::kMillisecond);
+
+// The part of a redraw with new texts that the same texts skip: one new line (range 0 pt,
+// 64 px at 48 pt, from 49 pt filled from outlines) shaped and rasterised once for stamping.
+void NewLineStamp(benchmark::State &state)
+{
+    const QFont font = toQFont(CanvasFont{QStringLiteral("Arial"), int(state.range(0)), 0, 0});
+    static int round = 0;
+    for (auto _ : state) {
+        const auto stamp = stampFor(QStringLiteral("Letrafex%1-%1,Second").arg(++round), font);
+        benchmark::DoNotOptimize(stamp.get());
+    }
+}
+BENCHMARK(NewLineStamp)->Arg(48)->Arg(49)->Arg(100)->Unit(benchmark::kMicrosecond);
 
 Raster renderedPicture(int shift)
 {

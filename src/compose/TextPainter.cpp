@@ -98,7 +98,7 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
         int y = Y + j * h;
         x += ex.startX;
         y += ex.startY;
-        const std::shared_ptr<const TextStamp> shaped = stampFor(text, qfont);
+        const std::shared_ptr<const TextStamp> shaped = stampFor(text, qfont, {x, y});
         for (int i = 0; i <= d; ++i) {
             if (progress)
                 progress(d == 0 ? 100 : 100 * i / d);
@@ -111,12 +111,14 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
             y += ex.stepY;
         }
         if (drawMask) {
-            // The front face one step beyond the front layer, as hard-edged black letters on
-            // the mask and on the picture, so that the surface fill can replace exactly them.
+            // The front face one step beyond the front layer, as black letters on the mask
+            // and on the picture, so that the surface fill replaces exactly them. They take
+            // every pixel the smooth letters touch: the front copy then shows only as a
+            // one-pixel rim on the side the copies come from.
             constexpr QRgb black = 0xFF000000;
             if (whole(layers.textCreate))
-                stampFor(text, toQFont(layers.maskFont, false))->draw(layers.textCreate->picture.paintable(), x, y, black);
-            stampFor(text, toQFont(font, false))->draw(picture, x, y, black);
+                stampFor(text, toQFont(layers.maskFont), {x, y})->drawShape(layers.textCreate->picture.paintable(), x, y, black);
+            shaped->drawShape(picture, x, y, black);
             font.color = Colors::clBlack;
         }
     }

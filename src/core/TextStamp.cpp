@@ -1,139 +1,25 @@
 #include "core/TextStamp.h"
 
+#include "core/CoverageBlend.h"
+
 #include <QPainter>
 #include <QRawFont>
 
 #include <QMutex>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <list>
 #include <unordered_map>
 
-#if defined(__SSE2__)
-#include <immintrin.h>
-#endif
 
 namespace {
 
-constexpr int FirstMargin = 2, LastMargin = 32, EdgeRoom = 8;
-// Rows are blended in groups of eight pixels; uncovered stretches of SplitGap pixels or more
-// are left out, shorter ones are blended through.
-constexpr int Group = 8, SplitGap = 32;
-
-// QPainter's product of a pixel's four channels with a / 255, rounded.
-inline QRgb byteMul(QRgb x, uint a)
-{
-    uint t = (x & 0xff00ff) * a;
-    t = (t + ((t >> 8) & 0xff00ff) + 0x800080) >> 8;
-    t &= 0xff00ff;
-    x = ((x >> 8) & 0xff00ff) * a;
-    x = (x + ((x >> 8) & 0xff00ff) + 0x800080);
-    x &= 0xff00ff00;
-    return x | t;
-}
-
-// Blends pixels one by one.
-void blendPixels(QRgb *dst, const uchar *cover, int n, QRgb color)
-{
-    for (int i = 0; i < n; ++i)
-        if (cover[i])
-            dst[i] = cover[i] == 255 ? color : byteMul(color, cover[i]) + byteMul(dst[i], 255u - cover[i]);
-}
-
-#if defined(__SSE2__)
-// Eight pixels at a time, each channel in a 16-bit lane: x·a fits in 16 bits, and so does
-// x·a + (x·a >> 8) + 0x80, so the lanes compute byteMul's exact result. Groups without
-// coverage are skipped and fully covered ones filled.
-inline __m128i mul255(__m128i x, __m128i a)
-{
-    const __m128i t = _mm_mullo_epi16(x, a);
-    return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), _mm_set1_epi16(0x80)), 8);
-}
-
-// Four pixels whose coverage is in the low four bytes of a.
-inline void blendFourSse2(QRgb *dst, __m128i a, __m128i c)
-{
-    const __m128i zero = _mm_setzero_si128(), full = _mm_set1_epi16(255);
-    a = _mm_unpacklo_epi8(a, a);
-    a = _mm_unpacklo_epi16(a, a); // each pixel's coverage in its four bytes
-    const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i *>(dst));
-    const __m128i lo = _mm_add_epi16(mul255(c, alo), mul255(_mm_unpacklo_epi8(d, zero), _mm_sub_epi16(full, alo)));
-    const __m128i hi = _mm_add_epi16(mul255(c, ahi), mul255(_mm_unpackhi_epi8(d, zero), _mm_sub_epi16(full, ahi)));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), _mm_packus_epi16(lo, hi));
-}
-
-int blendGroupsSse2(QRgb *dst, const uchar *cover, int n, QRgb color)
-{
-    const __m128i c = _mm_unpacklo_epi8(_mm_set1_epi32(int(color)), _mm_setzero_si128());
-    const __m128i solid = _mm_set1_epi32(int(color));
-    int i = 0;
-    for (; i + Group <= n; i += Group) {
-        quint64 eight;
-        std::memcpy(&eight, cover + i, sizeof eight);
-        if (eight == 0)
-            continue;
-        if (eight == ~quint64(0)) {
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), solid);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i + 4), solid);
-            continue;
-        }
-        blendFourSse2(dst + i, _mm_cvtsi32_si128(int(quint32(eight))), c);
-        blendFourSse2(dst + i + 4, _mm_cvtsi32_si128(int(quint32(eight >> 32))), c);
-    }
-    return i;
-}
-
-__attribute__((target("avx2"))) inline __m256i mul255Avx2(__m256i x, __m256i a)
-{
-    const __m256i t = _mm256_mullo_epi16(x, a);
-    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_add_epi16(t, _mm256_srli_epi16(t, 8)), _mm256_set1_epi16(0x80)), 8);
-}
-
-// The same with eight pixels in one register, on processors that have AVX2.
-__attribute__((target("avx2"))) int blendGroupsAvx2(QRgb *dst, const uchar *cover, int n, QRgb color)
-{
-    const __m256i zero = _mm256_setzero_si256(), full = _mm256_set1_epi16(255);
-    const __m256i solid = _mm256_set1_epi32(int(color));
-    const __m256i c = _mm256_unpacklo_epi8(solid, zero);
-    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0, 0, 0, 0, 4, 4, 4, 4,
-                                            8, 8, 8, 8, 12, 12, 12, 12);
-    int i = 0;
-    for (; i + Group <= n; i += Group) {
-        quint64 eight;
-        std::memcpy(&eight, cover + i, sizeof eight);
-        if (eight == 0)
-            continue;
-        __m256i *to = reinterpret_cast<__m256i *>(dst + i);
-        if (eight == ~quint64(0)) {
-            _mm256_storeu_si256(to, solid);
-            continue;
-        }
-        const __m256i a = _mm256_shuffle_epi8(_mm256_cvtepu8_epi32(_mm_cvtsi64_si128(qint64(eight))), spread);
-        const __m256i alo = _mm256_unpacklo_epi8(a, zero), ahi = _mm256_unpackhi_epi8(a, zero);
-        const __m256i d = _mm256_loadu_si256(to);
-        const __m256i lo =
-            _mm256_add_epi16(mul255Avx2(c, alo), mul255Avx2(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(full, alo)));
-        const __m256i hi =
-            _mm256_add_epi16(mul255Avx2(c, ahi), mul255Avx2(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(full, ahi)));
-        _mm256_storeu_si256(to, _mm256_packus_epi16(lo, hi));
-    }
-    return i;
-}
-
-const bool haveAvx2 = __builtin_cpu_supports("avx2");
-#endif
-
-// A row of pixels blended with their coverage as QPainter blends them.
-void blendRow(QRgb *dst, const uchar *cover, int n, QRgb color)
-{
-    int i = 0;
-#if defined(__SSE2__)
-    i = haveAvx2 ? blendGroupsAvx2(dst, cover, n, color) : blendGroupsSse2(dst, cover, n, color);
-#endif
-    blendPixels(dst + i, cover + i, n - i, color);
-}
+constexpr int FirstMargin = 2, LastMargin = 32;
+// Runs are padded to whole groups of CoverageGroup pixels; uncovered stretches of SplitGap
+// pixels or more are left out, shorter ones are blended through.
+constexpr int Group = CoverageGroup, SplitGap = 32;
 
 // Fonts whose glyphs Qt blends with gamma correction (the CFF outlines FreeType darkens).
 bool gammaBlended(const QRawFont &font)
@@ -151,13 +37,60 @@ QGlyphRun oneGlyph(const QGlyphRun &run, qsizetype i)
     return g;
 }
 
+// The outline's contours in groups that share no pixel column, each filled like the whole
+// outline. Qt's rasteriser gives a pixel the same coverage whether its group is filled
+// alone or with the rest of the line (a closed contour adds nothing to the pixels of a row
+// beyond it), but its cost grows with the square of the edges a pixel row crosses: a line
+// filled glyph by glyph costs a fraction of the line filled at once.
+std::vector<QPainterPath> separateColumns(const QPainterPath &outline)
+{
+    struct Contour { QPainterPath path; qreal left, right; };
+    std::vector<Contour> contours;
+    for (int i = 0; i < outline.elementCount(); ++i) {
+        const QPainterPath::Element e = outline.elementAt(i);
+        if (e.isMoveTo() || contours.empty()) {
+            contours.push_back({QPainterPath(QPointF(e.x, e.y)), e.x, e.x});
+            contours.back().path.setFillRule(outline.fillRule());
+            continue;
+        }
+        Contour &c = contours.back();
+        if (e.isCurveTo() && i + 2 < outline.elementCount()) {
+            const QPainterPath::Element c2 = outline.elementAt(i + 1), end = outline.elementAt(i + 2);
+            c.path.cubicTo(e.x, e.y, c2.x, c2.y, end.x, end.y);
+            c.left = std::min({c.left, e.x, c2.x, end.x});
+            c.right = std::max({c.right, e.x, c2.x, end.x});
+            i += 2;
+        } else {
+            c.path.lineTo(e.x, e.y);
+            c.left = std::min(c.left, e.x);
+            c.right = std::max(c.right, e.x);
+        }
+    }
+    // Contours whose columns (widened by a pixel for the rounding of their points) meet
+    // are filled together; the others in the order of their left edges.
+    std::stable_sort(contours.begin(), contours.end(), [](const Contour &a, const Contour &b) { return a.left < b.left; });
+    std::vector<QPainterPath> groups;
+    qreal reach = 0;
+    for (const Contour &c : contours) {
+        if (groups.empty() || std::floor(c.left) - 1 > reach) {
+            groups.push_back(c.path);
+            reach = std::ceil(c.right) + 1;
+            continue;
+        }
+        groups.back().addPath(c.path);
+        reach = std::max(reach, std::ceil(c.right) + 1);
+    }
+    return groups;
+}
+
 // One drawing step of the line: a glyph of a cached run (run, glyph) or, with run
-// negative, the outlines; region is where it may put pixels, in the line's coordinates.
-struct Piece { QRect region; qsizetype run = -1, glyph = 0; };
+// negative, the group of outline contours outline; region is where it may put pixels, in
+// the line's coordinates.
+struct Piece { QRect region; qsizetype run = -1, glyph = 0; QPainterPath outline = {}; };
 
 } // namespace
 
-TextStamp::TextStamp(const HintedTextLine &line) : line_(line)
+TextStamp::TextStamp(const HintedTextLine &line, QPoint at) : line_(line), origin_(at), rounding_(line.outline())
 {
     Collected collected = Collected::Grow;
     for (int margin = FirstMargin; margin <= LastMargin && collected == Collected::Grow; margin *= 2) {
@@ -192,38 +125,46 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
             pieces.push_back({bounds.toAlignedRect().adjusted(-margin, -margin, margin, margin), r, i});
         }
     }
-    if (!line.outline().isEmpty())
-        pieces.push_back({line.outline().boundingRect().toAlignedRect().adjusted(-margin, -margin, margin, margin)});
+    for (QPainterPath &group : separateColumns(line.outline())) {
+        const QRect region = group.controlPointRect().toAlignedRect().adjusted(-margin, -margin, margin, margin);
+        pieces.push_back({region, -1, 0, std::move(group)});
+    }
     for (const Piece &p : pieces)
         box_ |= p.region;
-    // Qt rasterises outlines that come close to the picture's left or top edge a little
-    // differently; the stamp is rasterised well away from them.
-    if (!line.outline().isEmpty()) {
-        const int room = EdgeRoom + box_.height() / 16;
-        box_.adjust(-room, -room, 0, 0);
-    }
     if (box_.isEmpty())
         return Collected::Done;
 
-    QImage scratch(box_.size(), QImage::Format_ARGB32_Premultiplied);
+    // The line is rasterised where it is first drawn, so that Qt rounds its outline points
+    // as it does there (see OutlineRounding), but never past the scratch's left or top edge.
+    // Only the line's box is cleared and drawn on: the pixels of a large scratch outside it
+    // are never touched, and a buffer that large is mapped as it is used.
+    const QPoint origin(std::max(origin_.x(), -box_.left()), std::max(origin_.y(), -box_.top()));
+    origin_ = origin;
+    const QPoint corner = origin + box_.topLeft();
+    QImage scratch(corner.x() + box_.width(), corner.y() + box_.height(), QImage::Format_ARGB32_Premultiplied);
     if (scratch.isNull())
         return Collected::NotStampable;
-    scratch.fill(0);
+    for (int y = corner.y(); y < scratch.height(); ++y)
+        std::memset(scratch.scanLine(y) + qsizetype(corner.x()) * 4, 0, size_t(box_.width()) * 4);
     std::vector<std::vector<uchar>> passes(1, std::vector<uchar>(size_t(box_.width()) * size_t(box_.height())));
     QPainter painter(&scratch);
     painter.setPen(Qt::white);
     painter.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
-    const QPoint origin = -box_.topLeft();
     for (const Piece &p : pieces) {
         const QRect region = p.region.translated(origin);
         if (p.run >= 0) {
             painter.setClipRect(region);
             painter.drawGlyphRun(origin, oneGlyph(runs[p.run], p.glyph));
         } else {
+            // As HintedTextLine::drawOutlines fills the whole outline.
             painter.setClipping(false);
-            line.drawOutlines(painter, origin.x(), origin.y());
+            painter.save();
+            painter.setRenderHint(QPainter::Antialiasing, line.antialiased());
+            painter.translate(origin);
+            painter.fillPath(p.outline, painter.pen().color());
+            painter.restore();
         }
-        const Collected c = addPiece(scratch, region, passes);
+        const Collected c = addPiece(scratch, region, corner, passes);
         if (c != Collected::Done)
             return c;
     }
@@ -231,9 +172,10 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
     return Collected::Done;
 }
 
-TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const
+TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, QPoint corner,
+                                         std::vector<std::vector<uchar>> &passes) const
 {
-    region &= scratch.rect();
+    region &= QRect(corner, box_.size());
     const int w = box_.width();
     Collected result = Collected::Done;
     for (int y = region.top(); y <= region.bottom(); ++y) {
@@ -251,7 +193,7 @@ TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, std::vec
             // Coverage on the region's edge may go on beyond it.
             if (edgeRow || x == region.left() || x == region.right())
                 result = Collected::Grow;
-            const size_t at = size_t(y) * size_t(w) + size_t(x);
+            const size_t at = size_t(y - corner.y()) * size_t(w) + size_t(x - corner.x());
             size_t pass = 0;
             while (pass < passes.size() && passes[pass][at])
                 ++pass;
@@ -287,9 +229,14 @@ void TextStamp::makeRuns(const std::vector<std::vector<uchar>> &passes)
         }
 }
 
+bool TextStamp::exactAt(int x, int y) const
+{
+    return stamped_ && x + box_.left() >= 0 && y + box_.top() >= 0 && rounding_.sameAt(origin_, {x, y});
+}
+
 void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
 {
-    if (!stamped_ || x + box_.left() < 0 || y + box_.top() < 0) {
+    if (!exactAt(x, y)) {
         QPainter painter(&image);
         painter.setPen(QColor::fromRgba(color));
         painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
@@ -309,7 +256,57 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
         if (from >= to)
             continue;
         QRgb *dst = reinterpret_cast<QRgb *>(bits + ty * stride);
-        blendRow(dst + from, cover_.data() + run.offset + (from - x0), to - from, color);
+        blendCoverageRow(dst + from, cover_.data() + run.offset + (from - x0), to - from, color);
+    }
+}
+
+void TextStamp::drawShape(QImage &image, int x, int y, QRgb color) const
+{
+    if (!exactAt(x, y)) {
+        drawShapeByQPainter(image, x, y, color);
+        return;
+    }
+    const int width = image.width(), height = image.height();
+    for (const Run &run : runs_) {
+        const int ty = y + run.y;
+        if (ty < 0 || ty >= height)
+            continue;
+        const int x0 = x + run.x, from = std::max(x0, 0), to = std::min(x0 + run.length, width);
+        QRgb *dst = reinterpret_cast<QRgb *>(image.scanLine(ty));
+        const uchar *cover = cover_.data() + run.offset - x0;
+        for (int i = from; i < to; ++i)
+            if (cover[i])
+                dst[i] = color;
+    }
+}
+
+void TextStamp::drawShapeByQPainter(QImage &image, int x, int y, QRgb color) const
+{
+    // The rows the line can reach, with room for the glyph cache's decorations.
+    QRectF bounds = line_.outline().boundingRect();
+    for (const QGlyphRun &run : line_.cachedRuns())
+        bounds |= run.boundingRect();
+    const int room = 2 + int(bounds.height()) / 4;
+    const int top = std::max(0, y + int(std::floor(bounds.top())) - room);
+    const int bottom = std::min(image.height(), y + int(std::ceil(bounds.bottom())) + room);
+    if (bottom <= top)
+        return;
+    QImage band(image.width(), bottom - top, QImage::Format_ARGB32_Premultiplied);
+    if (band.isNull())
+        return;
+    band.fill(0);
+    {
+        QPainter painter(&band);
+        painter.setPen(Qt::white);
+        painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
+        line_.draw(painter, x, y - top);
+    }
+    for (int row = 0; row < band.height(); ++row) {
+        const QRgb *from = reinterpret_cast<const QRgb *>(band.constScanLine(row));
+        QRgb *dst = reinterpret_cast<QRgb *>(image.scanLine(top + row));
+        for (int i = 0; i < band.width(); ++i)
+            if (from[i])
+                dst[i] = color;
     }
 }
 
@@ -346,7 +343,7 @@ StampCache &stampCache()
 
 } // namespace
 
-std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font)
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font, QPoint at)
 {
     StampCache &cache = stampCache();
     const QString key = stampKey(text, font);
@@ -357,7 +354,7 @@ std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font
             return found->second->second;
         }
     }
-    auto stamp = std::make_shared<const TextStamp>(HintedTextLine(text, font));
+    auto stamp = std::make_shared<const TextStamp>(HintedTextLine(text, font), at);
     const QMutexLocker lock(&cache.mutex);
     if (cache.byKey.count(key))
         return stamp;

@@ -11,11 +11,12 @@
 // itself where a is 255. A path fill blends every pixel once. Glyphs from the glyph cache
 // are blended one after the other, so a pixel that two glyphs reach is blended twice; the
 // stamp keeps such a pixel's second coverage in a later pass and blends it in the same
-// order. Coverage does not change when a line moves by whole pixels, and clipping at the
-// right and bottom edges only leaves pixels out. Qt rasterises an outline that comes close
-// to the left or top edge of the picture a little differently, so such copies are drawn
-// by QPainter.
+// order. Coverage does not change when a line moves by whole pixels, except where Qt rounds
+// an outline point differently at the new place (see OutlineRounding) or the point lies
+// left of or above the picture's origin; clipping at the right and bottom edges only leaves
+// pixels out. Copies at such places are drawn by QPainter.
 #include "core/HintedGlyphs.h"
+#include "core/OutlineRounding.h"
 
 #include <QImage>
 #include <QRect>
@@ -26,12 +27,17 @@
 class TextStamp
 {
 public:
-    explicit TextStamp(const HintedTextLine &line);
+    // at is where the line's top-left corner is drawn first (the stamp is then exact there).
+    explicit TextStamp(const HintedTextLine &line, QPoint at = {});
 
     // Draws the line with the top-left corner of its box at (x, y) in color (opaque, as
     // 0xAARRGGBB) on a Format_RGB32 or Format_ARGB32_Premultiplied image: the pixels
     // HintedTextLine::draw gives with a QPainter whose pen has that colour.
     void draw(QImage &image, int x, int y, QRgb color) const;
+
+    // Sets every pixel the line touches at all (any coverage at that place) to color, with
+    // the top-left corner of its box at (x, y): the line's own letter shapes, hard-edged.
+    void drawShape(QImage &image, int x, int y, QRgb color) const;
 
     // Whether the coverage is kept (the line is then drawn without QPainter). Lines whose
     // blending QPainter does differently (subpixel or gamma-corrected glyphs, decorations
@@ -51,12 +57,18 @@ private:
     Collected collect(const HintedTextLine &line, int margin);
     // Takes one step's coverage out of scratch (clearing it there) into the first pass that
     // has no coverage yet at each pixel.
-    Collected addPiece(QImage &scratch, QRect region, std::vector<std::vector<uchar>> &passes) const;
+    // corner is where the box's top-left pixel lies on scratch.
+    Collected addPiece(QImage &scratch, QRect region, QPoint corner, std::vector<std::vector<uchar>> &passes) const;
     void makeRuns(const std::vector<std::vector<uchar>> &passes);
+    // Whether the coverage kept is what QPainter gives the line at (x, y) on a picture.
+    bool exactAt(int x, int y) const;
+    // drawShape() for a line whose coverage is not kept: QPainter draws it on a scratch band.
+    void drawShapeByQPainter(QImage &image, int x, int y, QRgb color) const;
 
     HintedTextLine line_;
-    QRect box_;                // relative to the line's top-left corner, with room left of and
-                               // above outlines
+    QRect box_;                // relative to the line's top-left corner
+    QPoint origin_;            // where the line's top-left corner was when rasterised
+    OutlineRounding rounding_; // of the outline's points
     std::vector<Run> runs_;    // in blending order
     std::vector<uchar> cover_;
     bool stamped_ = false;
@@ -64,5 +76,5 @@ private:
 
 // The stamp of text in font, made once and kept for the next drawings of the same line: a
 // redraw draws every item again, and usually few of them have changed. The stamps used most
-// recently are kept, up to a bound on their memory.
-std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font);
+// recently are kept, up to a bound on their memory. A new stamp is made for drawing at.
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font, QPoint at = {});

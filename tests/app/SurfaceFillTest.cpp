@@ -31,11 +31,11 @@ TEST(SurfaceFill, LettersShowTheStretchedSurfaceBesideAOnePixelRim)
     referenceText(expected, arial48, "H", 50, 40, Colors::clYellow);
     QImage hard(400, 300, QImage::Format_RGB32);
     hard.fill(Qt::white);
-    referenceText(hard, arial48, "H", 51, 41, Colors::clBlack, false);
+    referenceText(hard, arial48, "H", 51, 41, Colors::clBlack);
     int letterPixels = 0;
     for (int y = 0; y < 300; ++y)
         for (int x = 0; x < 400; ++x) {
-            if ((hard.pixel(x, y) & 0xFFFFFF) != 0)
+            if ((hard.pixel(x, y) & 0xFFFFFF) == 0xFFFFFF) // every pixel the letters touch
                 continue;
             ++letterPixels;
             const int sx = x - 40, sy = y - 30;
@@ -52,6 +52,51 @@ TEST(SurfaceFill, LettersShowTheStretchedSurfaceBesideAOnePixelRim)
     // The mask is white again.
     const Raster &mask = t.owned.textCreate.picture;
     EXPECT_EQ(inkBox(mask), QRect());
+}
+
+// The filled letters lie one step down-right of the flat copy and cover every pixel it
+// touches there, so above and left of them the flat copy shows exactly one pixel thick.
+TEST(SurfaceFill, FlatCopyShowsAsOnePixelRimAboveAndLeftOfAnH)
+{
+    const TColor fill = makeColor(255, 0, 255);
+    for (int points : {12, 24, 36, 48, 72, 100}) {
+        TestLayers t(400, 300);
+        t.layers().titleFont = CanvasFont{QStringLiteral("Arial"), points, 0, 0};
+        t.layers().maskFont = t.layers().titleFont;
+        ItemAttributes item = makeItem({"H"}, 10, DirDownRight, Colors::clYellow, Colors::clGreen);
+        item.fontSize = points;
+        item.surface = Raster(1, 1, 24, fill);
+        DrawText3D(t.layers(), item, StyleFlat, 50, 40, Colors::clGreen, Colors::clYellow);
+        const Raster &p = t.picture();
+        QRect filled;
+        for (int y = 0; y < p.height(); ++y)
+            for (int x = 0; x < p.width(); ++x)
+                if (p.pixel(x, y) == fill)
+                    filled |= QRect(x, y, 1, 1);
+        ASSERT_FALSE(filled.isEmpty()) << points;
+        // The rim's thickness: pixels of the flat copy straight above the top row of the
+        // fill and straight left of its left column.
+        auto rim = [&](QPoint at, QPoint step) {
+            int n = 0;
+            for (QPoint q = at + step; q.x() >= 0 && q.y() >= 0 && p.pixel(q.x(), q.y()) != Colors::clWhite; q += step)
+                ++n;
+            return n;
+        };
+        int above = 0, left = 0;
+        for (int x = filled.left(); x <= filled.right(); ++x)
+            if (p.pixel(x, filled.top()) == fill) {
+                EXPECT_LE(rim({x, filled.top()}, {0, -1}), 1) << points << " pt, column " << x;
+                above += rim({x, filled.top()}, {0, -1});
+            }
+        for (int y = filled.top(); y <= filled.bottom(); ++y)
+            if (p.pixel(filled.left(), y) == fill) {
+                EXPECT_LE(rim({filled.left(), y}, {-1, 0}), 1) << points << " pt, row " << y;
+                left += rim({filled.left(), y}, {-1, 0});
+            }
+        // The rim runs along the tops of both stems and down the left stem.
+        EXPECT_GE(above, 2) << points << " pt";
+        EXPECT_GE(left, filled.height() - 2) << points << " pt";
+    }
 }
 
 TEST(SurfaceFill, DepthZeroOrNoSurfaceLeavesThePainterOutput)

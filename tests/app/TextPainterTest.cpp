@@ -238,10 +238,11 @@ TEST(GradientText, LargeLettersDrawTheSameWhateverWasDrawnBefore)
     EXPECT_TRUE(draw().samePixels(first));
 }
 
-// Each line is rasterised once and its coverage blended at every layer: the picture, the
-// mask and the blackened copy must hold exactly the pixels of drawing every layer with
-// QPainter (outline fills above 64 pixels, cached glyphs up to it), over a picture that is
-// not plain, for gradients in several directions and layers cut off at every edge.
+// Each line is rasterised once and its coverage blended at every layer: the picture must
+// hold exactly the pixels of drawing every layer with QPainter (outline fills above 64
+// pixels, cached glyphs up to it), and the mask and the blackened copy every pixel that
+// QPainter's front face touches one step further, over a picture that is not plain, for
+// gradients in several directions and layers cut off at every edge.
 TEST(GradientText, StampedLayersAreTheLayersQPainterDraws)
 {
     struct Case { int points, styleSet, direction; const char *text; QPoint at; };
@@ -286,14 +287,77 @@ TEST(GradientText, StampedLayersAreTheLayersQPainterDraws)
                 p.setPen(toQColor(ColorStep(item.endColor, item.startColor, d, i)));
                 line.draw(p, at.x(), at.y());
             }
-            const HintedTextLine hard(item.lines[0], toQFont(font, false));
-            p.setPen(Qt::black);
-            hard.draw(p, at.x(), at.y());
-            QPainter m(&expectedMask);
-            m.setPen(Qt::black);
-            hard.draw(m, at.x(), at.y());
+            // The black letters take every pixel the front face's line touches there.
+            QImage touched(w, h, QImage::Format_ARGB32_Premultiplied);
+            touched.fill(0);
+            QPainter l(&touched);
+            l.setPen(Qt::white);
+            line.draw(l, at.x(), at.y());
+            l.end();
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    if (touched.pixel(x, y)) {
+                        expected.setPixel(x, y, qRgb(0, 0, 0));
+                        expectedMask.setPixel(x, y, qRgb(0, 0, 0));
+                    }
         }
         EXPECT_EQ(differingPixels(t.picture().toRgb32(), expected), 0) << c.points << " pt " << c.text;
         EXPECT_EQ(differingPixels(t.owned.textCreate.picture.toRgb32(), expectedMask), 0) << c.points << " pt " << c.text;
     }
+}
+
+namespace {
+// Pixels where the stamp drawn at `at` differs from QPainter filling the line's outline there,
+// over a background that is not plain, on a picture just large enough.
+int stampDiffersFromFill(const HintedTextLine &line, const TextStamp &stamp, QPoint at, QRgb colour)
+{
+    const QRect box = line.outline().boundingRect().toAlignedRect().adjusted(0, 0, 2, 2);
+    QImage picture(at.x() + box.right() + 1, at.y() + box.bottom() + 1, QImage::Format_RGB32);
+    const QRect region = box.translated(at) & picture.rect();
+    for (int y = region.top(); y <= region.bottom(); ++y)
+        for (int x = region.left(); x <= region.right(); ++x)
+            picture.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x + y) % 256));
+    const QImage background = picture.copy(region);
+    {
+        QPainter p(&picture);
+        p.setPen(QColor::fromRgb(colour));
+        p.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
+        line.draw(p, at.x(), at.y());
+    }
+    const QImage expected = picture.copy(region);
+    QPainter(&picture).drawImage(region.topLeft(), background);
+    stamp.draw(picture, at.x(), at.y(), colour);
+    return differingPixels(picture.copy(region), expected);
+}
+} // namespace
+
+// A stamped line gives the pixels of filling its outline with QPainter at the same place,
+// wherever that is on pictures up to the 4x export's 7680 x 4320: next to the origin, on
+// either side of every power of two Qt's floating-point sums pass, and far out, antialiased
+// and hard-edged, whether the stamp was made for drawing near the origin or far from it.
+TEST(TextStamp, SameAsTheOutlineFillWhereverTheLineLies)
+{
+    std::vector<QPoint> offsets;
+    for (int c = 0; c < 140; c += 4)
+        offsets.insert(offsets.end(), {{c, 20}, {20, c}});
+    for (int c : {255, 256, 511, 512, 1023, 1024, 2047, 2048}) // the 2x export reaches 3840 x 2160
+        offsets.insert(offsets.end(), {{c, 7}, {9, c}, {c, c}});
+    for (int c : {4095, 4096, 6900}) // and the 4x export 7680 x 4320
+        offsets.insert(offsets.end(), {{c, 11}, {13, c - 2700}, {c - 1400, c / 2 + 50}});
+    for (int points : {60, 96, 192}) // 80, 128 and 256 px
+        for (const char *text : {"SOS 3D", "Letrafex@"})
+            for (bool antialias : {true, false}) {
+                const HintedTextLine line(QString::fromLatin1(text), toQFont({QStringLiteral("Arial"), points, 0, 0}, antialias));
+                const TextStamp nearStamp(line), farStamp(line, {5000, 3000});
+                ASSERT_TRUE(nearStamp.stamped() && farStamp.stamped()) << points << text;
+                int differing = 0;
+                for (const QPoint at : offsets)
+                    for (const TextStamp *stamp : {&nearStamp, &farStamp}) {
+                        const int n = stampDiffersFromFill(line, *stamp, at, qRgb(20, 90, 200));
+                        EXPECT_EQ(n, 0) << points << " pt " << text << " antialias " << antialias << " at " << at.x()
+                                        << "," << at.y() << (stamp == &farStamp ? ", stamp made far out" : "");
+                        differing += n;
+                    }
+                ASSERT_EQ(differing, 0);
+            }
 }
