@@ -10,7 +10,30 @@ using TestApplication = QGuiApplication;
 #endif
 #include "core/HintedGlyphs.h"
 
+#include <QFont>
+#include <QFontInfo>
+
 #include <gtest/gtest.h>
+
+namespace {
+// The tests name the fonts "Arial" and "Times New Roman", which fontconfig draws with the
+// metric-compatible Liberation faces; with other faces every measured size and pixel is
+// off. Checked before the first test of every program, which then runs no test at all.
+class LiberationFaces : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        const char *faces[][2] = {{"Arial", "Liberation Sans"}, {"Times New Roman", "Liberation Serif"}};
+        for (const auto &[named, expected] : faces) {
+            const QString drawn = QFontInfo(QFont(QString::fromLatin1(named))).family();
+            ASSERT_EQ(drawn, QLatin1String(expected))
+                << "\"" << named << "\" is drawn with \"" << drawn.toStdString() << "\" instead of \"" << expected
+                << "\": the tests need the package fonts-liberation2 (tools/setup.sh installs it)";
+        }
+    }
+};
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -19,5 +42,6 @@ int main(int argc, char **argv)
     useHintedGlyphsAtEverySize();
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new LiberationFaces);
     return RUN_ALL_TESTS();
 }
