@@ -6,7 +6,8 @@
 #   shuffled   every test program whole, in shuffled order
 #   sanitized  Debug build with clang, address and undefined-behaviour sanitizers and fuzzing
 #              instrumentation; every test program whole under the sanitizers
-#   fuzz       every fuzz target for FUZZ_SECONDS (20) seconds, seeded from tests/fixtures
+#   fuzz       every fuzz target for FUZZ_SECONDS (20) seconds, seeded with the files of
+#              tests/fixtures in its format (tests/fixtures/seeds has those no test needs)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
