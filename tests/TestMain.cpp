@@ -18,7 +18,7 @@ using TestApplication = QGuiApplication;
 namespace {
 // The tests name the fonts "Arial" and "Times New Roman", which fontconfig draws with the
 // metric-compatible Liberation faces; with other faces every measured size and pixel is
-// off. Checked before the first test of every program, which then runs no test at all.
+// off. Checked before the first test of every program; without them it runs no test.
 class LiberationFaces : public ::testing::Environment
 {
 public:
