@@ -42,9 +42,9 @@ run_test_programs() {
   local logs=$dir/whole-runs
   rm -rf "$logs"
   mkdir -p "$logs"
-  find "$dir/tests" -type f -executable -name 'test_*' -print0 | sort -z |
+  find "$root/$dir/tests" -type f -executable -name 'test_*' -print0 | sort -z |
     LOGS=$logs xargs -0 -r -n1 -P"$jobs" bash -c '
-      program=$1; shift
+      program=${!#}; set -- "${@:1:$#-1}" # xargs puts the program after the arguments
       log=$LOGS/${program##*/}.log
       if (cd "${program%/*}" && "$program" "$@") >"$log" 2>&1; then
         echo "passed: ${program##*/} ($(grep -E "^\[  PASSED  \]" "$log" | head -n1))"
