@@ -109,7 +109,7 @@ run_fuzzers() {
       log=$DIR/$name.log
       if "$program" -max_total_time="$SECONDS_EACH" -timeout=10 -rss_limit_mb=2048 \
            -artifact_prefix="$DIR/findings/$name-" "$DIR/corpus/$name" >"$log" 2>&1; then
-        echo "passed: fuzz_$name ($(grep -Eo "#[0-9]+ +DONE.*" "$log" | tail -n1))"
+        echo "passed: fuzz_$name ($(grep -Eo "Done [0-9]+ runs.*" "$log" | tail -n1))"
       else
         echo "FAILED: fuzz_$name (input kept in $DIR/findings)"; tail -n 60 "$log"; exit 1
       fi' run
