@@ -15,6 +15,8 @@ using TestApplication = QGuiApplication;
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 // The tests name the fonts "Arial" and "Times New Roman", which fontconfig draws with the
 // metric-compatible Liberation faces; with other faces every measured size and pixel is
@@ -26,10 +28,9 @@ public:
     {
         const char *faces[][2] = {{"Arial", "Liberation Sans"}, {"Times New Roman", "Liberation Serif"}};
         for (const auto &[named, expected] : faces) {
-            const QString drawn = QFontInfo(QFont(QString::fromLatin1(named))).family();
-            ASSERT_EQ(drawn, QLatin1String(expected))
-                << "\"" << named << "\" is drawn with \"" << drawn.toStdString() << "\" instead of \"" << expected
-                << "\": the tests need the package fonts-liberation2 (tools/setup.sh installs it)";
+            const std::string drawn = QFontInfo(QFont(QString::fromLatin1(named))).family().toStdString();
+            ASSERT_EQ(drawn, expected) << "\"" << named << "\" is drawn with \"" << drawn << "\" instead of \"" << expected
+                                       << "\": the tests need the package fonts-liberation2 (tools/setup.sh installs it)";
         }
     }
 };
