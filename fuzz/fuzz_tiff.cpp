@@ -73,7 +73,7 @@ bool declaresLargePicture(const QByteArray &bytes)
         const TGraphicTiff &dir = *file.directory(i);
         const TiffEntry *w = dir.findEntry(TiffTag::ImageWidth);
         const TiffEntry *h = dir.findEntry(TiffTag::ImageLength);
-        if (w && h && qint64(dir.value(*w)) * dir.value(*h) > MaxPixels)
+        if (w && h && quint64(dir.value(*w)) * dir.value(*h) > quint64(MaxPixels)) // 32 by 32 bits: no overflow
             return true;
     }
     return false;

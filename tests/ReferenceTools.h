@@ -4,8 +4,12 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QImage>
+#include <QMutex>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -15,18 +19,42 @@
 // The Python that has Pillow (another python3 may come first on PATH without it).
 inline const QString Python = QStringLiteral("/usr/bin/python3");
 
-// Runs program with args; returns why it failed (not installed, non-zero exit, error text)
-// or an empty string. Standard output goes to *out when given.
-inline QString runTool(const QString &program, const QStringList &args, QByteArray *out = nullptr)
+// The absolute path of a tool, looked up on PATH once per name; empty when it is not installed.
+inline QString toolPath(const QString &program)
 {
+    static QHash<QString, QString> found;
+    static QMutex mutex;
+    const QMutexLocker lock(&mutex);
+    const auto known = found.constFind(program);
+    if (known != found.constEnd())
+        return *known;
+    const QString path = QFileInfo(program).isAbsolute() ? (QFileInfo(program).isExecutable() ? program : QString())
+                                                         : QStandardPaths::findExecutable(program);
+    found.insert(program, path);
+    return path;
+}
+
+// Runs program with args; returns why it failed (not installed, not finished within
+// timeoutMs, non-zero exit, error text) or an empty string. Standard output goes to *out
+// when given.
+inline QString runTool(const QString &program, const QStringList &args, QByteArray *out = nullptr,
+                       int timeoutMs = 60000)
+{
+    const QString path = toolPath(program);
+    if (path.isEmpty())
+        return QStringLiteral("%1 is not installed; tools/setup.sh installs it").arg(program);
     QProcess p;
-    p.start(program, args);
+    p.start(path, args);
     if (!p.waitForStarted(10000))
-        return QStringLiteral("%1 could not be started (%2); install it to run this test").arg(program, p.errorString());
-    p.waitForFinished(60000);
+        return QStringLiteral("%1 could not be started (%2)").arg(path, p.errorString());
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return QStringLiteral("%1 %2 did not finish within %3 ms").arg(path, args.join(QLatin1Char(' '))).arg(timeoutMs);
+    }
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
         return QStringLiteral("%1 %2 failed: %3")
-            .arg(program, args.join(QLatin1Char(' ')), QString::fromLocal8Bit(p.readAllStandardError()));
+            .arg(path, args.join(QLatin1Char(' ')), QString::fromLocal8Bit(p.readAllStandardError()));
     if (out)
         *out = p.readAllStandardOutput();
     return {};

@@ -143,6 +143,8 @@ QList<qreal> horizontalEdges(const QPainterPath &outline)
         }
         current = QPointF(e.x, e.y);
     }
+    std::sort(edges.begin(), edges.end());
+    edges.erase(std::unique(edges.begin(), edges.end(), [](qreal kept, qreal e) { return e - kept < Same; }), edges.end());
     return edges;
 }
 

@@ -5,7 +5,8 @@
 
 enum TDrawStyle { dsStandard, dsOwnerDrawFixed, dsOwnerDrawVariable };
 enum TPrintPageNumber { pnBottom, pnTop, pnNone };
-enum TUnits { unInches, unCentimeters };
+// Any int is a unit value: values other than these two are kept and leave the factor as it was.
+enum TUnits : int { unInches, unCentimeters };
 enum TZoomOption { zoFitToPage, zoFitToWidth, zoTwoPages, zoCustom };
 // 0 a page is being started during pagination, 1 a page is being printed, 2 pagination
 // complete, 3 print job complete.

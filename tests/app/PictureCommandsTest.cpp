@@ -210,9 +210,10 @@ TEST_F(PictureCommands, InGermanADamagedPictureIsReportedInGermanWhileTheCommand
         const QString error = dialogs.errors.first();
         EXPECT_TRUE(error.contains(path) && error.contains(germanReasons.at(d.name))) << error.toStdString();
         EXPECT_FALSE(error.contains(QLatin1String(d.reason))) << error.toStdString();
-        if (!d.name.endsWith(QLatin1String(".tif"))) // the TIFF reader's own text names the file
+        if (!d.name.endsWith(QLatin1String(".tif"))) { // the TIFF reader's own text names the file
             EXPECT_TRUE(error.startsWith(QStringLiteral("Das Bild „%1“ konnte nicht gelesen werden: ").arg(path)))
                 << error.toStdString();
+        }
     }
 
     // The command line has no language: in a German session it gives the English text.

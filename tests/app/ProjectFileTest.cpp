@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -560,17 +561,54 @@ TEST(ProjectFile, DamagedFilesGiveTheirMessage)
 
 TEST(ProjectFile, CorruptedBytesNeverCrash)
 {
-    const QByteArray good = WriteProject(sampleProject());
-    int failures = 0;
-    for (qsizetype at = 0; at < good.size(); ++at) {
+    const Project sample = sampleProject();
+    const QByteArray good = WriteProject(sample);
+    const QString reasons[] = {QStringLiteral("Invalid stream format"), QStringLiteral("Stream read error"),
+                               QStringLiteral("Invalid property value"), QStringLiteral("Bitmap image is not valid")};
+    auto knownReason = [&](const QString &e) {
+        return std::find(std::begin(reasons), std::end(reasons), e) != std::end(reasons) ||
+               e.startsWith(QLatin1String("Bitmap image is not valid: ")) ||
+               (e.startsWith(QLatin1String("Property ")) && e.endsWith(QLatin1String(" does not exist")));
+    };
+    // Every byte set to each of three values reads whole or fails with a reason of the format.
+    for (qsizetype at = 0; at < good.size(); ++at)
         for (char value : {'\0', '\x7F', '\xFF'}) {
             QByteArray bad = good;
             bad[at] = value;
-            if (!errorOf(bad).isEmpty())
-                ++failures;
+            const QString error = errorOf(bad);
+            EXPECT_TRUE(error.isEmpty() || knownReason(error)) << at << ": " << error.toStdString();
         }
+    // A damaged signature is not a project.
+    for (qsizetype at = good.indexOf("TPF0"); at >= 0; at = good.indexOf("TPF0", at + 1)) {
+        QByteArray bad = good;
+        bad[at + 1] = '\0';
+        EXPECT_EQ(errorOf(bad), "Invalid stream format") << at;
     }
-    EXPECT_GT(failures, 0);
+    // A damaged letter of a caption changes that caption and nothing else.
+    QByteArray caption = good;
+    caption[caption.indexOf("Item5") + 2] = 'X';
+    const Project captionRead = ReadProject(caption);
+    for (int k = 0; k < ItemCount; ++k)
+        EXPECT_EQ(captionRead.rows[k].caption, k == 4 ? QStringLiteral("ItXm5") : sample.rows[k].caption) << k;
+    // A damaged byte of the working picture's pixels changes that pixel's channel only: the
+    // 5 x 3 picture is stored bottom-up, blue, green, red, in rows of 16 bytes.
+    const qsizetype pixels = good.indexOf("BM", good.indexOf("TitleImage")) + 54;
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            for (int channel = 0; channel < 3; ++channel) {
+                QByteArray bad = good;
+                bad[pixels + (2 - y) * 16 + x * 3 + channel] = '\x7F';
+                const Project read = ReadProject(bad);
+                const int shift = (2 - channel) * 8; // TColor holds red in its low byte
+                const TColor expected = (sample.title.picture.pixel(x, y) & ~(0xFFu << shift)) | (0x7Fu << shift);
+                for (int py = 0; py < 3; ++py)
+                    for (int px = 0; px < 5; ++px)
+                        ASSERT_EQ(read.title.picture.pixel(px, py),
+                                  px == x && py == y ? expected : sample.title.picture.pixel(px, py))
+                            << x << "," << y << " channel " << channel;
+                EXPECT_EQ(read.rows, sample.rows);
+                EXPECT_TRUE(read.bg.picture.samePixels(sample.bg.picture));
+            }
 }
 
 TEST(ProjectFile, FilesAreWrittenWholeAndReadBack)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
 const CanvasFont arial48{QStringLiteral("Arial"), 48, 0, 0};
 
@@ -65,20 +67,22 @@ TEST(GradientText, DepthTenDownFromGreenToYellow)
 
 TEST(GradientText, MatchesPlainTextOutputLayerByLayer)
 {
-    for (std::uint8_t style : {Style3D, StyleShadow, StyleFlat}) {
+    // Depth 6 up-right at (60, 80): layer i lies at (54 + i, 80 - i); its red runs from blue's
+    // 0 to fuchsia's 255 in sixths, halves rounded to even (42.5 to 42, 127.5 to 128).
+    struct Layer { int x, y, red; };
+    const Layer layers[] = {{54, 80, 0},   {55, 79, 42},  {56, 78, 85}, {57, 77, 128},
+                            {58, 76, 170}, {59, 75, 212}, {60, 74, 255}};
+    struct Case { std::uint8_t style; std::vector<int> drawn; };
+    const Case cases[] = {{Style3D, {0, 1, 2, 3, 4, 5, 6}}, {StyleShadow, {0, 6}}, {StyleFlat, {6}}};
+    for (const Case &c : cases) {
         TestLayers t;
         const ItemAttributes item = makeItem({"Wg"}, 6, DirUpRight, Colors::clFuchsia, Colors::clBlue);
-        PaintGradientText(t.layers(), item, style, 60, 80, Colors::clBlue, Colors::clFuchsia);
+        PaintGradientText(t.layers(), item, c.style, 60, 80, Colors::clBlue, Colors::clFuchsia);
         QImage expected(400, 300, QImage::Format_RGB32);
         expected.fill(Qt::white);
-        const Extrusion ex = extrusionFor(DirUpRight, 6);
-        for (int i = 0; i <= 6; ++i) {
-            const bool drawn = style == Style3D || (style == StyleShadow && (i == 0 || i == 6)) || i == 6;
-            if (drawn)
-                referenceText(expected, arial48, "Wg", 60 + ex.startX + i * ex.stepX, 80 + ex.startY + i * ex.stepY,
-                              ColorStep(Colors::clBlue, Colors::clFuchsia, 6, i));
-        }
-        EXPECT_EQ(differingPixels(t.picture().toRgb32(), expected), 0) << "style " << int(style);
+        for (int i : c.drawn)
+            referenceText(expected, arial48, "Wg", layers[i].x, layers[i].y, makeColor(layers[i].red, 0, 255));
+        EXPECT_EQ(differingPixels(t.picture().toRgb32(), expected), 0) << "style " << int(c.style);
     }
 }
 

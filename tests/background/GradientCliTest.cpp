@@ -12,7 +12,8 @@ int runCli(const QStringList &args, QByteArray *err = nullptr)
 {
     QProcess cli;
     cli.start(LETRAFEX_CLI, args);
-    cli.waitForFinished(60000);
+    if (!cli.waitForFinished(60000))
+        return -1; // still running: a failure, not the exit code 0 of a process not yet ended
     if (err)
         *err = cli.readAllStandardError();
     return cli.exitCode();
