@@ -210,6 +210,7 @@ void THelpForm::LoadHelpFile(const QString &name)
         parents.resize(topic.depth);
         auto *item = topic.depth == 0 ? new QTreeWidgetItem(HTopicsView) : new QTreeWidgetItem(parents.last());
         item->setText(0, topic.text);
+        item->setToolTip(0, topic.text); // the whole name where the narrow tree cuts it
         parents.append(item);
     }
     if (!error.isEmpty())
