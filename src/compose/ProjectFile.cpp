@@ -221,7 +221,9 @@ void placeSurfaces(QList<ItemRow> &rows, const QList<Raster> &stored, std::array
     const bool marked = !owners.isEmpty() && owners.size() >= stored.size();
     for (qsizetype j = 0; j < stored.size(); ++j)
         surfaces[size_t(marked ? owners[j] : j)] = stored[j];
-    for (int k : owners)
+    // Every item row's mark is cleared, whatever it held: the writer writes the cell from
+    // the surfaces alone, so a project reads back as it was read.
+    for (qsizetype k = 0; k < rows.size() && k < ItemCount; ++k)
         rows[k].cells[SurfaceMarkCell] = NoSurfaceStored;
 }
 

@@ -424,6 +424,14 @@ TEST(ProjectFile, SurfacesComeBackToTheirOwnItems)
     EXPECT_TRUE(table.surfaces[0].samePixels(two.surfaces[5]));
     EXPECT_TRUE(table.surfaces[1].samePixels(two.surfaces[8]));
     EXPECT_TRUE(table.surfaces[5].isEmpty());
+
+    // A mark cell holding anything else reads as no mark, and the project reads back from
+    // what it writes exactly as it was read.
+    QByteArray odd = data;
+    odd[mark + 10] = '7';
+    const Project read = ReadProject(odd);
+    EXPECT_EQ(read.rows[5].cells[CellUnused1], QStringLiteral("0"));
+    EXPECT_TRUE(ReadProject(WriteProject(read)).rows == read.rows);
 }
 
 TEST(ProjectFile, WithoutSurfacesTheFileEndsAfterTheThirdRecord)
