@@ -56,7 +56,14 @@ QString userDataFolderFor(bool programFolderWritable)
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
 }
 
-QString userDataFolder() { return userDataFolderFor(QFileInfo(programDir()).isWritable()); }
+// Data goes beside the program when the program keeps its data folders beside it and may
+// write there. An installed program (its folders in the prefix's share folder) keeps Data
+// in the user's data folder even where it could write its own folder, as root can /usr/bin.
+QString userDataFolder()
+{
+    const bool installed = dataFolder(QStringLiteral("LScripts")) != programPath(QStringLiteral("LScripts"));
+    return userDataFolderFor(!installed && QFileInfo(programDir()).isWritable());
+}
 
 QString userDataPath(const QString &relative) { return QDir(userDataFolder()).filePath(relative); }
 

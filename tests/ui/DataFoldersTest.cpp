@@ -41,9 +41,19 @@ TEST(DataFolders, BesideTheProgramFirstThenTheInstalledShareFolder)
     // Neither here nor installed: beside the program, where a message would look.
     EXPECT_EQ(dataFolder(QStringLiteral("Texts")), QDir(bin).filePath(QStringLiteral("Texts")));
 
-    // Folders beside the program win over the installed ones.
+    // An installed program keeps Data in the user's data folder, even where it could write
+    // its own folder (as root can).
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+    const QString installedSettings = settingsFilePath();
+    qputenv("XDG_DATA_HOME", oldHome);
+    EXPECT_TRUE(installedSettings.startsWith(home.path() + QLatin1Char('/'))) << installedSettings.toStdString();
+
+    // Folders beside the program win over the installed ones, and Data goes beside them.
     touch(QDir(bin).filePath(QStringLiteral("LScripts/German.lng")));
     EXPECT_EQ(LanguageList(true), QStringList{QStringLiteral("German.lng")});
+    EXPECT_EQ(settingsFilePath(), QDir(bin).filePath(QStringLiteral("Data/LETRAFEX.INI")));
 }
 
 TEST(DataFolders, DataBesideAWritableProgramElseInTheUsersDataFolder)
