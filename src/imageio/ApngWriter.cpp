@@ -48,20 +48,11 @@ public:
         const QImage pixels = image.convertToFormat(alpha_ ? QImage::Format_ARGB32 : QImage::Format_RGB32);
         if (pixels.width() != width_ || pixels.height() != height_)
             throw LetrafexError(messageText("All frames of an animation must have one size."));
-        PngImageData data;
-        data.height = height_;
-        data.pixelBytes = alpha_ ? 4 : 3;
-        data.rowBytes = std::size_t(width_) * std::size_t(data.pixelBytes);
-        const PngEncoding encoding = ChoosePngEncoding(pixels.constBits(), width_, height_, pixels.bytesPerLine());
-        data.filter = encoding.filter;
-        data.level = encoding.level;
         Frame frame{{}, std::clamp(delayMs, 0, 65535)};
-        const bool compressed = CompressPngImageData(
-            data, [&](int y, uchar *out) { storeRow(pixels, y, out); },
-            [&frame](const uchar *piece, std::size_t size) {
-                frame.stream.append(reinterpret_cast<const char *>(piece), qsizetype(size));
-                return true;
-            });
+        const bool compressed = CompressPngPicture(pixels, alpha_ ? 4 : 3, [&frame](const uchar *piece, std::size_t size) {
+            frame.stream.append(reinterpret_cast<const char *>(piece), qsizetype(size));
+            return true;
+        });
         if (!compressed)
             throw LetrafexError(messageText("Out of memory."));
         frames_.push_back(std::move(frame));
@@ -103,18 +94,6 @@ private:
         QByteArray stream; // the zlib stream of the filtered rows
         int delayMs;
     };
-
-    void storeRow(const QImage &pixels, int y, uchar *out) const
-    {
-        const QRgb *src = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
-        for (int x = 0; x < width_; ++x) {
-            *out++ = uchar(qRed(src[x]));
-            *out++ = uchar(qGreen(src[x]));
-            *out++ = uchar(qBlue(src[x]));
-            if (alpha_)
-                *out++ = uchar(qAlpha(src[x]));
-        }
-    }
 
     // The whole picture, shown for delay ms, then left as it is; the next frame replaces it.
     QByteArray frameControl(quint32 sequence, int delayMs) const

@@ -330,42 +330,23 @@ bool writeEnd(EncodeState *st)
     return true;
 }
 
-// Row y of the picture as the file stores it: red, green, blue and, with alpha, the alpha.
-void storedRow(const EncodeState &st, const QImage &pixels, int y, uchar *out)
-{
-    const QRgb *src = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
-    const int width = int(st.width);
-    if (!st.alpha && !st.keyed) {
-        for (int x = 0; x < width; ++x, out += 3) {
-            out[0] = uchar(qRed(src[x]));
-            out[1] = uchar(qGreen(src[x]));
-            out[2] = uchar(qBlue(src[x]));
-        }
-        return;
-    }
-    for (int x = 0; x < width; ++x, out += 4) {
-        const int r = qRed(src[x]), g = qGreen(src[x]), b = qBlue(src[x]);
-        out[0] = uchar(r);
-        out[1] = uchar(g);
-        out[2] = uchar(b);
-        out[3] = st.alpha ? uchar(qAlpha(src[x])) : std::uint32_t(r | g << 8 | b << 16) == st.key ? 0 : 255;
-    }
-}
-
-// The image data as IDAT chunks: rows filtered with the one filter that suits the picture,
-// compressed with libdeflate.
+// The image data as IDAT chunks. A keyed colour is stored as a transparent pixel of an
+// alpha channel; every other picture as its rows are.
 bool writeImageData(EncodeState *st, const QImage &pixels)
 {
-    PngImageData data;
-    data.height = int(st->height);
-    data.pixelBytes = st->alpha || st->keyed ? 4 : 3;
-    data.rowBytes = std::size_t(st->width) * std::size_t(data.pixelBytes);
-    const PngEncoding encoding = ChoosePngEncoding(pixels.constBits(), pixels.width(), pixels.height(), pixels.bytesPerLine());
-    data.filter = encoding.filter;
-    data.level = encoding.level;
-    return CompressPngImageData(
-        data, [&](int y, uchar *out) { storedRow(*st, pixels, y, out); },
-        [st](const uchar *piece, std::size_t size) { return writeChunk(st, "IDAT", piece, size); });
+    const auto sink = [st](const uchar *piece, std::size_t size) { return writeChunk(st, "IDAT", piece, size); };
+    if (!st->keyed)
+        return CompressPngPicture(pixels, st->alpha ? 4 : 3, sink);
+    return CompressPngPicture(pixels, 4, sink, [&](int y, uchar *out) {
+        const QRgb *src = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+        for (int x = 0; x < pixels.width(); ++x, out += 4) {
+            const int r = qRed(src[x]), g = qGreen(src[x]), b = qBlue(src[x]);
+            out[0] = uchar(r);
+            out[1] = uchar(g);
+            out[2] = uchar(b);
+            out[3] = std::uint32_t(r | g << 8 | b << 16) == st->key ? 0 : 255;
+        }
+    });
 }
 
 } // namespace

@@ -351,3 +351,38 @@ PngEncoding ChoosePngEncoding(const uchar *pixels, int width, int height, qsizet
     e.level = same * 2 >= total ? 6 : 4;
     return e;
 }
+
+void StorePngRow(const QImage &pixels, int y, int pixelBytes, uchar *out)
+{
+    const QRgb *src = reinterpret_cast<const QRgb *>(pixels.constScanLine(y));
+    const int width = pixels.width();
+    if (pixelBytes == 3) {
+        for (int x = 0; x < width; ++x, out += 3) {
+            out[0] = uchar(qRed(src[x]));
+            out[1] = uchar(qGreen(src[x]));
+            out[2] = uchar(qBlue(src[x]));
+        }
+        return;
+    }
+    for (int x = 0; x < width; ++x, out += 4) {
+        out[0] = uchar(qRed(src[x]));
+        out[1] = uchar(qGreen(src[x]));
+        out[2] = uchar(qBlue(src[x]));
+        out[3] = uchar(qAlpha(src[x]));
+    }
+}
+
+bool CompressPngPicture(const QImage &pixels, int pixelBytes, const PngStreamSink &sink, const PngRowSource &store)
+{
+    PngImageData data;
+    data.height = pixels.height();
+    data.pixelBytes = pixelBytes;
+    data.rowBytes = std::size_t(pixels.width()) * std::size_t(pixelBytes);
+    const PngEncoding encoding = ChoosePngEncoding(pixels.constBits(), pixels.width(), pixels.height(), pixels.bytesPerLine());
+    data.filter = encoding.filter;
+    data.level = encoding.level;
+    if (store)
+        return CompressPngImageData(data, store, sink);
+    return CompressPngImageData(
+        data, [&pixels, pixelBytes](int y, uchar *out) { StorePngRow(pixels, y, pixelBytes, out); }, sink);
+}

@@ -3,6 +3,7 @@
 // compressed with libdeflate into one zlib stream. libdeflate only compresses whole
 // buffers, so the rows go in pieces of a few MiB, each compressed on its own and joined
 // into one stream: a large picture never needs a second full-size copy in memory.
+#include <QImage>
 #include <QtGlobal>
 
 #include <cstddef>
@@ -46,3 +47,12 @@ struct PngEncoding
 // photographs, which it compresses within a few per cent of level 6 in less than half
 // the time.
 PngEncoding ChoosePngEncoding(const uchar *pixels, int width, int height, qsizetype stride);
+
+// Row y of a 32-bit picture as a PNG stores it: red, green, blue and, when pixelBytes is 4,
+// the alpha.
+void StorePngRow(const QImage &pixels, int y, int pixelBytes, uchar *out);
+
+// The image data of a 32-bit picture with pixelBytes (3, or 4 with alpha) per pixel, with
+// the filter and level ChoosePngEncoding gives it. store replaces StorePngRow where the
+// file stores the rows otherwise (a transparent key colour).
+bool CompressPngPicture(const QImage &pixels, int pixelBytes, const PngStreamSink &sink, const PngRowSource &store = {});
