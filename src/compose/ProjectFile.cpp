@@ -41,6 +41,59 @@ QList<ItemRow> markSurfaces(QList<ItemRow> rows, const std::array<Raster, ItemCo
     return rows;
 }
 
+// Texts longer than a short string holds. A row keeps the first 255 bytes of each text in
+// its short string, as every reader of the table expects; the whole texts follow the cell
+// image table as the entry "LongTexts": a list of pairs, the text's place in the table
+// (row * TextsPerRow, plus 0 for the caption or 1 + c for cell c) and the text as a long
+// string. Readers that know only the rows stop at the cell images and keep the first 255
+// bytes, as before; a table whose texts all fit has no such entry and stays the same.
+const QByteArray LongTextsName = QByteArrayLiteral("LongTexts");
+constexpr qint64 TextsPerRow = 1 + ItemCellCount;
+
+const QString &rowText(const ItemRow &row, qint64 place) { return place == 0 ? row.caption : row.cells[size_t(place - 1)]; }
+QString &rowText(ItemRow &row, qint64 place) { return place == 0 ? row.caption : row.cells[size_t(place - 1)]; }
+
+void writeLongTexts(ComponentWriter &body, const QList<ItemRow> &rows)
+{
+    bool any = false;
+    for (qsizetype k = 0; k < rows.size(); ++k) {
+        for (qint64 place = 0; place < TextsPerRow; ++place) {
+            const QString &text = rowText(rows[k], place);
+            if (encodeText(text, -1).size() <= MaxShortString)
+                continue;
+            if (!any) {
+                body.writeName(LongTextsName);
+                body.beginList();
+                any = true;
+            }
+            body.writeInteger(k * TextsPerRow + place);
+            body.writeString(text); // a long string: it has more than 255 bytes
+        }
+    }
+    if (any)
+        body.endList();
+}
+
+// The whole texts of a "LongTexts" entry. A whole text replaces its row's text only when
+// the row holds its first 255 bytes, so a table whose rows were changed without the entry
+// keeps its rows. Texts of rows not kept are read and dropped.
+void readLongTexts(ComponentReader &r, QList<ItemRow> &rows, qint64 rowCount)
+{
+    if (r.readKind() != ValueKind::List)
+        throw LetrafexError(messageText("Invalid property value"));
+    while (!r.atListEnd()) {
+        const qint64 place = r.readInteger();
+        const QString text = r.readString();
+        if (place < 0 || place >= rowCount * TextsPerRow)
+            throw LetrafexError(messageText("Invalid property value"));
+        if (place / TextsPerRow >= rows.size())
+            continue;
+        QString &stored = rowText(rows[qsizetype(place / TextsPerRow)], place % TextsPerRow);
+        if (decodeText(encodeText(text)) == stored)
+            stored = text;
+    }
+}
+
 QByteArray itemsData(const QList<ItemRow> &rows)
 {
     ComponentWriter body;
@@ -57,6 +110,7 @@ QByteArray itemsData(const QList<ItemRow> &rows)
     }
     for (qsizetype k = 0; k < rows.size() * ItemCellCount; ++k)
         body.writeInt16(-1); // cell image index
+    writeLongTexts(body, rows);
     ComponentWriter payload;
     payload.writeInt32(qint32(body.data().size() + 4));
     payload.writeRaw(body.data());
@@ -145,8 +199,11 @@ QList<ItemRow> readItemsData(const QByteArray &block)
     }
     // The cell image indexes follow when the stored size leaves room for them; the
     // program has no use for them.
-    if (totalSize > r.position())
+    if (totalSize > r.position()) {
         r.skipBytes(cells * 2);
+        if (r.atName(LongTextsName))
+            readLongTexts(r, rows, count);
+    }
     return rows;
 }
 
@@ -261,7 +318,13 @@ void SaveProjectFile(const QString &fileName, const Project &project)
 
 Project LoadProjectFile(const QString &fileName)
 {
-    return ReadProject(readWholeFile(fileName));
+    const QByteArray data = readWholeFile(fileName); // its errors name the file already
+    try {
+        return ReadProject(data);
+    } catch (const LetrafexError &e) {
+        throw LetrafexError(messageText("The file \"%1\" is not a readable Letrafex project: %2")
+                                .arg(nativeFilePath(fileName), e.text()));
+    }
 }
 
 void applyProjectItems(const Project &project, ItemTable &table)

@@ -33,9 +33,11 @@ struct Project
     std::array<Raster, ItemCount> surfaces;
 };
 
-// The whole file image. Captions and cells longer than 255 characters are cut to 255;
-// text Windows-1252 cannot hold is kept as UTF-8 behind a byte-order mark inside the same
-// short string. Rasters are written with 24 bits per pixel.
+// The whole file image. Text Windows-1252 cannot hold is kept as UTF-8 behind a byte-order
+// mark. A caption or cell of more than 255 bytes keeps its first 255 in its row and is kept
+// whole after the table's cell images, where readers of the rows alone never look; a
+// project whose texts all fit is written as before. Rasters are written with 24 bits per
+// pixel.
 QByteArray WriteProject(const Project &project);
 
 // Reads a file image whole, or throws LetrafexError with the first problem found:
@@ -45,7 +47,9 @@ QByteArray WriteProject(const Project &project);
 // when it was read completely. Cell 11 of the rows (the surface marks) reads back as 0.
 Project ReadProject(const QByteArray &data);
 
-// File versions: the file is replaced whole or not at all; errors throw LetrafexError.
+// File versions: the file is replaced whole or not at all; errors throw LetrafexError. A
+// file that cannot be read as a project gives "The file "PATH" is not a readable Letrafex
+// project: " followed by ReadProject's reason.
 void SaveProjectFile(const QString &fileName, const Project &project);
 Project LoadProjectFile(const QString &fileName);
 

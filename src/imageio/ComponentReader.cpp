@@ -67,6 +67,15 @@ void ComponentReader::skipBytes(qint64 n)
 
 QByteArray ComponentReader::readShortString() { return readBytes(readByte()); }
 
+bool ComponentReader::atName(const QByteArray &name)
+{
+    if (name.size() > MaxShortString || remaining() < 1 + name.size() || uchar(data_[pos_]) != name.size() ||
+        QByteArray::fromRawData(data_.constData() + pos_ + 1, name.size()) != name)
+        return false;
+    pos_ += 1 + name.size();
+    return true;
+}
+
 ObjectHeader ComponentReader::beginObject()
 {
     const QByteArray signature(StreamSignature);

@@ -119,6 +119,8 @@ public:
 
     QByteArray readShortString();
     QByteArray readName() { return readShortString(); }
+    // Reads the name when it comes next; returns false and reads nothing otherwise.
+    bool atName(const QByteArray &name);
     ValueKind readKind();
     ValueKind peekKind() const;
 
