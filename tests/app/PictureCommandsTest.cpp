@@ -216,6 +216,15 @@ TEST_F(PictureCommands, InGermanADamagedPictureIsReportedInGermanWhileTheCommand
         }
     }
 
+    QFile notAProject(file(QStringLiteral("card.lfx")));
+    ASSERT_TRUE(notAProject.open(QIODevice::WriteOnly) && notAProject.write("PK\x03\x04") == 4);
+    notAProject.close();
+    dialogs.errors.clear();
+    openAnswers(QStringLiteral("card.lfx"));
+    control<QToolButton>(*window, "PicLoadButton")->click();
+    EXPECT_EQ(dialogs.errors, QStringList(QStringLiteral("Die Datei „%1“ ist kein lesbares Letrafex-Projekt: "
+                                                         "Ungültiges Datenstromformat").arg(nativeFilePath(notAProject.fileName()))));
+
     // The command line has no language: in a German session it gives the English text.
     QProcess cli;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -344,8 +353,10 @@ TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
     const ItemTable currentItems = window->composition().items();
     openAnswers("cut.lfx");
     control<QToolButton>(*window, "PicLoadButton")->click();
+    // The message names the file and keeps the reason.
+    const QString notAProject = QStringLiteral("The file \"%1\" is not a readable Letrafex project: %2");
     ASSERT_EQ(dialogs.errors.size(), 1);
-    EXPECT_EQ(dialogs.errors.first(), "Stream read error");
+    EXPECT_EQ(dialogs.errors.first(), notAProject.arg(nativeFilePath(file("cut.lfx")), "Stream read error"));
     EXPECT_TRUE(title().samePixels(currentTitle));
     EXPECT_TRUE(bg().samePixels(currentBg));
     EXPECT_TRUE(window->composition().items().rows == currentItems.rows);
@@ -357,12 +368,35 @@ TEST_F(PictureCommands, ADamagedProjectLeavesEverythingAsItWasAndSaysWhy)
     openAnswers("huge.lfx");
     control<QToolButton>(*window, "PicLoadButton")->click();
     ASSERT_EQ(dialogs.errors.size(), 2);
-    EXPECT_EQ(dialogs.errors.last(), "Invalid property value");
+    EXPECT_EQ(dialogs.errors.last(), notAProject.arg(nativeFilePath(file("huge.lfx")), "Invalid property value"));
     EXPECT_TRUE(title().samePixels(currentTitle));
     EXPECT_EQ(control<TImage>(*window, "TitleImage")->size(), QSize(currentTitle.width(), currentTitle.height()));
     EXPECT_TRUE(bg().samePixels(currentBg));
     EXPECT_EQ(control<TImage>(*window, "BgImage")->box().width, currentBg.width());
     EXPECT_TRUE(window->composition().items().rows == currentItems.rows);
+}
+
+TEST_F(PictureCommands, ATenLineItemOfTenThousandCharactersComesBackWhole)
+{
+    QStringList lines;
+    for (int k = 0; k < 10; ++k)
+        lines << QString(995, QChar(u'a' + k)) + QStringLiteral(" \"α😀");
+    const QString text = lines.join(QLatin1Char('\n'));
+    ASSERT_EQ(text.size(), 10 * 1000 + 9);
+    control<QTextEdit>(*window, "TextMemo")->setPlainText(text);
+    control<TRadioGroup>(*window, "TextNoBox")->setItemIndex(1);
+    window->TextNoBoxClick(); // stores item 1
+    saveAnswers("long.lfx", SaveProject);
+    control<QToolButton>(*window, "PicSaveButton")->click();
+    // A new window opens it with item 1 shown.
+    ProgramOptions.noExitDialog = true;
+    window = std::make_unique<TLetrafex>();
+    window->createSecondaryWindows();
+    window->show();
+    openAnswers("long.lfx");
+    control<QToolButton>(*window, "PicLoadButton")->click();
+    ASSERT_TRUE(dialogs.errors.isEmpty()) << dialogs.errors.join('\n').toStdString();
+    EXPECT_EQ(control<QTextEdit>(*window, "TextMemo")->toPlainText(), text);
 }
 
 // The only surface on item 6 comes back to item 6, and drawing again draws the picture
@@ -615,6 +649,15 @@ TEST_F(PictureCommands, CommandLineRendersAndDescribesProjectsAsTheWindowDoes)
 
     EXPECT_EQ(runCli({"render", file("batch.lfx"), file("batch.png"), "--size", "10x10"}), 2);
     EXPECT_EQ(runCli({"render", file("missing.lfx"), file("x.png")}), 1);
+    // A damaged project: both commands name it and give the reason.
+    QFile cut(file("cut.lfx"));
+    ASSERT_TRUE(cut.open(QIODevice::WriteOnly) && cut.write("TPF0") == 4);
+    cut.close();
+    for (const QStringList &args : {QStringList{"info", file("cut.lfx")}, QStringList{"render", file("cut.lfx"), file("x.png")}}) {
+        EXPECT_EQ(runCli(args, nullptr, &err), 1);
+        EXPECT_TRUE(err.contains(QStringLiteral("The file \"%1\" is not a readable Letrafex project: Stream read error")
+                                     .arg(nativeFilePath(file("cut.lfx"))).toUtf8())) << err.toStdString();
+    }
 }
 
 TEST_F(PictureCommands, ProjectsMadeOnTheCommandLineOpenInTheWindow)
