@@ -4,8 +4,6 @@
 #include "core/Errors.h"
 #include "imageio/BmpCodec.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 
@@ -456,52 +454,31 @@ TEST(ProjectFile, WithoutSurfacesTheFileEndsAfterTheThirdRecord)
 
 TEST(ProjectFile, LongCaptionsAndCellsAreCutTo255)
 {
-    // The name stays; what it proves changed: nothing is cut any more. The rows keep the
-    // first 255 bytes for readers of the rows alone, and the whole texts follow them.
+    // Nothing is cut any more: the rows keep the first 255 bytes for readers of the rows
+    // alone (the whole texts' entry renamed here), and the whole texts follow them.
     Project p = sampleProject();
     p.rows[0].caption = QString(300, QLatin1Char('c'));
-    p.rows[1].cells[CellFontName] = QString(256, QLatin1Char('f'));
-    p.rows[2].caption = QString(254, QLatin1Char('x')) + QStringLiteral("ж"); // 255 characters, 513 bytes
+    p.rows[1].cells[CellFontName] = QString(254, QLatin1Char('f')) + QStringLiteral("ж"); // 513 bytes
     const QByteArray data = WriteProject(p);
     EXPECT_EQ(ReadProject(data).rows, p.rows);
-    EXPECT_TRUE(data.contains(QByteArray(1, '\xFF') + QByteArray(255, 'c') + '\x01'));
-    // Without the whole texts the rows read as before: the first 255 bytes.
-    const qsizetype at = data.indexOf("\x09LongTexts");
-    ASSERT_GT(at, 0);
-    QByteArray rowsOnly = data;
-    rowsOnly[at + 1] = 'S';
-    const Project cut = ReadProject(rowsOnly);
-    EXPECT_EQ(cut.rows[0].caption, QString(255, QLatin1Char('c')));
-    EXPECT_EQ(cut.rows[1].cells[CellFontName], QString(255, QLatin1Char('f')));
-    EXPECT_EQ(cut.rows[2].caption, QString(252, QLatin1Char('x')));
-    // A whole text whose row holds other text leaves the row as it is.
-    QByteArray changed = data;
-    changed[changed.indexOf(QByteArray(255, 'c'))] = 'C';
-    EXPECT_EQ(ReadProject(changed).rows[0].caption, QStringLiteral("C") + QString(254, QLatin1Char('c')));
+    const Project rowsOnly = ReadProject(QByteArray(data).replace("\x09LongTexts", "\x09SongTexts"));
+    EXPECT_EQ(rowsOnly.rows[0].caption, QString(255, QLatin1Char('c')));
+    EXPECT_EQ(rowsOnly.rows[1].cells[CellFontName], QString(252, QLatin1Char('f')));
 }
 
 TEST(ProjectFile, AnyTextOfAnyLengthComesBackWhole)
 {
-    // Random Unicode scalar values (no lone surrogates: those are no text), from every
-    // plane the editor can hold, at random lengths up to 20000.
     std::mt19937 random(27);
     for (int round = 0; round < 40; ++round) {
-        Project p = sampleProject();
+        Project p = sampleProject(); // random Unicode scalar values (no lone surrogates) of random length
         for (int k = 0; k < ItemCount; ++k) {
-            const int length = std::uniform_int_distribution<int>(0, round % 4 == 0 ? 20000 : 400)(random);
-            const char32_t top = round % 3 == 0 ? 0xFF : round % 3 == 1 ? 0xFFFF : 0x10FFFF;
-            std::u32string text;
-            while (int(text.size()) < length) {
-                const char32_t c = std::uniform_int_distribution<char32_t>(0, top)(random);
-                if (c < 0xD800 || c > 0xDFFF)
-                    text += c;
-            }
+            std::u32string text(size_t(std::uniform_int_distribution<int>(0, round % 4 ? 400 : 20000)(random)), U'a');
+            for (char32_t &c : text)
+                while ((c = std::uniform_int_distribution<char32_t>(0, round % 2 ? 0xFF : 0x10FFFF)(random)) >= 0xD800 && c <= 0xDFFF) {}
             p.rows[k].caption = QString::fromStdU32String(text);
-            p.rows[k].cells[size_t(k)] = QString::fromStdU32String(text.substr(0, size_t(length / 3)));
+            p.rows[k].cells[size_t(k)] = QString::fromStdU32String(text.substr(text.size() / 3));
         }
-        const QByteArray data = WriteProject(p);
-        EXPECT_EQ(ReadProject(data).rows, p.rows) << "round " << round;
-        EXPECT_EQ(ReadProject(WriteProject(ReadProject(data))).rows, p.rows) << "round " << round;
+        EXPECT_EQ(ReadProject(WriteProject(p)).rows, p.rows) << "round " << round;
     }
 }
 
@@ -672,14 +649,6 @@ TEST(ProjectFile, FilesAreWrittenWholeAndReadBack)
     EXPECT_EQ(LoadProjectFile(name).rows, p.rows);
     EXPECT_THROW(SaveProjectFile(dir.filePath(QStringLiteral("missing/x.lfx")), p), LetrafexError);
     EXPECT_THROW(LoadProjectFile(dir.filePath(QStringLiteral("none.lfx"))), LetrafexError);
-    // A file that is there but no project names itself and keeps the reason.
-    const QString damaged = dir.filePath(QStringLiteral("card.lfx"));
-    QFile file(damaged);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("PK\x03\x04") == 4);
-    file.close();
-    expectError([&] { LoadProjectFile(damaged); },
-                QStringLiteral("The file \"%1\" is not a readable Letrafex project: Invalid stream format")
-                    .arg(QDir::toNativeSeparators(damaged)));
 }
 
 TEST(ProjectFile, ItemsGoIntoAProjectAndBack)
