@@ -83,6 +83,10 @@ void readLongTexts(ComponentReader &r, QList<ItemRow> &rows, qint64 rowCount)
         throw LetrafexError(messageText("Invalid property value"));
     while (!r.atListEnd()) {
         const qint64 place = r.readInteger();
+        // Only the kind the writer writes: its text decodes to whole characters, so a
+        // project reads back from what it writes as it was read.
+        if (r.peekKind() != ValueKind::LString)
+            throw LetrafexError(messageText("Invalid property value"));
         const QString text = r.readString();
         if (place < 0 || place >= rowCount * TextsPerRow)
             throw LetrafexError(messageText("Invalid property value"));

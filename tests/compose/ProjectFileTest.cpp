@@ -452,10 +452,10 @@ TEST(ProjectFile, WithoutSurfacesTheFileEndsAfterTheThirdRecord)
     EXPECT_FALSE(tail.surfaces[9].isEmpty());
 }
 
-TEST(ProjectFile, LongCaptionsAndCellsAreCutTo255)
+TEST(ProjectFile, LongCaptionsAndCellsComeBackWholeAndTheRowsKeepTheirFirst255Bytes)
 {
-    // Nothing is cut any more: the rows keep the first 255 bytes for readers of the rows
-    // alone (the whole texts' entry renamed here), and the whole texts follow them.
+    // Texts of more than 255 bytes come back whole; readers of the rows alone (the whole
+    // texts' entry renamed here) get their first 255 bytes.
     Project p = sampleProject();
     p.rows[0].caption = QString(300, QLatin1Char('c'));
     p.rows[1].cells[CellFontName] = QString(254, QLatin1Char('f')) + QStringLiteral("ж"); // 513 bytes
