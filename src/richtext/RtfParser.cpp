@@ -499,6 +499,7 @@ void RtfParser::endParagraph()
         return;
     cursor_.setBlockFormat(blockFormat());
     pageBreakNext_ = false;
+    afterPrevious_ = std::max(g_.para.after, 0);
     cursor_.insertBlock(blockFormat(), charFormat());
 }
 
@@ -540,7 +541,10 @@ QTextBlockFormat RtfParser::blockFormat() const
     f.setLeftMargin(std::max(p.left, 0) / 15.0);
     f.setRightMargin(std::max(p.right, 0) / 15.0);
     f.setTextIndent(p.first / 15.0);
-    f.setTopMargin(std::max(p.before, 0) / 15.0);
+    // RTF adds a paragraph's space before to the space after the one above it; the layout
+    // keeps the larger of the two. The sum, given as the space before, is the larger.
+    const int before = std::max(p.before, 0);
+    f.setTopMargin((before > 0 ? before + afterPrevious_ : 0) / 15.0);
     f.setBottomMargin(std::max(p.after, 0) / 15.0);
     f.setTabPositions(tabStops());
     if (pageBreakNext_)

@@ -102,6 +102,7 @@ private:
     int codePage_ = 1252;
     int defaultFont_ = 0;
     bool pageBreakNext_ = false;
+    int afterPrevious_ = 0; // space after the paragraph before this one, in twips
     RowState row_;
     std::map<int, QString> fontNames_;
     std::map<int, int> fontCodePages_;

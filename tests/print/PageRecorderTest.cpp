@@ -294,7 +294,6 @@ TEST(PageRecorderDevice, EveryTwipsLengthKeepsItsSizeOnPaperAtAnyResolution)
     // before, a hanging indent's bullet and tab, a tab stop and a table cell, each in twips.
     const QByteArray rtf = R"({\rtf1{\fonttbl{\f0 Arial;}}{\colortbl;\red255\green255\blue255;}\f0\fs20
 \pard\sa600 X\par
-\pard X\par
 \pard\sb300 X\par
 \pard\fi-720\li2160 {\cf1\'95}\tab X\par
 \pard\tx4320 {\cf1 a}\tab X\par
@@ -319,14 +318,14 @@ TEST(PageRecorderDevice, EveryTwipsLengthKeepsItsSizeOnPaperAtAnyResolution)
             else if (!row.isEmpty())
                 lines.back() |= row;
         }
-        ASSERT_EQ(lines.size(), 6u);
-        const double pitch = (lines[5].top() - lines[4].top()) / 100.0;
-        EXPECT_NEAR((lines[1].top() - lines[0].top()) / 100.0, pitch + 600 / 1440.0, 0.02);
-        EXPECT_NEAR((lines[2].top() - lines[1].top()) / 100.0, pitch + 300 / 1440.0, 0.02);
+        ASSERT_EQ(lines.size(), 5u);
+        // Space after and space before add up, as in every RTF writer.
+        const double pitch = (lines[4].top() - lines[3].top()) / 100.0;
+        EXPECT_NEAR((lines[1].top() - lines[0].top()) / 100.0, pitch + 900 / 1440.0, 0.02);
         EXPECT_NEAR(lines[0].left() / 100.0, 1.0, 0.02);
-        EXPECT_NEAR(lines[3].left() / 100.0, 1.0 + 2160 / 1440.0, 0.03);
-        EXPECT_NEAR(lines[4].left() / 100.0, 1.0 + 4320 / 1440.0, 0.03);
-        EXPECT_NEAR(lines[5].left() / 100.0, 1.0 + 5760 / 1440.0, 0.03);
+        EXPECT_NEAR(lines[2].left() / 100.0, 1.0 + 2160 / 1440.0, 0.03);
+        EXPECT_NEAR(lines[3].left() / 100.0, 1.0 + 4320 / 1440.0, 0.03);
+        EXPECT_NEAR(lines[4].left() / 100.0, 1.0 + 5760 / 1440.0, 0.03);
     }
 }
 
