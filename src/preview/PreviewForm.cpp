@@ -2,6 +2,7 @@
 #include "preview/PreviewForm.h"
 
 #include "print/PageRecorder.h"
+#include "program/Language.h"
 #include "ui/Controls.h"
 #include "ui/DialogService.h"
 
@@ -17,6 +18,8 @@
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 // The zoom cursor and the program's icons live in static libraries' resources, which need
 // registering.
@@ -41,6 +44,13 @@ QToolButton *toolButton(QWidget *parent, const char *name, const QString &hint, 
     b->setFixedSize(28, 28);
     b->setIconSize(QSize(20, 20));
     return b;
+}
+
+// A hint the engine's preview texts do not cover, from the language file's "Print Preview"
+// section, its English text being the key.
+QString previewHint(const char *english)
+{
+    return LngText(QStringLiteral("Print Preview"), QLatin1String(english));
 }
 } // namespace
 
@@ -85,7 +95,7 @@ void TPreviewForm::buildToolBar()
     CurPageLabel->setObjectName(QStringLiteral("CurPageLabel"));
     CurPageLabel->setMinimumWidth(56);
     pageRow->addWidget(CurPageLabel);
-    setHint(CurPageLabel, QStringLiteral("Displays the Current Page of the Document"));
+    setHint(CurPageLabel, previewHint("Displays the Current Page of the Document"));
 
     QWidget *p = ToolBarPanel;
     auto standard = [p](QStyle::StandardPixmap icon) { return p->style()->standardIcon(icon); };
@@ -105,7 +115,7 @@ void TPreviewForm::buildToolBar()
     PrintBut = toolButton(p, "PrintBut", QStringLiteral("Print all"), programIcon("print"));
     GridBut = toolButton(p, "GridBut", QStringLiteral("Turns Grid On/Off"), programIcon("grid"), true);
     ZoomCursorBut = toolButton(p, "ZoomCursorBut", QStringLiteral("Selects the Zoom Tool to zoom in or out"), programIcon("zoom"), true);
-    HandCursorBut = toolButton(p, "HandCursorBut", QStringLiteral("Selects the Hand Tool to pan across the Page"), {}, true);
+    HandCursorBut = toolButton(p, "HandCursorBut", previewHint("Selects the Hand Tool to pan across the Page"), {}, true);
     OnePageBut = toolButton(p, "OnePageBut", QStringLiteral("Display One page at a time"), {}, true);
     OnePageBut->setText(QStringLiteral("&1"));
     TwoPageBut = toolButton(p, "TwoPageBut", QStringLiteral("Display Two pages side by side"), {}, true);
@@ -116,7 +126,7 @@ void TPreviewForm::buildToolBar()
     CloseBut->setMinimumWidth(64);
     CloseBut->setMaximumWidth(QWIDGETSIZE_MAX);
     CloseBut->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    PageNumSpeed = toolButton(p, "PageNumSpeed", QStringLiteral("Go to Page by Page Number"));
+    PageNumSpeed = toolButton(p, "PageNumSpeed", previewHint("Go to Page by Page Number"));
     NextPageBut = new QPushButton(QStringLiteral("&Next"), p);
     NextPageBut->setObjectName(QStringLiteral("NextPageBut"));
     PrevPageBut = new QPushButton(QStringLiteral("Pre&v"), p);
@@ -167,8 +177,9 @@ void TPreviewForm::buildPages()
     ContainPanel->setObjectName(QStringLiteral("ContainPanel"));
     ContainPanel->setAutoFillBackground(true);
     ContainPanel->setBackgroundRole(QPalette::Dark);
-    const QString pageHint = QStringLiteral(
-        "Page View.  With Zoom Tool, left or right click to zoom in/out.  Click && drag with Hand Tool to pan.");
+    // A tool tip shows "&" as it is: one, not the doubled one of a button caption.
+    const QString pageHint =
+        previewHint("Page View.  With Zoom Tool, left or right click to zoom in/out.  Click & drag with Hand Tool to pan.");
     QFrame **panels[] = {&PagePanel, &PagePanel2};
     TPageView **views[] = {&PB1, &PB2};
     for (int i = 0; i < 2; ++i) {
@@ -190,6 +201,7 @@ void TPreviewForm::buildPages()
     PagePanel2->setVisible(false);
     ScrollBox1->setWidget(ContainPanel);
     ScrollBox1->viewport()->installEventFilter(this);
+    ScrollBox1->installEventFilter(this);
 }
 
 void TPreviewForm::connectHandlers()
@@ -242,6 +254,45 @@ void TPreviewForm::FormShow()
 {
     ShowPage(0);
     UpdatePageButtons();
+    // The keys that turn pages go to the page view, not to the zoom list.
+    ScrollBox1->setFocus();
+}
+
+void TPreviewForm::PagesChanged()
+{
+    ScrollBox1Resize();
+    ShowPage(std::clamp(CurrentPage, 0, std::max(pageCount() - 1, 0)));
+    UpdatePageButtons();
+}
+
+bool TPreviewForm::TurnPageByKey(int key)
+{
+    // Arrows turn pages while the whole sheet is in view; zoomed in, they scroll.
+    const bool fitted = ZoomBox->currentIndex() == 0;
+    if (key == Qt::Key_PageDown || (fitted && (key == Qt::Key_Down || key == Qt::Key_Right)))
+        NextPageButClick();
+    else if (key == Qt::Key_PageUp || (fitted && (key == Qt::Key_Up || key == Qt::Key_Left)))
+        PrevPageButClick();
+    else if (key == Qt::Key_Home)
+        FirstPageSpeedClick();
+    else if (key == Qt::Key_End)
+        LastPageSpeedClick();
+    else
+        return false;
+    return true;
+}
+
+bool TPreviewForm::TurnPageByWheel(int angleDelta)
+{
+    if (ZoomBox->currentIndex() != 0)
+        return false;
+    // One notch (120) turns one page; a touchpad's small steps add up to a notch.
+    wheelDelta_ += angleDelta;
+    for (; wheelDelta_ <= -120; wheelDelta_ += 120)
+        NextPageButClick();
+    for (; wheelDelta_ >= 120; wheelDelta_ -= 120)
+        PrevPageButClick();
+    return true;
 }
 
 bool TPreviewForm::event(QEvent *event)

@@ -84,6 +84,13 @@ public:
     void setHint(QWidget *control, const QString &hint);
 
     void ShowPage(int index);
+    // The engine's pages were laid out anew (a sheet chosen in the print dialog): the
+    // sheet, the page count and the buttons follow.
+    void PagesChanged();
+    // Page Up and Down, Home and End turn pages; so do the arrows and the wheel at Fit To
+    // Page, where nothing is left to scroll. True when the key or wheel turned pages.
+    bool TurnPageByKey(int key);
+    bool TurnPageByWheel(int angleDelta);
     void UpdatePageButtons();
     // The layout step: zoom factor from the zoom choice, sheet and desk sizes, centring.
     void ScrollBox1Resize();
@@ -124,6 +131,7 @@ private:
     void buildPages();
     void connectHandlers();
     int pageCount() const;
+    int wheelDelta_ = 0;
     void FormCreate();
     void FormShow();
 };

@@ -8,11 +8,13 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLocale>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
 
 double TPreviewForm::zoomFactorOf(int index, double custom)
 {
@@ -196,5 +198,11 @@ bool TPreviewForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == ScrollBox1->viewport() && event->type() == QEvent::Resize)
         ScrollBox1Resize();
+    if (watched == ScrollBox1->viewport() && event->type() == QEvent::Wheel &&
+        TurnPageByWheel(static_cast<QWheelEvent *>(event)->angleDelta().y()))
+        return true;
+    if (watched == ScrollBox1 && event->type() == QEvent::KeyPress &&
+        TurnPageByKey(static_cast<QKeyEvent *>(event)->key()))
+        return true;
     return QDialog::eventFilter(watched, event);
 }

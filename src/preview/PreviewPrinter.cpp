@@ -45,23 +45,6 @@ TDeviceMetrics sheetOf(QPrinter &printer)
     return m;
 }
 
-// A recorder whose reference device is a given sheet: the printer as the print dialog left
-// it, whether or not the platform lists a printer.
-class SheetRecorder : public TPageRecorder
-{
-public:
-    explicit SheetRecorder(const TDeviceMetrics &sheet) : sheet_(sheet) {}
-
-protected:
-    bool ReadPrinterMetrics(TDeviceMetrics &m) override
-    {
-        m = sheet_;
-        return true;
-    }
-
-private:
-    TDeviceMetrics sheet_;
-};
 } // namespace
 
 TPreviewPrinter::TPreviewPrinter() = default;
@@ -76,7 +59,7 @@ QPrinter &TPreviewPrinter::Printer()
 
 bool TPreviewPrinter::ReadPrinterMetrics(TDeviceMetrics &m)
 {
-    if (QPrinterInfo::availablePrinters().isEmpty())
+    if (!printerChosen_ && QPrinterInfo::availablePrinters().isEmpty())
         return false;
     QPrinter &printer = Printer();
     printer.setPageOrientation(qtOrientation(Orientation));
@@ -114,7 +97,11 @@ std::unique_ptr<TPreviewForm> TPreviewPrinter::CreatePreviewForm()
     auto form = std::make_unique<TPreviewForm>(this);
     TPreviewForm *shown = form.get();
     QObject::connect(shown, &TPreviewForm::printRequested, shown,
-                     [this, shown] { runGuarded(shown, [this] { PrintWithDialog(); }); });
+                     [this, shown] { runGuarded(shown, [this, shown] {
+                         // A sheet chosen in the dialog lays the pages out anew: show them.
+                         if (PrintWithDialog())
+                             shown->PagesChanged();
+                     }); });
     form->GridBut->setChecked(ShowGrid);
     if (ZoomOption == zoFitToPage) {
         form->ZoomBox->setCurrentIndex(0);
@@ -169,15 +156,20 @@ void TPreviewPrinter::Preview()
 bool TPreviewPrinter::PrintWithDialog()
 {
     QPrinter &printer = Printer();
+    presetPrinterSheet();
     if (PageCount() > 0)
         printer.setFromTo(1, PageCount());
     printer.setPrintRange(QPrinter::AllPages);
     if (!Dialogs().printerSetup(printer, nullptr))
         return false;
+    Orientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? poLandscape : poPortrait;
+    const bool range = printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0;
+    const int from = printer.fromPage(), to = printer.toPage();
+    LayOutOnPrinter();
     int first = 0, last = PageCount() - 1;
-    if (printer.printRange() == QPrinter::PageRange && printer.fromPage() > 0) {
-        first = printer.fromPage() - 1;
-        last = (printer.toPage() > 0 ? printer.toPage() : PageCount()) - 1;
+    if (range) {
+        first = from - 1;
+        last = std::min(to > 0 ? to : PageCount(), PageCount()) - 1;
     }
     const int copies = std::max(1, printer.copyCount());
     printer.setCopyCount(1);
@@ -188,6 +180,7 @@ bool TPreviewPrinter::PrintWithDialog()
 
 bool TPreviewPrinter::PrintAll()
 {
+    LayOutOnPrinter();
     return PrintRange(0, PageCount() - 1);
 }
 
@@ -197,12 +190,31 @@ bool TPreviewPrinter::PrintRange(int first, int last)
     QPrinter &printer = Printer();
     printer.setPageOrientation(qtOrientation(Orientation));
     printer.setDocName(Title);
-    const TDeviceMetrics sheet = sheetOf(printer);
-    if (source_ && !InDocument() && !laidOutOn(sheet))
-        printLaidOutOn(sheet, first, last);
-    else
-        PrintPages(printer, first, last);
+    PrintPages(printer, first, last);
     return true;
+}
+
+bool TPreviewPrinter::LayOutOnPrinter()
+{
+    if (!source_ || InDocument())
+        return false;
+    QPrinter &printer = Printer();
+    printer.setPageOrientation(qtOrientation(Orientation));
+    if (laidOutOn(sheetOf(printer)))
+        return false;
+    printerChosen_ = true;
+    TPageRecorder::PrintRichText(*source_);
+    return true;
+}
+
+void TPreviewPrinter::presetPrinterSheet()
+{
+    if (PageCount() == 0 || LogPixelsX() <= 0 || LogPixelsY() <= 0)
+        return;
+    const double w = double(PageWidth()) / LogPixelsX(), h = double(PageHeight()) / LogPixelsY();
+    QPrinter &printer = Printer();
+    printer.setPageOrientation(qtOrientation(Orientation));
+    printer.setPageSize(QPageSize(QSizeF(std::min(w, h), std::max(w, h)), QPageSize::Inch, QString(), QPageSize::FuzzyMatch));
 }
 
 bool TPreviewPrinter::laidOutOn(const TDeviceMetrics &sheet) const
@@ -214,21 +226,4 @@ bool TPreviewPrinter::laidOutOn(const TDeviceMetrics &sheet) const
     auto inches = [](int pixels, int dpi) { return double(pixels) / dpi; };
     return std::abs(inches(sheet.PageWidth, sheet.LogPixelsX) - inches(PageWidth(), LogPixelsX())) < 0.01 &&
            std::abs(inches(sheet.PageHeight, sheet.LogPixelsY) - inches(PageHeight(), LogPixelsY())) < 0.01;
-}
-
-void TPreviewPrinter::printLaidOutOn(const TDeviceMetrics &sheet, int first, int last)
-{
-    SheetRecorder fitted(sheet);
-    fitted.Orientation = Orientation;
-    fitted.Title = Title;
-    fitted.TextOptions = TextOptions;
-    fitted.SetUnits(Units());
-    fitted.SetPageStartNo(PageStartNo());
-    fitted.OnProgress = OnProgress; // laying the pages out again is a wait of its own
-    fitted.PrintRichText(*source_);
-    // The job's reports are this engine's; the second pagination is not reported.
-    fitted.OnStatus = [this](TPageRecorder *, const QString &statMsg, int pageNum, TStatusType type) {
-        ReportStatus(statMsg, pageNum, type);
-    };
-    fitted.PrintPages(Printer(), first, last);
 }

@@ -21,8 +21,8 @@ public:
     // a PDF file).
     QPrinter &Printer();
 
-    // Paginates the document, and keeps a copy of it: printing on a sheet other than the
-    // one the pages were laid out on lays the copy out again on the printer's sheet.
+    // Paginates the document, and keeps a copy of it: a sheet chosen in the print dialog
+    // other than the one the pages were laid out on lays the copy out again on that sheet.
     void PrintRichText(const QTextDocument &source);
     // Paginates the control's document; afterwards its caret stands at the start with
     // nothing selected. The clipboard is not touched.
@@ -30,17 +30,20 @@ public:
 
     // Shows the pages in the preview window, modally. Refused while recording.
     void Preview();
-    // The print dialog; prints the chosen range once per copy, each copy its own job.
-    // False when the dialog was cancelled.
+    // The print dialog, opened on the sheet of the recorded pages; prints the chosen range
+    // once per copy, each copy its own job. A sheet, orientation or paper changed in the
+    // dialog lays the document out again on it first (LayOutOnPrinter), so all pages are
+    // every page of that layout and a range counts its pages. False when cancelled.
     bool PrintWithDialog();
     bool PrintAll();
-    // Prints pages first..last (zero-based) as one job named Title. Always true; printer
-    // errors propagate. When the printer's sheet (its paper size and orientation) is not
-    // the one the pages were laid out on, as when no printer is installed and a PDF file
-    // is printed on A4, the document is laid out again on the printer's sheet for this
-    // job, so margins and page numbers keep their distances from the sheet's edges; the
-    // pages the preview shows stay as they are.
+    // Prints pages first..last (zero-based) of the recorded pages as one job named Title, on
+    // the printer as it stands. Always true; printer errors propagate. Pages recorded at
+    // another resolution are scaled to keep their size on paper.
     bool PrintRange(int first, int last);
+    // Lays the document out again on the printer's sheet (its paper, orientation and
+    // resolution) when the pages were laid out on another sheet, replacing the pages: what
+    // the preview shows is then what is printed. Returns whether the pages changed.
+    bool LayOutOnPrinter();
     // The preview window prepared with grid, zoom choice and page-box caption.
     std::unique_ptr<TPreviewForm> CreatePreviewForm();
     // Puts the 15 PreviewTexts on the window; a short or broken list stops at the first
@@ -53,9 +56,13 @@ protected:
 private:
     // Whether the recorded pages were laid out on the sheet of these metrics.
     bool laidOutOn(const TDeviceMetrics &sheet) const;
-    // Lays the kept document out on sheet and prints pages first..last of that layout.
-    void printLaidOutOn(const TDeviceMetrics &sheet, int first, int last);
+    // Puts the paper and orientation of the recorded pages on the printer, so that a print
+    // dialog opens on the sheet the preview shows.
+    void presetPrinterSheet();
 
     std::unique_ptr<QPrinter> printer_;
     std::unique_ptr<QTextDocument> source_;
+    // The printer was chosen in the print dialog or printed on: it is the reference device
+    // from then on, also when the platform lists no printer (a PDF file).
+    bool printerChosen_ = false;
 };

@@ -107,14 +107,18 @@ void copyRange(const QTextDocument &source, int from, int to, QTextDocument &tar
         }
 }
 
-// Paragraph lengths are kept in pixels of 96 per inch; the layout takes them as device
-// pixels. Scaled once per chunk, they keep their size on paper at any resolution. The
-// paragraphs change in one edit, so the layout follows once, not once per paragraph
-// (each of those would reposition every paragraph after it).
-void scaleParagraphs(QTextDocument &document, int dpiX, int dpiY)
+// Paragraph lengths are kept in pixels of 96 per inch, as the screen shows them. Qt's
+// document layout treats them in two ways when it lays text out for a device of another
+// resolution: the space above and below a paragraph, fixed line heights and tab positions
+// it scales by the device's resolution over 96 itself, but the left and right margins and
+// the first-line indent it takes as device pixels. Only those three are scaled here, once
+// per chunk, so every length keeps its size on paper at any resolution. The paragraphs
+// change in one edit, so the layout follows once, not once per paragraph (each of those
+// would reposition every paragraph after it).
+void scaleParagraphs(QTextDocument &document, int dpiX)
 {
-    const double sx = dpiX / 96.0, sy = dpiY / 96.0;
-    if (sx == 1.0 && sy == 1.0)
+    const double sx = dpiX / 96.0;
+    if (sx == 1.0)
         return;
     QTextCursor cursor(&document);
     cursor.beginEditBlock();
@@ -123,8 +127,6 @@ void scaleParagraphs(QTextDocument &document, int dpiX, int dpiY)
         f.setLeftMargin(f.leftMargin() * sx);
         f.setRightMargin(f.rightMargin() * sx);
         f.setTextIndent(f.textIndent() * sx);
-        f.setTopMargin(f.topMargin() * sy);
-        f.setBottomMargin(f.bottomMargin() * sy);
         cursor.setPosition(block.position());
         cursor.setBlockFormat(f);
     }
@@ -286,7 +288,7 @@ void TPageRecorder::PrintRichText(const QTextDocument &source)
         const QTextCursor hit = source.find(marker, srcPos, QTextDocument::FindCaseSensitively);
         const int found = hit.isNull() ? total : hit.selectionStart();
         copyRange(source, srcPos, found, scratch);
-        scaleParagraphs(scratch, metrics_.LogPixelsX, metrics_.LogPixelsY);
+        scaleParagraphs(scratch, metrics_.LogPixelsX);
         const int chunkStart = srcPos;
         srcPos = found + int(marker.size()) + 1;
         LaidOutLines lines; // the scratch document's lines, for all pages of this chunk

@@ -22,6 +22,9 @@ constexpr int MaxWordLength = 32;
 // Paragraph lengths and picture sizes beyond the largest sheet (22 inches in twips) are
 // read as that: larger values only break the layout, whose coordinates overflow.
 constexpr int MaxTwips = 31680;
+// Tab stops and table columns per paragraph beyond these are dropped: a line has no room
+// for more, and a damaged file cannot make every paragraph large.
+constexpr size_t MaxTabStops = 64;
 
 int twips(int value)
 {
@@ -328,6 +331,24 @@ bool RtfParser::paragraphWord(const QByteArray &word, int param)
         pageBreakNext_ = true;
     } else if (word == "pard")
         p = ParaState();
+    else if (word == "intbl")
+        p.inTable = true;
+    else if (word == "trowd")
+        row_ = RowState();
+    else if (word == "cellx") {
+        if (row_.cellRight.size() < MaxTabStops)
+            row_.cellRight.push_back(twips(param));
+    } else if (word == "trgaph")
+        row_.gap = std::clamp(twips(param), 0, MaxTwips);
+    else if (word == "tqr")
+        p.nextTabType = QTextOption::RightTab;
+    else if (word == "tqc")
+        p.nextTabType = QTextOption::CenterTab;
+    else if (word == "tx") {
+        if (p.tabs.size() < MaxTabStops)
+            p.tabs.emplace_back(twips(param), p.nextTabType);
+        p.nextTabType = QTextOption::LeftTab;
+    }
     else if (word == "ql")
         p.align = Qt::AlignLeft;
     else if (word == "qc")
@@ -478,6 +499,7 @@ void RtfParser::endParagraph()
         return;
     cursor_.setBlockFormat(blockFormat());
     pageBreakNext_ = false;
+    afterPrevious_ = std::max(g_.para.after, 0);
     cursor_.insertBlock(blockFormat(), charFormat());
 }
 
@@ -519,11 +541,40 @@ QTextBlockFormat RtfParser::blockFormat() const
     f.setLeftMargin(std::max(p.left, 0) / 15.0);
     f.setRightMargin(std::max(p.right, 0) / 15.0);
     f.setTextIndent(p.first / 15.0);
-    f.setTopMargin(std::max(p.before, 0) / 15.0);
+    // RTF adds a paragraph's space before to the space after the one above it; the layout
+    // keeps the larger of the two. The sum, given as the space before, is the larger.
+    const int before = std::max(p.before, 0);
+    f.setTopMargin((before > 0 ? before + afterPrevious_ : 0) / 15.0);
     f.setBottomMargin(std::max(p.after, 0) / 15.0);
+    f.setTabPositions(tabStops());
     if (pageBreakNext_)
         f.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
     return f;
+}
+
+QList<QTextOption::Tab> RtfParser::tabStops() const
+{
+    const ParaState &p = g_.para;
+    std::vector<std::pair<int, QTextOption::TabType>> stops = p.tabs;
+    // The text of a table's cell starts at the cell's left edge, inside its gap; the cell
+    // marks are read as tabs, so the column edges are the row's tab stops.
+    if (p.inTable)
+        for (size_t i = 0; i + 1 < row_.cellRight.size(); ++i)
+            stops.emplace_back(row_.cellRight[i] + row_.gap, QTextOption::LeftTab);
+    // In a hanging indent the left indent is a tab stop: the text after a bullet and a
+    // tab starts where the lines below it start.
+    if (p.first < 0)
+        stops.emplace_back(std::max(p.left, 0), QTextOption::LeftTab);
+    std::sort(stops.begin(), stops.end());
+    // RTF measures tab stops from the left margin; the layout measures them from where a
+    // line starts. Most tabs stand in a paragraph's first line, so they are measured from
+    // the first line's start.
+    const int lineStart = std::max(p.left, 0) + p.first;
+    QList<QTextOption::Tab> tabs;
+    for (const auto &[position, type] : stops)
+        if (position > lineStart && (tabs.isEmpty() || tabs.last().position < (position - lineStart) / 15.0))
+            tabs << QTextOption::Tab((position - lineStart) / 15.0, type);
+    return tabs;
 }
 
 void RtfParser::finishFontName()

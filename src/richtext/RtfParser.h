@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QString>
 #include <QTextCursor>
+#include <QTextOption>
 
 #include <map>
 #include <vector>
@@ -35,6 +36,17 @@ private:
     {
         Qt::Alignment align = Qt::AlignLeft;
         int left = 0, right = 0, first = 0, before = 0, after = 0; // twips
+        bool inTable = false;
+        // Tab stops in twips from the left margin, with their alignment.
+        std::vector<std::pair<int, QTextOption::TabType>> tabs;
+        QTextOption::TabType nextTabType = QTextOption::LeftTab;
+    };
+    // The columns of the table row being read: the right edges of its cells in twips from
+    // the left margin, and the space inside each cell's left edge.
+    struct RowState
+    {
+        std::vector<int> cellRight;
+        int gap = 0;
     };
     struct Group
     {
@@ -71,6 +83,8 @@ private:
     int currentCodePage() const;
     QTextCharFormat charFormat() const;
     QTextBlockFormat blockFormat() const;
+    // The paragraph's tab stops as the layout takes them, in pixels of 96 per inch.
+    QList<QTextOption::Tab> tabStops() const;
     void finishFontName();
     void finishColor();
 
@@ -88,6 +102,8 @@ private:
     int codePage_ = 1252;
     int defaultFont_ = 0;
     bool pageBreakNext_ = false;
+    int afterPrevious_ = 0; // space after the paragraph before this one, in twips
+    RowState row_;
     std::map<int, QString> fontNames_;
     std::map<int, int> fontCodePages_;
     int tableFont_ = -1;

@@ -288,6 +288,47 @@ TEST(PageRecorderDevice, TextIsLaidOutAtThePrintersResolution)
     EXPECT_NEAR(picture.left(), 600, 2);
 }
 
+TEST(PageRecorderDevice, EveryTwipsLengthKeepsItsSizeOnPaperAtAnyResolution)
+{
+    // Each line shows one black X; what stands before it is white. Spacing after and
+    // before, a hanging indent's bullet and tab, a tab stop and a table cell, each in twips.
+    const QByteArray rtf = R"({\rtf1{\fonttbl{\f0 Arial;}}{\colortbl;\red255\green255\blue255;}\f0\fs20
+\pard\sa600 X\par
+\pard\sb300 X\par
+\pard\fi-720\li2160 {\cf1\'95}\tab X\par
+\pard\tx4320 {\cf1 a}\tab X\par
+\trowd\cellx1440\cellx5760\cellx7200\pard\intbl {\cf1 a}\cell{\cf1 b}\cell X\cell\row})";
+    QTextDocument doc;
+    ASSERT_TRUE(ReadRtf(rtf, doc));
+    for (const int dpi : {96, 300, 1200}) {
+        SCOPED_TRACE(dpi);
+        FixedDeviceEngine engine(dpi, 8.5, 11);
+        engine.PrintRichText(doc);
+        QImage page(850, 1100, QImage::Format_RGB32); // 100 pixels per inch
+        page.fill(Qt::white);
+        QPainter painter(&page);
+        painter.scale(100.0 / dpi, 100.0 / dpi);
+        DrawPagePicture(painter, engine.Page(0));
+        painter.end();
+        std::vector<QRect> lines; // the ink of each line, top to bottom
+        for (int y = 0; y < 900; ++y) {
+            const QRect row = inkBox(page, QRect(0, y, 850, 1));
+            if (!row.isEmpty() && (lines.empty() || lines.back().bottom() < y - 1))
+                lines.push_back(row);
+            else if (!row.isEmpty())
+                lines.back() |= row;
+        }
+        ASSERT_EQ(lines.size(), 5u);
+        // Space after and space before add up, as in every RTF writer.
+        const double pitch = (lines[4].top() - lines[3].top()) / 100.0;
+        EXPECT_NEAR((lines[1].top() - lines[0].top()) / 100.0, pitch + 900 / 1440.0, 0.02);
+        EXPECT_NEAR(lines[0].left() / 100.0, 1.0, 0.02);
+        EXPECT_NEAR(lines[2].left() / 100.0, 1.0 + 2160 / 1440.0, 0.03);
+        EXPECT_NEAR(lines[3].left() / 100.0, 1.0 + 4320 / 1440.0, 0.03);
+        EXPECT_NEAR(lines[4].left() / 100.0, 1.0 + 5760 / 1440.0, 0.03);
+    }
+}
+
 TEST_F(Pagination, DamagedDocumentsPaginate)
 {
     // Found by fuzzing: paragraph spacing of 400,000,000 twips beside a broken marker

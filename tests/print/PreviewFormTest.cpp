@@ -10,7 +10,9 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -105,6 +107,29 @@ TEST_F(PreviewWindow, NavigationMovesOnePageAtATime)
     EXPECT_EQ(form->CurrentPage, count - 2);
     form->FirstPageSpeed->click();
     EXPECT_EQ(form->CurrentPage, 0);
+}
+
+TEST_F(PreviewWindow, KeysAndTheWheelTurnPages)
+{
+    open(200);
+    auto key = [this](int k) {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(form->ScrollBox1, &press);
+        return form->CurrentPage;
+    };
+    auto wheel = [this](int delta) {
+        QWheelEvent turn({10, 10}, {10, 10}, {}, {0, delta}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(form->ScrollBox1->viewport(), &turn);
+        return form->CurrentPage;
+    };
+    const std::vector<int> fitted{key(Qt::Key_PageDown), key(Qt::Key_Down), key(Qt::Key_Left), key(Qt::Key_End),
+                                  key(Qt::Key_Home),     wheel(-60),        wheel(-60),        wheel(120)};
+    EXPECT_EQ(fitted, (std::vector<int>{1, 2, 1, engine.PageCount() - 1, 0, 0, 1, 0}));
+    // Zoomed in, the arrows and the wheel scroll the sheet; the page stays.
+    form->ZoomBox->setCurrentIndex(9);
+    form->ZoomBoxChange();
+    EXPECT_EQ(key(Qt::Key_Down) + wheel(-120), 0);
+    EXPECT_GT(form->ScrollBox1->verticalScrollBar()->value(), 0);
 }
 
 TEST_F(PreviewWindow, LayoutFitsTheSheetAndFixedZoomsShowRealSize)
@@ -251,6 +276,10 @@ TEST_F(PreviewWindow, PreviewTextsReplaceHintsCaptionsAndZoomEntries)
         EXPECT_EQ(f.windowTitle(), texts[13]);
         EXPECT_EQ(f.ZoomBox->count(), 12);
         EXPECT_EQ(f.ZoomBox->itemText(6), "100%");
+        // The hints the preview texts leave out are German too, with a single "&".
+        EXPECT_TRUE(f.CurPageLabel->toolTip().startsWith("Zeigt"));
+        EXPECT_TRUE(f.PB1->toolTip().startsWith("Seitenansicht"));
+        EXPECT_TRUE(f.PB1->toolTip().contains(" & "));
         return 0;
     };
     engine.Preview();
