@@ -24,9 +24,7 @@
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
-#include <QStyle>
 #include <QTreeWidget>
-#include <QTreeWidgetItemIterator>
 #include <gtest/gtest.h>
 
 inline void PrintTo(const QString &s, std::ostream *os)
@@ -407,39 +405,6 @@ TEST(ShippedHelp, LinksOfBothDocumentsReachTheDesktopsOpenAction)
         QDesktopServices::unsetUrlHandler(scheme);
     EXPECT_EQ(desktop.opened, (QStringList{"mailto:help@letrafex.org", "http://www.letrafex.org/hilfe",
                                            "mailto:help@letrafex.org", "http://www.letrafex.org/hilfe"}));
-}
-
-TEST(ShippedHelp, EveryGermanTopicIsReadWholeInTheVisibleAreaOfA640x480Window)
-{
-    // The help page of a 640 x 480 main window; every topic open.
-    TestProgramFolder program;
-    ScriptedDialogs dialogs;
-    ASSERT_TRUE(copyShippedHelp(program));
-    THelpForm form;
-    form.resize(516, 448);
-    form.show();
-    form.LoadHelpFile("German");
-    form.HTopicsView->expandAll();
-    QCoreApplication::processEvents();
-    QTreeWidget *tree = form.HTopicsView;
-    const int margin = tree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, tree) + 1;
-    const QFontMetrics fm(tree->font());
-    int wrapped = 0;
-    for (QTreeWidgetItemIterator it(tree); *it; ++it) {
-        const QString text = (*it)->text(0);
-        tree->scrollToItem(*it);
-        const QRect rect = tree->visualItemRect(*it);
-        SCOPED_TRACE(text.toStdString());
-        // Inside the visible area, and at least as high as the lines the text needs at the
-        // width the area leaves it, however it is broken.
-        EXPECT_GE(rect.left(), 0);
-        EXPECT_LE(rect.right(), tree->viewport()->width() - 1);
-        const QRect needed = fm.boundingRect(QRect(0, 0, rect.width() - 2 * margin, 1000),
-                                             Qt::TextWordWrap | Qt::TextWrapAnywhere, text);
-        EXPECT_GE(rect.height(), needed.height());
-        wrapped += rect.height() >= 2 * fm.height();
-    }
-    EXPECT_GE(wrapped, 3); // the topics a single line would cut
 }
 
 #include "HelpFormTest.moc"
