@@ -192,7 +192,7 @@ QWidget *TLetrafex::buildPictureBox()
         layer->setVisible(layer == TitleImage);
     }
     PreviewLabel = new TPreviewLabel(QStringLiteral("PreviewLabel"), pictureLayers_);
-    PreviewLabel->move(3, 5);
+    PreviewLabel->moveText(QPoint(3, 5));
     QPalette pal = PreviewLabel->palette();
     pal.setColor(QPalette::WindowText, Qt::white);
     PreviewLabel->setPalette(pal);
@@ -431,7 +431,10 @@ void TLetrafex::FormCreate()
     splash.progress(50);
     DroppedFile = false;
     FontSizeEdit->setValue(48);
+    // Undo and Redo are enabled when a click would change the picture shown, so they follow
+    // the history and every change of the picture's pixels.
     composition_.undo().changed = [this] { updateUndoButtons(); };
+    connect(TitleImage, &TImage::picturePixelsChanged, this, &TLetrafex::updateUndoButtons);
     updateUndoButtons();
     composition_.setCurrentItem(0);
     composition_.setCurrentType(Style3D);

@@ -254,6 +254,8 @@ private:
     bool loadingItem_ = false;
     // A failed write of the settings is told once per run, not at start and again at exit.
     bool settingsWarningShown_ = false;
+    // The language file whose fault has been told in this run (told once, not at every apply).
+    QString languageProblemTold_;
     bool liveBurst_ = false;
     QTimer *liveTimer_ = nullptr;
     QTimer *pauseTimer_ = nullptr;

@@ -119,6 +119,7 @@ void TLetrafex::setAlignmentCode(int code)
     TextMemo->blockSignals(blocked);
     button->setChecked(true);
     PreviewLabel->setAlignment(a | Qt::AlignTop);
+    PreviewLabel->fitText();
 }
 
 ItemAttributes TLetrafex::gatherAttributes() const
@@ -195,8 +196,11 @@ void TLetrafex::UpdateStyleButtons()
 
 void TLetrafex::updateUndoButtons()
 {
-    UndoAction->setEnabled(composition_.undo().canUndo());
-    RedoAction->setEnabled(composition_.undo().canRedo());
+    if (!UndoAction || !RedoAction)
+        return;
+    const Raster &shown = composition_.picture().picture;
+    UndoAction->setEnabled(composition_.undo().canUndo(shown));
+    RedoAction->setEnabled(composition_.undo().canRedo(shown));
 }
 
 void TLetrafex::ClearSurface()
@@ -222,7 +226,7 @@ void TLetrafex::TextNoBoxClick()
     LoadItem();
     TextMemoChange();
     PreviewLabel->clear();
-    PreviewLabel->adjustSize();
+    PreviewLabel->fitText();
     placePreview();
 }
 
@@ -236,7 +240,7 @@ void TLetrafex::TextMemoChange()
     f.setPixelSize(fontPixelSize(FontSizeEdit->value()));
     f.setFamily(TextMemo->font().family());
     PreviewLabel->setFont(f);
-    PreviewLabel->adjustSize();
+    PreviewLabel->fitText();
     UpdateStyleButtons();
 }
 
@@ -245,7 +249,7 @@ void TLetrafex::FontSizeEditChange()
     QFont f = PreviewLabel->font();
     f.setPixelSize(fontPixelSize(FontSizeEdit->value()));
     PreviewLabel->setFont(f);
-    PreviewLabel->adjustSize();
+    PreviewLabel->fitText();
 }
 
 void TLetrafex::FontButtonClick()
@@ -265,18 +269,18 @@ void TLetrafex::FontButtonClick()
     QPalette pal = PreviewLabel->palette();
     pal.setColor(QPalette::WindowText, toQColor(resolveColor(StartColor->brushColor())));
     PreviewLabel->setPalette(pal);
-    PreviewLabel->adjustSize();
+    PreviewLabel->fitText();
     if (font.pointSize() > 0)
         FontSizeEdit->setValue(clampFontSize(font.pointSize()));
 }
 
 namespace {
-void copyStyleSet(const QFont &from, QLabel *to)
+void copyStyleSet(const QFont &from, TPreviewLabel *to)
 {
     QFont f = to->font();
     copyFontStyle(from, f);
     to->setFont(f);
-    to->adjustSize();
+    to->fitText();
 }
 } // namespace
 

@@ -64,7 +64,7 @@ void TLetrafex::ItemEdited()
     // The picture itself shows the edit: the preview of the text over it would only
     // stand beside the real thing.
     PreviewLabel->clear();
-    PreviewLabel->adjustSize();
+    PreviewLabel->fitText();
     if (!liveTimer_->isActive())
         liveTimer_->start();
 }

@@ -18,6 +18,8 @@ void TLetrafex::syncLayers()
 {
     for (TImage *layer : {BgImage, TextureImage, SurfaceImage, TextCreateImage, TitleImage})
         layer->syncGeometry();
+    // Clearing and resizing change the picture shown, and so what Undo and Redo would do.
+    updateUndoButtons();
 }
 
 void TLetrafex::ResizeLayers(int w, int h)
@@ -53,7 +55,7 @@ void TLetrafex::showRendered(const ItemAttributes &editor)
     updatePictureArea();
     showItem(editor);
     PreviewLabel->clear();
-    PreviewLabel->adjustSize();
+    PreviewLabel->fitText();
     TitleImage->pictureChanged();
 }
 
@@ -76,7 +78,7 @@ constexpr int MouseOffsetX = 3, MouseOffsetY = 5;
 
 void TLetrafex::placePreview()
 {
-    PreviewLabel->move(frontFacePosition(positionValue(XEdit->acceptedText()), positionValue(YEdit->acceptedText()),
+    PreviewLabel->moveText(frontFacePosition(positionValue(XEdit->acceptedText()), positionValue(YEdit->acceptedText()),
                                          directionCode(), FontDepth->value()));
 }
 
@@ -89,7 +91,7 @@ void TLetrafex::TitleImageMouseDown(int mx, int my)
     f.setFamily(TextMemo->font().family());
     copyFontStyle(TextMemo->font(), f);
     PreviewLabel->setFont(f);
-    PreviewLabel->adjustSize();
+    PreviewLabel->fitText();
     placePreview();
 }
 

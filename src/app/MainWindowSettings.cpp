@@ -14,7 +14,6 @@
 #include "ui/Translate.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -134,9 +133,27 @@ void TLetrafex::SaveSettings()
 
 void TLetrafex::ApplyLanguage()
 {
-    LanguageFilePath = languageFilePathFor(ProgramOptions.languageFile);
-    // Qt's own texts follow only a language whose file is there, as the program's texts do.
-    applyQtTranslations(QFileInfo::exists(LanguageFilePath) ? ProgramOptions.languageFile : QString());
+    // A language file that is missing, a folder, empty or unreadable leaves the texts
+    // English; the user is told once per run and file, after the splash, once the window
+    // is up. The settings keep naming the file, so a file that comes back is used again.
+    const QString file = ProgramOptions.languageFile;
+    const bool usable = languageFileProblem(file).isEmpty();
+    const QString english = findLanguageFile(QStringLiteral("English.lng"));
+    const bool englishUsable = !english.isEmpty() && languageFileProblem(english).isEmpty();
+    LanguageFilePath = usable          ? languageFilePathFor(file)
+                       : englishUsable ? languageFilePathFor(english)
+                                       : QString();
+    // Qt's own texts follow only a language that is used, as the program's texts do.
+    applyQtTranslations(usable ? file : QString());
+    if (!usable && languageOfFile(file) != QLocale::English &&
+        languageProblemTold_.compare(file, Qt::CaseInsensitive) != 0) {
+        languageProblemTold_ = file;
+        new AfterLanguageApplied(this, [file] {
+            const QString problem = languageFileProblem(file);
+            if (!problem.isEmpty())
+                ShowMessageBox(problem, QStringLiteral("w"));
+        });
+    }
     // The texts of the GUI-free code (reader and writer errors) come from the same file.
     setMessageTranslator([](const QString &english) { return LngText(QStringLiteral("Messages"), english); });
     QPalette pal = palette();

@@ -90,11 +90,42 @@ void UndoHistory::dropOldest()
     snapshots_.erase(snapshots_.begin());
 }
 
+int UndoHistory::stepTarget(const Raster &picture, int step, bool *changes) const
+{
+    const QImage pixels = picture.isEmpty() ? QImage() : picture.toRgb32();
+    TileMatches known;
+    int i = qBound(0, index_ + step, lastIndex());
+    bool same = showsSame(i, pixels, known);
+    while (same && i + step >= 0 && i + step <= lastIndex()) {
+        i += step;
+        same = showsSame(i, pixels, known);
+    }
+    if (changes)
+        *changes = !same;
+    return i;
+}
+
+bool UndoHistory::canUndo(const Raster &picture) const
+{
+    bool changes = false;
+    if (!isEmpty())
+        stepTarget(picture, -1, &changes);
+    return changes;
+}
+
+bool UndoHistory::canRedo(const Raster &picture) const
+{
+    bool changes = false;
+    if (!isEmpty())
+        stepTarget(picture, 1, &changes);
+    return changes;
+}
+
 void UndoHistory::undo(Raster &picture)
 {
     if (isEmpty())
         return;
-    index_ = std::int8_t(qMax(0, index_ - 1));
+    index_ = std::int8_t(stepTarget(picture, -1));
     restore(index_, picture);
     notifyChanged();
 }
@@ -103,9 +134,41 @@ void UndoHistory::redo(Raster &picture)
 {
     if (isEmpty())
         return;
-    index_ = std::int8_t(qMin(lastIndex(), index_ + 1));
+    index_ = std::int8_t(stepTarget(picture, 1));
     restore(index_, picture);
     notifyChanged();
+}
+
+bool UndoHistory::showsSame(int i, const QImage &picture, TileMatches &known) const
+{
+    if (i < 0 || i >= count() || picture.isNull())
+        return true;
+    const Snapshot &s = snapshots_[size_t(i)];
+    std::vector<char> raw(size_t(T) * T * 4);
+    size_t k = 0;
+    for (int ty = 0; ty < s.height; ty += T) {
+        for (int tx = 0; tx < s.width; tx += T, ++k) {
+            if (tx >= picture.width() || ty >= picture.height())
+                continue;
+            const Tile *tile = s.tiles[k].get();
+            auto seen = known.find(tile);
+            if (seen == known.end()) {
+                const int w = qMin(T, s.width - tx), h = qMin(T, s.height - ty);
+                bool same = true;
+                if (LZ4_decompress_safe(tile->data.constData(), raw.data(), int(tile->data.size()), int(raw.size())) ==
+                    tile->rawSize) {
+                    const int cw = qMin(w, picture.width() - tx), ch = qMin(h, picture.height() - ty);
+                    for (int row = 0; row < ch && same; ++row)
+                        same = std::memcmp(picture.constScanLine(ty + row) + tx * 4, raw.data() + size_t(row) * w * 4,
+                                           size_t(cw) * 4) == 0;
+                }
+                seen = known.emplace(tile, same).first;
+            }
+            if (!seen->second)
+                return false;
+        }
+    }
+    return true;
 }
 
 void UndoHistory::restore(int i, Raster &picture) const

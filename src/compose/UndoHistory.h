@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class UndoHistory
@@ -24,13 +25,20 @@ public:
     void push(const Raster &picture, int width, int height);
     // Steps back or forward and copies the snapshot onto picture at (0, 0) without changing
     // its size. Nothing happens when the history is empty.
+    //
+    // A step passes over snapshots that would leave picture as it is (a style click that
+    // changed nothing appends a copy of the picture shown), so every click shows another
+    // picture while one is left in that direction. Stepping over, rather than disabling
+    // the button at such a copy, keeps every older picture reachable: the pictures behind
+    // the copy are still reached by the same button.
     void undo(Raster &picture);
     void redo(Raster &picture);
 
     bool isEmpty() const { return snapshots_.empty(); }
-    // Whether an undo or a redo would show another snapshot than the one shown.
-    bool canUndo() const { return !isEmpty() && index_ > 0; }
-    bool canRedo() const { return !isEmpty() && index_ < lastIndex(); }
+    // Whether an undo or a redo would change picture, the picture shown: the buttons are
+    // enabled exactly when a click shows something else.
+    bool canUndo(const Raster &picture) const;
+    bool canRedo(const Raster &picture) const;
     // Called after every push, undo, redo and clear (the owner updates its buttons).
     std::function<void()> changed;
     int count() const { return int(snapshots_.size()); }
@@ -58,6 +66,15 @@ private:
     };
 
     int tilesAcross(int width) const { return (width + TileSize - 1) / TileSize; }
+    // Tiles already compared with one picture, and whether they matched it: a tile shared
+    // by many snapshots is unpacked and compared once.
+    using TileMatches = std::unordered_map<const Tile *, bool>;
+    // The snapshot an undo (step -1) or a redo (+1) would show on picture: the next one in
+    // that direction that differs from picture, or the last one there when none differs;
+    // *changes tells whether showing it changes picture.
+    int stepTarget(const Raster &picture, int step, bool *changes = nullptr) const;
+    // Whether copying snapshot i onto picture would leave its pixels as they are.
+    bool showsSame(int i, const QImage &picture, TileMatches &known) const;
     void dropOldest();
     void notifyChanged() const
     {

@@ -15,16 +15,20 @@
 #include "ui/RichEdit.h"
 #include "ui/Translate.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QEvent>
+#include <QResizeEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QPainter>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyledItemDelegate>
 #include <QSplitter>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -32,7 +36,89 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
+// A topic is drawn on as many lines as the tree's visible width needs: its row is as high
+// as its text wrapped within the part of the visible area (the viewport, not the column)
+// that the topic's indentation leaves, so every topic is read whole without scrolling. A
+// word longer than that width is broken where the width ends rather than cut.
+class WrappedTopicDelegate : public QStyledItemDelegate
+{
+public:
+    explicit WrappedTopicDelegate(QTreeView *tree) : QStyledItemDelegate(tree), tree_(tree) {}
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        int depth = tree_->rootIsDecorated() ? 1 : 0;
+        for (QModelIndex p = index.parent(); p.isValid(); p = p.parent())
+            ++depth;
+        const int width = tree_->viewport()->width() - depth * tree_->indentation() - 2 * textMargin(opt);
+        const QSize oneLine = singleLineSize(option, index);
+        QTextLayout layout(opt.text, opt.font);
+        layOut(layout, width);
+        const int lines = std::max(1, layout.lineCount());
+        const int spacing = QFontMetrics(opt.font).lineSpacing();
+        return {oneLine.width(), lines * spacing + std::max(0, oneLine.height() - spacing)};
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QString text = std::exchange(opt.text, QString());
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget); // background, selection, focus
+        const int margin = textMargin(opt);
+        QTextLayout layout(text, opt.font);
+        layOut(layout, opt.rect.width() - 2 * margin);
+        const int oneLine = singleLineSize(option, index).height();
+        const int top = std::max(0, oneLine - QFontMetrics(opt.font).lineSpacing()) / 2;
+        painter->save();
+        const QPalette::ColorGroup group = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        painter->setPen(opt.palette.color(group, opt.state & QStyle::State_Selected ? QPalette::HighlightedText
+                                                                                   : QPalette::Text));
+        layout.draw(painter, QPointF(opt.rect.left() + margin, opt.rect.top() + top));
+        painter->restore();
+    }
+
+private:
+    // The size the style gives the topic on one line (a row's height without wrapping).
+    QSize singleLineSize(const QStyleOptionViewItem &option, const QModelIndex &index) const
+    {
+        QStyleOptionViewItem single = option;
+        single.features &= ~QStyleOptionViewItem::WrapText;
+        return QStyledItemDelegate::sizeHint(single, index);
+    }
+    static int textMargin(const QStyleOptionViewItem &opt)
+    {
+        const QStyle *style = opt.widget ? opt.widget->style() : QApplication::style();
+        return style->pixelMetric(QStyle::PM_FocusFrameHMargin, &opt, opt.widget) + 1;
+    }
+    // The text broken into lines of at most width pixels, at word boundaries where it can.
+    static void layOut(QTextLayout &layout, int width)
+    {
+        const qreal spacing = QFontMetrics(layout.font()).lineSpacing();
+        QTextOption wrap;
+        wrap.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(wrap);
+        layout.beginLayout();
+        qreal y = 0;
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(std::max(1, width));
+            line.setPosition(QPointF(0, y));
+            y += spacing;
+        }
+        layout.endLayout();
+    }
+
+    QTreeView *tree_;
+};
+
 // The engine's preview texts, in the order it takes them.
 const char *const PreviewTextKeys[] = {"First Page", "Last Page", "Previous Page", "Next Page", "Fit Page",
                                        "Fit Width", "Print", "Grid", "ZoomCursor", "OnePage", "TwoPage",
@@ -79,11 +165,14 @@ THelpForm::THelpForm(QWidget *parent) : TPageForm(QStringLiteral("HelpForm"), QS
     HTopicsView->setHeaderHidden(true);
     HTopicsView->setIndentation(19);
     HTopicsView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Topics keep their whole text: the column is as wide as the longest one, and the tree
-    // scrolls sideways when the panel is narrower.
-    HTopicsView->header()->setStretchLastSection(false);
-    HTopicsView->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Every topic is readable without scrolling: the column is as wide as the tree's
+    // visible area, and a topic longer than that wraps onto further lines.
+    HTopicsView->setWordWrap(true);
+    HTopicsView->setUniformRowHeights(false);
+    HTopicsView->setItemDelegate(new WrappedTopicDelegate(HTopicsView));
+    HTopicsView->header()->setStretchLastSection(true);
     HTopicsView->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    HTopicsView->viewport()->installEventFilter(this);
     QPalette treePalette = HTopicsView->palette();
     treePalette.setColor(QPalette::Base, QColor(0xF0, 0xFB, 0xFF));
     // The selection stays visible while the text has the focus.
@@ -172,6 +261,10 @@ bool THelpForm::eventFilter(QObject *watched, QEvent *event)
     // The button column follows the right panel, which the layout sizes after the page.
     if (watched == HelpRightPanel && event->type() == QEvent::Resize)
         FormResize();
+    // The topics wrap at the visible width: a new width lays their rows out again.
+    if (watched == HTopicsView->viewport() && event->type() == QEvent::Resize &&
+        static_cast<QResizeEvent *>(event)->size().width() != static_cast<QResizeEvent *>(event)->oldSize().width())
+        QMetaObject::invokeMethod(HTopicsView, &QTreeView::doItemsLayout, Qt::QueuedConnection);
     return TPageForm::eventFilter(watched, event);
 }
 

@@ -1,6 +1,8 @@
 #include "program/Language.h"
 
+#include "core/FileBytes.h"
 #include "core/IniFile.h"
+#include "core/MessageText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -95,6 +97,30 @@ QString languageFilePathFor(const QString &fileName)
 {
     const QString found = findLanguageFile(fileName);
     return languageFolder().filePath(found.isEmpty() ? fileName : found);
+}
+
+QString languageFileProblem(const QString &fileName)
+{
+    const QString path = languageFilePathFor(fileName);
+    const QFileInfo info(path);
+    QString reason;
+    if (info.isDir()) {
+        reason = messageText("it is a folder, not a file");
+    } else if (!info.exists()) {
+        reason = messageText("the file does not exist");
+    } else {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            reason = file.errorString();
+        else if (file.read(4096).trimmed().isEmpty() && file.atEnd())
+            reason = messageText("the file is empty");
+        else if (file.error() != QFileDevice::NoError)
+            reason = file.errorString();
+    }
+    if (reason.isEmpty())
+        return {};
+    return messageText("The language file \"%1\" cannot be used: %2. The texts are shown in English.")
+        .arg(nativeFilePath(path), reason);
 }
 
 QStringList LanguageList(bool withExtensions)

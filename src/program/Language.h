@@ -37,6 +37,11 @@ QString userDataPath(const QString &relative);
 // without regard to letter case ("german.lng" finds German.lng), as on the systems whose
 // settings files name it so.
 QString languageFilePathFor(const QString &fileName);
+// Why the language file fileName (a name in LScripts) cannot be used: a message naming the
+// file and the reason (it does not exist, it is a folder, it is empty, or the system's
+// reason it cannot be read), saying that the texts are shown in English. Empty when the
+// file can be read and holds something.
+QString languageFileProblem(const QString &fileName);
 // The entry of LScripts that is fileName apart from letter case (an exact match first);
 // empty when there is none.
 QString findLanguageFile(const QString &fileName);

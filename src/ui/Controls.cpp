@@ -5,6 +5,7 @@
 
 #include <QButtonGroup>
 #include <QEvent>
+#include <QGlyphRun>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QToolButton>
@@ -240,7 +241,7 @@ QStringList TPreviewLabel::lines() const
     return text().split(QLatin1Char('\n'));
 }
 
-QSize TPreviewLabel::sizeHint() const
+QSize TPreviewLabel::blockSize() const
 {
     const QFontMetrics fm(drawingFont());
     const QStringList all = lines();
@@ -250,25 +251,73 @@ QSize TPreviewLabel::sizeHint() const
     return {w, fm.height() * int(all.size())};
 }
 
+int TPreviewLabel::lineLeft(int blockWidth, int lineWidth) const
+{
+    // As the painter aligns a line within the widest (div rounds toward zero).
+    if (alignment() & Qt::AlignRight)
+        return blockWidth - lineWidth;
+    if (alignment() & Qt::AlignHCenter)
+        return blockWidth / 2 - lineWidth / 2;
+    return 0;
+}
+
+QMargins TPreviewLabel::inkMargins() const
+{
+    // The ink is what the glyphs cover as drawn (the outlines' and the cached glyphs'
+    // bounds), not their advances: a slanted letter reaches past its advance on the right,
+    // some letters start left of their origin. One pixel more on each side holds the
+    // antialiased edge.
+    const QFont f = drawingFont();
+    const QFontMetrics fm(f);
+    const QStringList all = lines();
+    const QSize block = blockSize();
+    QRectF ink;
+    for (int j = 0; j < all.size(); ++j) {
+        const HintedTextLine line(all[j], f);
+        QRectF bounds = line.outline().boundingRect();
+        for (const QGlyphRun &run : line.cachedRuns())
+            bounds |= run.boundingRect();
+        ink |= bounds.translated(lineLeft(block.width(), fm.horizontalAdvance(all[j])), j * fm.height());
+    }
+    if (ink.isEmpty())
+        return {};
+    const QRect covered = ink.toAlignedRect().adjusted(-1, -1, 1, 1);
+    return {std::max(0, -covered.left()), std::max(0, -covered.top()),
+            std::max(0, covered.right() + 1 - block.width()), std::max(0, covered.bottom() + 1 - block.height())};
+}
+
+QSize TPreviewLabel::sizeHint() const
+{
+    const QMargins m = inkMargins();
+    return blockSize().grownBy(m);
+}
+
+void TPreviewLabel::moveText(QPoint topLeft)
+{
+    textPosition_ = topLeft;
+    fitText();
+}
+
+void TPreviewLabel::fitText()
+{
+    const QMargins m = inkMargins();
+    setGeometry(QRect(textPosition_ - QPoint(m.left(), m.top()), blockSize().grownBy(m)));
+}
+
 void TPreviewLabel::paintEvent(QPaintEvent *)
 {
     const QFont f = drawingFont();
     const QFontMetrics fm(f);
     const QStringList all = lines();
-    const int wmax = sizeHint().width();
+    const int wmax = blockSize().width();
+    // The text position, wherever the label's edges lie now.
+    const QPoint origin = textPosition_ - pos();
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setPen(palette().color(QPalette::WindowText));
-    for (int j = 0; j < all.size(); ++j) {
-        const int w = fm.horizontalAdvance(all[j]);
-        // As the painter aligns a line within the widest (div rounds toward zero).
-        int x = 0;
-        if (alignment() & Qt::AlignRight)
-            x = wmax - w;
-        else if (alignment() & Qt::AlignHCenter)
-            x = wmax / 2 - w / 2;
-        HintedTextLine(all[j], f).draw(p, x, j * fm.height());
-    }
+    for (int j = 0; j < all.size(); ++j)
+        HintedTextLine(all[j], f).draw(p, origin.x() + lineLeft(wmax, fm.horizontalAdvance(all[j])),
+                                       origin.y() + j * fm.height());
 }
 
 TSpinEdit::TSpinEdit(const QString &name, QWidget *parent) : QSpinBox(parent)

@@ -92,9 +92,11 @@ public:
 
 // A label without background that reports its mouse events (the text preview). It draws
 // its lines as the text painter draws an item's face: the same glyphs (hinted at every
-// size, no kerning), lines one font height apart, each aligned within the widest line,
-// with the block's top-left corner at the label's. Placed where an item's front face
-// lies, it covers exactly the pixels the face will.
+// size, no kerning), lines one font height apart, each aligned within the widest line.
+// The block's top-left corner is the text position; placed at the item's front face, it
+// covers exactly the pixels the face will. The label reaches beyond the block as far as
+// the glyphs' ink does (an italic overhang, a descender below the line's height), so no
+// drawn pixel is cut at its edges.
 class TPreviewLabel : public QLabel
 {
     Q_OBJECT
@@ -104,6 +106,17 @@ public:
     QSize minimumSizeHint() const override { return sizeHint(); }
     // The font the lines are drawn in: the label's font as the painter treats its fonts.
     QFont drawingFont() const;
+
+    // Where the text block's top-left corner lies, in the parent's coordinates.
+    QPoint textPosition() const { return textPosition_; }
+    void moveText(QPoint topLeft);
+    // Sizes the label to its text's block and ink, keeping the text position (after the
+    // text, the font or the alignment changed).
+    void fitText();
+    // The block of the lines (widest line by lines times the font height) at (0, 0).
+    QSize blockSize() const;
+    // How far the ink of the lines reaches beyond the block on each side.
+    QMargins inkMargins() const;
 
 signals:
     void mousePressed(QMouseEvent *event);
@@ -116,6 +129,10 @@ protected:
 
 private:
     QStringList lines() const;
+    // Where line j starts in a block of width blockWidth, as the painter aligns it.
+    int lineLeft(int blockWidth, int lineWidth) const;
+
+    QPoint textPosition_;
 };
 
 // A number field with a range that takes any number typed and moves it to the nearest

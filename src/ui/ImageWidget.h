@@ -26,13 +26,19 @@ public:
     // Sets display size and picture size together.
     void setImageSize(int width, int height);
     // Call after changing the picture's pixels.
-    void pictureChanged() { update(); }
+    void pictureChanged()
+    {
+        update();
+        emit picturePixelsChanged();
+    }
 
     QSize sizeHint() const override { return {box_->width, box_->height}; }
 
 signals:
     void mousePressed(QMouseEvent *event);
     void mouseMoved(QMouseEvent *event);
+    // The picture's pixels changed (pictureChanged was called).
+    void picturePixelsChanged();
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -246,6 +246,8 @@ TEST_F(Keyboard, UndoAndRedoAreEnabledOnlyWhenTheyShowAnotherPicture)
     control<QTextEdit>(*window, "TextMemo")->setPlainText("Undo me");
     control<QToolButton>(*window, "Text3dButton")->click(); // [empty, drawn]
     EXPECT_EQ(states(), std::make_pair(true, false));
+    control<QToolButton>(*window, "Text3dButton")->click(); // [empty, drawn, drawn]: nothing changed
+    EXPECT_EQ(states(), std::make_pair(true, false));
     control<QToolButton>(*window, "PicLoadButton")->setFocus();
     QTest::keyClick(control<QToolButton>(*window, "PicLoadButton"), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(window->composition().undo().index(), 0);
@@ -253,8 +255,8 @@ TEST_F(Keyboard, UndoAndRedoAreEnabledOnlyWhenTheyShowAnotherPicture)
     QTest::keyClick(control<QToolButton>(*window, "PicLoadButton"), Qt::Key_Y, Qt::ControlModifier);
     EXPECT_EQ(states(), std::make_pair(true, false));
     control<QToolButton>(*window, "UndoButton")->click();
-    control<QToolButton>(*window, "TextFlatButton")->click(); // [empty, drawn, empty, flat]
-    EXPECT_EQ(window->composition().undo().index(), 3);
+    control<QToolButton>(*window, "TextFlatButton")->click(); // [empty, drawn, drawn, empty, flat]
+    EXPECT_EQ(window->composition().undo().index(), 4);
     EXPECT_EQ(states(), std::make_pair(true, false));
 }
 

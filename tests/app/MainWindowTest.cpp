@@ -303,9 +303,9 @@ TEST_F(MainWindow, ClickPlacesTextAndFlatDownDrawsThere)
     EXPECT_EQ(control<TNumberEdit>(*window, "XEdit")->text(), "97");
     EXPECT_EQ(control<TNumberEdit>(*window, "YEdit")->text(), "45");
     // The preview lies where the front face will: the depth (10) higher while extruding up.
-    EXPECT_EQ(control<TPreviewLabel>(*window, "PreviewLabel")->pos(), QPoint(97, 35));
+    EXPECT_EQ(control<TPreviewLabel>(*window, "PreviewLabel")->textPosition(), QPoint(97, 35));
     control<QToolButton>(*window, "TextDownButton")->click();
-    EXPECT_EQ(control<TPreviewLabel>(*window, "PreviewLabel")->pos(), QPoint(97, 45));
+    EXPECT_EQ(control<TPreviewLabel>(*window, "PreviewLabel")->textPosition(), QPoint(97, 45));
     window->Text3DButtonClick(control<QToolButton>(*window, "TextFlatButton"));
     const Raster &pic = control<TImage>(*window, "TitleImage")->picture();
     TestLayers ref(pic.width(), pic.height());

@@ -379,13 +379,42 @@ TEST_F(Settings, APickedLanguageTranslatesOnlyTheOptionsPageUntilItIsLeft)
 TEST_F(Settings, AStoredLanguageThatIsGoneShowsEnglishAndNoSelection)
 {
     shipLanguage("German.lng");
+    QStringList messages;
+    dialogs.onExec = [&](QDialog &d) {
+        messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+        return int(mrOk);
+    };
     writeSettings("[Language]\nFile=Klingon.lng\n");
     TLetrafex &w = start();
     EXPECT_EQ(control<QGroupBox>(w, "PictureBox")->title(), "Picture");
+    QCoreApplication::processEvents();
+    const QString klingon = QDir::toNativeSeparators(path("LScripts/Klingon.lng"));
+    EXPECT_EQ(messages, QStringList("The language file \"" + klingon +
+                                    "\" cannot be used: the file does not exist. The texts are shown in English."));
     leavePageTo(2);
     EXPECT_TRUE(control<TOptionsForm>(w, "OptionsForm")->LngListBox->selectedItems().isEmpty());
     leavePageTo(0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(messages.size(), 1); // told once, not at every apply
     EXPECT_EQ(ProgramOptions.languageFile, "Klingon.lng");
+    closeWindow();
+
+    // An empty file and a folder are told the same way, and English is used, Qt's texts too.
+    QFile(path("LScripts/German.lng")).resize(0);
+    ASSERT_TRUE(QDir().mkpath(path("LScripts/French.lng")));
+    for (const char *name : {"German.lng", "French.lng"}) {
+        messages.clear();
+        writeSettings(QByteArray("[Language]\nFile=") + name + "\n");
+        TLetrafex &again = start();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(control<QGroupBox>(again, "PictureBox")->title(), "Picture");
+        EXPECT_EQ(QDialogButtonBox(QDialogButtonBox::Cancel).button(QDialogButtonBox::Cancel)->text().remove('&'), "Cancel");
+        ASSERT_EQ(messages.size(), 1) << name;
+        EXPECT_TRUE(messages[0].contains(QStringLiteral(": the file is empty.")) ||
+                    messages[0].contains(QStringLiteral(": it is a folder, not a file.")))
+            << messages[0].toStdString();
+        closeWindow();
+    }
 }
 
 TEST_F(Settings, WindowAndMessageColoursAreAppliedAndSurviveARestart)

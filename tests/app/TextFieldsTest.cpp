@@ -135,13 +135,19 @@ TEST_F(TextFields, ThePreviewCoversTheFrontFaceAsDrawn)
     // One colour for the preview (end colour) and the front face (start colour).
     control<TShape>(*window, "StartColor")->setBrushColor(Colors::clBlack);
     control<TShape>(*window, "EndColor")->setBrushColor(Colors::clBlack);
-    struct Case { QString text; int size; int depth; int alignment; };
+    struct Case { QString text; int size; int depth; int alignment; bool boldItalic = false; };
     const Case cases[] = {{"Ag", 48, 0, AlignLeftCode},
                           {"Ag", 48, 7, AlignLeftCode},
                           {"Ag", 30, 23, AlignLeftCode},
                           // Two lines centred, at a size drawn from hinted outlines.
-                          {"Wide line\nab", 60, 12, AlignCenterCode}};
+                          {"Wide line\nab", 60, 12, AlignCenterCode},
+                          // Slanted letters reaching past their advances on both sides.
+                          {"jump If\nfly", 72, 5, AlignRightCode, true}};
     for (const Case &c : cases) {
+        if (c.boldItalic) {
+            window->BoldButtonClick();
+            window->ItalicButtonClick();
+        }
         control<QTextEdit>(*window, "TextMemo")->setPlainText(c.text);
         control<TSpinEdit>(*window, "FontSizeEdit")->setValue(c.size);
         control<TSpinEdit>(*window, "FontDepth")->setValue(c.depth);

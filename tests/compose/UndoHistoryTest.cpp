@@ -41,7 +41,8 @@ TEST(UndoHistory, TheHistoryIsNeverCut)
     h.undo(pic);
     EXPECT_EQ(shown(pic), B);
     h.push(pic, 70, 50);          // the shown picture, before the redraw
-    h.push(solid(D), 70, 50);     // the redraw's result
+    pic = solid(D);               // the redraw's result, shown
+    h.push(pic, 70, 50);
     ASSERT_EQ(h.count(), 5);
     const TColor expected[] = {A, B, C, B, D};
     for (int i = 0; i < 5; ++i)
@@ -175,4 +176,46 @@ TEST(UndoHistory, MemoryFollowsTheSnapshotsThatAreKept)
     EXPECT_EQ(distinct.memoryBytes(), fresh.memoryBytes());
     distinct.clear();
     EXPECT_EQ(distinct.memoryBytes(), 0);
+}
+
+TEST(UndoHistory, EveryStepShowsTheNearestOtherPictureAndTheButtonsSayWhetherOneIsLeft)
+{
+    // Random histories full of repeated pictures (a style click that changed nothing), with
+    // pictures replaced between steps (a loaded picture): a step shows the nearest snapshot
+    // in its direction that differs from the picture shown, or ends at the history's end
+    // when none does; a button is enabled exactly when such a snapshot exists.
+    const TColor colours[] = {makeColor(10, 0, 0), makeColor(20, 0, 0), makeColor(30, 0, 0)};
+    quint32 seed = 27;
+    auto next = [&seed](quint32 n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
+    for (int run = 0; run < 150; ++run) {
+        UndoHistory h;
+        std::vector<TColor> model;
+        Raster pic = solid(colours[0]);
+        for (int op = 0; op < 40; ++op) {
+            const quint32 kind = next(5);
+            if (kind == 0 || model.empty()) {
+                CopyPixels(solid(colours[next(3)]), pic); // drawn in place, tiles shared
+                h.push(pic, 70, 50);
+                model.push_back(shown(pic));
+                continue;
+            }
+            if (kind == 1) {
+                pic = solid(colours[next(3)]);
+                continue;
+            }
+            const int step = kind < 4 ? -1 : 1;
+            const TColor before = shown(pic);
+            int expected = qBound(0, h.index() + step, int(model.size()) - 1);
+            for (int i = h.index() + step; i >= 0 && i < int(model.size()); i += step)
+                if (model[size_t(i)] != before || i + step < 0 || i + step >= int(model.size())) {
+                    expected = i;
+                    break;
+                }
+            const bool changes = model[size_t(expected)] != before;
+            EXPECT_EQ(step < 0 ? h.canUndo(pic) : h.canRedo(pic), changes);
+            step < 0 ? h.undo(pic) : h.redo(pic);
+            ASSERT_EQ(h.index(), expected) << run << " " << op;
+            EXPECT_EQ(shown(pic), model[size_t(expected)]);
+        }
+    }
 }

@@ -168,11 +168,17 @@ QStringList clippedTopics(QTreeWidget *tree)
             items << item->child(c);
         item->setExpanded(true);
     }
+    // A topic is read in the tree's visible area, not in its column: it lies inside the
+    // viewport and is as high as its text's lines at the width it has there.
     for (QTreeWidgetItem *item : items) {
-        const int needs = tree->fontMetrics().horizontalAdvance(item->text(0)) + margin;
-        const int has = tree->visualItemRect(item).width();
-        if (needs > has)
-            clipped << QStringLiteral("topic \"%1\" needs %2 px, has %3").arg(item->text(0)).arg(needs).arg(has);
+        tree->scrollToItem(item);
+        const QRect rect = tree->visualItemRect(item);
+        const int width = std::min(rect.right() + 1, tree->viewport()->width()) - std::max(rect.left(), 0) - margin;
+        const QRect needs = tree->fontMetrics().boundingRect(QRect(0, 0, std::max(1, width), 10000),
+                                                             Qt::TextWordWrap | Qt::TextWrapAnywhere, item->text(0));
+        if (rect.left() < 0 || rect.right() >= tree->viewport()->width() || needs.height() > rect.height())
+            clipped << QStringLiteral("topic \"%1\" needs %2 px high, has %3 x %4 of the visible area")
+                           .arg(item->text(0)).arg(needs.height()).arg(width).arg(rect.height());
     }
     return clipped;
 }
