@@ -232,20 +232,23 @@ TEST(TiffRead, PhotometricProblemsEndTheWholeRead)
     }
 }
 
-TEST(TiffRead, UnreadableSampleSizesAreReported)
+TEST(TiffRead, OddSampleSizesAreReadAndOthersReported)
 {
-    // Three bits per sample: neither the own reader nor libtiff reads them.
-    QStringList messages;
-    read(simpleFile(1, 1, 3, 1, bytes({0, 0})), &messages);
-    EXPECT_EQ(messages, QStringList(QStringLiteral("Error: Bits Per Sample (Gray Scale) not 1, 4 or 8")));
+    // Three bits: grey 5 of 7 and palette index 5 through libtiff's sample reader.
+    EXPECT_EQ(read(simpleFile(1, 1, 3, 1, bytes({0xA0}))).pixelRgb(0, 0) & 0xFFFFFF, 0xB6B6B6u);
     TiffBuilder b;
-    const quint32 mapAt = b.appendShorts(QVector<quint32>(24, 0));
-    const quint32 strip = b.append(bytes({0}));
+    QVector<quint32> map(24, 0);
+    map[5] = 0x1200, map[8 + 5] = 0x3400, map[16 + 5] = 0x5600;
+    const quint32 mapAt = b.appendShorts(map);
+    const quint32 strip = b.append(bytes({0xA0}));
     std::vector<TiffField> f = imageFields(1, 1, 3, 3, strip, 1);
     setField(f, {320, 3, 24, mapAt, {}});
     b.addDirectory(f);
-    read(b.bytes, &messages);
-    EXPECT_EQ(messages, QStringList(QStringLiteral("Error: Bits Per Sample (Palette) not 1, 4 or 8")));
+    EXPECT_EQ(read(b.bytes).pixelRgb(0, 0) & 0xFFFFFF, 0x123456u);
+    // Forty bits a sample: neither the own reader nor libtiff reads them.
+    QStringList messages;
+    read(simpleFile(1, 1, 40, 1, bytes({0, 0, 0, 0, 0})), &messages);
+    EXPECT_EQ(messages, QStringList(QStringLiteral("Error: Bits Per Sample (Gray Scale) not 1, 4 or 8")));
 }
 
 TEST(TiffRead, SizesBeyondTheLimits)
