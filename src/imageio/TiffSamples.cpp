@@ -54,8 +54,8 @@ Vector whiteOf(double x, double y) { return {x / y, 1.0, (1.0 - x - y) / y}; }
 
 constexpr double D65x = 0.3127, D65y = 0.3290;
 
-// XYZ relative to white to linear sRGB: Bradford adaptation from white to D65, then the
-// sRGB primaries.
+// XYZ relative to white (X / Xw, Y / Yw, Z / Zw) to linear sRGB: the XYZ of the colour,
+// adapted from white to D65 by the Bradford transform, through the sRGB primaries.
 Matrix labToLinearRgb(const Vector &white)
 {
     const Matrix bradford{{{0.8951, 0.2664, -0.1614}, {-0.7502, 1.7135, 0.0367}, {0.0389, -0.0685, 1.0296}}};
@@ -63,10 +63,12 @@ Matrix labToLinearRgb(const Vector &white)
                         {-0.9692660, 1.8760108, 0.0415560},
                         {0.0556434, -0.2040259, 1.0572252}}};
     const Vector from = times(bradford, white), to = times(bradford, whiteOf(D65x, D65y));
-    Matrix scale{};
-    for (size_t i = 0; i < 3; ++i)
+    Matrix scale{}, absolute{};
+    for (size_t i = 0; i < 3; ++i) {
         scale[i][i] = to[i] / from[i];
-    return times(toRgb, times(inverse(bradford), times(scale, bradford)));
+        absolute[i][i] = white[i];
+    }
+    return times(toRgb, times(inverse(bradford), times(scale, times(bradford, absolute))));
 }
 
 int toLevel(double v) { return int(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
@@ -147,8 +149,7 @@ bool describe(TIFF *tif, Layout &l)
     }
     case PHOTOMETRIC_SEPARATED: {
         uint16_t inks = INKSET_CMYK;
-        TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inks);
-        if (inks != INKSET_CMYK)
+        if (TIFFGetField(tif, TIFFTAG_INKSET, &inks) && inks == INKSET_MULTIINK)
             return false;
         l.colours = 4;
         break;
@@ -234,7 +235,6 @@ QRgb labColour(double L, double a, double b, const Layout &l)
     const auto finv = [](double t) { return t > 6.0 / 29 ? t * t * t : 3 * (6.0 / 29) * (6.0 / 29) * (t - 4.0 / 29); };
     const double fy = (L + 16) / 116;
     const Vector relative{finv(fy + a / 500), finv(fy), finv(fy - b / 200)};
-    // The matrix adapts from the file's white, so XYZ is taken relative to that white.
     const Vector rgb = times(l.lab, relative);
     return qRgb(srgbLevel(rgb[0]), srgbLevel(rgb[1]), srgbLevel(rgb[2]));
 }
@@ -388,10 +388,12 @@ bool handles(TIFF *tif)
     TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
     if (!TIFFIsCODECConfigured(compression))
         return false;
-    // libtiff's RGBA reader shows L*a*b* against its own display white; everything else it
-    // reads, it reads as it is meant.
+    // libtiff's RGBA reader shows L*a*b* against its own display white, and takes CMYK of
+    // other than 8 bits without being able to read it; everything else it reads, it
+    // reads as it is meant.
     char ignored[1024];
-    return l.photometric == PHOTOMETRIC_CIELAB || l.photometric == PHOTOMETRIC_ICCLAB || !TIFFRGBAImageOK(tif, ignored);
+    return l.photometric == PHOTOMETRIC_CIELAB || l.photometric == PHOTOMETRIC_ICCLAB ||
+           (l.photometric == PHOTOMETRIC_SEPARATED && l.bits != 8) || !TIFFRGBAImageOK(tif, ignored);
 }
 
 bool read(TIFF *tif, QImage &image, QString &why)

@@ -2,6 +2,9 @@
 // arrangements, the messages for what it cannot read, and damaged files.
 #include "imageio/TiffCodec.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "TiffTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -190,6 +193,39 @@ TEST(TiffRead, LastReadableDirectoryWins)
     const Raster r = read(b.bytes);
     ASSERT_EQ(r.width(), 2);
     EXPECT_EQ(rgb(r.pixelRgb(1, 0)), 0x808080u);
+}
+
+TEST(TiffRead, ThumbnailsAndMasksAreNotThePicture)
+{
+    // The picture, then a 1 x 1 thumbnail (NewSubfileType 1), a mask (4) and an overview
+    // marked the older way (SubfileType 2), through both directory parsers.
+    TiffBuilder b;
+    const quint32 strip = b.append(rgbPixels());
+    std::vector<TiffField> full = rgbFields(b, strip, 18);
+    setField(full, {277, 3, 1, 3, {}});
+    b.addDirectory(full);
+    const std::vector<TiffField> marks = {{254, 4, 1, 1, {}}, {254, 4, 1, 4, {}}, {255, 3, 1, 2, {}}};
+    for (const TiffField &mark : marks) {
+        std::vector<TiffField> small = rgbFields(b, strip, 3, 1, 1);
+        setField(small, mark);
+        setField(small, {277, 3, 1, 3, {}});
+        b.addDirectory(small);
+    }
+    QTemporaryDir dir;
+    const QString classic = dir.filePath(QStringLiteral("camera.tif")), big = classic + QStringLiteral(".big.tif");
+    QFile f(classic);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(b.bytes) == b.bytes.size());
+    f.close();
+    // tiffcp keeps no SubfileType: the BigTIFF copy holds the first three directories.
+    ASSERT_EQ(runTool(QStringLiteral("tiffcp"), {QStringLiteral("-8"), classic + QStringLiteral(",0,1,2"), big}), QString());
+    EXPECT_TRUE(isRgbPicture(load(classic)));
+    EXPECT_TRUE(isRgbPicture(load(big)));
+    // A file of reduced-resolution images only still shows one.
+    TiffBuilder thumbnails;
+    std::vector<TiffField> only = rgbFields(thumbnails, thumbnails.append(rgbPixels()), 18);
+    setField(only, marks[0]);
+    thumbnails.addDirectory(only);
+    EXPECT_TRUE(isRgbPicture(read(thumbnails.bytes)));
 }
 
 TEST(TiffRead, EachMissingTagHasItsMessage)
