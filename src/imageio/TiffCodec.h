@@ -8,9 +8,10 @@
 //
 // Reading takes uncompressed bilevel, 4- and 8-bit grey, palette and 8-bit RGB images in
 // either byte order and any number of strips. Every image file directory is read in turn
-// and the last one read wins. Damaged or unsupported contents are reported through
-// ShowPlainMessage (core/PlainMessage.h) and leave the picture as the last good directory
-// made it; the result is a 24-bit picture.
+// and the last one read wins; reduced-resolution images and transparency masks are left
+// out when the file holds a full-resolution image. Damaged or unsupported contents are
+// reported through ShowPlainMessage (core/PlainMessage.h) and leave the picture as the
+// last good directory made it; the result is a 24-bit picture.
 #include "core/Errors.h"
 #include "core/Raster.h"
 
