@@ -36,9 +36,9 @@ inline QString toolPath(const QString &program)
 
 // Runs program with args; returns why it failed (not installed, not finished within
 // timeoutMs, non-zero exit, error text) or an empty string. Standard output goes to *out
-// when given.
+// and standard error to *errors when given.
 inline QString runTool(const QString &program, const QStringList &args, QByteArray *out = nullptr,
-                       int timeoutMs = 60000)
+                       int timeoutMs = 60000, QByteArray *errors = nullptr)
 {
     const QString path = toolPath(program);
     if (path.isEmpty())
@@ -57,6 +57,8 @@ inline QString runTool(const QString &program, const QStringList &args, QByteArr
             .arg(path, args.join(QLatin1Char(' ')), QString::fromLocal8Bit(p.readAllStandardError()));
     if (out)
         *out = p.readAllStandardOutput();
+    if (errors)
+        *errors = p.readAllStandardError();
     return {};
 }
 

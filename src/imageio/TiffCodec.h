@@ -1,16 +1,17 @@
 #pragma once
 // TIFF files written and read by the program itself, without a codec library.
 //
-// Writing gives an uncompressed, single-strip, little-endian file: 1-bit pictures as
-// bilevel (photometric 1), 4- and 8-bit pictures with their colour map (4-bit pictures are
-// written with their width rounded down to a multiple of 4), 16-, 24- and 32-bit pictures
-// as RGB with 8 bits per sample.
+// Writing gives an uncompressed, single-strip, little-endian file: 1-bit pictures in black
+// and white as bilevel (photometric 1), other 1-bit pictures and 4- and 8-bit ones with
+// their colour map (components times 257), 16-, 24- and 32-bit pictures as RGB with 8 bits
+// per sample.
 //
 // Reading takes uncompressed bilevel, 4- and 8-bit grey, palette and 8-bit RGB images in
 // either byte order and any number of strips. Every image file directory is read in turn
-// and the last one read wins. Damaged or unsupported contents are reported through
-// ShowPlainMessage (core/PlainMessage.h) and leave the picture as the last good directory
-// made it; the result is a 24-bit picture.
+// and the last one read wins; reduced-resolution images and transparency masks are left
+// out when the file holds a full-resolution image. Damaged or unsupported contents are
+// reported through ShowPlainMessage (core/PlainMessage.h) and leave the picture as the
+// last good directory made it; the result is a 24-bit picture.
 #include "core/Errors.h"
 #include "core/Raster.h"
 

@@ -13,6 +13,7 @@
 namespace TiffTag {
 enum : quint16 {
     NewSubfileType = 254,
+    SubfileType = 255,
     ImageWidth = 256,
     ImageLength = 257,
     BitsPerSample = 258,

@@ -3,6 +3,7 @@
 #include "core/MessageText.h"
 #include "imageio/TiffFile.h"
 #include "imageio/TiffPicture.h"
+#include "imageio/TiffSamples.h"
 
 #include <QImage>
 
@@ -263,12 +264,21 @@ bool TiffLibReader::nextDirectory(QString &why)
     return false;
 }
 
+bool TiffLibReader::currentIsFullResolution() const
+{
+    uint32_t kind = 0;
+    uint16_t oldKind = 0;
+    const bool reduced = TIFFGetField(d_->tif, TIFFTAG_SUBFILETYPE, &kind) && (kind & (FILETYPE_REDUCEDIMAGE | FILETYPE_MASK));
+    return !reduced && !(TIFFGetField(d_->tif, TIFFTAG_OSUBFILETYPE, &oldKind) && oldKind == OFILETYPE_REDUCEDIMAGE);
+}
+
 TiffLibReader::Result TiffLibReader::readCurrent(Raster &picture)
 {
     TIFF *tif = d_->tif;
     d_->firstError.clear();
     char why[1024] = {};
-    if (!TIFFRGBAImageOK(tif, why))
+    const bool fromSamples = TiffSamples::handles(tif);
+    if (!fromSamples && !TIFFRGBAImageOK(tif, why))
         return {Outcome::Refused, QString::fromUtf8(why)};
     // A scheme without a decoder here (JPEG 2000, for one) is a kind of image not read,
     // not damage found while reading.
@@ -283,16 +293,24 @@ TiffLibReader::Result TiffLibReader::readCurrent(Raster &picture)
     const QString problem = TiffPicture::sizeProblem(int(width), int(height));
     if (!problem.isEmpty())
         return {Outcome::Failed, problem};
-    if (isTiledGrey16(tif)) {
+    QImage image = newPictureImage(int(width), int(height), QImage::Format_RGB32);
+    if (image.isNull()) {
+        picture = Raster();
+        return {Outcome::Failed, messageText("Out Of Memory") + QLatin1Char(' ')};
+    }
+    const auto failed = [this](const QString &reason) {
+        return Result{Outcome::Failed, d_->firstError.isEmpty() && !reason.isEmpty()
+                                           ? reason
+                                           : withReason(messageKey("Error reading image data"), d_->firstError)};
+    };
+    if (fromSamples || isTiledGrey16(tif)) {
         uint16_t photometric = 0;
         TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-        QImage image = newPictureImage(int(width), int(height), QImage::Format_RGB32);
-        if (image.isNull()) {
-            picture = Raster();
-            return {Outcome::Failed, messageText("Out Of Memory") + QLatin1Char(' ')};
-        }
-        if (!readGrey16Tiles(tif, image, photometric == PHOTOMETRIC_MINISWHITE) || !d_->firstError.isEmpty())
-            return {Outcome::Failed, withReason(messageKey("Error reading image data"), d_->firstError)};
+        QString reason;
+        const bool read = fromSamples ? TiffSamples::read(tif, image, reason)
+                                      : readGrey16Tiles(tif, image, photometric == PHOTOMETRIC_MINISWHITE);
+        if (!read || !d_->firstError.isEmpty())
+            return failed(reason);
         picture = TiffPicture::finish(image);
         return {Outcome::Read, {}};
     }
@@ -303,19 +321,13 @@ TiffLibReader::Result TiffLibReader::readCurrent(Raster &picture)
     // takes them.
     img.orientation = ORIENTATION_TOPLEFT;
     img.req_orientation = ORIENTATION_TOPLEFT;
-    QImage image = newPictureImage(int(width), int(height), QImage::Format_RGB32);
-    if (image.isNull()) {
-        TIFFRGBAImageEnd(&img);
-        picture = Raster();
-        return {Outcome::Failed, messageText("Out Of Memory") + QLatin1Char(' ')};
-    }
     // A 32-bit image's rows lie one after another, as libtiff writes them.
     const int got = TIFFRGBAImageGet(&img, reinterpret_cast<uint32_t *>(image.bits()), width, height);
     if (got && d_->firstError.isEmpty())
         toPicturePixels(image, img);
     TIFFRGBAImageEnd(&img);
     if (!got || !d_->firstError.isEmpty())
-        return {Outcome::Failed, withReason(messageKey("Error reading image data"), d_->firstError)};
+        return failed({});
     picture = TiffPicture::finish(image);
     return {Outcome::Read, {}};
 }

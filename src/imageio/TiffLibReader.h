@@ -1,8 +1,10 @@
 #pragma once
 // The TIFF directories the own strip reader does not read (compressed, tiled or planar
-// images, samples of other sizes, CMYK, YCbCr, LogLuv, BigTIFF files) are decoded by
-// libtiff through its RGBA interface, into the same kind of picture the own reader makes:
-// top-down, 24 bits, an alpha sample shown over white.
+// images, samples of other sizes, CMYK, YCbCr, L*a*b*, LogLuv, BigTIFF files) are decoded
+// by libtiff, into the same kind of picture the own reader makes: top-down, 24 bits, an
+// alpha sample shown over white. Its RGBA interface decodes what it reads as meant; the
+// rest, and L*a*b*, is converted from the samples of its strip and tile readers
+// (TiffSamples).
 //
 // libtiff reads the bytes through the TFileTiff that the own parser already opened, so
 // file names and large files behave the same on both paths. Its error and warning texts
@@ -46,6 +48,9 @@ public:
     bool nextDirectory(QString &why);
     // Reads the directory nextDirectory stepped to, as readAt does.
     Result readCurrent(Raster &picture);
+    // Whether that directory is a full-resolution image, not a reduced-resolution one or
+    // a transparency mask.
+    bool currentIsFullResolution() const;
 
     struct State;
 

@@ -412,15 +412,40 @@ void readBigTiff(const TFileTiff &file, Raster &picture, const QString &name)
     TiffLibReader library(file, name);
     QString why;
     int read = 0;
+    // Reduced-resolution images and masks count only while no full-resolution one was seen.
+    bool anyFull = false;
+    Raster reduced;
+    QStringList reducedMessages;
     for (; read < TFileTiff::MaxDirectories && library.nextDirectory(why); ++read) {
-        const TiffLibReader::Result result = library.readCurrent(picture);
+        const bool full = library.currentIsFullResolution();
+        anyFull = anyFull || full;
+        if (!full && anyFull)
+            continue;
+        const TiffLibReader::Result result = library.readCurrent(full ? picture : reduced);
+        const QString text = result.text.isEmpty() ? messageText(DataError) : result.text;
         if (result.outcome != TiffLibReader::Outcome::Read)
-            ShowPlainMessage(result.text.isEmpty() ? messageText(DataError) : result.text);
+            full ? ShowPlainMessage(text) : void(reducedMessages << text);
+    }
+    if (!anyFull) {
+        for (const QString &text : reducedMessages)
+            ShowPlainMessage(text);
+        if (!reduced.isEmpty())
+            picture = reduced;
     }
     if (read == 0 && why.isEmpty())
         ShowPlainMessage(messageText("<%1> is not a valid TIFF file").arg(name));
     else if (!why.isEmpty())
         ShowPlainMessage(why);
+}
+
+// A reduced-resolution image (a thumbnail, an overview) or a transparency mask goes with a
+// full-resolution image and is not the picture itself: NewSubfileType bits 0 and 2, or the
+// older SubfileType 2.
+bool isFullResolution(const TGraphicTiff &dir)
+{
+    const TiffEntry *kind = dir.findEntry(TiffTag::NewSubfileType);
+    const TiffEntry *oldKind = dir.findEntry(TiffTag::SubfileType);
+    return !(kind && (dir.value(*kind) & 5)) && !(oldKind && dir.value(*oldKind) == 2);
 }
 
 void readDirectories(const TFileTiff &file, Raster &picture, const QString &name)
@@ -433,9 +458,13 @@ void readDirectories(const TFileTiff &file, Raster &picture, const QString &name
         ShowPlainMessage(messageText("<%1> is not a valid TIFF file").arg(name));
         return;
     }
+    // Only full-resolution images are read when the file has any; the last one read wins.
+    bool anyFull = false;
+    for (int i = 0; i < file.directoryCount(); ++i)
+        anyFull = anyFull || isFullResolution(*file.directory(i));
     TiffLibReader library(file, name);
     for (int i = 0; i < file.directoryCount(); ++i)
-        if (!readDirectory(*file.directory(i), library, picture))
+        if ((!anyFull || isFullResolution(*file.directory(i))) && !readDirectory(*file.directory(i), library, picture))
             return;
 }
 

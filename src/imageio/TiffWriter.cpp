@@ -16,7 +16,8 @@ namespace {
 
 constexpr quint32 ResolutionNumerator = 877; // 87.7 pixels per inch
 constexpr quint32 ResolutionDenominator = 10;
-constexpr char SoftwareText[10] = {'V', 'e', 'l', 'm', 'o', ' ', 's', 'o', 'f', 't'};
+// With the closing zero every ASCII field ends with.
+constexpr char SoftwareText[11] = {'V', 'e', 'l', 'm', 'o', ' ', 's', 'o', 'f', 't', '\0'};
 constexpr int HeaderSize = 8;
 constexpr int ConstantBlocks = 8 + 8 + sizeof(SoftwareText); // the two resolutions and the software text
 
@@ -27,8 +28,8 @@ struct TiffPlan
 {
     Layout layout = Layout::Rgb;
     QImage source;            // Indexed8 for bilevel and palette pictures, RGB32 otherwise
-    int width = 0;            // pixels written of each row
-    int bits = 24;            // the picture's layout
+    int width = 0;            // pixels of each row
+    int bits = 24;            // the picture's layout: bits per pixel of the strip for indexed ones
     qint64 rowBytes = 0;
     std::vector<uchar> levels; // bilevel: 0 or 1 for each palette index
     QByteArray head;
@@ -117,15 +118,33 @@ std::vector<Entry> directoryEntries(const TiffPlan &p, quint32 bitsValue, quint3
     return entries;
 }
 
-// 1 bit: the strip first, then the constant blocks and the directory. Each index is
-// written as the level its colour is nearer to, so the file (black is zero) shows the
-// picture's two colours as black and white whichever index holds which.
+// The picture's colour table with n entries, black where it has fewer.
+QVector<QRgb> paletteOf(const TiffPlan &p, int n)
+{
+    QVector<QRgb> palette = p.source.colorTable().mid(0, n);
+    palette.resize(n, qRgb(0, 0, 0));
+    return palette;
+}
+
+// A 1-bit picture whose two colours are black or white says all it holds in a bilevel
+// file; another colour needs the colour map of a palette file.
+bool isBlackAndWhite(const TiffPlan &p)
+{
+    const QVector<QRgb> palette = paletteOf(p, 2);
+    return std::all_of(palette.begin(), palette.end(), [](QRgb c) {
+        return (c & 0xFFFFFF) == 0 || (c & 0xFFFFFF) == 0xFFFFFF;
+    });
+}
+
+// 1 bit in black and white: the strip first, then the constant blocks and the directory.
+// Each index is written as the level of its colour, so the file (black is zero) shows
+// the picture whichever index holds white.
 void planBilevel(TiffPlan &p)
 {
-    const QVector<QRgb> palette = p.source.colorTable();
+    const QVector<QRgb> palette = paletteOf(p, 2);
     p.levels.assign(256, 0);
-    for (qsizetype i = 0; i < std::min<qsizetype>(palette.size(), 256); ++i)
-        p.levels[size_t(i)] = qGray(palette[i]) >= 128 ? 1 : 0;
+    for (int i = 0; i < 2; ++i)
+        p.levels[size_t(i)] = (palette[i] & 0xFFFFFF) ? 1 : 0;
     p.rowBytes = (p.width + 7) / 8;
     const quint32 after = quint32(HeaderSize + p.stripSize());
     putHeader(p.head, after + ConstantBlocks);
@@ -133,22 +152,22 @@ void planBilevel(TiffPlan &p)
     putDirectory(p.tail, directoryEntries(p, 1, 1, HeaderSize, after, after + 16, {}));
 }
 
-// 4 or 8 bits: colour map, constant blocks, strip, directory.
+// 1 bit in colour, 4 or 8 bits: colour map, constant blocks, strip, directory. Rows end
+// on a whole byte; the bits after the last pixel are 0.
 void planPalette(TiffPlan &p)
 {
     const int n = 1 << p.bits;
-    if (p.bits == 4)
-        p.width = p.width / 4 * 4;
-    p.rowBytes = qint64(p.width) * p.bits / 8;
+    p.rowBytes = (qint64(p.width) * p.bits + 7) / 8;
     const quint32 mapOffset = HeaderSize;
     const quint32 resolutionOffset = mapOffset + 6 * n;
     const quint32 stripOffset = resolutionOffset + ConstantBlocks;
     putHeader(p.head, quint32(stripOffset + p.stripSize()));
-    QVector<QRgb> palette = p.source.colorTable().mid(0, n);
-    palette.resize(n, qRgb(0, 0, 0));
+    // Each component at full 16-bit scale (255 becomes 65535); a reader that keeps the
+    // high byte gets the component back as well.
+    const QVector<QRgb> palette = paletteOf(p, n);
     for (int channel = 16; channel >= 0; channel -= 8)
         for (QRgb c : palette)
-            put16(p.head, quint16(((c >> channel) & 0xFF) << 8));
+            put16(p.head, quint16(((c >> channel) & 0xFF) * 257));
     putResolutionsAndSoftware(p.head);
     putDirectory(p.tail, directoryEntries(p, quint32(p.bits), 3, stripOffset, resolutionOffset, resolutionOffset + 16,
                                           {{TiffTag::ColorMap, TiffType::Short, quint32(3 * n), mapOffset}}));
@@ -157,7 +176,7 @@ void planPalette(TiffPlan &p)
 // 16, 24 or 32 bits: constant blocks with the bits per sample, strip, directory.
 void planRgb(TiffPlan &p)
 {
-    constexpr quint32 BitsOffset = 24, SoftwareOffset = 30, StripOffset = 40;
+    constexpr quint32 BitsOffset = 24, SoftwareOffset = 30, StripOffset = SoftwareOffset + sizeof(SoftwareText);
     p.rowBytes = 3 * qint64(p.width);
     putHeader(p.head, quint32(StripOffset + p.stripSize()));
     put32(p.head, ResolutionNumerator);
@@ -181,11 +200,7 @@ TiffPlan planTiff(const Raster &picture)
     p.bits = picture.bitCount();
     p.source = picture.image();
     p.width = picture.width();
-    // A 4-bit picture narrower than 4 pixels would be written 0 pixels wide: it keeps its
-    // pixels as an 8-bit palette file.
-    if (p.bits == 4 && p.width < 4)
-        p.bits = 8;
-    if (p.bits == 1) {
+    if (p.bits == 1 && isBlackAndWhite(p)) {
         p.layout = Layout::Bilevel;
         planBilevel(p);
     } else if (p.bits <= 8) {
@@ -234,9 +249,15 @@ void encodeRow(const TiffPlan &p, int y, uchar *d)
     case Layout::Palette:
         if (p.bits == 8) {
             std::memcpy(d, s, size_t(w));
-        } else {
-            for (int x = 0; x < w; x += 2)
+        } else if (p.bits == 4) {
+            for (int x = 0; x + 1 < w; x += 2)
                 d[x >> 1] = uchar(((s[x] & 0x0F) << 4) | (s[x + 1] & 0x0F));
+            if (w & 1)
+                d[w >> 1] = uchar((s[w - 1] & 0x0F) << 4);
+        } else {
+            std::memset(d, 0, size_t(p.rowBytes));
+            for (int x = 0; x < w; ++x)
+                d[x >> 3] |= uchar((s[x] & 1) << (7 - (x & 7)));
         }
         break;
     case Layout::Rgb:

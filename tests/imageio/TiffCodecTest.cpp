@@ -60,30 +60,31 @@ TEST(TiffWrite, RgbFileHasTheFixedLayout)
     img.setPixel(0, 1, qRgb(7, 8, 9));
     img.setPixel(1, 1, qRgb(10, 11, 12));
     const QByteArray d = WriteTiff(Raster::fromImage(img, 24));
-    ASSERT_EQ(d.size(), 238);
+    ASSERT_EQ(d.size(), 239);
     EXPECT_EQ(d.left(4), bytes({'I', 'I', 42, 0}));
-    EXPECT_EQ(le32(d, 4), 52u);
+    EXPECT_EQ(le32(d, 4), 53u);
     EXPECT_EQ(le32(d, 8), 877u);
     EXPECT_EQ(le32(d, 12), 10u);
     EXPECT_EQ(le32(d, 16), 877u);
     EXPECT_EQ(le32(d, 20), 10u);
     EXPECT_EQ(d.mid(24, 6), bytes({8, 0, 8, 0, 8, 0}));
-    EXPECT_EQ(d.mid(30, 10), QByteArray("Velmo soft"));
-    EXPECT_EQ(d.mid(40, 12), bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-    EXPECT_EQ(le16(d, 52), 15);
-    EXPECT_EQ(le32(d, 234), 0u) << "next-directory offset";
-    EXPECT_EQ(entry(d, 273).value, 40);
+    EXPECT_EQ(d.mid(30, 11), QByteArray("Velmo soft", 11)) << "with its closing zero";
+    EXPECT_EQ(d.mid(41, 12), bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(le16(d, 53), 15);
+    EXPECT_EQ(le32(d, 235), 0u) << "next-directory offset";
+    EXPECT_EQ(entry(d, 273).value, 41);
     EXPECT_EQ(entry(d, 279).value, 12);
     EXPECT_EQ(entry(d, 258).count, 3);
     EXPECT_EQ(entry(d, 258).value, 24);
     EXPECT_EQ(entry(d, 262).value, 2);
     EXPECT_EQ(entry(d, 284).value, 1);
     EXPECT_EQ(entry(d, 305).type, 2);
+    EXPECT_EQ(entry(d, 305).count, 11);
     EXPECT_EQ(entry(d, 305).value, 30);
     EXPECT_EQ(entry(d, 320).type, -1);
     int previous = 0;
     for (int i = 0; i < 15; ++i) {
-        const int tag = le16(d, 54 + 12 * i);
+        const int tag = le16(d, 55 + 12 * i);
         EXPECT_GT(tag, previous);
         previous = tag;
     }
@@ -116,13 +117,13 @@ TEST(TiffWrite, BilevelFileHasItsStripFirst)
     const uchar index = 0;
     const Raster black = Raster::fromIndices(1, 1, 1, {qRgb(0, 0, 0), qRgb(255, 255, 255)}, &index, 1);
     const QByteArray d = WriteTiff(black);
-    ASSERT_EQ(d.size(), 8 + 1 + 26 + 2 + 14 * 12 + 4);
+    ASSERT_EQ(d.size(), 8 + 1 + 27 + 2 + 14 * 12 + 4);
     EXPECT_EQ(uchar(d[8]) & 0x80, 0);
     EXPECT_EQ(le32(d, 9), 877u);
     EXPECT_EQ(le32(d, 17), 877u);
-    EXPECT_EQ(d.mid(25, 10), QByteArray("Velmo soft"));
-    EXPECT_EQ(le32(d, 4), 35u);
-    EXPECT_EQ(le16(d, 35), 14);
+    EXPECT_EQ(d.mid(25, 11), QByteArray("Velmo soft", 11));
+    EXPECT_EQ(le32(d, 4), 36u);
+    EXPECT_EQ(le16(d, 36), 14);
     EXPECT_EQ(entry(d, 262).value, 1);
     EXPECT_EQ(entry(d, 273).value, 8);
     EXPECT_EQ(entry(d, 282).value, 9);
@@ -146,42 +147,47 @@ TEST(TiffWrite, PaletteFileHasColourMapThenConstantBlocksThenStrip)
     EXPECT_EQ(entry(d, 282).value, 1544);
     EXPECT_EQ(entry(d, 283).value, 1552);
     EXPECT_EQ(entry(d, 305).value, 1560);
-    EXPECT_EQ(entry(d, 273).value, 1570);
+    EXPECT_EQ(entry(d, 273).value, 1571);
     EXPECT_EQ(entry(d, 279).value, 6);
     EXPECT_EQ(entry(d, 262).value, 3);
     EXPECT_EQ(entry(d, 258).value, 8);
-    EXPECT_EQ(le32(d, 4), 1576u);
-    EXPECT_EQ(le16(d, 1576), 15);
-    EXPECT_EQ(d.mid(1560, 10), QByteArray("Velmo soft"));
+    EXPECT_EQ(le32(d, 4), 1577u);
+    EXPECT_EQ(le16(d, 1577), 15);
+    EXPECT_EQ(d.mid(1560, 11), QByteArray("Velmo soft", 11));
     EXPECT_EQ(le32(d, 1544), 877u);
-    // Entry 5: red, green and blue values are the component times 256.
-    EXPECT_EQ(le16(d, 8 + 2 * 5), qRed(colour(5)) * 256);
-    EXPECT_EQ(le16(d, 8 + 512 + 2 * 5), qGreen(colour(5)) * 256);
-    EXPECT_EQ(le16(d, 8 + 1024 + 2 * 5), qBlue(colour(5)) * 256);
-    EXPECT_EQ(d.mid(1570, 6), bytes({0, 7, 14, 3, 10, 17}));
+    // Entry 5: red, green and blue values at full 16-bit scale, the component times 257.
+    EXPECT_EQ(le16(d, 8 + 2 * 5), qRed(colour(5)) * 257);
+    EXPECT_EQ(le16(d, 8 + 512 + 2 * 5), qGreen(colour(5)) * 257);
+    EXPECT_EQ(le16(d, 8 + 1024 + 2 * 5), qBlue(colour(5)) * 257);
+    EXPECT_EQ(d.mid(1571, 6), bytes({0, 7, 14, 3, 10, 17}));
 }
 
-TEST(TiffWrite, FourBitPicturesAreWrittenWithWidthRoundedDownToFour)
+TEST(TiffWrite, FourBitPicturesKeepTheirWholeWidth)
 {
     const Raster source = indexedPicture(4, 5, 2);
     const QByteArray d = WriteTiff(source);
-    EXPECT_EQ(entry(d, 256).value, 4);
-    EXPECT_EQ(entry(d, 279).value, 4);
-    EXPECT_EQ(entry(d, 273).value, 8 + 96 + 26);
-    // Row 0 indices 0 7 14 5, row 1 indices 3 10 1 8: the left pixel in the high nibble.
-    EXPECT_EQ(d.mid(130, 4), bytes({0x07, 0xE5, 0x3A, 0x18}));
-    const Raster back = read(d);
-    ASSERT_EQ(back.width(), 4);
-    for (int x = 0; x < 4; ++x)
-        EXPECT_EQ(back.pixelRgb(x, 1), source.pixelRgb(x, 1));
+    EXPECT_EQ(entry(d, 256).value, 5);
+    EXPECT_EQ(entry(d, 279).value, 6);
+    EXPECT_EQ(entry(d, 273).value, 8 + 96 + 27);
+    // Row 0 indices 0 7 14 5 12, row 1 indices 3 10 1 8 15: the left pixel in the high
+    // nibble, the last byte's low nibble 0.
+    EXPECT_EQ(d.mid(131, 6), bytes({0x07, 0xE5, 0xC0, 0x3A, 0x18, 0xF0}));
+    for (int width : {1, 3, 5, 37, 127}) {
+        const Raster narrow = indexedPicture(4, width, 3);
+        EXPECT_EQ(entry(WriteTiff(narrow), 258).value, 4);
+        EXPECT_TRUE(read(WriteTiff(narrow)).samePixels(narrow)) << width;
+    }
 }
 
-TEST(TiffWrite, FourBitPicturesNarrowerThanFourKeepTheirPixelsAsEightBits)
+TEST(TiffWrite, ColouredOneBitPicturesKeepTheirColoursInAColourMap)
 {
-    const Raster source = indexedPicture(4, 3, 2);
+    const Raster source = indexedPicture(1, 11, 3, {qRgb(200, 30, 40), qRgb(255, 255, 0)});
     const QByteArray d = WriteTiff(source);
-    EXPECT_EQ(entry(d, 256).value, 3);
-    EXPECT_EQ(entry(d, 258).value, 8);
+    EXPECT_EQ(entry(d, 262).value, 3);
+    EXPECT_EQ(entry(d, 258).value, 1);
+    EXPECT_EQ(entry(d, 320).count, 6);
+    EXPECT_EQ(le16(d, 8), 200 * 257);
+    EXPECT_EQ(le16(d, 8 + 2 * 5), 0) << "blue of index 1";
     EXPECT_TRUE(read(d).samePixels(source));
 }
 
@@ -189,10 +195,7 @@ TEST(TiffWrite, EveryLayoutReadsBackToTheSamePixels)
 {
     for (int bits : {1, 4, 8, 24, 32}) {
         SCOPED_TRACE(bits);
-        // A bilevel file holds black and white only.
-        const QVector<QRgb> blackAndWhite{qRgb(0, 0, 0), qRgb(255, 255, 255)};
-        const Raster source = bits <= 8 ? indexedPicture(bits, 36, 11, bits == 1 ? blackAndWhite : QVector<QRgb>())
-                                        : rgbTexture(bits, 37, 11);
+        const Raster source = bits <= 8 ? indexedPicture(bits, 37, 11) : rgbTexture(bits, 37, 11);
         const Raster back = read(WriteTiff(source));
         // 24 bits whatever the layout: written as BMP it takes three bytes a pixel, not four.
         EXPECT_EQ(back.bitCount(), 24);

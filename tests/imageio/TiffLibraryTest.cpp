@@ -182,3 +182,88 @@ TEST(TiffLibrary, AbsurdSizesAreRefusedBeforeDecoding)
         EXPECT_EQ(messages, QStringList(QLatin1String(c.message)));
     }
 }
+
+TEST(TiffLibrary, SampleSizesLibtiffsRgbaReaderRefusesMatchImageMagick)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("source.png"));
+    ASSERT_TRUE(rgbTexture(24, 37, 19).image().save(source));
+    const QString grey = QStringLiteral("-colorspace Gray "), tiles = QStringLiteral(" -define tiff:tile-geometry=16x16");
+    // ImageMagick's own decoding is the reference; it scales through 16 bits, hence one level.
+    // (Its 24-bit samples and its white-is-zero files disagree with libtiff's tools, so they
+    // are left out.)
+    const QString variants[] = {
+        grey + QStringLiteral("-depth 3"), grey + QStringLiteral("-depth 5 -compress lzw") + tiles,
+        grey + QStringLiteral("-depth 10 -endian MSB"), grey + QStringLiteral("-depth 32"),
+        QStringLiteral("-depth 12 -interlace Plane -compress zip"), QStringLiteral("-depth 7") + tiles,
+        QStringLiteral("-depth 32 -endian MSB"), QStringLiteral("-colorspace CMYK -depth 16 -compress lzw"),
+        QStringLiteral("-alpha set -channel A -fx 0.4 -depth 10")};
+    int i = 0;
+    for (const QString &options : variants) {
+        SCOPED_TRACE(options.toStdString());
+        const QString file = dir.filePath(QStringLiteral("v%1.tif").arg(i++)), ppm = file + QStringLiteral(".ppm");
+        ASSERT_EQ(runTool(QStringLiteral("convert"), QStringList{source} + options.split(QLatin1Char(' ')) + QStringList{file}), QString());
+        ASSERT_EQ(runTool(QStringLiteral("convert"), {file, QStringLiteral("-background"), QStringLiteral("white"),
+                                                      QStringLiteral("-alpha"), QStringLiteral("remove"),
+                                                      QStringLiteral("-depth"), QStringLiteral("8"), ppm}),
+                  QString());
+        EXPECT_TRUE(samePicture(load(file), referencePicture(ppm), 1));
+    }
+    // Pillow's 32-bit floating-point grey from 0 to 1 gives the grey levels back.
+    const QString floats = dir.filePath(QStringLiteral("float.tif"));
+    ASSERT_EQ(runTool(Python, {QStringLiteral("-c"),
+                               QStringLiteral("import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('L')\n"
+                                              "im.save(sys.argv[2] + '.pgm')\nim.convert('F').point(lambda v: v / 255).save(sys.argv[2])"),
+                               source, floats}),
+              QString());
+    EXPECT_TRUE(samePicture(load(floats), referencePicture(floats + QStringLiteral(".pgm"))));
+    // ImageMagick's 16-bit L*a*b* of the source reads back as the source: its own decoding
+    // is further off than that.
+    const QString lab = dir.filePath(QStringLiteral("lab.tif"));
+    ASSERT_EQ(runTool(QStringLiteral("convert"), {source, QStringLiteral("-colorspace"), QStringLiteral("Lab"),
+                                                  QStringLiteral("-depth"), QStringLiteral("16"), lab}),
+              QString());
+    EXPECT_TRUE(samePicture(load(lab), QImage(source).convertToFormat(QImage::Format_RGB32), 8));
+}
+
+TEST(TiffLibrary, LabWhiteIsWhiteWhateverTheWhitePointAndFloatsTakeTheirRange)
+{
+    // L* 100, 0 and 50.2 with a* = b* = 0: white, black and the grey of CIE L* 50.2 in sRGB
+    // (Y 0.1845, 119), with the D50 white point and with none (D65).
+    for (bool d50 : {true, false}) {
+        TiffBuilder b;
+        const quint32 strip = b.append(bytes({255, 0, 0, 0, 0, 0, 128, 0, 0}));
+        std::vector<TiffField> f = imageFields(3, 1, 0, 8, strip, 9);
+        setField(f, {258, 3, 3, b.appendShorts({8, 8, 8}), {}});
+        setField(f, {277, 3, 1, 3, {}});
+        if (d50)
+            setField(f, {318, 5, 2, b.appendLongs({3457, 10000, 3585, 10000}), {}});
+        b.addDirectory(f);
+        const Raster picture = read(b.bytes);
+        EXPECT_EQ(picture.pixelRgb(0, 0) & 0xFFFFFF, 0xFFFFFFu) << d50;
+        EXPECT_EQ(picture.pixelRgb(1, 0) & 0xFFFFFF, 0u);
+        EXPECT_EQ(picture.pixelRgb(2, 0) & 0xFFFFFF, 0x777777u);
+    }
+    // Half floats clamped to 0..1, and doubles between SMinSampleValue -1 and SMaxSampleValue 1.
+    TiffBuilder b;
+    const quint32 halves = b.appendShorts({0x0000, 0x3800, 0x3C00, 0x4000, 0xBC00});
+    std::vector<TiffField> f = imageFields(5, 1, 16, 1, halves, 10);
+    setField(f, {339, 3, 1, 3, {}});
+    b.addDirectory(f);
+    const Raster half = read(b.bytes);
+    for (int x = 0; x < 5; ++x)
+        EXPECT_EQ(qRed(half.pixelRgb(x, 0)), (QVector<int>{0, 128, 255, 255, 0}[x]));
+    TiffBuilder d;
+    QByteArray samples;
+    for (double v : {-1.0, 0.0, 1.0, -1.0, 1.0})
+        samples.append(reinterpret_cast<const char *>(&v), 8);
+    const quint32 at = d.append(samples);
+    f = imageFields(3, 1, 64, 1, at, 24);
+    setField(f, {339, 3, 1, 3, {}});
+    setField(f, {340, 12, 1, at + 24, {}});
+    setField(f, {341, 12, 1, at + 32, {}});
+    d.addDirectory(f);
+    const Raster ranged = read(d.bytes);
+    for (int x = 0; x < 3; ++x)
+        EXPECT_EQ(qRed(ranged.pixelRgb(x, 0)), (QVector<int>{0, 128, 255}[x]));
+}

@@ -2,6 +2,9 @@
 // arrangements, the messages for what it cannot read, and damaged files.
 #include "imageio/TiffCodec.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 #include "TiffTestFiles.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +195,39 @@ TEST(TiffRead, LastReadableDirectoryWins)
     EXPECT_EQ(rgb(r.pixelRgb(1, 0)), 0x808080u);
 }
 
+TEST(TiffRead, ThumbnailsAndMasksAreNotThePicture)
+{
+    // The picture, then a 1 x 1 thumbnail (NewSubfileType 1), a mask (4) and an overview
+    // marked the older way (SubfileType 2), through both directory parsers.
+    TiffBuilder b;
+    const quint32 strip = b.append(rgbPixels());
+    std::vector<TiffField> full = rgbFields(b, strip, 18);
+    setField(full, {277, 3, 1, 3, {}});
+    b.addDirectory(full);
+    const std::vector<TiffField> marks = {{254, 4, 1, 1, {}}, {254, 4, 1, 4, {}}, {255, 3, 1, 2, {}}};
+    for (const TiffField &mark : marks) {
+        std::vector<TiffField> small = rgbFields(b, strip, 3, 1, 1);
+        setField(small, mark);
+        setField(small, {277, 3, 1, 3, {}});
+        b.addDirectory(small);
+    }
+    QTemporaryDir dir;
+    const QString classic = dir.filePath(QStringLiteral("camera.tif")), big = classic + QStringLiteral(".big.tif");
+    QFile f(classic);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(b.bytes) == b.bytes.size());
+    f.close();
+    // tiffcp keeps no SubfileType: the BigTIFF copy holds the first three directories.
+    ASSERT_EQ(runTool(QStringLiteral("tiffcp"), {QStringLiteral("-8"), classic + QStringLiteral(",0,1,2"), big}), QString());
+    EXPECT_TRUE(isRgbPicture(load(classic)));
+    EXPECT_TRUE(isRgbPicture(load(big)));
+    // A file of reduced-resolution images only still shows one.
+    TiffBuilder thumbnails;
+    std::vector<TiffField> only = rgbFields(thumbnails, thumbnails.append(rgbPixels()), 18);
+    setField(only, marks[0]);
+    thumbnails.addDirectory(only);
+    EXPECT_TRUE(isRgbPicture(read(thumbnails.bytes)));
+}
+
 TEST(TiffRead, EachMissingTagHasItsMessage)
 {
     struct Case
@@ -232,20 +268,23 @@ TEST(TiffRead, PhotometricProblemsEndTheWholeRead)
     }
 }
 
-TEST(TiffRead, UnreadableSampleSizesAreReported)
+TEST(TiffRead, OddSampleSizesAreReadAndOthersReported)
 {
-    // Three bits per sample: neither the own reader nor libtiff reads them.
-    QStringList messages;
-    read(simpleFile(1, 1, 3, 1, bytes({0, 0})), &messages);
-    EXPECT_EQ(messages, QStringList(QStringLiteral("Error: Bits Per Sample (Gray Scale) not 1, 4 or 8")));
+    // Three bits: grey 5 of 7 and palette index 5 through libtiff's sample reader.
+    EXPECT_EQ(read(simpleFile(1, 1, 3, 1, bytes({0xA0}))).pixelRgb(0, 0) & 0xFFFFFF, 0xB6B6B6u);
     TiffBuilder b;
-    const quint32 mapAt = b.appendShorts(QVector<quint32>(24, 0));
-    const quint32 strip = b.append(bytes({0}));
+    QVector<quint32> map(24, 0);
+    map[5] = 0x1200, map[8 + 5] = 0x3400, map[16 + 5] = 0x5600;
+    const quint32 mapAt = b.appendShorts(map);
+    const quint32 strip = b.append(bytes({0xA0}));
     std::vector<TiffField> f = imageFields(1, 1, 3, 3, strip, 1);
     setField(f, {320, 3, 24, mapAt, {}});
     b.addDirectory(f);
-    read(b.bytes, &messages);
-    EXPECT_EQ(messages, QStringList(QStringLiteral("Error: Bits Per Sample (Palette) not 1, 4 or 8")));
+    EXPECT_EQ(read(b.bytes).pixelRgb(0, 0) & 0xFFFFFF, 0x123456u);
+    // Forty bits a sample: neither the own reader nor libtiff reads them.
+    QStringList messages;
+    read(simpleFile(1, 1, 40, 1, bytes({0, 0, 0, 0, 0})), &messages);
+    EXPECT_EQ(messages, QStringList(QStringLiteral("Error: Bits Per Sample (Gray Scale) not 1, 4 or 8")));
 }
 
 TEST(TiffRead, SizesBeyondTheLimits)
