@@ -142,12 +142,7 @@ TEST(Animations, OneFrameIsWrittenAsThePlainStill)
         const std::unique_ptr<AnimationWriter> writer = i < 2 ? newApngAnimation(30, 20, i == 1) : newWebpAnimation(30, 20);
         writer->addFrame(i == 0 ? rgb : argb, 100);
         writer->save(one);
-        if (i == 0)
-            SavePngFile(still, Raster::fromImage(rgb, 24));
-        else if (i == 1)
-            SavePngRgba(still, argb);
-        else
-            SaveWebpFile(still, argb);
+        EXPECT_TRUE(i == 0 ? SavePngFile(still, Raster::fromImage(rgb, 24)) : i == 1 ? SavePngRgba(still, argb) : (SaveWebpFile(still, argb), true));
         EXPECT_EQ(readWholeFile(one), readWholeFile(still)) << "writer " << i;
     }
 }
@@ -195,9 +190,8 @@ TEST(Animations, PillowReadsEveryFrameWithItsTimeAndTheLoopAndTheProgramOpensThe
                     }
         }
     }
-    // Readers without animation (the program's, ImageMagick) see an APNG's finished
-    // picture; the program opens an animated WebP as the picture its last frame leaves,
-    // and a transparent one declares a transparent background (ANIM's fourth byte).
+    // Readers without animation (ours, ImageMagick) see an APNG's finished picture; a transparent
+    // WebP declares a transparent background (ANIM's fourth byte), and opens as its last frame.
     const QString opaquePng = dir.filePath(QStringLiteral("opaque.png"));
     const QImage finished = frames[2].convertToFormat(QImage::Format_RGB32);
     Raster first;
