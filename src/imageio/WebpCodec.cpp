@@ -143,11 +143,12 @@ QImage decodeLastFrame(const QByteArray &data, int width, int height)
     return decoded;
 }
 
-// Frames handed to libwebp's animation encoder with the settings of a still picture (for
+// Frames handed to libwebp's animation encoder with the settings of a still picture: for
 // lossless ones those of libwebp's own img2webp -lossless, whose files the encoder then
-// makes byte for byte), key frames left to the encoder. Lossless stays lossless: no frame
-// is allowed to fall back to lossy. The first frame waits for a second one, since a
-// single frame is written as the plain still picture.
+// makes byte for byte. Key frames stay off, as the encoder starts: each frame is stored as
+// what changed, and forced key frames (every 1, 5 or 16 frames) made the ten-item growth
+// 0.3 to 10 % larger. Lossless stays lossless: no frame may fall back to lossy. The first
+// frame waits for a second one, since a single frame is written as the plain still.
 class WebpAnimation : public AnimationWriter
 {
 public:
