@@ -166,8 +166,10 @@ public:
             first_ = encodable(pixels);
             firstMs_ = delayMs;
         } else {
-            if (frames_ == 1)
+            if (frames_ == 1) {
                 encode(first_, firstMs_);
+                first_ = QImage();
+            }
             encode(encodable(pixels), delayMs);
         }
         ++frames_;
