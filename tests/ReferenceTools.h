@@ -98,18 +98,20 @@ inline QString decodeWithImageMagick(const QString &file)
 // A reference decoder's PPM as a 32-bit image (null when it could not be read).
 inline QImage referencePicture(const QString &ppm) { return QImage(ppm).convertToFormat(QImage::Format_RGB32); }
 
-// Pillow's view of each frame of a picture or animation: "FORMAT W H duration loop" on a
+// Pillow's view of each frame of a picture or animation as an animating viewer shows it
+// (an APNG's default image that is no frame is left out): "FORMAT W H duration loop" on a
 // line of out, the frame's RGBA bytes in file + ".frameN.rgba" (read with pillowFrame).
 inline QString pillowFrames(const QString &file, QByteArray *out)
 {
     static const char *script = "import sys\n"
                                 "from PIL import Image\n"
                                 "im = Image.open(sys.argv[1])\n"
-                                "for i in range(getattr(im, 'n_frames', 1)):\n"
+                                "first = 1 if getattr(im, 'default_image', False) else 0\n"
+                                "for i in range(first, getattr(im, 'n_frames', 1)):\n"
                                 "    im.seek(i)\n"
                                 "    im.load()\n"
                                 "    print(im.format, im.size[0], im.size[1], int(im.info.get('duration') or 0), im.info.get('loop'))\n"
-                                "    open(sys.argv[1] + '.frame%d.rgba' % i, 'wb').write(im.convert('RGBA').tobytes())\n";
+                                "    open(sys.argv[1] + '.frame%d.rgba' % (i - first), 'wb').write(im.convert('RGBA').tobytes())\n";
     return runTool(Python, {QStringLiteral("-c"), QString::fromLatin1(script), file}, out);
 }
 

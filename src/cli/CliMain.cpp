@@ -30,7 +30,8 @@ const CliCommand commands[] = {
                "    drawing every text at s/20 of its depth with its front face in place; frames 0-19\n"
                "    are shown 50 ms each (the texts grow for one second), frame 20, the still picture,\n"
                "    2000 ms; it loops forever. A frame that looks like the one before it is merged into\n"
-               "    that one, which is then shown longer.",
+               "    that one, which is then shown longer; a single frame is written as the still picture.\n"
+               "    Viewers without animation show an APNG's still picture.",
      runRender},
     {"info", "info PROJECT.lfx\n"
              "    Prints the project's ten item rows in the ITEMS format of render.",

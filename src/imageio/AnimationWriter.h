@@ -13,7 +13,8 @@ public:
     // keeps transparency) shown for delayMs milliseconds. Throws LetrafexError when the
     // frame cannot be encoded.
     virtual void addFrame(const QImage &pixels, int delayMs) = 0;
-    // Writes the frames added so far to fileName, whole or not at all. Throws
-    // LetrafexError naming the file and the reason.
+    // Writes the frames added so far to fileName, whole or not at all; a single frame is
+    // no animation and gives the format's plain still picture. Throws LetrafexError naming
+    // the file and the reason.
     virtual void save(const QString &fileName) = 0;
 };

@@ -1,9 +1,11 @@
 #pragma once
-// Animated PNG files: an ordinary PNG whose image data is the first frame, with the
-// animation chunks (acTL, then fcTL and fdAT for each further frame) that animating
-// viewers follow. Every frame covers the whole picture and replaces the one before, so a
-// viewer without animation shows the first frame. Frames are compressed as the PNG writer
-// compresses a picture (one filter for the picture, libdeflate) when they are added.
+// Animated PNG files: an ordinary PNG whose image data is the finished picture (the last
+// frame), which viewers without animation show, followed by the animation chunks (acTL,
+// then fcTL and fdAT for every frame) that animating viewers follow. The first frame covers
+// the whole picture; each further one covers the area where it differs from the frame
+// before and replaces that area. Frames are compressed as the PNG writer compresses a
+// picture (one filter for the picture, libdeflate) when they are added. A single frame is
+// written as the plain PNG of that picture.
 #include "imageio/AnimationWriter.h"
 
 #include <memory>

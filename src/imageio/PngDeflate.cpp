@@ -94,7 +94,10 @@ private:
 };
 
 // A canonical Huffman code as a table indexed by the next maxBits bits of the stream:
-// each entry is symbol << 4 | code length, 0 where no code starts.
+// each entry is symbol << 4 | code length, 0 where no code starts. A code without any
+// symbol is allowed: a block of literals only has no distance code at all (libdeflate
+// writes such blocks for content without repeats worth a match), and nothing decodes
+// from it.
 class HuffmanTable
 {
 public:
@@ -105,8 +108,6 @@ public:
             maxBits = std::max<int>(maxBits, lengths[s]);
             ++perLength[lengths[s]];
         }
-        if (maxBits == 0)
-            return false;
         bits_ = maxBits;
         table_.assign(std::size_t(1) << maxBits, 0);
         // Codes of each length follow the last code of the length before, doubled.

@@ -33,5 +33,6 @@ void SaveWebpFile(const QString &fileName, const QImage &pixels, const WebpOptio
 void ReadWebp(const QByteArray &data, Raster &picture);
 void LoadWebpFile(const QString &fileName, Raster &picture);
 
-// An animated WebP of width x height that loops forever.
+// An animated WebP of width x height that loops forever, encoded as a still picture with
+// the same options is; frames with alpha give a transparent background colour.
 std::unique_ptr<AnimationWriter> newWebpAnimation(int width, int height, const WebpOptions &options = {});

@@ -1,6 +1,7 @@
 #include "imageio/PngCodec.h"
 
 #include "core/Raster.h"
+#include "imageio/PngDeflate.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -18,7 +19,9 @@
 #include <zlib.h>
 
 #include <csignal>
+#include <cstring>
 #include <random>
+#include <vector>
 
 #ifdef __unix__
 #include <sys/resource.h>
@@ -647,4 +650,28 @@ TEST(PngWriting, LargePhotoLikeAndDrawnPicturesReadBackInPillowWithTheSamePixels
     EXPECT_EQ(photoFilters.size(), 1);
     EXPECT_EQ(drawnFilters.size(), 1);
     EXPECT_NE(photoFilters, drawnFilters);
+}
+
+// Pieces joined into one stream inflate in zlib to the rows at every level, for blocks of
+// every kind: stored (8-bit noise), literals only, without a distance code (7-bit noise), mixed.
+TEST(PngImageData, JoinedPiecesInflateToTheRowsForEveryContentAndLevel)
+{
+    constexpr int Height = 9;
+    for (const int width : {2999, 3000, 3025})
+        for (const int bits : {8, 7, 2})
+            for (const int level : {1, 4, 6, 9, 12}) {
+                std::mt19937 random(unsigned(width * 31 + bits * 7 + level));
+                PngImageData data{Height, std::size_t(width) * 3, 3, PngFilter::None, level, std::size_t(width) * 6 + 2};
+                const std::size_t line = data.rowBytes + 1;
+                std::vector<uchar> rows(line * Height), stream; // as the file stores them: filter 0, bytes
+                for (std::size_t i = 0; i < rows.size(); ++i)
+                    rows[i] = i % line ? uchar(random() >> (32 - bits)) : 0;
+                ASSERT_TRUE(CompressPngImageData(
+                    data, [&](int y, uchar *out) { std::memcpy(out, &rows[line * std::size_t(y) + 1], data.rowBytes); },
+                    [&](const uchar *piece, std::size_t size) { return stream.insert(stream.end(), piece, piece + size), true; }));
+                std::vector<uchar> inflated(rows.size());
+                uLongf size = uLongf(inflated.size());
+                ASSERT_EQ(uncompress(inflated.data(), &size, stream.data(), uLong(stream.size())), Z_OK);
+                ASSERT_TRUE(inflated == rows) << width << " px, " << bits << " bits, level " << level;
+            }
 }
