@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                      picture.height(), image.message);
         std::abort();
     }
-    const QImage read(rgba.data(), picture.width(), picture.height(), QImage::Format_RGBA8888);
-    if (writerfuzz::largestDifference(picture, read) > writerfuzz::tolerance(picture)) {
+    const QImage pixels(rgba.data(), picture.width(), picture.height(), QImage::Format_RGBA8888);
+    if (writerfuzz::largestDifference(picture, pixels) > writerfuzz::tolerance(picture)) {
         std::fprintf(stderr, "PNG: a %d-bit %dx%d picture reads back other pixels\n", picture.bitCount(), picture.width(),
                      picture.height());
         std::abort();

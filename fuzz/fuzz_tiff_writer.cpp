@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                      picture.width(), picture.height());
         std::abort();
     }
-    const QImage read(reinterpret_cast<const uchar *>(rgba.data()), picture.width(), picture.height(), QImage::Format_RGBA8888_Premultiplied);
-    if (writerfuzz::largestDifference(picture, read) > writerfuzz::tolerance(picture)) {
+    const QImage pixels(reinterpret_cast<const uchar *>(rgba.data()), picture.width(), picture.height(), QImage::Format_RGBA8888_Premultiplied);
+    if (writerfuzz::largestDifference(picture, pixels) > writerfuzz::tolerance(picture)) {
         std::fprintf(stderr, "TIFF: a %d-bit %dx%d picture reads back other pixels\n", picture.bitCount(), picture.width(),
                      picture.height());
         std::abort();
