@@ -85,6 +85,7 @@ fuzz_seed_extensions() {
     project) echo lfx ;;
     items) echo items ;;
     textures) echo dat ;;
+    png_writer | tiff_writer) ;; # their inputs describe pictures, not files
     *) echo "$1" ;;
   esac
 }

@@ -272,6 +272,13 @@ QImage Raster::toRgb32() const
     return image_.convertToFormat(QImage::Format_RGB32);
 }
 
+QImage Raster::toStraightArgb32() const
+{
+    if (image_.isNull())
+        return QImage();
+    return image_.convertToFormat(QImage::Format_ARGB32);
+}
+
 Raster Raster::fromImage(const QImage &image, int bits)
 {
     Raster r;

@@ -52,6 +52,11 @@ public:
     // The pixels as a 32-bit image (a shallow copy for 16/24/32-bit rasters).
     QImage toRgb32() const;
 
+    // Whether the pixels carry transparency (a raster made by transparent()).
+    bool hasAlpha() const { return image_.hasAlphaChannel(); }
+    // The pixels as Format_ARGB32 with straight alpha, as files with transparency store them.
+    QImage toStraightArgb32() const;
+
     // Builds a raster from an image. bits 0 chooses from the image: indexed images keep
     // their indices and palette, everything else becomes 24-bit.
     static Raster fromImage(const QImage &image, int bits = 0);

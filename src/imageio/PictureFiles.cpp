@@ -199,10 +199,38 @@ Raster as24Bits(const Raster &picture)
     copy.setBitCount(24);
     return copy;
 }
+
+// A transparent picture keeps its transparency where the format holds it (PNG, TIFF and
+// WebP store it as straight alpha) and is refused by the others, which would otherwise
+// store its colours as if they were opaque.
+void saveTransparentPicture(const QString &fileName, int filterIndex, const Raster &picture)
+{
+    switch (filterIndex) {
+    case SavePng: {
+        QString error;
+        if (!SavePngRgba(fileName, picture.toStraightArgb32(), &error))
+            throw LetrafexError(error);
+        return;
+    }
+    case SaveTiff:
+        SaveTiffRgbaFile(fileName, picture.toStraightArgb32());
+        return;
+    case SaveWebp:
+        SaveWebpFile(fileName, picture.toStraightArgb32());
+        return;
+    default:
+        throw LetrafexError(messageText("The picture \"%1\" has transparency, which this file format cannot hold.")
+                                .arg(nativeFilePath(fileName)));
+    }
+}
 } // namespace
 
 void savePictureFile(const QString &fileName, int filterIndex, const Raster &picture)
 {
+    if (picture.hasAlpha() && filterIndex >= SaveBitmap && filterIndex <= SaveWebp && filterIndex != SaveEnhancedMeta) {
+        saveTransparentPicture(fileName, filterIndex, picture);
+        return;
+    }
     switch (filterIndex) {
     case SaveBitmap:
         SaveBmpFile(fileName, picture);

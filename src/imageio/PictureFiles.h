@@ -53,7 +53,8 @@ void fitLoadedPicture(ImageBox &image, int drawMode);
 
 // Writes picture with the writer of filterIndex 1 to 8 (project files are written by the
 // main window); WebP is written lossless. JPEG, PCX and TGA are written as 24 bits per
-// pixel; the picture itself
-// stays as it is. Throws LetrafexError naming the file and the reason when writing fails;
+// pixel; the picture itself stays as it is. A transparent picture (Raster::transparent)
+// keeps its transparency in PNG, TIFF and WebP and is refused by BMP, JPEG, PCX and TGA,
+// which cannot hold it. Throws LetrafexError naming the file and the reason when writing fails;
 // the file that was there then stays untouched.
 void savePictureFile(const QString &fileName, int filterIndex, const Raster &picture);
