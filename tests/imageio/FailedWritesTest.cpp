@@ -8,7 +8,10 @@
 #include "imageio/PngCodec.h"
 #include "imageio/TiffCodec.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -16,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -114,4 +118,38 @@ TEST(FailedWrites, EveryPictureWriterKeepsTheOldFileAndNamesTheFileAndTheSystems
         c.save(path(c));
         EXPECT_GT(contents(path(c)).size(), qsizetype(SmallFileLimit)) << c.name;
     }
+}
+
+TEST(FailedWrites, ASaveRemovesTheTemporaryFilesOfEndedWritersOfTheSameFileOnly)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath("pic.png");
+    // A writer killed while writing leaves its named temporary file; its process is gone.
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(ended.waitForStarted());
+    const qint64 endedPid = ended.processId();
+    ASSERT_TRUE(ended.waitForFinished());
+    const QString ours = QString::number(QCoreApplication::applicationPid());
+    const auto named = [&](qint64 pid, quint64 serial) {
+        return WholeFileWriter::temporaryName(target, serial).replace(ours + "-", QString::number(pid) + "-");
+    };
+    const QString dead = named(endedPid, 3);
+    const QString running = named(getppid(), 1); // a live writer in another process
+    const QString ownLeftover = WholeFileWriter::temporaryName(target, 999999);
+    const QString otherFile = WholeFileWriter::temporaryName(dir.filePath("other.png"), 999999);
+    for (const QString &path : {dead, running, ownLeftover, otherFile})
+        writeFile(path, "partial");
+    EXPECT_TRUE(QFileInfo(dead).fileName().startsWith(".pic.png."));
+
+    writeWholeFile(target, "whole");
+    EXPECT_EQ(contents(target), "whole");
+    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_FALSE(QFile::exists(ownLeftover));
+    EXPECT_TRUE(QFile::exists(running));
+    EXPECT_TRUE(QFile::exists(otherFile));
+    // A writer of this process that is still writing keeps its file.
+    WholeFileWriter open(target);
+    EXPECT_FALSE(WholeFileWriter::isStaleTemporary(target, running));
+    EXPECT_FALSE(WholeFileWriter::isStaleTemporary(target, target));
 }
