@@ -383,6 +383,44 @@ TEST(BmpRead, MasksInsideLongerHeadersAndUncommonMasks)
             EXPECT_EQ(r10.pixelRgb(x, y), qRgb(x * 100 >> 2, y * 300 >> 2, (1023 - x * 100) >> 2)) << x << "," << y;
 }
 
+TEST(BmpRead, FourMasksAfterAnInfoHeaderAreReadAsTheVersion3Header)
+{
+    // 16-bit pixels of 4 x 1 with an alpha mask; the 40-byte header followed by four masks
+    // is laid out as the 56-byte header, whose alpha rule it follows.
+    const auto file = [](quint32 infoSize, const quint32 (&masks)[4], const quint16 (&pixels)[4]) {
+        QByteArray f(14 + 56 + 8, '\0');
+        uchar *p = reinterpret_cast<uchar *>(f.data());
+        p[0] = 'B', p[1] = 'M';
+        qToLittleEndian<quint32>(quint32(f.size()), p + 2);
+        qToLittleEndian<quint32>(14 + 56, p + 10);
+        const quint32 info[] = {infoSize, 4, 1, 1 | 16u << 16, 3, 8};
+        for (int i = 0; i < 6; ++i)
+            qToLittleEndian<quint32>(info[i], p + 14 + 4 * i);
+        for (int i = 0; i < 4; ++i)
+            qToLittleEndian<quint32>(masks[i], p + 54 + 4 * i);
+        for (int i = 0; i < 4; ++i)
+            qToLittleEndian<quint16>(pixels[i], p + 70 + 2 * i);
+        return f;
+    };
+    const quint32 a1555[4] = {0x7C00, 0x03E0, 0x001F, 0x8000}, a4444[4] = {0x0F00, 0x00F0, 0x000F, 0xF000};
+    const quint16 p1555[4] = {0x7C00, 0xFC00, 0x83E0, 0x001F}, p4444[4] = {0x0F00, 0x8F00, 0xFFFF, 0x00F0};
+    const QRgb white = qRgb(255, 255, 255);
+    // Over white: alpha 0 shows white, full alpha the colour, 8/15 the standard's mix.
+    const QRgb want1555[4] = {white, qRgb(255, 0, 0), qRgb(0, 255, 0), white};
+    const QRgb want4444[4] = {white, qRgb(255, 255 - 136, 255 - 136), qRgb(255, 255, 255), white};
+    for (quint32 size : {40u, 56u}) {
+        QByteArray bytes = file(size, a1555, p1555);
+        QBuffer stream(&bytes);
+        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+        const Raster r = ReadBmp(bytes), s = ReadBmp(stream), q = ReadBmp(file(size, a4444, p4444));
+        for (int x = 0; x < 4; ++x) {
+            EXPECT_EQ(r.pixelRgb(x, 0), want1555[x]) << size << " " << x;
+            EXPECT_EQ(s.pixelRgb(x, 0), want1555[x]) << size << " " << x;
+            EXPECT_EQ(q.pixelRgb(x, 0), want4444[x]) << size << " " << x;
+        }
+    }
+}
+
 TEST(BmpRead, ImageMagickVariantsDecodeLikePillow)
 {
     QTemporaryDir dir;
