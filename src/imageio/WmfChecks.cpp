@@ -202,6 +202,17 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
     // extent the player would take a square of 1024 units, so the copy gets one the size of
     // the window. Otherwise the player counts logical units from the window origin, or
     // points in placeable pictures.
+    // A placeable picture is played as Windows programs play one: in the anisotropic map
+    // mode, so that a window its records set fills the bounding box whatever its extent,
+    // and what is drawn outside the window is cut off.
+    QByteArray mapMode;
+    if (placeable && scaledModeEnd == 0 && windowW > 0 && windowH > 0) {
+        mapMode.resize(8);
+        putU32(mapMode, 0, 4);
+        putU16(mapMode, 4, MetaSetMapMode);
+        putU16(mapMode, 6, 8 /* MM_ANISOTROPIC */);
+        scaledModeEnd = start + WmfHeaderSize;
+    }
     QByteArray viewport;
     if (scaledModeEnd && viewportW > 0 && viewportH > 0) {
         prepared.units = QSizeF(viewportW, viewportH);
@@ -222,9 +233,9 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
 
     // The player sizes its buffers from the header, so the header gets the true lengths.
     prepared.data = file.left(at);
-    if (!viewport.isEmpty()) {
-        prepared.data.insert(scaledModeEnd, viewport);
-        at += viewport.size();
+    if (!mapMode.isEmpty() || !viewport.isEmpty()) {
+        prepared.data.insert(scaledModeEnd, mapMode + viewport);
+        at += mapMode.size() + viewport.size();
         largest = qMax<quint32>(largest, 5);
     }
     QByteArray &d = prepared.data;
