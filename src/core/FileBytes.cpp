@@ -156,7 +156,9 @@ WholeFileWriter::WholeFileWriter(const QString &fileName) : name_(fileName)
     };
     struct stat old = {};
     const bool existed = ::stat(target.constData(), &old) == 0;
-    // A file the user made read-only is not replaced behind their back.
+    // A folder of the name is never replaced, nor a file the user made read-only.
+    if (existed && S_ISDIR(old.st_mode))
+        refuse(EISDIR);
     if (existed && ::access(target.constData(), W_OK) != 0)
         refuse(errno);
     removeStaleTemporaries(target_);

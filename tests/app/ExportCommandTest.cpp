@@ -3,6 +3,7 @@
 #include "TestProgramFolder.h"
 #include "app/MainWindow.h"
 #include "compose/PictureExport.h"
+#include "imageio/PictureFiles.h"
 #include "ui/Controls.h"
 #include "app/ExportForm.h"
 #include "ui/ImageWidget.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -213,4 +215,48 @@ TEST_F(ExportCommand, DialogInEnglishAndGerman)
         if (!shots.isEmpty())
             form.grab().save(QDir(shots).filePath(QStringLiteral("export-%1.png").arg(QLatin1String(language))));
     }
+}
+
+TEST_F(ExportCommand, AnExistingFileIsReplacedOnlyAfterTheSaveCommandsQuestion)
+{
+    drawItem(QStringLiteral("Export"));
+    const QString path = program.filePath("old.png");
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    const QString question =
+        QStringLiteral("The file \"%1\" already exists. Do you want to replace it?").arg(QDir::toNativeSeparators(path));
+    int answer = mrNo;
+    dialogs.onExec = [&](QDialog &d) {
+        if (auto *form = qobject_cast<TExportForm *>(&d)) {
+            form->setFileName(path);
+            form->btnOK->click();
+            // Declined: the dialog stays open for another name, here cancelled.
+            if (!form->Confirmed)
+                form->btnCancel->click();
+            return form->result();
+        }
+        messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+        return answer;
+    };
+    exportButton()->click();
+    EXPECT_EQ(messages, QStringList{question});
+    EXPECT_EQ(QFileInfo(path).size(), 3);
+    answer = mrYes;
+    exportButton()->click();
+    EXPECT_GT(QFileInfo(path).size(), 3);
+
+    // The save command asks the same question the same way; declining shows its dialog again.
+    messages.clear();
+    answer = mrNo;
+    int saves = 0;
+    dialogs.onSave = [&](QString &name, int &index) {
+        name = path;
+        index = SavePng;
+        return ++saves == 1;
+    };
+    control<QToolButton>(*window, "PicSaveButton")->click();
+    EXPECT_EQ(saves, 2);
+    EXPECT_EQ(messages, QStringList{question});
 }
