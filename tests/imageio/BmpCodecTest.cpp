@@ -385,39 +385,31 @@ TEST(BmpRead, MasksInsideLongerHeadersAndUncommonMasks)
 
 TEST(BmpRead, FourMasksAfterAnInfoHeaderAreReadAsTheVersion3Header)
 {
-    // 16-bit pixels of 4 x 1 with an alpha mask; the 40-byte header followed by four masks
-    // is laid out as the 56-byte header, whose alpha rule it follows.
-    const auto file = [](quint32 infoSize, const quint32 (&masks)[4], const quint16 (&pixels)[4]) {
+    // 4 x 1 16-bit pixels with an alpha mask; the 40-byte header and four masks are laid
+    // out as the 56-byte header, whose alpha rule they follow (over white; 8/15 of red
+    // over white is 255, 119, 119 by the standard's formula).
+    const auto file = [](quint32 infoSize, std::vector<quint32> words) {
         QByteArray f(14 + 56 + 8, '\0');
         uchar *p = reinterpret_cast<uchar *>(f.data());
         p[0] = 'B', p[1] = 'M';
-        qToLittleEndian<quint32>(quint32(f.size()), p + 2);
         qToLittleEndian<quint32>(14 + 56, p + 10);
-        const quint32 info[] = {infoSize, 4, 1, 1 | 16u << 16, 3, 8};
-        for (int i = 0; i < 6; ++i)
-            qToLittleEndian<quint32>(info[i], p + 14 + 4 * i);
-        for (int i = 0; i < 4; ++i)
-            qToLittleEndian<quint32>(masks[i], p + 54 + 4 * i);
-        for (int i = 0; i < 4; ++i)
-            qToLittleEndian<quint16>(pixels[i], p + 70 + 2 * i);
+        words.insert(words.begin(), {infoSize, 4, 1, 1 | 16u << 16, 3, 8, 0, 0, 0, 0});
+        for (size_t i = 0; i < words.size(); ++i)
+            qToLittleEndian<quint32>(words[i], p + 14 + 4 * i);
         return f;
     };
-    const quint32 a1555[4] = {0x7C00, 0x03E0, 0x001F, 0x8000}, a4444[4] = {0x0F00, 0x00F0, 0x000F, 0xF000};
-    const quint16 p1555[4] = {0x7C00, 0xFC00, 0x83E0, 0x001F}, p4444[4] = {0x0F00, 0x8F00, 0xFFFF, 0x00F0};
-    const QRgb white = qRgb(255, 255, 255);
-    // Over white: alpha 0 shows white, full alpha the colour, 8/15 the standard's mix.
-    const QRgb want1555[4] = {white, qRgb(255, 0, 0), qRgb(0, 255, 0), white};
-    const QRgb want4444[4] = {white, qRgb(255, 255 - 136, 255 - 136), qRgb(255, 255, 255), white};
+    const QRgb white = qRgb(255, 255, 255), red = qRgb(255, 0, 0);
     for (quint32 size : {40u, 56u}) {
-        QByteArray bytes = file(size, a1555, p1555);
+        QByteArray bytes = file(size, {0x7C00, 0x03E0, 0x001F, 0x8000, 0xFC007C00, 0x001F83E0});
         QBuffer stream(&bytes);
         ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
-        const Raster r = ReadBmp(bytes), s = ReadBmp(stream), q = ReadBmp(file(size, a4444, p4444));
-        for (int x = 0; x < 4; ++x) {
-            EXPECT_EQ(r.pixelRgb(x, 0), want1555[x]) << size << " " << x;
-            EXPECT_EQ(s.pixelRgb(x, 0), want1555[x]) << size << " " << x;
-            EXPECT_EQ(q.pixelRgb(x, 0), want4444[x]) << size << " " << x;
-        }
+        const Raster r = ReadBmp(bytes), s = ReadBmp(stream);
+        const Raster q = ReadBmp(file(size, {0x0F00, 0x00F0, 0x000F, 0xF000, 0x8F000F00, 0x00F0FFFF}));
+        const QRgb want[3][4] = {{white, red, qRgb(0, 255, 0), white}, {white, red, qRgb(0, 255, 0), white},
+                                 {white, qRgb(255, 119, 119), white, white}};
+        for (int x = 0; x < 4; ++x)
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ((i == 0 ? r : i == 1 ? s : q).pixelRgb(x, 0), want[i][x]) << size << " " << x;
     }
 }
 

@@ -67,25 +67,18 @@ TEST(PictureFiles, APictureIsReadByItsSignatureWhateverItsName)
     QTemporaryDir dir;
     Raster picture(9, 7, 24, Colors::clAqua);
     picture.setPixel(8, 6, Colors::clFuchsia);
-    const int writers[] = {SaveBitmap, SaveJpeg, SaveEnhancedMeta, SavePng, SaveTiff, SaveWebp};
-    for (int writer : writers) {
-        // Each format under the name of another one that has a signature, and of one
-        // that has none.
+    // Each format under the name of another with a signature, and of ones without.
+    for (int writer : {SaveBitmap, SaveJpeg, SaveEnhancedMeta, SavePng, SaveTiff, SaveWebp})
         for (const char *lie : {"pic.bmp", "pic.png", "pic.pcx", "pic.tga"}) {
             const QString path = dir.filePath(QString::number(writer) + lie);
             savePictureFile(path, writer, picture);
             const PictureRead read = readPictureFile(path, pictureReaderFor(path));
             ASSERT_TRUE(read.ok()) << writer << lie << read.error.toStdString();
-            EXPECT_EQ(read.picture.width(), 9) << writer << lie;
-            if (writer != SaveJpeg) {
-                EXPECT_EQ(read.picture.pixel(8, 6), Colors::clFuchsia) << writer << lie;
-            }
+            EXPECT_TRUE(writer == SaveJpeg || read.picture.pixel(8, 6) == Colors::clFuchsia) << writer << lie;
         }
-    }
-    // A PCX named .bmp has no signature to go by: the bitmap reader names what is wrong.
-    const QString pcx = dir.filePath("real-pcx.bmp");
-    savePictureFile(pcx, SavePcx, picture);
-    EXPECT_FALSE(readPictureFile(pcx, ReaderBmp).ok());
+    // A PCX named .bmp has no signature to go by: the bitmap reader says what is wrong.
+    savePictureFile(dir.filePath("pcx.bmp"), SavePcx, picture);
+    EXPECT_FALSE(readPictureFile(dir.filePath("pcx.bmp"), ReaderBmp).ok());
     EXPECT_EQ(notAPictureFormatText("a.gif"), readPictureFile("a.gif", -1).error);
 }
 
