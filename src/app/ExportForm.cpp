@@ -172,6 +172,9 @@ void TExportForm::btnOKClick()
                        QStringLiteral("w"));
         return;
     }
+    // Declining leaves the dialog open for another name.
+    if (!ConfirmReplaceFile(fileName()))
+        return;
     Confirmed = true;
     accept();
 }

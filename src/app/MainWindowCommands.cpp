@@ -184,7 +184,7 @@ void TLetrafex::PicLoadButtonClick()
     if (mode < 0)
         return;
     CommitLiveEdits();
-    const PictureLoad load = LoadPictureFile(*TitleImage, mode, DroppedFile, *PictureOpenDialog);
+    const PictureLoad load = LoadPictureFile(*TitleImage, mode, DroppedFile, *PictureOpenDialog, true);
     if (load == PictureLoad::Cancelled)
         return;
     if (pictureReaderFor(PictureOpenDialog->fileName) == ReaderProject) {
@@ -229,12 +229,17 @@ void TLetrafex::dropEvent(QDropEvent *event)
 
 void TLetrafex::PicSaveButtonClick()
 {
-    QString name = PictureSaveDialog.fileName;
-    int index = PictureSaveDialog.filterIndex;
-    if (!Dialogs().saveFile(name, pictureSaveFilter(captionText("Files")), index, this))
-        return;
-    PictureSaveDialog = {name, index};
-    name = pictureSaveName(name, index);
+    QString name;
+    int index = 0;
+    // Declining to replace a file shows the dialog again, so another name can be chosen.
+    do {
+        name = PictureSaveDialog.fileName;
+        index = PictureSaveDialog.filterIndex;
+        if (!Dialogs().saveFile(name, pictureSaveFilter(captionText("Files")), index, this))
+            return;
+        PictureSaveDialog = {name, index};
+        name = pictureSaveName(name, index);
+    } while (!ConfirmReplaceFile(name));
     if (index == SaveFilter::SaveProject)
         SaveProject(name);
     else

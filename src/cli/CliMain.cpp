@@ -41,9 +41,10 @@ const CliCommand commands[] = {
      runProject},
     {"convert", "convert IN OUT\n"
                 "    Reads IN with the reader its extension chooses (BMP, JPG, EMF, WMF, PNG, TIF, PCX,\n"
-                "    TGA, WEBP; an animated WebP as its last frame) into a white picture and writes OUT\n"
-                "    with the writer its extension chooses (BMP, JPG, EMF, PNG, TIF, PCX, TGA, WEBP\n"
-                "    lossless).",
+                "    TGA, WEBP, in every usual spelling: .dib, .jpeg, .jpe, .jfif, .tiff, .targa; an\n"
+                "    animated WebP as its last frame), or the one its content's signature shows where\n"
+                "    that is another format, into a white picture and writes OUT with the writer its\n"
+                "    extension chooses (BMP, JPG, EMF, PNG, TIF, PCX, TGA, WEBP lossless).",
      runConvert},
     {"gradient", "gradient KIND WxH START END OUT\n"
                  "    Paints background gradient KIND (1-10) from START to END over a white picture of\n"

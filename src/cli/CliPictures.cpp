@@ -10,8 +10,10 @@
 Raster readPictureArgument(const QString &path)
 {
     const int reader = pictureReaderFor(path);
-    if (reader < 0 || reader == ReaderProject)
-        throw CliError(QStringLiteral("%1: This format is not supported by the program.").arg(path));
+    if (reader == ReaderProject)
+        throw CliError(projectNotPictureText(path));
+    if (reader < 0)
+        throw CliError(notAPictureFormatText(path));
     // The window's reading function, so a damaged file gets the window's error text.
     PictureRead read = readPictureFile(path, reader);
     if (!read.ok())

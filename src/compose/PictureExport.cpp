@@ -20,8 +20,7 @@ namespace {
 struct FormatName { ExportFormat format; const char *extension; };
 const FormatName formatNames[] = {{ExportFormat::Png, ".png"}, {ExportFormat::Tiff, ".tif"}, {ExportFormat::Jpeg, ".jpg"},
                                   {ExportFormat::Bmp, ".bmp"}, {ExportFormat::Svg, ".svg"}, {ExportFormat::Pdf, ".pdf"},
-                                  {ExportFormat::Webp, ".webp"}, {ExportFormat::Tiff, ".tiff"},
-                                  {ExportFormat::Jpeg, ".jpeg"}};
+                                  {ExportFormat::Webp, ".webp"}};
 
 QImage stretchedSmoothly(const QImage &image, int width, int height)
 {
@@ -190,6 +189,15 @@ QString exportExtension(ExportFormat format)
 
 bool exportFormatFor(const QString &fileName, ExportFormat &format)
 {
+    // The picture formats in every spelling their reader takes (.jpeg, .tiff, .dib).
+    switch (pictureReaderFor(fileName)) {
+    case ReaderPng: format = ExportFormat::Png; return true;
+    case ReaderTiff: format = ExportFormat::Tiff; return true;
+    case ReaderJpeg: format = ExportFormat::Jpeg; return true;
+    case ReaderBmp: format = ExportFormat::Bmp; return true;
+    case ReaderWebp: format = ExportFormat::Webp; return true;
+    default: break;
+    }
     const QString ext = fileExtension(fileName).toLower();
     for (const FormatName &f : formatNames)
         if (ext == QLatin1String(f.extension)) {

@@ -9,8 +9,15 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -40,27 +47,162 @@ QString nativeFilePath(const QString &fileName)
     return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
 }
 
-// The bytes go to the temporary file with the system's own write calls, not through
-// QSaveFile::write: Qt stops at a short write (a disk that fills up part way) without
-// keeping the system's reason, so its error text says only "Unknown error", and
-// QSaveFile::commit() ignores a failure of the flush it does itself, so bytes still in
-// Qt's buffer that do not fit would leave a cut-off file in place of the old one.
+// The bytes go to the temporary file with the system's own write calls: Qt stops at a
+// short write (a disk that fills up part way) without keeping the system's reason, so its
+// error text says only "Unknown error", and QSaveFile::commit() ignores a failure of the
+// flush it does itself. QSaveFile also names its temporary file "NAME.XXXXXX" where the
+// file system has no unnamed files, which nothing could later tell from a user's file.
 
-WholeFileWriter::WholeFileWriter(const QString &fileName) : file_(fileName)
+namespace {
+const QLatin1String TemporarySuffix(".letrafex-tmp");
+
+#ifdef Q_OS_UNIX
+// The host's name in file-name characters: a folder shared between machines holds the
+// temporary files of processes this host cannot look at.
+QString hostTag()
 {
-    if (!file_.open(QIODevice::WriteOnly))
-        throw LetrafexError(
-            messageText("Cannot create file \"%1\". %2").arg(nativeFilePath(fileName), file_.errorString()));
+    char buffer[256] = {};
+    if (::gethostname(buffer, sizeof buffer - 1) != 0 || !buffer[0])
+        return QStringLiteral("host");
+    QString tag = QString::fromLocal8Bit(buffer);
+    for (QChar &c : tag)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-'))
+            c = QLatin1Char('_');
+    return tag;
+}
+
+// ".NAME.HOST.": the start of every temporary file name of fileName; NAME is shortened
+// where the whole name would pass the file system's 255 bytes.
+QString temporaryPrefix(const QString &fileName)
+{
+    QString base = QFileInfo(fileName).fileName();
+    const QString host = hostTag();
+    constexpr int Room = 255 - 48; // the pid, the serial and the suffix
+    while (!base.isEmpty() && (QLatin1Char('.') + base + QLatin1Char('.') + host).toUtf8().size() > Room)
+        base.chop(1);
+    return QLatin1Char('.') + base + QLatin1Char('.') + host + QLatin1Char('.');
+}
+
+// The temporary files this process is writing now, by full path.
+std::mutex liveMutex;
+std::set<QString> liveTemporaries;
+std::atomic<quint64> nextSerial{0};
+
+void setLive(const QString &path, bool live)
+{
+    const std::lock_guard<std::mutex> lock(liveMutex);
+    if (live)
+        liveTemporaries.insert(path);
+    else
+        liveTemporaries.erase(path);
+}
+
+bool isLive(const QString &path)
+{
+    const std::lock_guard<std::mutex> lock(liveMutex);
+    return liveTemporaries.count(path) != 0;
+}
+
+void removeStaleTemporaries(const QString &fileName)
+{
+    const QDir dir = QFileInfo(fileName).absoluteDir();
+    const QString prefix = temporaryPrefix(fileName);
+    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (entry.startsWith(prefix) && WholeFileWriter::isStaleTemporary(fileName, dir.filePath(entry)))
+            QFile::remove(dir.filePath(entry));
+}
+
+// An unnamed file gets its name through /proc; without /proc it could not get one.
+bool canNameUnnamedFiles() { return ::access("/proc/self/fd", X_OK) == 0; }
+#endif
+} // namespace
+
+#ifdef Q_OS_UNIX
+QString WholeFileWriter::temporaryName(const QString &fileName, quint64 serial)
+{
+    return QFileInfo(fileName).absoluteDir().filePath(temporaryPrefix(fileName) + QString::number(qint64(::getpid())) +
+                                                      QLatin1Char('-') + QString::number(serial) + TemporarySuffix);
+}
+
+bool WholeFileWriter::isStaleTemporary(const QString &fileName, const QString &candidate)
+{
+    const QString name = QFileInfo(candidate).fileName();
+    const QString prefix = temporaryPrefix(fileName);
+    if (!name.startsWith(prefix) || !name.endsWith(TemporarySuffix))
+        return false;
+    const QStringList numbers = name.mid(prefix.size(), name.size() - prefix.size() - TemporarySuffix.size())
+                                    .split(QLatin1Char('-'));
+    bool pidOk = false, serialOk = false;
+    const qint64 pid = numbers.size() == 2 ? numbers[0].toLongLong(&pidOk) : 0;
+    if (numbers.size() == 2)
+        numbers[1].toULongLong(&serialOk);
+    if (!pidOk || !serialOk || pid <= 0)
+        return false;
+    // This process's own files are stale when no writer of it holds them (the pid may be
+    // an earlier process's, reused); another process's when that process has ended.
+    if (pid == qint64(::getpid()))
+        return !isLive(QFileInfo(candidate).absoluteFilePath());
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+WholeFileWriter::WholeFileWriter(const QString &fileName) : name_(fileName)
+{
+    // A symbolic link stays a link: the file it names is replaced.
+    const QFileInfo info(fileName);
+    target_ = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+    const QByteArray target = QFile::encodeName(target_);
+    const auto refuse = [this](int error) {
+        throw LetrafexError(messageText("Cannot create file \"%1\". %2").arg(nativeFilePath(name_), qt_error_string(error)));
+    };
+    struct stat old = {};
+    const bool existed = ::stat(target.constData(), &old) == 0;
+    // A folder of the name is never replaced, nor a file the user made read-only.
+    if (existed && S_ISDIR(old.st_mode))
+        refuse(EISDIR);
+    if (existed && ::access(target.constData(), W_OK) != 0)
+        refuse(errno);
+    removeStaleTemporaries(target_);
+#ifdef O_TMPFILE
+    if (canNameUnnamedFiles())
+        fd_ = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                     0666);
+#endif
+    if (fd_ < 0) {
+        temporary_ = temporaryName(target_, nextSerial++);
+        setLive(temporary_, true);
+        fd_ = ::open(QFile::encodeName(temporary_).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            const int error = errno;
+            setLive(temporary_, false);
+            refuse(error);
+        }
+        named_ = true;
+    }
+    // The new file keeps the old one's permissions.
+    if (existed)
+        (void)::fchmod(fd_, old.st_mode & 07777);
+}
+
+WholeFileWriter::~WholeFileWriter() { discard(); }
+
+void WholeFileWriter::discard()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (named_) {
+        ::unlink(QFile::encodeName(temporary_).constData());
+        setLive(temporary_, false);
+        named_ = false;
+    }
 }
 
 bool WholeFileWriter::tryWrite(const char *data, qint64 size)
 {
     if (failed())
         return false;
-#ifdef Q_OS_UNIX
-    const int fd = file_.handle();
     while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(std::min<qint64>(size, qint64(1) << 30)));
+        const ssize_t n = ::write(fd_, data, size_t(std::min<qint64>(size, qint64(1) << 30)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -73,25 +215,7 @@ bool WholeFileWriter::tryWrite(const char *data, qint64 size)
         written_ += n;
     }
     startWriteback();
-#else
-    if (file_.write(data, size) != size) {
-        reason_ = file_.errorString();
-        return false;
-    }
-    written_ += size;
-#endif
     return true;
-}
-
-void WholeFileWriter::write(const char *data, qint64 size)
-{
-    if (!tryWrite(data, size))
-        throw LetrafexError(failure());
-}
-
-QString WholeFileWriter::failure() const
-{
-    return messageText("Cannot write file \"%1\". %2").arg(nativeFilePath(file_.fileName()), reason_);
 }
 
 // Starts writing each full MiB to disk while the rest is still being encoded, so the sync
@@ -102,29 +226,95 @@ void WholeFileWriter::startWriteback()
     constexpr qint64 Step = qint64(1) << 20;
     if (written_ - handedToDisk_ < Step)
         return;
-    sync_file_range(file_.handle(), handedToDisk_, written_ - handedToDisk_, SYNC_FILE_RANGE_WRITE);
+    sync_file_range(fd_, handedToDisk_, written_ - handedToDisk_, SYNC_FILE_RANGE_WRITE);
     handedToDisk_ = written_;
 #endif
 }
 
 void WholeFileWriter::commit()
 {
-#ifdef Q_OS_UNIX
     // A file system that reserves space only when the data goes to disk reports a full
     // disk here. Systems that cannot sync this file (EINVAL) have nothing to report.
-    if (!failed() && ::fsync(file_.handle()) != 0 && errno != EINVAL)
+    if (!failed() && ::fsync(fd_) != 0 && errno != EINVAL)
         reason_ = qt_error_string(errno);
+    if (!failed() && !named_) {
+        temporary_ = temporaryName(target_, nextSerial++);
+        setLive(temporary_, true);
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(temporary_).constData(), AT_SYMLINK_FOLLOW) == 0)
+            named_ = true;
+        else {
+            reason_ = qt_error_string(errno);
+            setLive(temporary_, false);
+        }
+    }
+    if (!failed() && ::close(std::exchange(fd_, -1)) != 0)
+        reason_ = qt_error_string(errno);
+    if (!failed() && ::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) != 0)
+        reason_ = qt_error_string(errno);
+    if (failed()) {
+        discard();
+        throw LetrafexError(failure());
+    }
+    setLive(temporary_, false);
+    named_ = false;
+    // The new name on disk too, where the folder can be synced.
+    const int folder = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(), O_RDONLY | O_CLOEXEC);
+    if (folder >= 0) {
+        (void)::fsync(folder);
+        ::close(folder);
+    }
+}
 #else
+QString WholeFileWriter::temporaryName(const QString &fileName, quint64) { return fileName + TemporarySuffix; }
+bool WholeFileWriter::isStaleTemporary(const QString &, const QString &) { return false; }
+
+WholeFileWriter::WholeFileWriter(const QString &fileName) : name_(fileName), file_(fileName)
+{
+    if (!file_.open(QIODevice::WriteOnly))
+        throw LetrafexError(
+            messageText("Cannot create file \"%1\". %2").arg(nativeFilePath(fileName), file_.errorString()));
+}
+
+WholeFileWriter::~WholeFileWriter() = default;
+void WholeFileWriter::discard() { file_.cancelWriting(); }
+
+bool WholeFileWriter::tryWrite(const char *data, qint64 size)
+{
+    if (failed())
+        return false;
+    if (file_.write(data, size) != size) {
+        reason_ = file_.errorString();
+        return false;
+    }
+    written_ += size;
+    return true;
+}
+
+void WholeFileWriter::startWriteback() {}
+
+void WholeFileWriter::commit()
+{
     if (!failed() && !file_.flush())
         reason_ = file_.errorString();
-#endif
     if (failed()) {
-        file_.cancelWriting();
+        discard();
         throw LetrafexError(failure());
     }
     if (!file_.commit())
-        throw LetrafexError(messageText("Cannot write file \"%1\". %2").arg(nativeFilePath(file_.fileName()),
-                                                                              file_.errorString()));
+        throw LetrafexError(messageText("Cannot write file \"%1\". %2").arg(nativeFilePath(name_), file_.errorString()));
+}
+#endif
+
+void WholeFileWriter::write(const char *data, qint64 size)
+{
+    if (!tryWrite(data, size))
+        throw LetrafexError(failure());
+}
+
+QString WholeFileWriter::failure() const
+{
+    return messageText("Cannot write file \"%1\". %2").arg(nativeFilePath(name_), reason_);
 }
 
 void writeWholeFile(const QString &fileName, const QByteArray &bytes)

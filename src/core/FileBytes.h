@@ -24,6 +24,12 @@ QString nativeFilePath(const QString &fileName);
 // keeps the system's reason ("No space left on device"); a writer that is destroyed
 // without a successful commit() leaves the old file untouched and removes its temporary
 // file.
+//
+// The temporary file has no name while the file system allows it (O_TMPFILE); otherwise,
+// and for the moment before the replacement, it is named
+// ".NAME.HOST.PID-N.letrafex-tmp" beside the file. A process that is killed while writing
+// can leave such a file behind; the next writer of the same file on the same host removes
+// the ones whose process has ended, and never those of a writer still running.
 class WholeFileWriter
 {
 public:
@@ -32,6 +38,8 @@ public:
     explicit WholeFileWriter(const QString &fileName);
     WholeFileWriter(const WholeFileWriter &) = delete;
     WholeFileWriter &operator=(const WholeFileWriter &) = delete;
+
+    ~WholeFileWriter();
 
     // Appends the bytes; throws LetrafexError (failure()) when they cannot all be written.
     void write(const char *data, qint64 size);
@@ -48,10 +56,25 @@ public:
     // fails; the old file then stays as it was.
     void commit();
 
+    // The name of the temporary file of the writer number serial of this process for
+    // fileName, and whether a name is such a temporary file of fileName whose writer has
+    // ended: removing it then breaks nothing.
+    static QString temporaryName(const QString &fileName, quint64 serial);
+    static bool isStaleTemporary(const QString &fileName, const QString &candidate);
+
 private:
     void startWriteback();
+    void discard();
 
+    QString name_;
+#ifdef Q_OS_UNIX
+    QString target_;
+    QString temporary_;
+    int fd_ = -1;
+    bool named_ = false;
+#else
     QSaveFile file_;
+#endif
     QString reason_;
     qint64 written_ = 0;
     qint64 handedToDisk_ = 0;

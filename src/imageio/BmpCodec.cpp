@@ -43,12 +43,16 @@ bool knownInfoSize(quint32 size)
 
 bool isOs2(quint32 infoSize) { return infoSize == 12 || infoSize == 16 || infoSize == 64; }
 
-// Bytes of bit-field masks that follow a 40-byte information header.
-qint64 trailingMaskBytes(quint32 infoSize, quint32 compression)
+// Bytes of bit-field masks that follow a 40-byte information header. Colour masks are
+// followed by an alpha mask where the pixel data leaves room for it: the 40-byte header
+// and four masks are then laid out as the 56-byte header, and read the same way.
+qint64 trailingMaskBytes(quint32 infoSize, quint32 compression, quint32 offBits)
 {
     if (infoSize != 40)
         return 0;
-    return compression == BiBitfields ? 12 : compression == BiAlphaBitfields ? 16 : 0;
+    if (compression == BiBitfields)
+        return offBits >= FileHeaderSize + 40 + 16 ? 16 : 12;
+    return compression == BiAlphaBitfields ? 16 : 0;
 }
 
 // What the headers say about a file image. Offsets are from the start of the file header.
@@ -156,13 +160,13 @@ Layout parseHeaders(const uchar *p, qint64 size)
     if (!compressionOk)
         fail(messageText("compression %1 with %2 bits per pixel is not supported").arg(l.compression).arg(l.bits));
 
-    const qint64 maskBytes = trailingMaskBytes(infoSize, l.compression);
+    const qint64 maskBytes = trailingMaskBytes(infoSize, l.compression, offBits);
     if (size < FileHeaderSize + infoSize + maskBytes)
         fail(messageText("the data ends inside the bit-field masks"));
     if (l.bitfields()) {
         const uchar *masks = maskBytes ? h + infoSize : h + 40;
         readMasks(l, masks);
-        if (infoSize >= 56 || l.compression == BiAlphaBitfields)
+        if (infoSize >= 56 || maskBytes == 16)
             l.alphaMask = usableAlphaMask(l, u32(masks + 12));
     } else if (l.bits == 16) {
         l.masks[0] = 0x7C00, l.masks[1] = 0x03E0, l.masks[2] = 0x001F;
@@ -538,11 +542,13 @@ Raster ReadBmp(QIODevice &device)
     if (p[0] != 'B' || p[1] != 'M')
         throw LetrafexError(messageText("Bitmap image is not valid"));
     const quint32 infoSize = u32(p + 14);
+    const quint32 offBits = u32(p + 10);
     if (!knownInfoSize(infoSize))
         fail(messageText("unknown information header size %1").arg(infoSize));
     readMore(device, buffer, infoSize - 4);
     if (infoSize == 40)
-        readMore(device, buffer, trailingMaskBytes(infoSize, u32(reinterpret_cast<const uchar *>(buffer.constData()) + 30)));
+        readMore(device, buffer,
+                 trailingMaskBytes(infoSize, u32(reinterpret_cast<const uchar *>(buffer.constData()) + 30), offBits));
 
     const Layout l = parseHeaders(reinterpret_cast<const uchar *>(buffer.constData()), buffer.size());
     if (l.rle() && l.dataSize == 0)

@@ -3,7 +3,9 @@
 // Raster as a 24-bit file (three 8-bit colour planes, run-length encoded).
 //
 // Read: 1 bit in 1 plane (black and white), 1 bit in 2 to 4 planes (16 colours from the
-// header palette, or the fixed default palette in version 3 files), 8 bits in 1 plane (the
+// header palette, or the fixed default palette in version 3 files), 2 or 4 bits packed in
+// 1 plane (4 or 16 colours from the same palettes, leftmost pixel in the top bits; read as
+// a 4-bit picture), 8 bits in 1 plane (the
 // 256-colour palette at the end of the file) and 8 bits in 3 planes (24-bit colour). Other
 // layouts the header allows give a white 24-bit picture of the file's size. Palettes keep
 // the file's 8 bits, so colours read back exactly as stored. The rows are run-length

@@ -105,7 +105,7 @@ private:
     bool short_ = false;
 };
 
-enum class Layout { Mono, Planes16, Indexed256, Rgb, Undecoded };
+enum class Layout { Mono, Planes16, Packed16, Indexed256, Rgb, Undecoded };
 
 struct Header
 {
@@ -124,6 +124,8 @@ struct Header
             return Layout::Mono;
         if (bits == 1 && planes >= 2 && planes <= 4)
             return Layout::Planes16;
+        if ((bits == 2 || bits == 4) && planes == 1)
+            return Layout::Packed16;
         if (bits == 8 && planes == 1)
             return Layout::Indexed256;
         if (bits == 8 && planes == 3)
@@ -180,7 +182,7 @@ QString readHeader(BufferedReader &in, qint64 fileSize, Header &h)
     h.bytesPerLine = in.word();
     if (manufacturer != 10)
         return messageText(NotPcx);
-    if (h.bits != 1 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
+    if (h.bits != 1 && h.bits != 2 && h.bits != 4 && h.bits != 8 && h.bits != 16 && h.bits != 24 && h.bits != 32)
         return messageText(NotValid);
     h.width = xMax - xMin + 1;
     h.height = yMax - yMin + 1;
@@ -289,7 +291,8 @@ public:
     RowStore(const Header &h, QImage &image) : h_(h), image_(image)
     {
         const qint64 bpl = h.bytesPerLine;
-        line_.assign(size_t(std::max<qint64>(h.lineBytes(), h.layout() == Layout::Mono ? (h.width + 7) / 8 : h.width)), 0);
+        const qint64 packedBits = h.layout() == Layout::Mono || h.layout() == Layout::Packed16 ? h.bits : 8;
+        line_.assign(size_t(std::max<qint64>(h.lineBytes(), (h.width * packedBits + 7) / 8)), 0);
         if (h.layout() == Layout::Planes16)
             indices_.assign(size_t(std::max<qint64>(bpl * 8, h.width)), 0);
     }
@@ -308,6 +311,15 @@ public:
                 row[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
             std::fill(line_.begin(), line_.end(), 0);
             break;
+        case Layout::Packed16: {
+            // Leftmost pixel in the top bits of a byte.
+            const int bits = h_.bits, mask = (1 << bits) - 1;
+            for (int x = 0; x < w; ++x) {
+                const int at = x * bits;
+                row[x] = uchar((s[at >> 3] >> (8 - bits - (at & 7))) & mask);
+            }
+            break;
+        }
         case Layout::Planes16:
             spreadPlanes();
             std::memcpy(row, indices_.data(), size_t(w));
@@ -399,7 +411,7 @@ QString readPcx(QIODevice &device, const QString &name, Raster &picture)
         picture = Raster::fromImage(image, 24);
     } else {
         image.setColorTable(palette);
-        picture = Raster::fromImage(image, layout == Layout::Mono ? 1 : 8);
+        picture = Raster::fromImage(image, layout == Layout::Mono ? 1 : layout == Layout::Packed16 ? 4 : 8);
     }
     return {};
 }

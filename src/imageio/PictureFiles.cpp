@@ -17,12 +17,47 @@
 #include <QFileInfo>
 #include <QSize>
 
+#include <cstring>
 #include <new>
 
 const QStringList PictureExtensions = QString(QStringLiteral(".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX,.WEBP")).split(QLatin1Char(','));
 
 namespace {
 const char *const saveExtensions[] = {".BMP", ".JPG", ".EMF", ".PNG", ".TIF", ".PCX", ".TGA", ".WEBP", ".LFX"};
+// The reader each save filter's format is read back with.
+const int saveReaders[] = {ReaderBmp, ReaderJpeg, ReaderEmf, ReaderPng, ReaderTiff, ReaderPcx, ReaderTga, ReaderWebp, ReaderProject};
+
+// Every spelling of a format's extension in common use, upper-cased, for the reader of
+// the format; the first of each reader is the one of PictureExtensions.
+struct Spelling
+{
+    const char *extension;
+    int reader;
+};
+const Spelling spellings[] = {
+    {".BMP", ReaderBmp},   {".DIB", ReaderBmp},   {".JPG", ReaderJpeg},   {".JPEG", ReaderJpeg}, {".JPE", ReaderJpeg},
+    {".JFIF", ReaderJpeg}, {".EMF", ReaderEmf},   {".WMF", ReaderWmf},    {".PNG", ReaderPng},   {".TIF", ReaderTiff},
+    {".TIFF", ReaderTiff}, {".PCX", ReaderPcx},   {".TGA", ReaderTga},    {".TARGA", ReaderTga}, {".LFX", ReaderProject},
+    {".WEBP", ReaderWebp},
+};
+
+// The patterns of a reader's spellings for a file dialog: "*.jpg;*.jpeg;*.jpe;*.jfif".
+QString patternsOf(int reader)
+{
+    QStringList patterns;
+    for (const Spelling &s : spellings)
+        if (s.reader == reader)
+            patterns << QLatin1Char('*') + QString::fromLatin1(s.extension).toLower();
+    return patterns.join(QLatin1Char(';'));
+}
+
+// One description|patterns pair of a filter: the description shows the format's main
+// pattern, the dialog lists every spelling.
+QString filterEntry(const char *name, const QString &f, const char *shown, int reader)
+{
+    return QLatin1String(name) + f + QStringLiteral(" (") + QLatin1String(shown) + QStringLiteral(")|") + patternsOf(reader) +
+           QLatin1Char('|');
+}
 } // namespace
 
 QString fileExtension(const QString &fileName)
@@ -36,40 +71,57 @@ QString fileExtension(const QString &fileName)
 
 int pictureReaderFor(const QString &fileName)
 {
-    return int(PictureExtensions.indexOf(fileExtension(fileName).toUpper()));
+    const QString extension = fileExtension(fileName).toUpper();
+    for (const Spelling &s : spellings)
+        if (extension == QLatin1String(s.extension))
+            return s.reader;
+    return -1;
+}
+
+QString notAPictureFormatText(const QString &fileName)
+{
+    return messageText("The picture \"%1\" could not be read: %2")
+        .arg(nativeFilePath(fileName), messageText("This format is not supported by the program."));
+}
+
+QString projectNotPictureText(const QString &fileName)
+{
+    return messageText("The file \"%1\" is a Letrafex project, not a picture.").arg(nativeFilePath(fileName));
 }
 
 QString pictureOpenFilter(const QString &f, const QString &g)
 {
-    return g + QStringLiteral(" ") + f +
-           QStringLiteral(" (*.bmp,*.jpg,*.emf,*.wmf,*.png,*.tif,*.pcx,*.tga,*.webp)|"
-                          "*.bmp;*.jpg;*.emf;*.wmf;*.png;*.tif;*.pcx;*.tga;*.webp|") +
-           QStringLiteral("Bitmap ") + f + QStringLiteral(" (*.bmp)|*.bmp|JPEG ") + f +
-           QStringLiteral(" (*.jpg)|*.jpg|Enhanced Meta ") + f + QStringLiteral(" (*.emf)|*.emf|") +
-           QStringLiteral("Windows Meta ") + f + QStringLiteral(" (*.wmf)|*.wmf|Portable Networks Graphic ") + f +
-           QStringLiteral(" (*.png)|*.png|") + QStringLiteral("Tagged Image ") + f +
-           QStringLiteral(" (*.tif)|*.tif|ZSoft Paintbrush ") + f + QStringLiteral(" (*.pcx)|*.pcx|") +
-           QStringLiteral("Targa ") + f + QStringLiteral(" (*.tga)|*.tga|WebP ") + f + QStringLiteral(" (*.webp)|*.webp|") +
-           QStringLiteral("Letrafex ") + f + QStringLiteral(" (*.lfx)|*.lfx");
+    const int listed[] = {ReaderBmp, ReaderJpeg, ReaderEmf, ReaderWmf, ReaderPng, ReaderTiff, ReaderPcx, ReaderTga, ReaderWebp};
+    QStringList all;
+    for (int reader : listed)
+        all << patternsOf(reader);
+    const auto entry = [&f](const char *name, const char *shown, int reader) { return filterEntry(name, f, shown, reader); };
+    return g + QStringLiteral(" ") + f + QStringLiteral(" (*.bmp,*.jpg,*.emf,*.wmf,*.png,*.tif,*.pcx,*.tga,*.webp)|") +
+           all.join(QLatin1Char(';')) + QLatin1Char('|') + entry("Bitmap ", "*.bmp", ReaderBmp) +
+           entry("JPEG ", "*.jpg", ReaderJpeg) + entry("Enhanced Meta ", "*.emf", ReaderEmf) +
+           entry("Windows Meta ", "*.wmf", ReaderWmf) + entry("Portable Networks Graphic ", "*.png", ReaderPng) +
+           entry("Tagged Image ", "*.tif", ReaderTiff) + entry("ZSoft Paintbrush ", "*.pcx", ReaderPcx) +
+           entry("Targa ", "*.tga", ReaderTga) + entry("WebP ", "*.webp", ReaderWebp) + QStringLiteral("Letrafex ") + f +
+           QStringLiteral(" (*.lfx)|*.lfx");
 }
 
 QString pictureSaveFilter(const QString &f)
 {
-    return QStringLiteral("Bitmap ") + f + QStringLiteral(" (*.bmp)|*.bmp|JPEG ") + f + QStringLiteral(" (*.jpg)|*.jpg|") +
-           QStringLiteral("Enhanced Meta ") + f + QStringLiteral(" (*.emf)|*.emf|Portable Networks Graphic ") + f +
-           QStringLiteral(" (*.png)|*.png|") + QStringLiteral("Tagged image ") + f +
-           QStringLiteral(" (*.tif)|*.tif|ZSoft Paintbrush ") + f + QStringLiteral(" (*.pcx)|*.pcx|") +
-           QStringLiteral("Targa ") + f + QStringLiteral(" (*.tga)|*.tga|WebP ") + f + QStringLiteral(" (*.webp)|*.webp|") +
-           QStringLiteral("Letrafex ") + f + QStringLiteral(" (*.lfx)|*.lfx");
+    const auto entry = [&f](const char *name, const char *shown, int reader) { return filterEntry(name, f, shown, reader); };
+    return entry("Bitmap ", "*.bmp", ReaderBmp) + entry("JPEG ", "*.jpg", ReaderJpeg) +
+           entry("Enhanced Meta ", "*.emf", ReaderEmf) + entry("Portable Networks Graphic ", "*.png", ReaderPng) +
+           entry("Tagged image ", "*.tif", ReaderTiff) + entry("ZSoft Paintbrush ", "*.pcx", ReaderPcx) +
+           entry("Targa ", "*.tga", ReaderTga) + entry("WebP ", "*.webp", ReaderWebp) + QStringLiteral("Letrafex ") + f +
+           QStringLiteral(" (*.lfx)|*.lfx");
 }
 
 QString pictureSaveName(const QString &fileName, int filterIndex)
 {
     if (filterIndex < SaveBitmap || filterIndex > SaveProject)
         return fileName;
-    const QString wanted = QLatin1String(saveExtensions[filterIndex - 1]);
-    if (fileExtension(fileName).toUpper() != wanted)
-        return fileName + wanted.toLower();
+    // Any spelling of the format's extension is kept: photo.jpeg stays photo.jpeg.
+    if (pictureReaderFor(fileName) != saveReaders[filterIndex - 1])
+        return fileName + QString::fromLatin1(saveExtensions[filterIndex - 1]).toLower();
     return fileName;
 }
 
@@ -138,6 +190,16 @@ QString runReader(const QString &fileName, int reader, Raster &picture)
     }
 }
 
+// The first bytes of the file, as many as the signatures need; empty when it cannot be
+// read (the reader then reports why).
+QByteArray fileStart(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(64);
+}
+
 // The error text names the file with its full path; a reason that already does so (the
 // system's "Cannot open file ...") is the whole text.
 QString readError(const QString &path, const QString &reason)
@@ -148,9 +210,38 @@ QString readError(const QString &path, const QString &reason)
 }
 } // namespace
 
+int pictureReaderForContent(const QByteArray &start, int byName)
+{
+    const auto startsWith = [&start](const char *bytes, int size, int at = 0) {
+        return start.size() >= at + size && std::memcmp(start.constData() + at, bytes, size_t(size)) == 0;
+    };
+    if (startsWith("\x89PNG\r\n\x1a\n", 8))
+        return ReaderPng;
+    if (startsWith("\xff\xd8\xff", 3))
+        return ReaderJpeg;
+    if (startsWith("II*\0", 4) || startsWith("MM\0*", 4) || startsWith("II+\0", 4) || startsWith("MM\0+", 4))
+        return ReaderTiff;
+    if (startsWith("RIFF", 4) && startsWith("WEBP", 4, 8))
+        return ReaderWebp;
+    if (startsWith("\x01\0\0\0", 4) && startsWith(" EMF", 4, 40))
+        return ReaderEmf;
+    // A placeable header, or the plain header of a metafile in memory or on disk.
+    if (startsWith("\xd7\xcd\xc6\x9a", 4) || startsWith("\x01\0\x09\0\0\x03", 6) || startsWith("\x02\0\x09\0\0\x03", 6))
+        return ReaderWmf;
+    if (startsWith("BM", 2))
+        return ReaderBmp;
+    // PCX and TGA have no signature of their own: a name that says PCX or TGA, or bytes
+    // that prove nothing, leave the reader the name chose.
+    return byName;
+}
+
 PictureRead readPictureFile(const QString &fileName, int reader, const Raster &base)
 {
     const QString path = QFileInfo(fileName).absoluteFilePath();
+    // A picture is read by what it holds when that is a format with a signature; a PNG
+    // named .bmp is read as a PNG.
+    if (reader >= 0 && reader != ReaderProject)
+        reader = pictureReaderForContent(fileStart(path), reader);
     PictureRead result{base, {}};
     QString reason;
     try {

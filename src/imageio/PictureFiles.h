@@ -18,8 +18,17 @@ enum SaveFilter { SaveBitmap = 1, SaveJpeg, SaveEnhancedMeta, SavePng, SaveTiff,
 
 // The extension from the last "." (the dot included); empty when there is none.
 QString fileExtension(const QString &fileName);
-// Position of the file's upper-cased extension in PictureExtensions, or -1.
+// The reader for the file's extension, whatever its letter case, in any of the format's
+// usual spellings (.jpg, .jpeg, .jpe, .jfif; .tif, .tiff; .bmp, .dib; .tga, .targa); -1
+// for any other name.
 int pictureReaderFor(const QString &fileName);
+// The reader for a file that starts with start: the format its signature shows (PNG,
+// JPEG, TIFF, WebP, EMF, WMF, BMP), else byName (PCX and TGA have no signature).
+int pictureReaderForContent(const QByteArray &start, int byName);
+// The messages of a name no reader takes, and of a project chosen where a picture is
+// wanted; both name the file with its full path.
+QString notAPictureFormatText(const QString &fileName);
+QString projectNotPictureText(const QString &fileName);
 // The open filter for the words "Files" (f) and "Graphic" (g) of the current language.
 QString pictureOpenFilter(const QString &f, const QString &g);
 // The save filter for the word "Files" of the current language.
@@ -38,7 +47,8 @@ struct PictureRead
     bool ok() const { return error.isEmpty(); }
 };
 
-// Reads the file with the reader at position reader (0 to 7, 9). The PNG and WebP readers
+// Reads the file with the reader at position reader (0 to 7, 9), or with the reader its
+// content shows when that is another format's signature. The PNG and WebP readers
 // compose the file over base and metafiles are drawn onto it (onto a white picture of the metafile's
 // own size when base is empty); the other readers ignore it. Whichever way a reader
 // reports a failure (an exception, false, a last-error text, the TIFF reader's plain

@@ -18,6 +18,7 @@ constexpr qsizetype WmfHeaderSize = 18;
 enum WmfFunction : quint16 {
     MetaEof = 0x0000,
     MetaSetMapMode = 0x0103,
+    MetaSetWindowOrg = 0x020B,
     MetaSetWindowExt = 0x020C,
     MetaSetViewportExt = 0x020E,
     MetaSelectObject = 0x012D,
@@ -137,10 +138,11 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
     const Bytes b(file);
     PreparedWmf prepared;
     qsizetype start = 0;
+    qint64 left = 0, top = 0, right = 0, bottom = 0;
     if (placeable) {
         if (!b.has(0, PlaceableSize))
             fail(messageText("The metafile's placeable header is truncated."));
-        const qint64 left = b.i16(6), top = b.i16(8), right = b.i16(10), bottom = b.i16(12);
+        left = b.i16(6), top = b.i16(8), right = b.i16(10), bottom = b.i16(12);
         const qint64 inch = b.u16(14);
         if (inch == 0 || right <= left || bottom <= top)
             fail(messageText("The metafile's placeable header has an invalid bounding box."));
@@ -202,6 +204,25 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
     // extent the player would take a square of 1024 units, so the copy gets one the size of
     // the window. Otherwise the player counts logical units from the window origin, or
     // points in placeable pictures.
+    // A placeable picture is played as Windows programs play one: in the anisotropic map
+    // mode with the bounding box as the window until the records set their own, so that a
+    // window they set fills the bounding box whatever its extent, and what is drawn outside
+    // it is cut off.
+    QByteArray mapMode;
+    if (placeable && scaledModeEnd == 0 && windowW > 0 && windowH > 0) {
+        mapMode.resize(8 + 10 + 10);
+        putU32(mapMode, 0, 4);
+        putU16(mapMode, 4, MetaSetMapMode);
+        putU16(mapMode, 6, 8 /* MM_ANISOTROPIC */);
+        const qint64 window[2][3] = {{MetaSetWindowOrg, top, left},
+                                     {MetaSetWindowExt, qMin<qint64>(bottom - top, 0x7FFF), qMin<qint64>(right - left, 0x7FFF)}};
+        for (int i = 0; i < 2; ++i) {
+            putU32(mapMode, 8 + 10 * i, 5);
+            for (int k = 0; k < 3; ++k)
+                putU16(mapMode, 12 + 10 * i + 2 * k, quint16(window[i][k]));
+        }
+        scaledModeEnd = start + WmfHeaderSize;
+    }
     QByteArray viewport;
     if (scaledModeEnd && viewportW > 0 && viewportH > 0) {
         prepared.units = QSizeF(viewportW, viewportH);
@@ -222,9 +243,9 @@ PreparedWmf prepareWmf(const QByteArray &file, bool placeable)
 
     // The player sizes its buffers from the header, so the header gets the true lengths.
     prepared.data = file.left(at);
-    if (!viewport.isEmpty()) {
-        prepared.data.insert(scaledModeEnd, viewport);
-        at += viewport.size();
+    if (!mapMode.isEmpty() || !viewport.isEmpty()) {
+        prepared.data.insert(scaledModeEnd, mapMode + viewport);
+        at += mapMode.size() + viewport.size();
         largest = qMax<quint32>(largest, 5);
     }
     QByteArray &d = prepared.data;

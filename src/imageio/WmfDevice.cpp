@@ -425,10 +425,12 @@ void regionClip(wmfAPI *api, wmfPolyRectangle_t *r)
     WmfCanvas &c = canvasOf(api);
     if (!c.painter)
         return;
-    if (r->count == 0)
-        c.painter->setClipping(false);
-    else
+    if (r->count == 0) {
+        c.painter->setClipRect(c.area);
+    } else {
         c.painter->setClipPath(regionPath(r));
+        c.painter->setClipRect(c.area, Qt::IntersectClip);
+    }
 }
 
 void regionPaint(wmfAPI *api, wmfPolyRectangle_t *r)

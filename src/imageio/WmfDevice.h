@@ -20,6 +20,7 @@ struct WmfCanvas
 {
     QPainter *painter = nullptr; // only while playing
     double scaleY = 1;           // device units to pixels, for font sizes
+    QRectF area;                 // the picture's area in device units: every clip stays inside it
     // Decoded DIBs by the handle the player keeps; their bytes stay within the limits.
     std::unordered_map<const void *, std::unique_ptr<QImage>> bitmaps;
     qint64 bitmapBytes = 0;

@@ -93,6 +93,9 @@ void drawWmf(PreparedWmf &wmf, Raster &picture)
         painter.setRenderHint(QPainter::Antialiasing);
         const double sx = wmf.size.width() / wmf.units.width(), sy = wmf.size.height() / wmf.units.height();
         painter.setTransform(QTransform::fromScale(sx, sy));
+        // Nothing is drawn outside the picture's own area, however far its records reach.
+        canvas.area = QRectF(QPointF(0, 0), wmf.units);
+        painter.setClipRect(canvas.area);
         canvas.painter = &painter;
         canvas.scaleY = sy;
         player.play();

@@ -74,6 +74,10 @@ bool runFileDialog(QFileDialog::AcceptMode mode, QString &fileName, const QStrin
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
+    // The caller asks before it replaces a file (ConfirmReplaceFile), once, for the name
+    // it really writes: the save command may add the format's extension, and the export
+    // dialog takes a typed name as well as a browsed one.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
     const QStringList filters = qtNameFilters(filter);
     dialog.setNameFilters(filters);
     if (filterIndex >= 1 && filterIndex <= filters.size())

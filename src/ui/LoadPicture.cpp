@@ -5,7 +5,7 @@
 #include "program/Language.h"
 #include "ui/MessageDialogs.h"
 
-PictureLoad LoadPictureFile(TImage &image, int drawMode, bool skipDialog, TOpenDialogState &dialog)
+PictureLoad LoadPictureFile(TImage &image, int drawMode, bool skipDialog, TOpenDialogState &dialog, bool opensProjects)
 {
     const QString filter = pictureOpenFilter(LngText(QStringLiteral("Captions"), QStringLiteral("Files")),
                                              LngText(QStringLiteral("Captions"), QStringLiteral("Graphic")));
@@ -13,12 +13,14 @@ PictureLoad LoadPictureFile(TImage &image, int drawMode, bool skipDialog, TOpenD
         return PictureLoad::Cancelled;
     const int reader = pictureReaderFor(dialog.fileName);
     if (reader < 0) {
-        ShowMessageBox(LngText(QStringLiteral("Messages"), QStringLiteral("This format is not supported by the program.")),
-                       QStringLiteral("i"));
+        ShowMessageBox(notAPictureFormatText(dialog.fileName), QStringLiteral("i"));
         return PictureLoad::Failed;
     }
-    if (reader == ReaderProject)
+    if (reader == ReaderProject) {
+        if (!opensProjects)
+            ShowMessageBox(projectNotPictureText(dialog.fileName), QStringLiteral("i"));
         return PictureLoad::Failed;
+    }
     PictureRead read = readPictureFile(dialog.fileName, reader, image.picture());
     if (!read.ok()) {
         Dialogs().showError(read.error, image.window());

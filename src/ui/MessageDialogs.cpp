@@ -7,7 +7,11 @@
 #include "program/DialogStyle.h"
 #include "ui/ImageWidget.h"
 
+#include "core/FileBytes.h"
+#include "core/MessageText.h"
+
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -307,4 +311,13 @@ QString ShowChoiceBox(const QString &prompt, const QString &items, const QString
     if (Dialogs().exec(form) == mrOk && list->currentItem() && list->currentItem()->isSelected())
         result = list->currentItem()->text();
     return result;
+}
+
+bool ConfirmReplaceFile(const QString &fileName)
+{
+    if (!QFileInfo::exists(fileName))
+        return true;
+    return ShowMessageBox(messageText("The file \"%1\" already exists. Do you want to replace it?")
+                              .arg(nativeFilePath(fileName)),
+                          QStringLiteral("c"));
 }

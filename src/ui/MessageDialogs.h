@@ -54,3 +54,8 @@ QString ShowInputBox(const QString &prompt, int password);
 // The item equal to selected is chosen at the start, else the first one; the list has the
 // keyboard focus, and Enter confirms.
 QString ShowChoiceBox(const QString &prompt, const QString &items, const QString &selected = QString());
+
+// The question every save asks before it replaces a file: true when fileName does not
+// exist or the user answers yes to "The file "PATH" already exists. Do you want to
+// replace it?".
+bool ConfirmReplaceFile(const QString &fileName);

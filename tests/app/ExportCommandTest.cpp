@@ -3,6 +3,7 @@
 #include "TestProgramFolder.h"
 #include "app/MainWindow.h"
 #include "compose/PictureExport.h"
+#include "imageio/PictureFiles.h"
 #include "ui/Controls.h"
 #include "app/ExportForm.h"
 #include "ui/ImageWidget.h"
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -213,4 +215,37 @@ TEST_F(ExportCommand, DialogInEnglishAndGerman)
         if (!shots.isEmpty())
             form.grab().save(QDir(shots).filePath(QStringLiteral("export-%1.png").arg(QLatin1String(language))));
     }
+}
+
+TEST_F(ExportCommand, AnExistingFileIsReplacedOnlyAfterTheSaveCommandsQuestion)
+{
+    drawItem(QStringLiteral("Export"));
+    const QString path = program.filePath("old.png");
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    int answer = mrNo, saves = 0;
+    dialogs.onExec = [&](QDialog &d) {
+        if (auto *form = qobject_cast<TExportForm *>(&d)) {
+            form->setFileName(path);
+            form->btnOK->click();
+            if (!form->Confirmed) // declined: the dialog stays open for another name
+                form->btnCancel->click();
+            return form->result();
+        }
+        messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+        return answer;
+    };
+    exportButton()->click();
+    EXPECT_EQ(QFileInfo(path).size(), 3);
+    answer = mrYes;
+    exportButton()->click();
+    EXPECT_GT(QFileInfo(path).size(), 3);
+    // The save command asks the same question; declining shows its dialog again.
+    answer = mrNo;
+    dialogs.onSave = [&](QString &name, int &index) { return name = path, index = SavePng, ++saves == 1; };
+    control<QToolButton>(*window, "PicSaveButton")->click();
+    EXPECT_EQ(saves, 2);
+    const QString question = "The file \"" + QDir::toNativeSeparators(path) + "\" already exists. Do you want to replace it?";
+    EXPECT_EQ(messages, QStringList({question, question, question}));
 }

@@ -383,6 +383,36 @@ TEST(BmpRead, MasksInsideLongerHeadersAndUncommonMasks)
             EXPECT_EQ(r10.pixelRgb(x, y), qRgb(x * 100 >> 2, y * 300 >> 2, (1023 - x * 100) >> 2)) << x << "," << y;
 }
 
+TEST(BmpRead, FourMasksAfterAnInfoHeaderAreReadAsTheVersion3Header)
+{
+    // 4 x 1 16-bit pixels with an alpha mask; the 40-byte header and four masks are laid
+    // out as the 56-byte header, whose alpha rule they follow (over white; 8/15 of red
+    // over white is 255, 119, 119 by the standard's formula).
+    const auto file = [](quint32 infoSize, std::vector<quint32> words) {
+        QByteArray f(14 + 56 + 8, '\0');
+        uchar *p = reinterpret_cast<uchar *>(f.data());
+        p[0] = 'B', p[1] = 'M';
+        qToLittleEndian<quint32>(14 + 56, p + 10);
+        words.insert(words.begin(), {infoSize, 4, 1, 1 | 16u << 16, 3, 8, 0, 0, 0, 0});
+        for (size_t i = 0; i < words.size(); ++i)
+            qToLittleEndian<quint32>(words[i], p + 14 + 4 * i);
+        return f;
+    };
+    const QRgb white = qRgb(255, 255, 255), red = qRgb(255, 0, 0);
+    for (quint32 size : {40u, 56u}) {
+        QByteArray bytes = file(size, {0x7C00, 0x03E0, 0x001F, 0x8000, 0xFC007C00, 0x001F83E0});
+        QBuffer stream(&bytes);
+        ASSERT_TRUE(stream.open(QIODevice::ReadOnly));
+        const Raster r = ReadBmp(bytes), s = ReadBmp(stream);
+        const Raster q = ReadBmp(file(size, {0x0F00, 0x00F0, 0x000F, 0xF000, 0x8F000F00, 0x00F0FFFF}));
+        const QRgb want[3][4] = {{white, red, qRgb(0, 255, 0), white}, {white, red, qRgb(0, 255, 0), white},
+                                 {white, qRgb(255, 119, 119), white, white}};
+        for (int x = 0; x < 4; ++x)
+            for (int i = 0; i < 3; ++i)
+                EXPECT_EQ((i == 0 ? r : i == 1 ? s : q).pixelRgb(x, 0), want[i][x]) << size << " " << x;
+    }
+}
+
 TEST(BmpRead, ImageMagickVariantsDecodeLikePillow)
 {
     QTemporaryDir dir;

@@ -9,6 +9,8 @@
 #include "imageio/TiffCodec.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QProcess>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -114,4 +117,28 @@ TEST(FailedWrites, EveryPictureWriterKeepsTheOldFileAndNamesTheFileAndTheSystems
         c.save(path(c));
         EXPECT_GT(contents(path(c)).size(), qsizetype(SmallFileLimit)) << c.name;
     }
+}
+
+TEST(FailedWrites, ASaveRemovesTheTemporaryFilesOfEndedWritersOfTheSameFileOnly)
+{
+    QTemporaryDir dir;
+    const QString target = dir.filePath("pic.png");
+    // Writers killed while writing left their named temporary files behind.
+    QProcess ended;
+    ended.start(QStringLiteral("true"), {});
+    ASSERT_TRUE(ended.waitForStarted());
+    const QString endedPid = QString::number(ended.processId()), ours = QString::number(getpid());
+    ASSERT_TRUE(ended.waitForFinished());
+    const auto byProcess = [&](const QString &pid) { return WholeFileWriter::temporaryName(target, 3).replace(ours + "-", pid + "-"); };
+    const QString dead = byProcess(endedPid), running = byProcess(QString::number(getppid()));
+    const QString ownLeftover = WholeFileWriter::temporaryName(target, 999999);
+    const QString otherFile = WholeFileWriter::temporaryName(dir.filePath("other.png"), 999999);
+    for (const QString &path : {dead, running, ownLeftover, otherFile})
+        writeFile(path, "partial");
+    EXPECT_TRUE(QFileInfo(dead).fileName().startsWith(".pic.png."));
+    writeWholeFile(target, "whole");
+    EXPECT_EQ(contents(target), "whole");
+    EXPECT_FALSE(QFile::exists(dead) || QFile::exists(ownLeftover));
+    EXPECT_TRUE(QFile::exists(running) && QFile::exists(otherFile));
+    EXPECT_FALSE(WholeFileWriter::isStaleTemporary(target, target));
 }

@@ -122,7 +122,7 @@ TEST(MetafileRead, PlaceableMetafileIsSizedByItsBoundingBoxAndUnitsPerInch)
 {
     EXPECT_EQ(MetafileSize(readAll(fixture("quarter_placeable.wmf"))), QSize(200, 100));
     EXPECT_EQ(MetafileSize(readAll(fixture("quarter_twips.wmf"))), QSize(200, 100));
-    for (const char *name : {"quarter_placeable.wmf", "quarter_twips.wmf"}) {
+    for (const char *name : {"quarter_placeable.wmf", "quarter_twips.wmf", "quarter_placeable_window_exceeds.wmf"}) {
         SCOPED_TRACE(name);
         Raster picture(300, 200, 24, Background);
         LoadMetafile(fixture(name), picture);

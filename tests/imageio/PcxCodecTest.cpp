@@ -330,7 +330,7 @@ TEST(PcxReader, ClampsBytesPerLineToTheRow)
 
 TEST(PcxReader, OtherLayoutsGiveABlankPictureOfTheFilesSize)
 {
-    for (const auto &[bits, planes] : {std::pair{4, 1}, {8, 2}, {8, 4}, {1, 5}, {24, 1}, {8, 0}}) {
+    for (const auto &[bits, planes] : {std::pair{4, 2}, {2, 3}, {8, 2}, {8, 4}, {1, 5}, {24, 1}, {8, 0}}) {
         SCOPED_TRACE(bits * 100 + planes);
         HeaderFields f{.bits = bits, .planes = planes, .width = 5, .height = 4};
         Raster r = rgbPicture(1, 1, {qRgb(1, 2, 3)});
@@ -363,7 +363,7 @@ TEST(PcxReader, RejectsBadHeadersAndLeavesThePicture)
     expectRejected(file, QStringLiteral("Not a PCX file, or header read error."));
     expectRejected(WritePcx(noisePicture(4, 4, 1)).left(127), QStringLiteral("Not a PCX file, or header read error."));
     expectRejected(QByteArray());
-    for (int bits : {0, 2, 3, 7, 255}) {
+    for (int bits : {0, 3, 7, 255}) {
         file = WritePcx(noisePicture(4, 4, 1));
         file[3] = char(bits);
         expectRejected(file, QStringLiteral("Not a valid PCX file!"));
@@ -451,6 +451,31 @@ std::pair<int, int> layoutOf(const QString &file)
     QFile f(file);
     const QByteArray h = f.open(QIODevice::ReadOnly) ? f.read(128) : QByteArray();
     return h.size() == 128 ? std::pair{int(uchar(h[3])), int(uchar(h[65]))} : std::pair{0, 0};
+}
+
+TEST(PcxInterop, NetpbmsPackedFourAndSixteenColourFilesReadAsTheirSource)
+{
+    // ppmtopcx -packed writes 3 or 4 colours as 2 bits, up to 16 as 4 bits in one plane.
+    QTemporaryDir dir;
+    const QString ppm = dir.filePath(QStringLiteral("s.ppm"));
+    std::mt19937 rng(5);
+    for (int colours : {3, 4, 9, 16})
+        for (int w = 1; w <= 19; w += 3) {
+            // Every colour is there: the first pixels take them in turn.
+            QImage source(w, (colours + w - 1) / w + w % 3, QImage::Format_RGB32);
+            std::vector<QRgb> palette(colours);
+            for (QRgb &c : palette)
+                c = rng() | 0xFF000000u;
+            for (int i = 0; i < w * source.height(); ++i)
+                source.setPixel(i % w, i / w, palette[i < colours ? i : rng() % colours]);
+            QByteArray pcx;
+            ASSERT_TRUE(source.save(ppm, "PPM"));
+            ASSERT_EQ(runTool(QStringLiteral("ppmtopcx"), {QStringLiteral("-packed"), ppm}, &pcx), QString());
+            Raster r;
+            ASSERT_TRUE(ReadPcx(pcx, r)) << PcxLastError().toStdString();
+            EXPECT_EQ(r.bitCount(), 4);
+            EXPECT_TRUE(r.toRgb32() == source) << colours << " colours, " << w << " wide";
+        }
 }
 
 TEST(PcxInterop, WeReadPillowsAndImageMagicksFilesToTheirPixels)

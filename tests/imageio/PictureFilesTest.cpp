@@ -11,15 +11,19 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-TEST(PictureFiles, ReaderIsChosenByTheExactUpperCasedExtension)
+TEST(PictureFiles, ReaderIsChosenByTheExtensionInAnyOfItsSpellings)
 {
     EXPECT_EQ(pictureReaderFor("photo.Tga"), ReaderTga);
     EXPECT_EQ(pictureReaderFor("/a.b/c.bmp"), ReaderBmp);
     EXPECT_EQ(pictureReaderFor("x.JPG"), ReaderJpeg);
     EXPECT_EQ(pictureReaderFor("x.wmf"), ReaderWmf);
     EXPECT_EQ(pictureReaderFor("x.lfx"), ReaderProject);
-    EXPECT_EQ(pictureReaderFor("photo.jpeg"), -1);
-    EXPECT_EQ(pictureReaderFor("scan.tiff"), -1);
+    EXPECT_EQ(pictureReaderFor("photo.jpeg"), ReaderJpeg);
+    EXPECT_EQ(pictureReaderFor("photo.JPE"), ReaderJpeg);
+    EXPECT_EQ(pictureReaderFor("photo.jfif"), ReaderJpeg);
+    EXPECT_EQ(pictureReaderFor("scan.tiff"), ReaderTiff);
+    EXPECT_EQ(pictureReaderFor("icon.dib"), ReaderBmp);
+    EXPECT_EQ(pictureReaderFor("x.gif"), -1);
     EXPECT_EQ(pictureReaderFor("noextension"), -1);
     EXPECT_EQ(pictureReaderFor("dir.bmp/file"), -1);
     EXPECT_EQ(pictureReaderFor("x.webp"), ReaderWebp);
@@ -30,15 +34,17 @@ TEST(PictureFiles, FiltersAreBuiltFromTheLanguageWords)
 {
     EXPECT_EQ(pictureOpenFilter("Files", "Graphic"),
               "Graphic Files (*.bmp,*.jpg,*.emf,*.wmf,*.png,*.tif,*.pcx,*.tga,*.webp)|"
-              "*.bmp;*.jpg;*.emf;*.wmf;*.png;*.tif;*.pcx;*.tga;*.webp|"
-              "Bitmap Files (*.bmp)|*.bmp|JPEG Files (*.jpg)|*.jpg|Enhanced Meta Files (*.emf)|*.emf|"
+              "*.bmp;*.dib;*.jpg;*.jpeg;*.jpe;*.jfif;*.emf;*.wmf;*.png;*.tif;*.tiff;*.pcx;*.tga;*.targa;*.webp|"
+              "Bitmap Files (*.bmp)|*.bmp;*.dib|JPEG Files (*.jpg)|*.jpg;*.jpeg;*.jpe;*.jfif|"
+              "Enhanced Meta Files (*.emf)|*.emf|"
               "Windows Meta Files (*.wmf)|*.wmf|Portable Networks Graphic Files (*.png)|*.png|"
-              "Tagged Image Files (*.tif)|*.tif|ZSoft Paintbrush Files (*.pcx)|*.pcx|"
-              "Targa Files (*.tga)|*.tga|WebP Files (*.webp)|*.webp|Letrafex Files (*.lfx)|*.lfx");
+              "Tagged Image Files (*.tif)|*.tif;*.tiff|ZSoft Paintbrush Files (*.pcx)|*.pcx|"
+              "Targa Files (*.tga)|*.tga;*.targa|WebP Files (*.webp)|*.webp|Letrafex Files (*.lfx)|*.lfx");
     EXPECT_EQ(pictureSaveFilter("Dateien"),
-              "Bitmap Dateien (*.bmp)|*.bmp|JPEG Dateien (*.jpg)|*.jpg|Enhanced Meta Dateien (*.emf)|*.emf|"
-              "Portable Networks Graphic Dateien (*.png)|*.png|Tagged image Dateien (*.tif)|*.tif|"
-              "ZSoft Paintbrush Dateien (*.pcx)|*.pcx|Targa Dateien (*.tga)|*.tga|WebP Dateien (*.webp)|*.webp|"
+              "Bitmap Dateien (*.bmp)|*.bmp;*.dib|JPEG Dateien (*.jpg)|*.jpg;*.jpeg;*.jpe;*.jfif|"
+              "Enhanced Meta Dateien (*.emf)|*.emf|"
+              "Portable Networks Graphic Dateien (*.png)|*.png|Tagged image Dateien (*.tif)|*.tif;*.tiff|"
+              "ZSoft Paintbrush Dateien (*.pcx)|*.pcx|Targa Dateien (*.tga)|*.tga;*.targa|WebP Dateien (*.webp)|*.webp|"
               "Letrafex Dateien (*.lfx)|*.lfx");
 }
 
@@ -49,6 +55,31 @@ TEST(PictureFiles, SaveNamesGetTheFiltersExtension)
     EXPECT_EQ(pictureSaveName("pic.jpg", SaveBitmap), "pic.jpg.bmp");
     EXPECT_EQ(pictureSaveName("PIC.PNG", SavePng), "PIC.PNG");
     EXPECT_EQ(pictureSaveName("a.Lfx", SaveProject), "a.Lfx");
+    EXPECT_EQ(pictureSaveName("a.JPEG", SaveJpeg), "a.JPEG");
+    EXPECT_EQ(pictureSaveName("a.tiff", SaveTiff), "a.tiff");
+    EXPECT_EQ(pictureSaveName("a.tiff", SavePng), "a.tiff.png");
+    // The open dialog lists every spelling.
+    EXPECT_TRUE(pictureOpenFilter("Files", "Graphic").contains("|*.jpg;*.jpeg;*.jpe;*.jfif|"));
+}
+
+TEST(PictureFiles, APictureIsReadByItsSignatureWhateverItsName)
+{
+    QTemporaryDir dir;
+    Raster picture(9, 7, 24, Colors::clAqua);
+    picture.setPixel(8, 6, Colors::clFuchsia);
+    // Each format under the name of another with a signature, and of ones without.
+    for (int writer : {SaveBitmap, SaveJpeg, SaveEnhancedMeta, SavePng, SaveTiff, SaveWebp})
+        for (const char *lie : {"pic.bmp", "pic.png", "pic.pcx", "pic.tga"}) {
+            const QString path = dir.filePath(QString::number(writer) + lie);
+            savePictureFile(path, writer, picture);
+            const PictureRead read = readPictureFile(path, pictureReaderFor(path));
+            ASSERT_TRUE(read.ok()) << writer << lie << read.error.toStdString();
+            EXPECT_TRUE(writer == SaveJpeg || read.picture.pixel(8, 6) == Colors::clFuchsia) << writer << lie;
+        }
+    // A PCX named .bmp has no signature to go by: the bitmap reader says what is wrong.
+    savePictureFile(dir.filePath("pcx.bmp"), SavePcx, picture);
+    EXPECT_FALSE(readPictureFile(dir.filePath("pcx.bmp"), ReaderBmp).ok());
+    EXPECT_EQ(notAPictureFormatText("a.gif"), readPictureFile("a.gif", -1).error);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include "ui/LoadPicture.h"
 #include "ui/MessageDialogs.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QTemporaryDir>
@@ -66,17 +67,23 @@ TEST_F(LoadPicture, UnknownExtensionsGetANoticeAndProjectsNothing)
     QString message;
     dialogs.onExec = [&](QDialog &d) { message = d.findChild<QLabel *>("Message")->text(); return int(mrOk); };
     image.picture().fill(Colors::clYellow);
-    state.fileName = dir.filePath("photo.jpeg");
+    state.fileName = dir.filePath("photo.gif");
     EXPECT_EQ(LoadPictureFile(image, 1, true, state), PictureLoad::Failed);
-    EXPECT_EQ(message, "This format is not supported by the program.");
+    EXPECT_EQ(message, notAPictureFormatText(state.fileName));
+    EXPECT_TRUE(message.contains(QDir::toNativeSeparators(state.fileName)));
     EXPECT_EQ(image.picture().pixel(0, 0), Colors::clYellow);
 
+    // A project where a picture is wanted is named as such; where projects are opened
+    // (the main window's "Open picture"), the caller opens it and nothing is shown here.
     message.clear();
     state.fileName = dir.filePath("work.lfx");
     EXPECT_EQ(LoadPictureFile(image, 1, true, state), PictureLoad::Failed);
+    EXPECT_EQ(message, projectNotPictureText(state.fileName));
+    message.clear();
+    EXPECT_EQ(LoadPictureFile(image, 1, true, state, true), PictureLoad::Failed);
     EXPECT_TRUE(message.isEmpty());
     EXPECT_EQ(image.picture().pixel(0, 0), Colors::clYellow);
-    EXPECT_EQ(dialogs.execCount, 1);
+    EXPECT_EQ(dialogs.execCount, 2);
 }
 
 TEST_F(LoadPicture, AFileThatCannotBeReadIsReportedOnceAndChangesNothing)
