@@ -2,7 +2,7 @@
 // through every writer; Pillow reads all back in one process and must see the pixels (JPEG within
 // a bound), transparency kept or refused with an error, every frame of an animation, its last one
 // where a viewer shows one (APNG's default image), and a single frame written as a still.
-#include "../../fuzz/WriterFuzz.h"
+#include "WriterFuzz.h"
 #include "ReferenceTools.h"
 #include "core/Errors.h"
 #include "core/FileBytes.h"
