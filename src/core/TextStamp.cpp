@@ -291,7 +291,7 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
         QPainter painter(&image);
         painter.setPen(QColor::fromRgba(color));
         painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
-        line_.draw(painter, x, y);
+        line_.draw(painter, x, y, QRect(-x, -y, image.width(), image.height()));
         return;
     }
     if (runs_.empty())
@@ -350,7 +350,7 @@ void TextStamp::drawShapeByQPainter(QImage &image, int x, int y, QRgb color) con
         QPainter painter(&band);
         painter.setPen(Qt::white);
         painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
-        line_.draw(painter, x, y - top);
+        line_.draw(painter, x, y - top, QRect(-x, top - y, band.width(), band.height()));
     }
     for (int row = 0; row < band.height(); ++row) {
         const QRgb *from = reinterpret_cast<const QRgb *>(band.constScanLine(row));
