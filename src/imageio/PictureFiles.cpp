@@ -241,9 +241,9 @@ void savePictureFile(const QString &fileName, int filterIndex, const Raster &pic
 
 QImage pictureFromMimeData(const QMimeData &data)
 {
-    if (!data.hasImage())
-        return {};
-    QImage image = qvariant_cast<QImage>(data.imageData());
+    QImage image;
+    if (data.hasImage())
+        image = qvariant_cast<QImage>(data.imageData());
     if (!image.isNull())
         return image;
     for (const QString &format : data.formats()) {
