@@ -250,7 +250,7 @@ QSize TPreviewLabel::sizeHint() const
     return {w, fm.height() * int(all.size())};
 }
 
-void TPreviewLabel::paintEvent(QPaintEvent *)
+void TPreviewLabel::paintEvent(QPaintEvent *event)
 {
     const QFont f = drawingFont();
     const QFontMetrics fm(f);
@@ -267,7 +267,8 @@ void TPreviewLabel::paintEvent(QPaintEvent *)
             x = wmax - w;
         else if (alignment() & Qt::AlignHCenter)
             x = wmax / 2 - w / 2;
-        HintedTextLine(all[j], f).draw(p, x, j * fm.height());
+        // Only the glyphs that reach the part being painted: a long line costs its visible part.
+        HintedTextLine(all[j], f).draw(p, x, j * fm.height(), event->rect().translated(-x, -j * fm.height()));
     }
 }
 
