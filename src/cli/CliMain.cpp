@@ -200,6 +200,10 @@ int main(int argc, char **argv)
         } catch (const std::bad_alloc &) {
             std::fprintf(stderr, "letrafex-cli %s: %s\n", c.name, qPrintable(messageText("Out of memory.")));
             return 1;
+        } catch (const std::exception &e) {
+            // Any other failure ends the command with its reason, not with an abort.
+            std::fprintf(stderr, "letrafex-cli %s: %s\n", c.name, e.what());
+            return 1;
         }
     }
     std::fprintf(stderr, "letrafex-cli: unknown command \"%s\"\n", qPrintable(name));
