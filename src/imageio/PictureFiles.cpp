@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSize>
 
 #include <new>
@@ -261,8 +262,8 @@ QImage pictureFromMimeData(const QMimeData &data)
         // The size is within the program's own limits, which stand in for Qt's.
         const int qtLimit = QImageReader::allocationLimit();
         QImageReader::setAllocationLimit(0);
+        const auto restore = qScopeGuard([qtLimit] { QImageReader::setAllocationLimit(qtLimit); });
         image = reader.read();
-        QImageReader::setAllocationLimit(qtLimit);
         if (!image.isNull())
             return image;
     }
