@@ -1,7 +1,8 @@
 // What a user waits for in the text composition: a full redraw of ten items (one line each,
 // 48 pt Arial, depth 50, 3D) on a full-HD picture and on the design size, the cost of large
 // text against small, the window's redraw of three-line items at growing sizes, one undo
-// push and one undo step, and the memory that 101 snapshots hold.
+// push and one undo step, the memory that 101 snapshots hold, and one line far longer
+// than the picture.
 #include "BenchMain.h"
 #include "BenchItems.h"
 #include "compose/TextPainter.h"
@@ -82,6 +83,30 @@ void TextLayerPerGlyphPixel(benchmark::State &state)
         benchmark::Counter(double(ink * 51), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(TextLayerPerGlyphPixel)->Arg(64)->Arg(128)->Unit(benchmark::kMillisecond);
+
+// One line of range(0) characters at 100 px, depth 50 down-right from (10, 100) on 640 x 480:
+// the copies begin left of the picture, where QPainter draws them, and end where the stamp
+// does. A new text every time, so the line is shaped and rasterised anew.
+void LongLine(benchmark::State &state)
+{
+    ItemTable table;
+    ItemRow &r = table.rows[0];
+    r.cells[CellFontSize] = QStringLiteral("75");
+    r.cells[CellFontDepth] = QStringLiteral("50");
+    r.cells[CellXPos] = QStringLiteral("10");
+    r.cells[CellYPos] = QStringLiteral("100");
+    r.cells[CellDirection] = QString::number(DirDownRight);
+    const QString words = QStringLiteral("Letrafex long line of words ").repeated(int(state.range(0)) / 28 + 1);
+    const Raster white(640, 480);
+    static int round = 0;
+    for (auto _ : state) {
+        // One line: quoted, as the caption's comma text keeps a line with spaces.
+        r.caption = QLatin1Char('"') + (QString::number(round++) + words).left(int(state.range(0))) + QLatin1Char('"');
+        const Raster out = ComposePicture(white, table);
+        benchmark::DoNotOptimize(out.image().constBits());
+    }
+}
+BENCHMARK(LongLine)->Arg(100)->Arg(10000)->Arg(60000)->Unit(benchmark::kMillisecond);
 
 // The window's redraw of ten three-line items of depth 50 on 1280 x 800, through the
 // composition the window runs, at 48 pt (cached glyphs), 49, 72 and 100 pt (outlines).

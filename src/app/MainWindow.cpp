@@ -9,6 +9,7 @@
 #include "program/DialogStyle.h"
 #include "ui/ImageWidget.h"
 #include "program/Language.h"
+#include "core/MessageText.h"
 #include "ui/MessageDialogs.h"
 #include "ui/OptionsForm.h"
 #include "ui/PasteGuard.h"
@@ -30,6 +31,7 @@
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -252,7 +254,22 @@ QWidget *TLetrafex::buildTextCreateBox()
     ContentBox = namedGroupBox(TextCreateBox, "ContentBox", "Content");
     auto *contentLayout = new QVBoxLayout(ContentBox);
     contentLayout->setContentsMargins(4, 2, 4, 4);
-    TextMemo = new TTextEdit(ContentBox);
+    auto *memo = new TTextEdit(ContentBox);
+    // A paste or drop beyond the limit is refused before the field takes any of it.
+    // The message waits for the paste or drop to end: a modal dialog inside a drop would
+    // hold up the program the data comes from.
+    memo->setLengthLimit(MaxTextLength, [this](qsizetype length) {
+        QTimer::singleShot(0, this, [this, length] {
+            runGuarded(this, [length] {
+                ShowMessageBox(
+                    messageText("The text is too long: an item holds at most %1 characters, and this one would have %2.")
+                        .arg(MaxTextLength)
+                        .arg(length),
+                    QStringLiteral("w"));
+            });
+        });
+    });
+    TextMemo = memo;
     TextMemo->setObjectName(QStringLiteral("TextMemo"));
     TextMemo->setAcceptRichText(false);
     TextMemo->setLineWrapMode(QTextEdit::NoWrap);

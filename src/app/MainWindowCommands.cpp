@@ -290,13 +290,13 @@ void TLetrafex::SendClipboardButtonClick() { QGuiApplication::clipboard()->setIm
 void TLetrafex::GetClipboardButtonClick()
 {
     const QMimeData *data = QGuiApplication::clipboard()->mimeData();
-    if (!data || !data->hasImage())
+    if (!data)
         return;
-    const QImage image = qvariant_cast<QImage>(data->imageData());
+    const QImage image = pictureFromMimeData(*data);
     if (image.isNull())
         return;
     if (!Raster::sizeAllowed(image.width(), image.height()))
-        throw LetrafexError(messageText("A picture of this size is not possible."));
+        throw LetrafexError(Raster::sizeRefusal(image.width(), image.height()));
     // Transparent parts of a pasted picture show white, as on a fresh picture.
     QImage opaque(image.size(), QImage::Format_RGB32);
     opaque.fill(Qt::white);

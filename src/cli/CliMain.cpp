@@ -3,6 +3,7 @@
 
 #include "core/Errors.h"
 #include "core/HintedGlyphs.h"
+#include "core/MessageText.h"
 #include "core/Raster.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 
 namespace {
 const CliCommand commands[] = {
@@ -195,6 +197,13 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "letrafex-cli %s: %s\n", c.name, e.what());
             return 1;
         } catch (const LetrafexError &e) {
+            std::fprintf(stderr, "letrafex-cli %s: %s\n", c.name, e.what());
+            return 1;
+        } catch (const std::bad_alloc &) {
+            std::fprintf(stderr, "letrafex-cli %s: %s\n", c.name, qPrintable(messageText("Out of memory.")));
+            return 1;
+        } catch (const std::exception &e) {
+            // Any other failure ends the command with its reason, not with an abort.
             std::fprintf(stderr, "letrafex-cli %s: %s\n", c.name, e.what());
             return 1;
         }

@@ -30,6 +30,10 @@ enum FontStyleBits { StyleBold = 1, StyleItalic = 2, StyleUnderline = 4, StyleSt
 constexpr int MinFontSize = 8, MaxFontSize = 100;
 constexpr int MinDepth = 0, MaxDepth = 50;
 constexpr int MaxPosition = 1000000;
+// Characters an item's text may hold when typed or pasted in the editor. The program draws
+// short texts: a line of more characters than the widest picture (Raster::MaxSide) has
+// pixels can never be seen whole, and every character costs each redraw.
+constexpr int MaxTextLength = 32768;
 
 struct ItemRow
 {

@@ -47,12 +47,7 @@ void checkSize(QSize picture, int scale)
         throw LetrafexError(messageText("The scale must be 1, 2, 3 or 4, not %1").arg(scale));
     if (!exportSizeAllowed(picture, scale)) {
         const QSize s = exportSize(picture, scale);
-        throw LetrafexError(messageText("A picture of %1 x %2 pixels is not possible: at most %3 pixels a side and "
-                                        "%4 MiB")
-                                .arg(s.width())
-                                .arg(s.height())
-                                .arg(Raster::MaxSide)
-                                .arg(Raster::MaxBytes >> 20));
+        throw LetrafexError(Raster::sizeRefusal(s.width(), s.height()));
     }
 }
 

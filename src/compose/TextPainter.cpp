@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 
 #include <algorithm>
+#include <climits>
 
 Extrusion extrusionFor(int direction, int d)
 {
@@ -98,7 +99,11 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
         int y = Y + j * h;
         x += ex.startX;
         y += ex.startY;
-        const std::shared_ptr<const TextStamp> shaped = stampFor(text, qfont, {x, y});
+        // Only the part of the line that one of the copies (and the blackened one beyond
+        // them) can put on the picture is rasterised: a line far longer than the picture
+        // costs no more than the picture.
+        const QRect reach = stampReach(picture.size(), {x, y}, {ex.stepX, ex.stepY}, d + 1);
+        const std::shared_ptr<const TextStamp> shaped = stampFor(text, qfont, {x, y}, reach);
         for (int i = 0; i <= d; ++i) {
             if (progress)
                 progress(d == 0 ? 100 : 100 * i / d);
@@ -116,8 +121,11 @@ void PaintGradientText(PictureLayers &layers, const ItemAttributes &item, std::u
             // every pixel the smooth letters touch: the front copy then shows only as a
             // one-pixel rim on the side the copies come from.
             constexpr QRgb black = 0xFF000000;
-            if (whole(layers.textCreate))
-                stampFor(text, toQFont(layers.maskFont), {x, y})->drawShape(layers.textCreate->picture.paintable(), x, y, black);
+            if (whole(layers.textCreate)) {
+                QImage &mask = layers.textCreate->picture.paintable();
+                stampFor(text, toQFont(layers.maskFont), {x, y}, stampReach(mask.size(), {x, y}, {}, 0))
+                    ->drawShape(mask, x, y, black);
+            }
             shaped->drawShape(picture, x, y, black);
             font.color = Colors::clBlack;
         }
@@ -138,24 +146,26 @@ void DrawText3D(PictureLayers &layers, const ItemAttributes &item, std::uint8_t 
     if (!(d > 0 && item.surface.height() > 0) || !whole(layers.textCreate) || !whole(layers.title))
         return;
     ImageBox &surface = *layers.surface;
-    const int width = MaxLineWidth(layers.titleFont, item.lines) + d;
-    const int height = TextHeight(layers.titleFont) * int(item.lines.size()) + d;
-    surface.picture.setWidth(width);
-    surface.picture.setHeight(height);
-    StretchDraw(item.surface, surface.picture, width, height);
-    InvertImage(surface.picture);
-
+    const qint64 width = qint64(MaxLineWidth(layers.titleFont, item.lines)) + d;
+    const qint64 height = qint64(TextHeight(layers.titleFont)) * item.lines.size() + d;
     Raster &mask = layers.textCreate->picture;
     QImage &m = mask.paintable();
-    const QImage s = surface.picture.toRgb32();
-    const int ox = X - d, oy = Y - d;
-    const int x0 = qMax(0, ox), y0 = qMax(0, oy);
-    const int x1 = qMin(m.width(), ox + s.width()), y1 = qMin(m.height(), oy + s.height());
-    for (int y = y0; y < y1; ++y) {
-        QRgb *mp = reinterpret_cast<QRgb *>(m.scanLine(y));
-        const QRgb *sp = reinterpret_cast<const QRgb *>(s.constScanLine(y - oy));
-        for (int x = x0; x < x1; ++x)
-            mp[x] |= sp[x - ox];
+    // The surface picture is stretched over the item's whole block at (X - d, Y - d), but
+    // only the part of the block on the mask is made: a block far larger than the picture
+    // costs no more than the picture.
+    const QRect block = QRect(X - d, Y - d, int(qMin<qint64>(width, INT_MAX / 2)), int(qMin<qint64>(height, INT_MAX / 2)));
+    const QRect onMask = block & m.rect();
+    if (!onMask.isEmpty()) {
+        surface.picture.setSize(onMask.width(), onMask.height());
+        StretchDraw(item.surface, surface.picture, block.width(), block.height(), onMask.topLeft() - block.topLeft());
+        InvertImage(surface.picture);
+        const QImage s = surface.picture.toRgb32();
+        for (int y = onMask.top(); y <= onMask.bottom(); ++y) {
+            QRgb *mp = reinterpret_cast<QRgb *>(m.scanLine(y));
+            const QRgb *sp = reinterpret_cast<const QRgb *>(s.constScanLine(y - onMask.top()));
+            for (int x = onMask.left(); x <= onMask.right(); ++x)
+                mp[x] |= sp[x - onMask.left()];
+        }
     }
     QImage &t = layers.title->picture.paintable();
     const int w = qMin(t.width(), m.width()), h = qMin(t.height(), m.height());

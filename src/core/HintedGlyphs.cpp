@@ -203,6 +203,91 @@ void HintedTextLine::draw(QPainter &painter, int x, int y) const
     drawOutlines(painter, x, y);
 }
 
+namespace {
+
+// Room around a glyph's design bounds for what hinting and rasterising add.
+int glyphRoom(const QRawFont &font) { return 2 + int(font.pixelSize()) / 4; }
+
+// The glyphs of run that can reach the columns first to last, in their order; runs with
+// decorations (drawn across the whole run) stay whole.
+QGlyphRun glyphsReaching(const QGlyphRun &run, int first, int last)
+{
+    if (run.underline() || run.overline() || run.strikeOut())
+        return run;
+    const QRawFont font = run.rawFont();
+    const int room = glyphRoom(font);
+    const QList<quint32> glyphs = run.glyphIndexes();
+    const QList<QPointF> positions = run.positions();
+    QList<quint32> keptGlyphs;
+    QList<QPointF> keptPositions;
+    for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
+        const QRectF b = font.boundingRect(glyphs[i]).translated(positions[i]);
+        if (std::floor(b.left()) - room <= last && std::ceil(b.right()) + room >= first) {
+            keptGlyphs << glyphs[i];
+            keptPositions << positions[i];
+        }
+    }
+    QGlyphRun part = run;
+    part.setGlyphIndexes(keptGlyphs);
+    part.setPositions(keptPositions);
+    return part;
+}
+
+// The contours of outline whose columns, widened by two pixels, meet first to last.
+QPainterPath contoursReaching(const QPainterPath &outline, int first, int last)
+{
+    QPainterPath part;
+    part.setFillRule(outline.fillRule());
+    int begin = 0;
+    qreal left = 0, right = 0;
+    const auto take = [&](int end) {
+        if (end <= begin || std::ceil(right) + 2 < first || std::floor(left) - 2 > last)
+            return;
+        for (int i = begin; i < end; ++i) {
+            const QPainterPath::Element e = outline.elementAt(i);
+            if (i == begin) {
+                part.moveTo(e.x, e.y);
+            } else if (e.isCurveTo() && i + 2 < end) {
+                const QPainterPath::Element c2 = outline.elementAt(i + 1), to = outline.elementAt(i + 2);
+                part.cubicTo(e.x, e.y, c2.x, c2.y, to.x, to.y);
+                i += 2;
+            } else {
+                part.lineTo(e.x, e.y);
+            }
+        }
+    };
+    for (int i = 0; i < outline.elementCount(); ++i) {
+        const QPainterPath::Element e = outline.elementAt(i);
+        if (e.isMoveTo() && i > 0) {
+            take(i);
+            begin = i;
+            left = right = e.x;
+        } else if (i == 0) {
+            left = right = e.x;
+        } else {
+            left = std::min(left, e.x);
+            right = std::max(right, e.x);
+        }
+    }
+    take(outline.elementCount());
+    return part;
+}
+
+} // namespace
+
+void HintedTextLine::draw(QPainter &painter, int x, int y, QRect area) const
+{
+    for (const QGlyphRun &run : cached_)
+        painter.drawGlyphRun(QPointF(x, y), glyphsReaching(run, area.left(), area.right()));
+    if (outlines_.isEmpty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, antialias_);
+    painter.translate(x, y);
+    painter.fillPath(contoursReaching(outlines_, area.left(), area.right()), painter.pen().color());
+    painter.restore();
+}
+
 void HintedTextLine::drawOutlines(QPainter &painter, int x, int y) const
 {
     if (outlines_.isEmpty())

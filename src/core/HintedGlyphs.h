@@ -18,6 +18,7 @@
 #include <QGlyphRun>
 #include <QList>
 #include <QPainterPath>
+#include <QRect>
 #include <QString>
 
 class QPainter;
@@ -59,6 +60,11 @@ public:
     // keeps the line as a shape (vector files) instead of drawing it.
     HintedTextLine(const QString &text, const QFont &font, bool allOutlines = false);
     void draw(QPainter &painter, int x, int y) const;
+    // draw() for the pixels of area (relative to the box's top-left corner) only: glyphs and
+    // outline contours that cannot reach it are left out, so a line far longer than the
+    // picture costs what its visible part costs. The pixels in area are draw()'s: glyphs
+    // are drawn one by one, and a closed contour adds nothing to pixels beyond its columns.
+    void draw(QPainter &painter, int x, int y, QRect area) const;
     // The part of draw() that fills the outlines, after the cached glyphs.
     void drawOutlines(QPainter &painter, int x, int y) const;
     // The outlines of the glyphs taken as outlines, relative to the box's top-left corner.

@@ -36,23 +36,25 @@ void TileGraphic(const Raster &graphic, Raster &raster)
             CopyPixels(graphic, raster, x, y);
 }
 
-void StretchDraw(const Raster &source, Raster &target, int width, int height)
+void StretchDraw(const Raster &source, Raster &target, int width, int height, QPoint from)
 {
     if (source.isEmpty() || target.isEmpty() || width <= 0 || height <= 0)
         return;
     QImage &dst = target.paintable();
     if (width == source.width() && height == source.height()) {
-        CopyPixels(source, target);
+        CopyPixels(source, target, -from.x(), -from.y());
         return;
     }
     // Nearest-neighbour, as a device's plain stretch copy does.
     const QImage src = source.toRgb32();
-    const int x1 = qMin(width, dst.width()), y1 = qMin(height, dst.height());
+    const int x1 = qMin(width - from.x(), dst.width()), y1 = qMin(height - from.y(), dst.height());
+    if (x1 <= 0 || y1 <= 0)
+        return;
     std::vector<int> columns(static_cast<size_t>(x1));
     for (int x = 0; x < x1; ++x)
-        columns[size_t(x)] = int(qint64(x) * src.width() / width);
+        columns[size_t(x)] = int(qint64(x + from.x()) * src.width() / width);
     for (int y = 0; y < y1; ++y) {
-        const QRgb *s = reinterpret_cast<const QRgb *>(src.constScanLine(int(qint64(y) * src.height() / height)));
+        const QRgb *s = reinterpret_cast<const QRgb *>(src.constScanLine(int(qint64(y + from.y()) * src.height() / height)));
         QRgb *d = reinterpret_cast<QRgb *>(dst.scanLine(y));
         for (int x = 0; x < x1; ++x)
             d[x] = s[columns[size_t(x)]];

@@ -3,6 +3,7 @@
 // the raster picture it holds. Windows show an ImageBox; the core sizes and fills it.
 #include "core/Raster.h"
 
+#include <QPoint>
 #include <QString>
 
 struct ImageBox
@@ -26,5 +27,7 @@ void TileGraphic(const Raster &graphic, Raster &raster);
 // Draws source onto target with its top-left corner at (x, y), pixel for pixel, clipped.
 void CopyPixels(const Raster &source, Raster &target, int x = 0, int y = 0);
 
-// Draws source stretched over the rectangle (0, 0, width, height) of target.
-void StretchDraw(const Raster &source, Raster &target, int width, int height);
+// Draws source stretched over the rectangle (0, 0, width, height) of target. With from,
+// target shows the stretched picture from that point on: the part of a stretch larger than
+// target, pixel for pixel as the whole stretch would give it there.
+void StretchDraw(const Raster &source, Raster &target, int width, int height, QPoint from = {});

@@ -1,5 +1,7 @@
 #include "core/Raster.h"
 
+#include "core/MessageText.h"
+
 #include <QPainter>
 #include <QtEndian>
 #include <cstring>
@@ -151,6 +153,15 @@ bool Raster::sizeAllowed(qint64 width, qint64 height, int bits)
         return false;
     const qint64 bytesPerPixel = bits <= 8 ? 1 : 4;
     return width * height * bytesPerPixel <= MaxBytes;
+}
+
+QString Raster::sizeRefusal(qint64 width, qint64 height)
+{
+    return messageText("A picture of %1 x %2 pixels is not possible: at most %3 pixels a side and %4 MiB")
+        .arg(width)
+        .arg(height)
+        .arg(MaxSide)
+        .arg(MaxBytes >> 20);
 }
 
 QImage &Raster::paintable()

@@ -76,6 +76,8 @@ public:
 
     // Whether width x height in this layout stays inside the program's limits.
     static bool sizeAllowed(qint64 width, qint64 height, int bits = 32);
+    // The message that refuses a picture of width x height, naming the limits.
+    static QString sizeRefusal(qint64 width, qint64 height);
 
     bool samePixels(const Raster &other) const;
 

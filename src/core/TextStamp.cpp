@@ -41,31 +41,48 @@ QGlyphRun oneGlyph(const QGlyphRun &run, qsizetype i)
 // outline. Qt's rasteriser gives a pixel the same coverage whether its group is filled
 // alone or with the rest of the line (a closed contour adds nothing to the pixels of a row
 // beyond it), but its cost grows with the square of the edges a pixel row crosses: a line
-// filled glyph by glyph costs a fraction of the line filled at once.
-std::vector<QPainterPath> separateColumns(const QPainterPath &outline)
+// filled glyph by glyph costs a fraction of the line filled at once. For the same reason
+// contours whose columns, widened by margin, lie wholly outside [first, last] are left out:
+// they put no pixel there.
+std::vector<QPainterPath> separateColumns(const QPainterPath &outline, int margin, int first, int last)
 {
-    struct Contour { QPainterPath path; qreal left, right; };
+    // Each contour's elements and columns first, so that a left-out contour costs no copy.
+    struct Contour { int begin, end; qreal left, right; };
     std::vector<Contour> contours;
     for (int i = 0; i < outline.elementCount(); ++i) {
         const QPainterPath::Element e = outline.elementAt(i);
         if (e.isMoveTo() || contours.empty()) {
-            contours.push_back({QPainterPath(QPointF(e.x, e.y)), e.x, e.x});
-            contours.back().path.setFillRule(outline.fillRule());
+            contours.push_back({i, i + 1, e.x, e.x});
             continue;
         }
         Contour &c = contours.back();
-        if (e.isCurveTo() && i + 2 < outline.elementCount()) {
-            const QPainterPath::Element c2 = outline.elementAt(i + 1), end = outline.elementAt(i + 2);
-            c.path.cubicTo(e.x, e.y, c2.x, c2.y, end.x, end.y);
-            c.left = std::min({c.left, e.x, c2.x, end.x});
-            c.right = std::max({c.right, e.x, c2.x, end.x});
-            i += 2;
-        } else {
-            c.path.lineTo(e.x, e.y);
-            c.left = std::min(c.left, e.x);
-            c.right = std::max(c.right, e.x);
+        const int count = e.isCurveTo() && i + 2 < outline.elementCount() ? 3 : 1;
+        for (int k = i; k < i + count; ++k) {
+            c.left = std::min(c.left, outline.elementAt(k).x);
+            c.right = std::max(c.right, outline.elementAt(k).x);
         }
+        i += count - 1;
+        c.end = i + 1;
     }
+    const auto outside = [&](const Contour &c) {
+        return int(std::ceil(c.right)) + margin < first || int(std::floor(c.left)) - margin > last;
+    };
+    contours.erase(std::remove_if(contours.begin(), contours.end(), outside), contours.end());
+    const auto pathOf = [&](const Contour &c) {
+        QPainterPath path(QPointF(outline.elementAt(c.begin).x, outline.elementAt(c.begin).y));
+        path.setFillRule(outline.fillRule());
+        for (int i = c.begin + 1; i < c.end; ++i) {
+            const QPainterPath::Element e = outline.elementAt(i);
+            if (e.isCurveTo() && i + 2 < c.end) {
+                const QPainterPath::Element c2 = outline.elementAt(i + 1), end = outline.elementAt(i + 2);
+                path.cubicTo(e.x, e.y, c2.x, c2.y, end.x, end.y);
+                i += 2;
+            } else {
+                path.lineTo(e.x, e.y);
+            }
+        }
+        return path;
+    };
     // Contours whose columns (widened by a pixel for the rounding of their points) meet
     // are filled together; the others in the order of their left edges.
     std::stable_sort(contours.begin(), contours.end(), [](const Contour &a, const Contour &b) { return a.left < b.left; });
@@ -73,11 +90,11 @@ std::vector<QPainterPath> separateColumns(const QPainterPath &outline)
     qreal reach = 0;
     for (const Contour &c : contours) {
         if (groups.empty() || std::floor(c.left) - 1 > reach) {
-            groups.push_back(c.path);
+            groups.push_back(pathOf(c));
             reach = std::ceil(c.right) + 1;
             continue;
         }
-        groups.back().addPath(c.path);
+        groups.back().addPath(pathOf(c));
         reach = std::max(reach, std::ceil(c.right) + 1);
     }
     return groups;
@@ -90,14 +107,16 @@ struct Piece { QRect region; qsizetype run = -1, glyph = 0; QPainterPath outline
 
 } // namespace
 
-TextStamp::TextStamp(const HintedTextLine &line, QPoint at) : line_(line), origin_(at), rounding_(line.outline())
+TextStamp::TextStamp(const HintedTextLine &line, QPoint at, QRect reach)
+    : line_(line), origin_(at), rounding_(line.outline())
 {
     Collected collected = Collected::Grow;
     for (int margin = FirstMargin; margin <= LastMargin && collected == Collected::Grow; margin *= 2) {
         runs_.clear();
         cover_.clear();
         box_ = QRect();
-        collected = collect(line, margin);
+        kept_ = QRect();
+        collected = collect(line, margin, reach);
     }
     stamped_ = collected == Collected::Done;
     if (stamped_) {
@@ -109,10 +128,37 @@ TextStamp::TextStamp(const HintedTextLine &line, QPoint at) : line_(line), origi
     }
 }
 
-TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
+QRect TextStamp::usable(QRect reach) const
 {
-    std::vector<Piece> pieces;
+    if (reach.isNull())
+        return box_;
+    const QRect part = box_ & reach;
+    if (part.isEmpty() || part.left() > box_.left() || part.top() > box_.top())
+        return {};
+    return part;
+}
+
+bool TextStamp::covers(QRect reach) const
+{
+    const QRect part = usable(reach);
+    return part.isEmpty() || kept_.contains(part);
+}
+
+TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin, QRect reach)
+{
+    // The line's whole box, as the union of the pieces' regions below would make it.
     const QList<QGlyphRun> &runs = line.cachedRuns();
+    for (const QGlyphRun &run : runs) {
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+            box_ |= run.rawFont().boundingRect(glyphs[i]).translated(positions[i]).toAlignedRect().adjusted(-margin, -margin, margin, margin);
+    }
+    if (line.outline().elementCount() > 0)
+        box_ |= line.outline().controlPointRect().toAlignedRect().adjusted(-margin, -margin, margin, margin);
+    kept_ = usable(reach);
+
+    std::vector<Piece> pieces;
     for (qsizetype r = 0; r < runs.size(); ++r) {
         const QGlyphRun &run = runs[r];
         // The cache draws a run's decorations across all of its glyphs at once.
@@ -122,31 +168,32 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
         const QList<QPointF> positions = run.positions();
         for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i) {
             const QRectF bounds = run.rawFont().boundingRect(glyphs[i]).translated(positions[i]);
-            pieces.push_back({bounds.toAlignedRect().adjusted(-margin, -margin, margin, margin), r, i});
+            const QRect region = bounds.toAlignedRect().adjusted(-margin, -margin, margin, margin);
+            if (region.intersects(kept_))
+                pieces.push_back({region, r, i});
         }
     }
-    for (QPainterPath &group : separateColumns(line.outline())) {
-        const QRect region = group.controlPointRect().toAlignedRect().adjusted(-margin, -margin, margin, margin);
-        pieces.push_back({region, -1, 0, std::move(group)});
-    }
-    for (const Piece &p : pieces)
-        box_ |= p.region;
-    if (box_.isEmpty())
+    if (kept_.isEmpty())
         return Collected::Done;
+    for (QPainterPath &group : separateColumns(line.outline(), margin, kept_.left(), kept_.right())) {
+        const QRect region = group.controlPointRect().toAlignedRect().adjusted(-margin, -margin, margin, margin);
+        if (region.intersects(kept_))
+            pieces.push_back({region, -1, 0, std::move(group)});
+    }
 
     // The line is rasterised where it is first drawn, so that Qt rounds its outline points
     // as it does there (see OutlineRounding), but never past the scratch's left or top edge.
-    // Only the line's box is cleared and drawn on: the pixels of a large scratch outside it
+    // Only the kept part is cleared and drawn on: the pixels of a large scratch outside it
     // are never touched, and a buffer that large is mapped as it is used.
     const QPoint origin(std::max(origin_.x(), -box_.left()), std::max(origin_.y(), -box_.top()));
     origin_ = origin;
-    const QPoint corner = origin + box_.topLeft();
-    QImage scratch(corner.x() + box_.width(), corner.y() + box_.height(), QImage::Format_ARGB32_Premultiplied);
+    const QPoint corner = origin + kept_.topLeft();
+    QImage scratch(corner.x() + kept_.width(), corner.y() + kept_.height(), QImage::Format_ARGB32_Premultiplied);
     if (scratch.isNull())
         return Collected::NotStampable;
     for (int y = corner.y(); y < scratch.height(); ++y)
-        std::memset(scratch.scanLine(y) + qsizetype(corner.x()) * 4, 0, size_t(box_.width()) * 4);
-    std::vector<std::vector<uchar>> passes(1, std::vector<uchar>(size_t(box_.width()) * size_t(box_.height())));
+        std::memset(scratch.scanLine(y) + qsizetype(corner.x()) * 4, 0, size_t(kept_.width()) * 4);
+    std::vector<std::vector<uchar>> passes(1, std::vector<uchar>(size_t(kept_.width()) * size_t(kept_.height())));
     QPainter painter(&scratch);
     painter.setPen(Qt::white);
     painter.setRenderHint(QPainter::TextAntialiasing, line.antialiased());
@@ -175,13 +222,13 @@ TextStamp::Collected TextStamp::collect(const HintedTextLine &line, int margin)
 TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, QPoint corner,
                                          std::vector<std::vector<uchar>> &passes) const
 {
-    region &= QRect(corner, box_.size());
-    const int w = box_.width();
+    const QRect taken = region & QRect(corner, kept_.size());
+    const int w = kept_.width();
     Collected result = Collected::Done;
-    for (int y = region.top(); y <= region.bottom(); ++y) {
+    for (int y = taken.top(); y <= taken.bottom(); ++y) {
         QRgb *row = reinterpret_cast<QRgb *>(scratch.scanLine(y));
         const bool edgeRow = y == region.top() || y == region.bottom();
-        for (int x = region.left(); x <= region.right(); ++x) {
+        for (int x = taken.left(); x <= taken.right(); ++x) {
             const QRgb p = row[x];
             if (!p)
                 continue;
@@ -201,14 +248,14 @@ TextStamp::Collected TextStamp::addPiece(QImage &scratch, QRect region, QPoint c
                 passes.emplace_back(passes.front().size());
             passes[pass][at] = uchar(a);
         }
-        std::memset(row + region.left(), 0, size_t(region.width()) * sizeof(QRgb));
+        std::memset(row + taken.left(), 0, size_t(taken.width()) * sizeof(QRgb));
     }
     return result;
 }
 
 void TextStamp::makeRuns(const std::vector<std::vector<uchar>> &passes)
 {
-    const int w = box_.width(), h = box_.height();
+    const int w = kept_.width(), h = kept_.height();
     for (const std::vector<uchar> &pass : passes)
         for (int y = 0; y < h; ++y) {
             const uchar *row = pass.data() + size_t(y) * size_t(w), *end = row + w;
@@ -221,7 +268,7 @@ void TextStamp::makeRuns(const std::vector<std::vector<uchar>> &passes)
                         last = p + 1;
                 // Zero coverage leaves a pixel as it is, so it pads the run to whole groups.
                 const int length = int(last - first), padded = (length + Group - 1) / Group * Group;
-                runs_.push_back({y + box_.top(), int(first - row) + box_.left(), padded, qsizetype(cover_.size())});
+                runs_.push_back({y + kept_.top(), int(first - row) + kept_.left(), padded, qsizetype(cover_.size())});
                 cover_.insert(cover_.end(), first, last);
                 cover_.resize(cover_.size() + size_t(padded - length), 0);
                 first = std::find_if(last, end, covered);
@@ -229,18 +276,22 @@ void TextStamp::makeRuns(const std::vector<std::vector<uchar>> &passes)
         }
 }
 
-bool TextStamp::exactAt(int x, int y) const
+bool TextStamp::exactAt(const QImage &image, int x, int y) const
 {
-    return stamped_ && x + box_.left() >= 0 && y + box_.top() >= 0 && rounding_.sameAt(origin_, {x, y});
+    if (!stamped_ || x + box_.left() < 0 || y + box_.top() < 0 || !rounding_.sameAt(origin_, {x, y}))
+        return false;
+    // The part of the line that lands on the image must have been kept.
+    const QRect needed = box_ & QRect(-x, -y, image.width(), image.height());
+    return needed.isEmpty() || kept_.contains(needed);
 }
 
 void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
 {
-    if (!exactAt(x, y)) {
+    if (!exactAt(image, x, y)) {
         QPainter painter(&image);
         painter.setPen(QColor::fromRgba(color));
         painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
-        line_.draw(painter, x, y);
+        line_.draw(painter, x, y, QRect(-x, -y, image.width(), image.height()));
         return;
     }
     if (runs_.empty())
@@ -262,7 +313,7 @@ void TextStamp::draw(QImage &image, int x, int y, QRgb color) const
 
 void TextStamp::drawShape(QImage &image, int x, int y, QRgb color) const
 {
-    if (!exactAt(x, y)) {
+    if (!exactAt(image, x, y)) {
         drawShapeByQPainter(image, x, y, color);
         return;
     }
@@ -299,7 +350,7 @@ void TextStamp::drawShapeByQPainter(QImage &image, int x, int y, QRgb color) con
         QPainter painter(&band);
         painter.setPen(Qt::white);
         painter.setRenderHint(QPainter::TextAntialiasing, line_.antialiased());
-        line_.draw(painter, x, y - top);
+        line_.draw(painter, x, y - top, QRect(-x, top - y, band.width(), band.height()));
     }
     for (int row = 0; row < band.height(); ++row) {
         const QRgb *from = reinterpret_cast<const QRgb *>(band.constScanLine(row));
@@ -343,21 +394,33 @@ StampCache &stampCache()
 
 } // namespace
 
-std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font, QPoint at)
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font, QPoint at, QRect reach)
 {
     StampCache &cache = stampCache();
     const QString key = stampKey(text, font);
+    std::shared_ptr<const TextStamp> kept;
     {
         const QMutexLocker lock(&cache.mutex);
         if (const auto found = cache.byKey.find(key); found != cache.byKey.end()) {
             cache.recent.splice(cache.recent.begin(), cache.recent, found->second);
-            return found->second->second;
+            kept = found->second->second;
         }
     }
-    auto stamp = std::make_shared<const TextStamp>(HintedTextLine(text, font), at);
+    if (kept && kept->covers(reach))
+        return kept;
+    if (kept) {
+        // Made again where it was made, so it rounds as before, for its own part and reach.
+        at = kept->origin();
+        if (!reach.isNull() && !kept->kept().isEmpty())
+            reach |= kept->kept();
+    }
+    auto stamp = std::make_shared<const TextStamp>(HintedTextLine(text, font), at, reach);
     const QMutexLocker lock(&cache.mutex);
-    if (cache.byKey.count(key))
-        return stamp;
+    if (const auto found = cache.byKey.find(key); found != cache.byKey.end()) {
+        cache.bytes -= found->second->second->bytes();
+        cache.recent.erase(found->second);
+        cache.byKey.erase(found);
+    }
     cache.recent.emplace_front(key, stamp);
     cache.byKey.emplace(key, cache.recent.begin());
     cache.bytes += stamp->bytes();
@@ -367,4 +430,10 @@ std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font
         cache.recent.pop_back();
     }
     return stamp;
+}
+
+QRect stampReach(QSize size, QPoint first, QPoint step, int count)
+{
+    const QPoint last = first + step * count;
+    return QRect(-first, size) | QRect(-last, size);
 }

@@ -15,6 +15,11 @@
 // an outline point differently at the new place (see OutlineRounding) or the point lies
 // left of or above the picture's origin; clipping at the right and bottom edges only leaves
 // pixels out. Copies at such places are drawn by QPainter.
+//
+// A line may be far longer than any picture. Only the part of it that a drawing can put on
+// the picture (its reach) is rasterised and kept, so the stamp's memory and time grow with
+// the picture, not with the text; a copy that needs more of the line than was kept is
+// drawn by QPainter.
 #include "core/HintedGlyphs.h"
 #include "core/OutlineRounding.h"
 
@@ -27,8 +32,10 @@
 class TextStamp
 {
 public:
-    // at is where the line's top-left corner is drawn first (the stamp is then exact there).
-    explicit TextStamp(const HintedTextLine &line, QPoint at = {});
+    // at is where the line's top-left corner is drawn first (the stamp is then exact there);
+    // reach is the part of the line, relative to its top-left corner, whose coverage is
+    // kept (a null rectangle keeps the whole line).
+    explicit TextStamp(const HintedTextLine &line, QPoint at = {}, QRect reach = {});
 
     // Draws the line with the top-left corner of its box at (x, y) in color (opaque, as
     // 0xAARRGGBB) on a Format_RGB32 or Format_ARGB32_Premultiplied image: the pixels
@@ -45,6 +52,13 @@ public:
     bool stamped() const { return stamped_; }
     // Memory the stamp holds.
     qsizetype bytes() const;
+    // Whether the stamp holds all of reach (relative to the line's top-left corner) that it
+    // can draw without QPainter.
+    bool covers(QRect reach) const;
+    // Where the line was rasterised; a stamp made there again rounds its outline alike.
+    QPoint origin() const { return origin_; }
+    // The kept part of the line, relative to its top-left corner.
+    QRect kept() const { return kept_; }
 
 private:
     // The covered pixels of one row of one pass: length pixels from x, with their coverage
@@ -54,19 +68,24 @@ private:
     enum class Collected { Done, Grow, NotStampable };
     // Rasterises every drawing step of the line into passes of coverage; margin is the
     // room left around each glyph's bounds.
-    Collected collect(const HintedTextLine &line, int margin);
+    Collected collect(const HintedTextLine &line, int margin, QRect reach);
+    // The part of reach (a null one: the whole line) that a stamp can draw: nothing when it
+    // leaves out the box's left or top edge, because the line is then drawn by QPainter
+    // wherever it needs those pixels.
+    QRect usable(QRect reach) const;
     // Takes one step's coverage out of scratch (clearing it there) into the first pass that
-    // has no coverage yet at each pixel.
-    // corner is where the box's top-left pixel lies on scratch.
+    // has no coverage yet at each pixel; only the kept part of region is taken.
+    // corner is where the kept part's top-left pixel lies on scratch.
     Collected addPiece(QImage &scratch, QRect region, QPoint corner, std::vector<std::vector<uchar>> &passes) const;
     void makeRuns(const std::vector<std::vector<uchar>> &passes);
-    // Whether the coverage kept is what QPainter gives the line at (x, y) on a picture.
-    bool exactAt(int x, int y) const;
+    // Whether the coverage kept is what QPainter gives the line at (x, y) on image.
+    bool exactAt(const QImage &image, int x, int y) const;
     // drawShape() for a line whose coverage is not kept: QPainter draws it on a scratch band.
     void drawShapeByQPainter(QImage &image, int x, int y, QRgb color) const;
 
     HintedTextLine line_;
     QRect box_;                // relative to the line's top-left corner
+    QRect kept_;               // the part of box_ whose coverage is kept
     QPoint origin_;            // where the line's top-left corner was when rasterised
     OutlineRounding rounding_; // of the outline's points
     std::vector<Run> runs_;    // in blending order
@@ -76,5 +95,10 @@ private:
 
 // The stamp of text in font, made once and kept for the next drawings of the same line: a
 // redraw draws every item again, and usually few of them have changed. The stamps used most
-// recently are kept, up to a bound on their memory. A new stamp is made for drawing at.
-std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font, QPoint at = {});
+// recently are kept, up to a bound on their memory. A new stamp is made for drawing at, and
+// keeps reach (relative to the line's top-left corner; null: the whole line); a kept stamp
+// that lacks part of reach is made again where it was made, keeping its own part too.
+std::shared_ptr<const TextStamp> stampFor(const QString &text, const QFont &font, QPoint at = {}, QRect reach = {});
+// The part of a line drawn with its top-left corner at each of first, first + step, ...,
+// first + count · step that can reach a picture of size.
+QRect stampReach(QSize size, QPoint first, QPoint step, int count);

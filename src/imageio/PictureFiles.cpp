@@ -13,8 +13,12 @@
 #include "imageio/TiffCodec.h"
 #include "imageio/WebpCodec.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QMimeData>
+#include <QScopeGuard>
 #include <QSize>
 
 #include <cstring>
@@ -353,4 +357,34 @@ void savePictureFile(const QString &fileName, int filterIndex, const Raster &pic
     default:
         throw LetrafexError(messageText("Unknown picture format"));
     }
+}
+
+QImage pictureFromMimeData(const QMimeData &data)
+{
+    QImage image;
+    if (data.hasImage())
+        image = qvariant_cast<QImage>(data.imageData());
+    if (!image.isNull())
+        return image;
+    for (const QString &format : data.formats()) {
+        if (!format.startsWith(QLatin1String("image/")))
+            continue;
+        QByteArray bytes = data.data(format);
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        const QSize size = reader.size();
+        if (!size.isValid())
+            continue;
+        if (!Raster::sizeAllowed(size.width(), size.height()))
+            throw LetrafexError(Raster::sizeRefusal(size.width(), size.height()));
+        // The size is within the program's own limits, which stand in for Qt's.
+        const int qtLimit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(0);
+        const auto restore = qScopeGuard([qtLimit] { QImageReader::setAllocationLimit(qtLimit); });
+        image = reader.read();
+        if (!image.isNull())
+            return image;
+    }
+    return {};
 }

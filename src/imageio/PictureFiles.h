@@ -5,6 +5,8 @@
 #include "core/ImageBox.h"
 
 #include <QString>
+
+class QMimeData;
 #include <QStringList>
 
 // ".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX,.WEBP": the position selects the reader.
@@ -55,6 +57,12 @@ struct PictureRead
 // messages), it ends up in the result's error; no message is shown. A TIFF file that gives
 // any message counts as not read, even when an earlier image in it was good.
 PictureRead readPictureFile(const QString &fileName, int reader, const Raster &base = Raster());
+
+// The picture that clipboard or drop data holds, null when it holds none. Qt's own decoding
+// gives nothing for a picture above its reader's 128 MB: such data is read here up to the
+// program's limits, and a picture beyond them throws LetrafexError with its size and the
+// limits.
+QImage pictureFromMimeData(const QMimeData &data);
 
 // Fits the picture loaded into image by the draw mode: original resizes the control to the
 // picture, tiled and stretched make a raster of the control's size. Image controls named

@@ -268,6 +268,8 @@ QMargins TPreviewLabel::inkMargins() const
     // some letters start left of their origin. One pixel more on each side holds the
     // antialiased edge.
     const QFont f = drawingFont();
+    if (ink_.alignment == int(alignment()) && ink_.text == text() && ink_.fontKey == f.key())
+        return ink_.margins;
     const QFontMetrics fm(f);
     const QStringList all = lines();
     const QSize block = blockSize();
@@ -279,11 +281,14 @@ QMargins TPreviewLabel::inkMargins() const
             bounds |= run.boundingRect();
         ink |= bounds.translated(lineLeft(block.width(), fm.horizontalAdvance(all[j])), j * fm.height());
     }
-    if (ink.isEmpty())
-        return {};
-    const QRect covered = ink.toAlignedRect().adjusted(-1, -1, 1, 1);
-    return {std::max(0, -covered.left()), std::max(0, -covered.top()),
-            std::max(0, covered.right() + 1 - block.width()), std::max(0, covered.bottom() + 1 - block.height())};
+    QMargins margins;
+    if (!ink.isEmpty()) {
+        const QRect covered = ink.toAlignedRect().adjusted(-1, -1, 1, 1);
+        margins = {std::max(0, -covered.left()), std::max(0, -covered.top()),
+                   std::max(0, covered.right() + 1 - block.width()), std::max(0, covered.bottom() + 1 - block.height())};
+    }
+    ink_ = {text(), f.key(), int(alignment()), margins};
+    return margins;
 }
 
 QSize TPreviewLabel::sizeHint() const
@@ -304,7 +309,7 @@ void TPreviewLabel::fitText()
     setGeometry(QRect(textPosition_ - QPoint(m.left(), m.top()), blockSize().grownBy(m)));
 }
 
-void TPreviewLabel::paintEvent(QPaintEvent *)
+void TPreviewLabel::paintEvent(QPaintEvent *event)
 {
     const QFont f = drawingFont();
     const QFontMetrics fm(f);
@@ -315,9 +320,12 @@ void TPreviewLabel::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setRenderHint(QPainter::TextAntialiasing, true);
     p.setPen(palette().color(QPalette::WindowText));
-    for (int j = 0; j < all.size(); ++j)
-        HintedTextLine(all[j], f).draw(p, origin.x() + lineLeft(wmax, fm.horizontalAdvance(all[j])),
-                                       origin.y() + j * fm.height());
+    for (int j = 0; j < all.size(); ++j) {
+        const int x = origin.x() + lineLeft(wmax, fm.horizontalAdvance(all[j]));
+        const int y = origin.y() + j * fm.height();
+        // Only the glyphs that reach the part being painted: a long line costs its visible part.
+        HintedTextLine(all[j], f).draw(p, x, y, event->rect().translated(-x, -y));
+    }
 }
 
 TSpinEdit::TSpinEdit(const QString &name, QWidget *parent) : QSpinBox(parent)

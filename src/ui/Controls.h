@@ -133,6 +133,16 @@ private:
     int lineLeft(int blockWidth, int lineWidth) const;
 
     QPoint textPosition_;
+    // The ink margins of the last text, font and alignment measured: a drag moves the label
+    // at every mouse move, and measuring a long line's outline each time would stall it.
+    struct InkCache
+    {
+        QString text;
+        QString fontKey;
+        int alignment = -1;
+        QMargins margins;
+    };
+    mutable InkCache ink_;
 };
 
 // A number field with a range that takes any number typed and moves it to the nearest

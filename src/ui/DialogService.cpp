@@ -14,6 +14,8 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include <new>
+
 namespace {
 DialogService defaultService;
 DialogService *current = nullptr;
@@ -129,6 +131,9 @@ void reportCurrentError(QWidget *parent)
         throw;
     } catch (const LetrafexError &e) {
         text = e.text();
+    } catch (const std::bad_alloc &) {
+        // The library's own text ("std::bad_alloc") tells a user nothing.
+        text = messageText("Out of memory.");
     } catch (const std::exception &e) {
         text = QString::fromLocal8Bit(e.what());
     } catch (...) {

@@ -19,7 +19,9 @@
 
 #include <QClipboard>
 #include <QFile>
+#include <QBuffer>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -430,6 +432,36 @@ TEST_F(PictureCommands, PasteChangesOnlyTheWorkingPictureAndCopyPutsItThere)
     QGuiApplication::clipboard()->setText("words");
     control<QToolButton>(*window, "GetClipboardButton")->click();
     EXPECT_EQ(title().width(), 30);
+}
+
+// Qt's own decoding gives nothing for a picture above its reader's limit (128 MB, 5,800 x
+// 5,800 pixels; lowered here to keep the pictures small): such a picture pastes up to the
+// program's limits, and one beyond them is refused with its size and the limits.
+TEST_F(PictureCommands, APictureAboveQtsReaderLimitPastesAndOneAboveTheProgramsIsRefusedNamingIt)
+{
+    const int qtLimit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(1);
+    const auto pastePng = [&](int w, int h) {
+        QImage picture(w, h, QImage::Format_RGB32);
+        picture.fill(QColor(0, 128, 0));
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        auto *data = new QMimeData;
+        data->setData(QStringLiteral("image/png"), png);
+        QGuiApplication::clipboard()->setMimeData(data);
+        control<QToolButton>(*window, "GetClipboardButton")->click();
+    };
+    pastePng(600, 500);
+    EXPECT_EQ(title().width(), 600);
+    EXPECT_EQ(title().pixel(599, 499), Colors::clGreen);
+    EXPECT_TRUE(dialogs.errors.isEmpty());
+    pastePng(Raster::MaxSide + 1, 8);
+    QImageReader::setAllocationLimit(qtLimit);
+    EXPECT_EQ(title().width(), 600);
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_EQ(dialogs.errors[0], Raster::sizeRefusal(Raster::MaxSide + 1, 8));
 }
 
 TEST_F(PictureCommands, AroundASmallerPastedPictureThePictureAreaShowsItsEmptyColour)

@@ -7,11 +7,14 @@
 #include "app/MainWindow.h"
 #include "ui/Controls.h"
 #include "ui/ImageWidget.h"
+#include "ui/MessageDialogs.h"
 #include "program/ProgramOptions.h"
 #include "ui/SplashScreen.h"
 #include "WindowControls.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QMimeData>
 #include <QButtonGroup>
 #include <QKeyEvent>
 #include <QTextEdit>
@@ -163,4 +166,42 @@ TEST_F(TextFields, ThePreviewCoversTheFrontFaceAsDrawn)
             EXPECT_EQ(preview, inkBox(control<TImage>(*window, "TitleImage")->picture()));
         }
     }
+}
+
+// Content takes pasted text as plain text, and refuses a paste that would make it longer
+// than an item holds at once, with a message naming the limit; undo takes a paste back.
+TEST_F(TextFields, ContentPastesPlainTextUpToItsLimitAndRefusesMoreAtOnce)
+{
+    auto *memo = control<QTextEdit>(*window, "TextMemo");
+    QStringList messages;
+    dialogs.onExec = [&](QDialog &d) {
+        messages << static_cast<TMessageForm &>(d).messageLabel()->text();
+        return int(mrOk);
+    };
+    const auto paste = [&](const QString &text, const QString &html = {}) {
+        auto *data = new QMimeData;
+        data->setText(text);
+        if (!html.isEmpty())
+            data->setHtml(html);
+        QGuiApplication::clipboard()->setMimeData(data);
+        memo->paste();
+        QCoreApplication::processEvents();
+    };
+    type(memo, "Hi");
+    paste("bold", "<b>bold</b>");
+    EXPECT_EQ(memo->toPlainText(), "Hibold");
+    EXPECT_FALSE(memo->toHtml().contains("font-weight:700"));
+    memo->undo();
+    EXPECT_EQ(memo->toPlainText(), "Hi");
+
+    paste(QString(MaxTextLength - 1, QLatin1Char('x')));
+    EXPECT_EQ(memo->toPlainText(), "Hi");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains(QString::number(MaxTextLength)) && messages[0].contains(QString::number(MaxTextLength + 1)))
+        << messages[0].toStdString();
+    // Replacing a selection counts what stays: the text may reach the limit exactly.
+    memo->selectAll();
+    paste(QString(MaxTextLength, QLatin1Char('y')));
+    EXPECT_EQ(memo->toPlainText().size(), MaxTextLength);
+    EXPECT_EQ(messages.size(), 1);
 }

@@ -365,3 +365,34 @@ TEST(TextStamp, SameAsTheOutlineFillWhereverTheLineLies)
                 ASSERT_EQ(differing, 0);
             }
 }
+
+// A line far longer than the picture keeps only what its copies can put on the picture, and
+// every copy has the pixels of QPainter filling the whole line there: where the stamp is
+// exact, and where the line starts left of the picture and only its visible glyphs are drawn.
+TEST(TextStamp, ALongLineKeepsOnlyItsReachAndDrawsTheWholeLinesPixels)
+{
+    const QString text = QStringLiteral("Letrafex 3D, Wavy fx! ").repeated(40);
+    const QSize size(300, 120);
+    const QPoint step(1, -1);
+    const int count = 12;
+    for (int points : {48, 60}) // cached glyphs and hinted outlines
+        for (const QPoint start : {QPoint(7, 40), QPoint(-9000, 30), QPoint(-80, 60), QPoint(250, 100)}) {
+            const HintedTextLine line(text, toQFont({QStringLiteral("Arial"), points, 0, 0}));
+            const TextStamp stamp(line, start, stampReach(size, start, step, count));
+            EXPECT_LE(stamp.kept().width(), size.width() + count + 64) << points;
+            for (int k = 0; k <= count; ++k) {
+                const QPoint at = start + step * k;
+                QImage picture(size, QImage::Format_RGB32);
+                for (int y = 0; y < size.height(); ++y)
+                    for (int x = 0; x < size.width(); ++x)
+                        picture.setPixel(x, y, qRgb(x * 7 % 256, y * 5 % 256, (x + y) % 256));
+                QImage expected = picture.copy();
+                QPainter p(&expected);
+                p.setPen(QColor(20, 90, 200));
+                line.draw(p, at.x(), at.y());
+                p.end();
+                stamp.draw(picture, at.x(), at.y(), qRgb(20, 90, 200));
+                ASSERT_EQ(differingPixels(picture, expected), 0) << points << " pt at " << at.x() << "," << at.y();
+            }
+        }
+}

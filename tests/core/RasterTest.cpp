@@ -1,3 +1,4 @@
+#include "core/ImageBox.h"
 #include "core/Raster.h"
 
 #include <gtest/gtest.h>
@@ -91,4 +92,27 @@ TEST(Raster, HeightSetBeforeWidthIsKept)
     EXPECT_EQ(r.width(), 30);
     EXPECT_EQ(r.height(), 20);
     EXPECT_EQ(r.pixel(29, 19), Colors::clWhite);
+}
+
+// A part of a stretch, drawn from a point of it, holds the pixels the whole stretch has
+// there, for stretches larger and smaller than the picture and the picture's own size.
+TEST(Raster, APartOfAStretchIsThatPartOfTheWholeStretch)
+{
+    Raster source(7, 5);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 7; ++x)
+            source.paintable().setPixel(x, y, qRgb(x * 30, y * 50, 99));
+    for (const QSize whole : {QSize(7, 5), QSize(61, 23), QSize(3, 2)})
+        for (const QPoint from : {QPoint(0, 0), QPoint(1, 1), QPoint(29, 4), QPoint(2, 17)}) {
+            Raster all(whole.width(), whole.height()), part(13, 6);
+            StretchDraw(source, all, whole.width(), whole.height());
+            StretchDraw(source, part, whole.width(), whole.height(), from);
+            for (int y = 0; y < part.height(); ++y)
+                for (int x = 0; x < part.width(); ++x) {
+                    const QPoint at = from + QPoint(x, y);
+                    const bool inside = at.x() < whole.width() && at.y() < whole.height();
+                    EXPECT_EQ(part.pixel(x, y), inside ? all.pixel(at.x(), at.y()) : Colors::clWhite)
+                        << whole.width() << "x" << whole.height() << " from " << from.x() << "," << from.y();
+                }
+        }
 }

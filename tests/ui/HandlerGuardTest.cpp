@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -51,6 +52,8 @@ TEST(HandlerGuard, AnErrorInAnUnguardedHandlerIsReportedAndTheEventLoopGoesOn)
     int after = 0;
     QTimer::singleShot(0, &button, [] { throw std::runtime_error("vector::_M_range_check"); });
     QTimer::singleShot(0, &button, [] { throw 42; });
+    // Running out of memory is told in words, not as the library's "std::bad_alloc".
+    QTimer::singleShot(0, &button, [] { throw std::bad_alloc(); });
     QTimer::singleShot(0, &loop, [&] {
         ++after;
         loop.quit();
@@ -58,7 +61,7 @@ TEST(HandlerGuard, AnErrorInAnUnguardedHandlerIsReportedAndTheEventLoopGoesOn)
     loop.exec();
     EXPECT_EQ(after, 1);
     EXPECT_EQ(dialogs.errors, (QStringList{QStringLiteral("Stream read error"), QStringLiteral("vector::_M_range_check"),
-                                           QStringLiteral("An unexpected error occurred.")}));
+                                           QStringLiteral("An unexpected error occurred."), QStringLiteral("Out of memory.")}));
     // The button still works.
     dialogs.errors.clear();
     QApplication::sendEvent(&button, &press);
