@@ -136,9 +136,11 @@ TEST_F(Printing, HelpPrintedOnThePaperChosenInTheDialogKeepsEveryWordOnceAndInOr
 {
     using Paper = std::pair<QPageSize::PageSizeId, QPageLayout::Orientation>;
     for (const QString name : {"English", "German"})
-        for (const auto &[size, orientation] : {Paper{QPageSize::A4, QPageLayout::Portrait},
-                                                Paper{QPageSize::A4, QPageLayout::Landscape},
-                                                Paper{QPageSize::Letter, QPageLayout::Portrait}}) {
+        for (const Paper &paper : {Paper{QPageSize::A4, QPageLayout::Portrait}, Paper{QPageSize::A4, QPageLayout::Landscape},
+                                   Paper{QPageSize::Letter, QPageLayout::Portrait}}) {
+            // Plain variables: clang 14 lets no lambda capture a structured binding.
+            const QPageSize::PageSizeId size = paper.first;
+            const QPageLayout::Orientation orientation = paper.second;
             SCOPED_TRACE((name + " " + QPageSize(size).key() + " " + QString::number(orientation)).toStdString());
             QTextEdit help;
             ASSERT_TRUE(LoadRtfFile(QStringLiteral(LETRAFEX_DATA "/Help/") + name + ".rtf", *help.document()));
