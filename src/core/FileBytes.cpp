@@ -4,13 +4,13 @@
 #include "core/MessageText.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include <atomic>
 #include <mutex>
@@ -18,6 +18,7 @@
 #include <utility>
 
 #ifdef Q_OS_UNIX
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -108,23 +109,23 @@ bool isLive(const QString &path)
     return liveTemporaries.count(path) != 0;
 }
 
-// Only names that start with the prefix are looked at (neither sorted nor listed whole),
-// so a folder of many files costs little more than reading its names.
+// The folder's names are read as the system gives them, unsorted, and only those that start
+// with the prefix are looked at, so a folder of many files costs little.
 void removeStaleTemporaries(const QString &fileName)
 {
-    const QString prefix = temporaryPrefix(fileName);
-    // Wildcard characters of the prefix match any character; startsWith() checks them.
-    QString pattern = prefix;
-    for (QChar &c : pattern)
-        if (c == QLatin1Char('*') || c == QLatin1Char('?') || c == QLatin1Char('[') || c == QLatin1Char('\\'))
-            c = QLatin1Char('?');
-    QDirIterator entries(QFileInfo(fileName).absolutePath(), {pattern + QLatin1Char('*')},
-                         QDir::Files | QDir::Hidden | QDir::System | QDir::CaseSensitive);
-    while (entries.hasNext()) {
-        const QString path = entries.next();
-        if (entries.fileName().startsWith(prefix) && WholeFileWriter::isStaleTemporary(fileName, path))
+    const QString folder = QFileInfo(fileName).absolutePath();
+    const QByteArray prefix = QFile::encodeName(temporaryPrefix(fileName));
+    DIR *entries = ::opendir(QFile::encodeName(folder).constData());
+    if (!entries)
+        return;
+    QStringList candidates;
+    while (const dirent *entry = ::readdir(entries))
+        if (std::strncmp(entry->d_name, prefix.constData(), size_t(prefix.size())) == 0)
+            candidates << QDir(folder).filePath(QFile::decodeName(entry->d_name));
+    ::closedir(entries);
+    for (const QString &path : candidates)
+        if (WholeFileWriter::isStaleTemporary(fileName, path) && QFileInfo(path).isFile())
             QFile::remove(path);
-    }
 }
 
 // An unnamed file gets its name through /proc; without /proc it could not get one.
