@@ -1,6 +1,7 @@
 // Loading and saving a large picture, as a user waits for it: the benchmark picture read
 // and written as BMP, JPEG and PNG, in memory and through files in /tmp.
 #include "BenchPicture.h"
+#include "core/FileBytes.h"
 #include "imageio/BmpCodec.h"
 #include "imageio/JpegCodec.h"
 #if __has_include("imageio/PngCodec.h")
@@ -9,7 +10,9 @@
 #endif
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>
@@ -191,8 +194,20 @@ void BM_PngLoadFile(benchmark::State &state)
 }
 #endif
 
+// A small save into a folder of 100,000 files: the writer looks for temporary files a
+// killed save left behind, which must not cost a listing of the whole folder.
+void BM_SaveIntoLargeFolder(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 100000; ++i)
+        QFile(dir.filePath(QStringLiteral("file%1.png").arg(i))).open(QIODevice::WriteOnly);
+    for (auto _ : state)
+        writeWholeFile(dir.filePath(QStringLiteral("out.png")), QByteArray(1000, 'x'));
+}
+
 } // namespace
 
+BENCHMARK(BM_SaveIntoLargeFolder)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BmpWriteMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BmpReadMemory)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_BmpSaveFile)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,7 +1,8 @@
 #pragma once
 // Damaged picture files of every format the program reads, each with a part of the
 // reason its reader gives: a PNG with a broken checksum, a TGA, a PCX and a WebP cut
-// short, a TIFF of random bytes, a BMP and a JPEG whose data is garbage.
+// short, a TIFF of random bytes, a BMP and a JPEG whose data is garbage, and a pipe named
+// as a PNG, which no reader may open and wait on.
 #include "core/Color.h"
 #include "core/Raster.h"
 #include "imageio/PcxCodec.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 
+#include <sys/stat.h>
 #include <vector>
 
 struct DamagedPicture
@@ -51,5 +53,7 @@ inline std::vector<DamagedPicture> writeDamagedPictures(const QDir &dir)
             file.write(f.data);
         out.push_back({QLatin1String(f.name), f.reason});
     }
+    if (::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.png"))).constData(), 0600) == 0)
+        out.push_back({QStringLiteral("pipe.png"), "This is no regular file but a pipe"});
     return out;
 }

@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 #include <atomic>
 #include <mutex>
@@ -15,6 +18,7 @@
 #include <utility>
 
 #ifdef Q_OS_UNIX
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -64,22 +68,24 @@ QString hostTag()
     char buffer[256] = {};
     if (::gethostname(buffer, sizeof buffer - 1) != 0 || !buffer[0])
         return QStringLiteral("host");
-    QString tag = QString::fromLocal8Bit(buffer);
+    QString tag = QString::fromLocal8Bit(buffer).left(64);
     for (QChar &c : tag)
         if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-'))
             c = QLatin1Char('_');
     return tag;
 }
 
-// ".NAME.HOST.": the start of every temporary file name of fileName; NAME is shortened
-// where the whole name would pass the file system's 255 bytes.
+// ".NAME.HOST.": the start of every temporary file name of fileName. NAME loses whole
+// characters at its end where the whole temporary name would pass the file system's 255
+// bytes: half a surrogate pair would be stored as another character, and the name read
+// back from the folder would then never match the prefix again.
 QString temporaryPrefix(const QString &fileName)
 {
     QString base = QFileInfo(fileName).fileName();
-    const QString host = hostTag();
-    constexpr int Room = 255 - 48; // the pid, the serial and the suffix
-    while (!base.isEmpty() && (QLatin1Char('.') + base + QLatin1Char('.') + host).toUtf8().size() > Room)
-        base.chop(1);
+    const QString host = hostTag(); // ASCII, at most 64 bytes
+    constexpr qsizetype Room = 255 - 42; // the pid (7), '-', the serial (20) and the suffix (13)
+    while (!base.isEmpty() && (QLatin1Char('.') + base + QLatin1Char('.') + host + QLatin1Char('.')).toUtf8().size() > Room)
+        base.chop(base.size() >= 2 && base.back().isLowSurrogate() && base[base.size() - 2].isHighSurrogate() ? 2 : 1);
     return QLatin1Char('.') + base + QLatin1Char('.') + host + QLatin1Char('.');
 }
 
@@ -103,17 +109,69 @@ bool isLive(const QString &path)
     return liveTemporaries.count(path) != 0;
 }
 
+// The folder's names are read as the system gives them, unsorted, and only those that start
+// with the prefix are looked at, so a folder of many files costs little.
 void removeStaleTemporaries(const QString &fileName)
 {
-    const QDir dir = QFileInfo(fileName).absoluteDir();
-    const QString prefix = temporaryPrefix(fileName);
-    for (const QString &entry : dir.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (entry.startsWith(prefix) && WholeFileWriter::isStaleTemporary(fileName, dir.filePath(entry)))
-            QFile::remove(dir.filePath(entry));
+    const QString folder = QFileInfo(fileName).absolutePath();
+    const QByteArray prefix = QFile::encodeName(temporaryPrefix(fileName));
+    DIR *entries = ::opendir(QFile::encodeName(folder).constData());
+    if (!entries)
+        return;
+    QStringList candidates;
+    while (const dirent *entry = ::readdir(entries))
+        if (std::strncmp(entry->d_name, prefix.constData(), size_t(prefix.size())) == 0)
+            candidates << QDir(folder).filePath(QFile::decodeName(entry->d_name));
+    ::closedir(entries);
+    for (const QString &path : candidates)
+        if (WholeFileWriter::isStaleTemporary(fileName, path) && QFileInfo(path).isFile())
+            QFile::remove(path);
 }
 
 // An unnamed file gets its name through /proc; without /proc it could not get one.
 bool canNameUnnamedFiles() { return ::access("/proc/self/fd", X_OK) == 0; }
+
+// path with the folder part (all before the last '/') replaced by its real path; false
+// (with errno) when the folder cannot be resolved.
+bool resolveFolder(QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+    char *real = ::realpath(folder.constData(), nullptr);
+    if (!real)
+        return false;
+    const QByteArray realFolder(real);
+    std::free(real);
+    path = (realFolder == "/" ? QByteArray() : realFolder) + '/' + path.mid(slash + 1);
+    return true;
+}
+
+// The file a save of fileName replaces: the real path of fileName, through every symbolic
+// link of it and of its folders. A link whose file does not exist yet is followed link by
+// link, each relative target taken from the real folder of its link, as the system does.
+// Returns an empty string (with errno ELOOP) for a chain of more than 40 links; a folder
+// that cannot be resolved leaves the name for the open to report.
+QString saveTarget(const QString &fileName)
+{
+    QByteArray path = QFile::encodeName(fileName);
+    if (char *real = ::realpath(path.constData(), nullptr)) {
+        const QString target = QFile::decodeName(real);
+        std::free(real);
+        return target;
+    }
+    for (int links = 0; links <= 40; ++links) {
+        if (!resolveFolder(path))
+            return QFileInfo(fileName).absoluteFilePath();
+        QByteArray link(PATH_MAX, '\0');
+        const ssize_t n = ::readlink(path.constData(), link.data(), size_t(link.size()));
+        if (n < 0 || n >= link.size())
+            return QFile::decodeName(path);
+        link.truncate(n);
+        path = link.startsWith('/') ? link : path.left(path.lastIndexOf('/') + 1) + link;
+    }
+    errno = ELOOP;
+    return {};
+}
 #endif
 } // namespace
 
@@ -148,12 +206,13 @@ bool WholeFileWriter::isStaleTemporary(const QString &fileName, const QString &c
 WholeFileWriter::WholeFileWriter(const QString &fileName) : name_(fileName)
 {
     // A symbolic link stays a link: the file it names is replaced.
-    const QFileInfo info(fileName);
-    target_ = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
-    const QByteArray target = QFile::encodeName(target_);
     const auto refuse = [this](int error) {
         throw LetrafexError(messageText("Cannot create file \"%1\". %2").arg(nativeFilePath(name_), qt_error_string(error)));
     };
+    target_ = saveTarget(fileName);
+    if (target_.isEmpty())
+        refuse(errno);
+    const QByteArray target = QFile::encodeName(target_);
     struct stat old = {};
     const bool existed = ::stat(target.constData(), &old) == 0;
     // A folder of the name is never replaced, nor a file the user made read-only.
@@ -164,23 +223,73 @@ WholeFileWriter::WholeFileWriter(const QString &fileName) : name_(fileName)
     removeStaleTemporaries(target_);
 #ifdef O_TMPFILE
     if (canNameUnnamedFiles())
-        fd_ = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+        fd_ = ::open(QFile::encodeName(QFileInfo(target_).absolutePath()).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC,
                      0666);
 #endif
     if (fd_ < 0) {
-        temporary_ = temporaryName(target_, nextSerial++);
-        setLive(temporary_, true);
-        fd_ = ::open(QFile::encodeName(temporary_).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
-            const int error = errno;
-            setLive(temporary_, false);
-            refuse(error);
-        }
-        named_ = true;
+        fd_ = openNamedTemporary();
+        if (fd_ < 0)
+            refuse(errno);
     }
     // The new file keeps the old one's permissions.
-    if (existed)
-        (void)::fchmod(fd_, old.st_mode & 07777);
+    if (existed) {
+        mode_ = int(old.st_mode & 07777);
+        (void)::fchmod(fd_, mode_t(mode_));
+    }
+}
+
+int WholeFileWriter::openNamedTemporary()
+{
+    temporary_ = temporaryName(target_, nextSerial++);
+    setLive(temporary_, true);
+    const int fd = ::open(QFile::encodeName(temporary_).constData(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        setLive(temporary_, false);
+        errno = error;
+        return -1;
+    }
+    named_ = true;
+    if (mode_ >= 0)
+        (void)::fchmod(fd, mode_t(mode_));
+    return fd;
+}
+
+// Names the unnamed temporary file. Where the system refuses the link (sandboxes and file
+// systems may, with EPERM, ENOENT, EOPNOTSUPP or EXDEV), the bytes are copied into a named
+// temporary file instead, which is then synced in its turn.
+void WholeFileWriter::nameTemporary()
+{
+    temporary_ = temporaryName(target_, nextSerial++);
+    setLive(temporary_, true);
+    const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
+    if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(temporary_).constData(), AT_SYMLINK_FOLLOW) == 0) {
+        named_ = true;
+        return;
+    }
+    setLive(temporary_, false);
+    const int unnamed = std::exchange(fd_, -1);
+    fd_ = openNamedTemporary();
+    if (fd_ < 0)
+        reason_ = qt_error_string(errno);
+    const qint64 size = std::exchange(written_, 0);
+    handedToDisk_ = 0;
+    QByteArray buffer(qsizetype(1) << 20, Qt::Uninitialized);
+    for (qint64 offset = 0; !failed() && offset < size;) {
+        const ssize_t n = ::pread(unnamed, buffer.data(), size_t(std::min<qint64>(buffer.size(), size - offset)), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            reason_ = qt_error_string(n < 0 ? errno : EIO);
+            break;
+        }
+        if (!tryWrite(buffer.constData(), n))
+            break;
+        offset += n;
+    }
+    ::close(unnamed);
+    if (!failed() && ::fsync(fd_) != 0 && errno != EINVAL)
+        reason_ = qt_error_string(errno);
 }
 
 WholeFileWriter::~WholeFileWriter() { discard(); }
@@ -237,17 +346,8 @@ void WholeFileWriter::commit()
     // disk here. Systems that cannot sync this file (EINVAL) have nothing to report.
     if (!failed() && ::fsync(fd_) != 0 && errno != EINVAL)
         reason_ = qt_error_string(errno);
-    if (!failed() && !named_) {
-        temporary_ = temporaryName(target_, nextSerial++);
-        setLive(temporary_, true);
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_);
-        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, QFile::encodeName(temporary_).constData(), AT_SYMLINK_FOLLOW) == 0)
-            named_ = true;
-        else {
-            reason_ = qt_error_string(errno);
-            setLive(temporary_, false);
-        }
-    }
+    if (!failed() && !named_)
+        nameTemporary();
     if (!failed() && ::close(std::exchange(fd_, -1)) != 0)
         reason_ = qt_error_string(errno);
     if (!failed() && ::rename(QFile::encodeName(temporary_).constData(), QFile::encodeName(target_).constData()) != 0)

@@ -65,12 +65,17 @@ public:
 private:
     void startWriteback();
     void discard();
+#ifdef Q_OS_UNIX
+    int openNamedTemporary();
+    void nameTemporary();
+#endif
 
     QString name_;
 #ifdef Q_OS_UNIX
     QString target_;
     QString temporary_;
     int fd_ = -1;
+    int mode_ = -1; // the replaced file's permissions, -1 for a new file
     bool named_ = false;
 #else
     QSaveFile file_;

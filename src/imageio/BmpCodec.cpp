@@ -44,14 +44,16 @@ bool knownInfoSize(quint32 size)
 bool isOs2(quint32 infoSize) { return infoSize == 12 || infoSize == 16 || infoSize == 64; }
 
 // Bytes of bit-field masks that follow a 40-byte information header. Colour masks are
-// followed by an alpha mask where the pixel data leaves room for it: the 40-byte header
-// and four masks are then laid out as the 56-byte header, and read the same way.
-qint64 trailingMaskBytes(quint32 infoSize, quint32 compression, quint32 offBits)
+// followed by an alpha mask where the pixel data starts right after four masks and the
+// header names no colour table: the 40-byte header and four masks are then laid out as
+// the 56-byte header, and read the same way. Any other room before the pixels holds a
+// colour table or padding, not a mask.
+qint64 trailingMaskBytes(quint32 infoSize, quint32 compression, quint32 offBits, quint32 colorsUsed)
 {
     if (infoSize != 40)
         return 0;
     if (compression == BiBitfields)
-        return offBits >= FileHeaderSize + 40 + 16 ? 16 : 12;
+        return colorsUsed == 0 && offBits == FileHeaderSize + 40 + 16 ? 16 : 12;
     return compression == BiAlphaBitfields ? 16 : 0;
 }
 
@@ -160,7 +162,7 @@ Layout parseHeaders(const uchar *p, qint64 size)
     if (!compressionOk)
         fail(messageText("compression %1 with %2 bits per pixel is not supported").arg(l.compression).arg(l.bits));
 
-    const qint64 maskBytes = trailingMaskBytes(infoSize, l.compression, offBits);
+    const qint64 maskBytes = trailingMaskBytes(infoSize, l.compression, offBits, colorsUsed);
     if (size < FileHeaderSize + infoSize + maskBytes)
         fail(messageText("the data ends inside the bit-field masks"));
     if (l.bitfields()) {
@@ -546,9 +548,10 @@ Raster ReadBmp(QIODevice &device)
     if (!knownInfoSize(infoSize))
         fail(messageText("unknown information header size %1").arg(infoSize));
     readMore(device, buffer, infoSize - 4);
-    if (infoSize == 40)
-        readMore(device, buffer,
-                 trailingMaskBytes(infoSize, u32(reinterpret_cast<const uchar *>(buffer.constData()) + 30), offBits));
+    if (infoSize == 40) {
+        const uchar *h = reinterpret_cast<const uchar *>(buffer.constData()) + FileHeaderSize;
+        readMore(device, buffer, trailingMaskBytes(infoSize, u32(h + 16), offBits, u32(h + 32)));
+    }
 
     const Layout l = parseHeaders(reinterpret_cast<const uchar *>(buffer.constData()), buffer.size());
     if (l.rle() && l.dataSize == 0)

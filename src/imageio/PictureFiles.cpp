@@ -195,11 +195,12 @@ QString runReader(const QString &fileName, int reader, Raster &picture)
 }
 
 // The first bytes of the file, as many as the signatures need; empty when it cannot be
-// read (the reader then reports why).
+// read (the reader then reports why). Only regular files are looked into: opening a pipe
+// waits for a writer, and reading it or a device takes bytes no one gets back.
 QByteArray fileStart(const QString &fileName)
 {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
         return {};
     return file.read(64);
 }
@@ -248,8 +249,13 @@ PictureRead readPictureFile(const QString &fileName, int reader, const Raster &b
         reader = pictureReaderForContent(fileStart(path), reader);
     PictureRead result{base, {}};
     QString reason;
+    const QFileInfo info(path);
     try {
-        reason = runReader(path, reader, result.picture);
+        // A pipe or a device would keep the reader waiting or reading for ever.
+        if (info.exists() && !info.isFile() && !info.isDir())
+            reason = messageText("This is no regular file but a pipe, a socket or a device.");
+        else
+            reason = runReader(path, reader, result.picture);
         if (reason.isEmpty() && result.picture.isEmpty())
             reason = messageText("The file holds no picture.");
     } catch (const LetrafexError &e) {

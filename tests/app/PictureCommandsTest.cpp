@@ -202,7 +202,8 @@ TEST_F(PictureCommands, InGermanADamagedPictureIsReportedInGermanWhileTheCommand
         {"truncated.webp", "Die Datei ist kein WebP-Bild oder ist beschädigt."},
         {"random.tif", " ist keine gültige TIFF-Datei"},
         {"garbage.bmp", "Das Bitmap-Bild ist ungültig"},
-        {"garbage.jpg", "Das JPEG-Bild ist ungültig: "}};
+        {"garbage.jpg", "Das JPEG-Bild ist ungültig: "},
+        {"pipe.png", "Dies ist keine gewöhnliche Datei"}};
     for (const DamagedPicture &d : damaged) {
         const QString path = file(d.name);
         dialogs.errors.clear();

@@ -411,6 +411,20 @@ TEST(BmpRead, FourMasksAfterAnInfoHeaderAreReadAsTheVersion3Header)
             for (int i = 0; i < 3; ++i)
                 EXPECT_EQ((i == 0 ? r : i == 1 ? s : q).pixelRgb(x, 0), want[i][x]) << size << " " << x;
     }
+
+    // Room after three masks may hold a colour table instead (allowed with bit fields):
+    // 2 x 1 32-bit pixels whose top byte is no alpha, decoded as Pillow decodes them.
+    QByteArray table = file(40, {0xFF0000, 0xFF00, 0xFF, 0xFF000000, 0x80102030, 0xFF405060});
+    table[14 + 4] = 2, table[14 + 14] = 32, table[14 + 32] = 1; // width, bits, colours used
+    QTemporaryDir dir;
+    QFile written(dir.filePath("table.bmp"));
+    ASSERT_TRUE(written.open(QIODevice::WriteOnly) && written.write(table) == table.size());
+    written.close();
+    QList<QImage> refs;
+    const QString why = reference(Decoder::Pillow, {written.fileName()}, dir.path(), refs);
+    ASSERT_TRUE(why.isEmpty()) << why.toStdString();
+    EXPECT_TRUE(samePicture(LoadBmpFile(written.fileName()), refs[0]));
+    EXPECT_EQ(ReadBmp(table).pixelRgb(0, 0), qRgb(16, 32, 48));
 }
 
 TEST(BmpRead, ImageMagickVariantsDecodeLikePillow)

@@ -18,8 +18,18 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <vector>
+
+// The writer's linkat: while refuseProcLinks is set, it refuses to name unnamed files, as some sandboxes do.
+static bool refuseProcLinks = false;
+extern "C" int linkat(int fromDir, const char *from, int toDir, const char *to, int flags) noexcept
+{
+    if (refuseProcLinks && QByteArray(from).startsWith("/proc/"))
+        return errno = EPERM, -1;
+    return int(syscall(SYS_linkat, fromDir, from, toDir, to, flags));
+}
 
 namespace {
 
@@ -141,4 +151,46 @@ TEST(FailedWrites, ASaveRemovesTheTemporaryFilesOfEndedWritersOfTheSameFileOnly)
     EXPECT_FALSE(QFile::exists(dead) || QFile::exists(ownLeftover));
     EXPECT_TRUE(QFile::exists(running) && QFile::exists(otherFile));
     EXPECT_FALSE(WholeFileWriter::isStaleTemporary(target, target));
+
+    // Names too long for a temporary name beside them lose whole characters (emoji are
+    // surrogate pairs; one of the four lengths meets each cut position); wildcards match
+    // only themselves.
+    for (int pad = 0; pad < 4; ++pad) {
+        const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80").repeated(60) + ".png";
+        const auto staleOf = [&](const QString &name) { return WholeFileWriter::temporaryName(dir.filePath(name), 5).replace(ours + "-", endedPid + "-"); };
+        const QString name = QStringLiteral("[*?").left(pad) + emoji, stale = staleOf(name), other = staleOf("x!]" + emoji);
+        for (const QString &path : {stale, other})
+            writeFile(path, "partial");
+        writeWholeFile(dir.filePath(name), "whole");
+        EXPECT_TRUE(!QFile::exists(stale) && QFile::exists(other)) << pad;
+    }
+}
+
+TEST(FailedWrites, ASaveThroughSymbolicLinksReplacesTheFileTheSystemWouldOpenAndKeepsItsPermissions)
+{
+    QTemporaryDir dir;
+    const auto at = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    ASSERT_TRUE(QDir(dir.path()).mkpath("x/y/a") && QDir(dir.path()).mkpath("x/y/b"));
+    writeFile(at("real.png"), "old");
+    ASSERT_TRUE(QFile::setPermissions(at("real.png"), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+    // "a/l.png" is x/y/a/../b/file.png; chains of links to a file and to one not made yet; a loop.
+    for (const auto &[target, name] : {std::pair{"x/y/a", "a"}, {"../b/file.png", "x/y/a/l.png"}, {"l2.png", "l1.png"}, {"real.png", "l2.png"},
+                                       {"d2.png", "d1.png"}, {"a/../new.png", "d2.png"}, {"loop2", "loop1"}, {"loop1", "loop2"}})
+        ASSERT_EQ(::symlink(target, QFile::encodeName(at(name)).constData()), 0) << name;
+    // The second round replaces the files where the system refuses to name unnamed files.
+    const QImage pixels = noise(1001, 800).toRgb32(); // 3 MiB: more than one piece of the copy
+    const QByteArray big(reinterpret_cast<const char *>(pixels.constBits()), pixels.sizeInBytes());
+    for (const QByteArray &text : {QByteArray("made"), big}) {
+        refuseProcLinks = text == big;
+        for (const char *name : {"a/l.png", "l1.png", "d1.png"})
+            writeWholeFile(at(name), text);
+        for (const char *name : {"x/y/b/file.png", "real.png", "x/y/new.png"})
+            EXPECT_TRUE(contents(at(name)) == text) << name;
+    }
+    refuseProcLinks = false;
+    EXPECT_EQ(QFileInfo(at("real.png")).permissions(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 5); // real.png and the links to files
+    for (const char *name : {"x/y/a/l.png", "l1.png", "l2.png", "d1.png", "d2.png"})
+        EXPECT_TRUE(QFileInfo(at(name)).isSymLink()) << name;
+    EXPECT_THROW(writeWholeFile(at("loop1"), "x"), LetrafexError);
 }
