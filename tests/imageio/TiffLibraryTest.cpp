@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -180,6 +181,38 @@ TEST(TiffLibrary, AbsurdSizesAreRefusedBeforeDecoding)
         QStringList messages;
         EXPECT_TRUE(read(bytes, &messages).isEmpty());
         EXPECT_EQ(messages, QStringList(QLatin1String(c.message)));
+    }
+}
+
+TEST(TiffLibrary, StripsTooSmallForTheirRowsAreRefusedBeforeDecoding)
+{
+    // 100,000 zero bytes deflate to about 100, within deflate's limit of 1032 to 1: as 50 x 500
+    // floats they read; claimed as a strip of 8192 x 8192 floats (read from the samples) or
+    // RGB (libtiff's RGBA reader) they are refused before a band is made for them.
+    const QByteArray zeros = qCompress(QByteArray(100000, '\0'), 9).mid(4);
+    const auto file = [&zeros](quint32 width, quint32 height, bool rgb) {
+        TiffBuilder b;
+        const quint32 bits = b.appendShorts({8, 8, 8});
+        const quint32 strip = b.append(zeros);
+        auto f = imageFields(width, height, 32, 1, strip, quint32(zeros.size()));
+        setField(f, {259, 3, 1, 8, {}});
+        setField(f, rgb ? TiffField{277, 3, 1, 3, {}} : TiffField{339, 3, 1, 3, {}});
+        if (rgb) {
+            setField(f, {258, 3, 3, bits, {}});
+            setField(f, {262, 3, 1, 2, {}});
+        }
+        std::sort(f.begin(), f.end(), [](const TiffField &a, const TiffField &b) { return a.tag < b.tag; });
+        b.addDirectory(f);
+        return b.bytes;
+    };
+    EXPECT_EQ(read(file(50, 500, false)).width(), 50);
+    for (const bool rgb : {false, true}) {
+        QStringList messages;
+        read(file(8192, 8192, rgb), &messages);
+        EXPECT_EQ(messages, QStringList(QStringLiteral("Error reading image data\n\nStrip 0 has %1 bytes in the "
+                                                       "file, too few for the %2 bytes of its image data")
+                                            .arg(zeros.size())
+                                            .arg(8192 * 8192 * (rgb ? 3 : 4))));
     }
 }
 
