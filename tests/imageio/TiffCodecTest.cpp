@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -41,12 +42,10 @@ bool offsetsAreEven(const QByteArray &d)
 {
     const quint32 ifd = le32(d, 4);
     bool even = ifd % 2 == 0;
-    for (int i = 0; i < le16(d, ifd); ++i) {
-        const qsizetype e = ifd + 2 + 12 * i;
-        const int typeSize = le16(d, e + 2) == 2 ? 1 : le16(d, e + 2) == 3 ? 2 : le16(d, e + 2) == 5 ? 8 : 4;
-        if (le16(d, e) == 273 || qint64(typeSize) * le32(d, e + 4) > 4)
+    const int typeSize[] = {0, 1, 1, 2, 4, 8}; // none, BYTE, ASCII, SHORT, LONG, RATIONAL
+    for (qsizetype e = ifd + 2; e < ifd + 2 + 12 * le16(d, ifd); e += 12)
+        if (le16(d, e) == 273 || typeSize[std::min(le16(d, e + 2), quint16(5))] * le32(d, e + 4) > 4)
             even = even && le32(d, e + 8) % 2 == 0;
-    }
     return even;
 }
 
