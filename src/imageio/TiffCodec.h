@@ -4,7 +4,7 @@
 // Writing gives an uncompressed, single-strip, little-endian file: 1-bit pictures in black
 // and white as bilevel (photometric 1), other 1-bit pictures and 4- and 8-bit ones with
 // their colour map (components times 257), 16-, 24- and 32-bit pictures as RGB with 8 bits
-// per sample.
+// per sample. The directory and every block an entry points to start on an even offset.
 //
 // Reading takes uncompressed bilevel, 4- and 8-bit grey, palette and 8-bit RGB images in
 // either byte order and any number of strips. Every image file directory is read in turn

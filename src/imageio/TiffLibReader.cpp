@@ -200,6 +200,60 @@ bool readGrey16Tiles(TIFF *tif, QImage &image, bool minIsWhite)
     return true;
 }
 
+// The most bytes one stored byte can decode to, for the schemes whose output their input
+// bounds; 0 where no bound holds (JPEG, LZMA, ZSTD and others code long runs in next to
+// nothing, and CCITT G4 reads a strip that ends early as a whole one).
+qint64 mostBytesPerStoredByte(uint16_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+        return 1;
+    case COMPRESSION_PACKBITS:
+        return 64; // two bytes repeat one byte at most 128 times
+    case COMPRESSION_LZW:
+        return 4096; // every code takes at least nine bits and stands for at most 4097 bytes
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+        return 1032; // deflate's limit: 258 bytes for two bits
+    default:
+        return 0;
+    }
+}
+
+// Why a strip or tile of the current directory cannot give the bytes its size says it
+// holds from the bytes the file has for it; empty when each can. Checked before anything
+// is allocated for the image, so a small file cannot make the reader take the memory its
+// header claims.
+QString storedDataProblem(TIFF *tif, qint64 fileSize)
+{
+    uint16_t compression = COMPRESSION_NONE;
+    TIFFGetField(tif, TIFFTAG_COMPRESSION, &compression);
+    const qint64 ratio = mostBytesPerStoredByte(compression);
+    uint32_t height = 0, rowsPerStrip = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::min(rowsPerStrip, height);
+    const bool tiled = TIFFIsTiled(tif);
+    if (ratio == 0 || (!tiled && rowsPerStrip == 0))
+        return {};
+    const uint32_t count = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    const uint32_t stripsPerPlane = tiled ? 1 : (height + rowsPerStrip - 1) / rowsPerStrip;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t firstRow = tiled ? 0 : i % stripsPerPlane * rowsPerStrip;
+        const qint64 wanted = tiled ? qint64(TIFFTileSize64(tif))
+                                    : qint64(TIFFVStripSize64(tif, std::min(rowsPerStrip, height - firstRow)));
+        const quint64 offset = TIFFGetStrileOffset(tif, i), bytes = TIFFGetStrileByteCount(tif, i);
+        const qint64 stored = offset >= quint64(fileSize) ? 0 : qint64(std::min(bytes, quint64(fileSize) - offset));
+        if (wanted / ratio > stored)
+            return QStringLiteral("%1 %2 has %3 bytes in the file, too few for the %4 bytes of its image data")
+                .arg(tiled ? QStringLiteral("Tile") : QStringLiteral("Strip"))
+                .arg(i)
+                .arg(stored)
+                .arg(wanted);
+    }
+    return {};
+}
+
 bool isTiledGrey16(TIFF *tif)
 {
     uint16_t bits = 0, samples = 1, photometric = 0;
@@ -293,6 +347,9 @@ TiffLibReader::Result TiffLibReader::readCurrent(Raster &picture)
     const QString problem = TiffPicture::sizeProblem(int(width), int(height));
     if (!problem.isEmpty())
         return {Outcome::Failed, problem};
+    const QString damage = storedDataProblem(tif, d_->file.fileSize());
+    if (!damage.isEmpty())
+        return {Outcome::Failed, withReason(messageKey("Error reading image data"), damage)};
     QImage image = newPictureImage(int(width), int(height), QImage::Format_RGB32);
     if (image.isNull()) {
         picture = Raster();

@@ -311,10 +311,13 @@ public:
     // Why the bands cannot be read; empty when they can.
     QString problem() const
     {
-        if (height_ == 0 || (TIFFIsTiled(tif_) && (tileWidth_ == 0 || tileWidth_ % 8)))
+        const bool tiled = TIFFIsTiled(tif_);
+        if (height_ == 0 || (tiled && (tileWidth_ == 0 || tileWidth_ % 8)) ||
+            (!tiled && TIFFScanlineSize64(tif_) != quint64(rowBytes_)))
             return messageText("Error reading image data");
         // Samples of up to 8 bytes for a picture of 4 bytes a pixel.
-        if (qint64(planes_) * rowBytes_ * height_ > 2 * Raster::MaxBytes)
+        if (qint64(planes_) * rowBytes_ * height_ > 2 * Raster::MaxBytes ||
+            (tiled && TIFFTileSize64(tif_) > quint64(2 * Raster::MaxBytes)))
             return messageText("Error: an image of %1 x %2 pixels is too large to read").arg(l_.width).arg(l_.height);
         return {};
     }
@@ -330,7 +333,6 @@ public:
         data_.resize(size_t(planes_));
         for (int p = 0; p < planes_; ++p) {
             std::vector<uchar> &d = data_[size_t(p)];
-            d.assign(size_t(rowBytes_ * height_), 0);
             if (TIFFIsTiled(tif_) ? !readTiles(y, p, d) : !readStrip(y, p, d))
                 return false;
         }
@@ -341,15 +343,22 @@ public:
     const uchar *row(int p, uint32_t r) const { return data_[size_t(p)].data() + rowBytes_ * r; }
 
 private:
+    // Row by row, the band growing with each row decoded: the memory taken follows the data
+    // the file holds, whatever number of rows its strip claims.
     bool readStrip(uint32_t y, int plane, std::vector<uchar> &d)
     {
-        const uint32_t strip = TIFFComputeStrip(tif_, y, uint16_t(plane));
-        const tmsize_t got = TIFFReadEncodedStrip(tif_, strip, d.data(), tmsize_t(d.size()));
-        return got >= tmsize_t(rowBytes_ * rows_);
+        d.clear();
+        for (uint32_t r = 0; r < rows_; ++r) {
+            d.resize(size_t(rowBytes_ * (r + 1)));
+            if (TIFFReadScanline(tif_, d.data() + rowBytes_ * r, y + r, uint16_t(plane)) < 0)
+                return false;
+        }
+        return true;
     }
 
     bool readTiles(uint32_t y, int plane, std::vector<uchar> &d)
     {
+        d.assign(size_t(rowBytes_ * height_), 0);
         const tmsize_t tileBytes = TIFFTileSize(tif_), tileRow = TIFFTileRowSize(tif_);
         if (tileBytes <= 0 || tileRow <= 0 || tileRow * tmsize_t(height_) > tileBytes)
             return false;

@@ -16,10 +16,12 @@ namespace {
 
 constexpr quint32 ResolutionNumerator = 877; // 87.7 pixels per inch
 constexpr quint32 ResolutionDenominator = 10;
-// With the closing zero every ASCII field ends with.
+// With the closing zero every ASCII field ends with. Its block takes one byte more, so
+// whatever follows it starts on a word boundary as TIFF asks of every offset.
 constexpr char SoftwareText[11] = {'V', 'e', 'l', 'm', 'o', ' ', 's', 'o', 'f', 't', '\0'};
+constexpr int SoftwareBlock = sizeof(SoftwareText) + 1;
 constexpr int HeaderSize = 8;
-constexpr int ConstantBlocks = 8 + 8 + sizeof(SoftwareText); // the two resolutions and the software text
+constexpr int ConstantBlocks = 8 + 8 + SoftwareBlock; // the two resolutions and the software text
 
 enum class Layout { Bilevel, Palette, Rgb };
 
@@ -60,13 +62,28 @@ void putHeader(QByteArray &out, quint32 ifdOffset)
     put32(out, ifdOffset);
 }
 
+void putSoftware(QByteArray &out)
+{
+    out.append(SoftwareText, sizeof(SoftwareText));
+    out.append(SoftwareBlock - int(sizeof(SoftwareText)), '\0');
+}
+
+// The offset after a block that ends at end, rounded up to a word boundary; the pad byte
+// goes to out. Strips start on even offsets, so an odd strip length is what needs it.
+quint32 padToWord(QByteArray &out, qint64 end)
+{
+    if (end & 1)
+        out.append('\0');
+    return quint32(end + (end & 1));
+}
+
 void putResolutionsAndSoftware(QByteArray &out)
 {
     for (int i = 0; i < 2; ++i) {
         put32(out, ResolutionNumerator);
         put32(out, ResolutionDenominator);
     }
-    out.append(SoftwareText, sizeof(SoftwareText));
+    putSoftware(out);
 }
 
 struct Entry
@@ -146,7 +163,7 @@ void planBilevel(TiffPlan &p)
     for (int i = 0; i < 2; ++i)
         p.levels[size_t(i)] = (palette[i] & 0xFFFFFF) ? 1 : 0;
     p.rowBytes = (p.width + 7) / 8;
-    const quint32 after = quint32(HeaderSize + p.stripSize());
+    const quint32 after = padToWord(p.tail, HeaderSize + p.stripSize());
     putHeader(p.head, after + ConstantBlocks);
     putResolutionsAndSoftware(p.tail);
     putDirectory(p.tail, directoryEntries(p, 1, 1, HeaderSize, after, after + 16, {}));
@@ -161,7 +178,7 @@ void planPalette(TiffPlan &p)
     const quint32 mapOffset = HeaderSize;
     const quint32 resolutionOffset = mapOffset + 6 * n;
     const quint32 stripOffset = resolutionOffset + ConstantBlocks;
-    putHeader(p.head, quint32(stripOffset + p.stripSize()));
+    putHeader(p.head, padToWord(p.tail, stripOffset + p.stripSize()));
     // Each component at full 16-bit scale (255 becomes 65535); a reader that keeps the
     // high byte gets the component back as well.
     const QVector<QRgb> palette = paletteOf(p, n);
@@ -176,16 +193,16 @@ void planPalette(TiffPlan &p)
 // 16, 24 or 32 bits: constant blocks with the bits per sample, strip, directory.
 void planRgb(TiffPlan &p)
 {
-    constexpr quint32 BitsOffset = 24, SoftwareOffset = 30, StripOffset = SoftwareOffset + sizeof(SoftwareText);
+    constexpr quint32 BitsOffset = 24, SoftwareOffset = 30, StripOffset = SoftwareOffset + SoftwareBlock;
     p.rowBytes = 3 * qint64(p.width);
-    putHeader(p.head, quint32(StripOffset + p.stripSize()));
+    putHeader(p.head, padToWord(p.tail, StripOffset + p.stripSize()));
     put32(p.head, ResolutionNumerator);
     put32(p.head, ResolutionDenominator);
     put32(p.head, ResolutionNumerator);
     put32(p.head, ResolutionDenominator);
     for (int i = 0; i < 3; ++i)
         put16(p.head, 8);
-    p.head.append(SoftwareText, sizeof(SoftwareText));
+    putSoftware(p.head);
     putDirectory(p.tail, directoryEntries(p, BitsOffset, 2, StripOffset, 8, SoftwareOffset,
                                           {{TiffTag::PlanarConfiguration, TiffType::Short, 1, 1}}));
 }

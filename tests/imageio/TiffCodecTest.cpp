@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -34,6 +35,18 @@ Found entry(const QByteArray &d, quint16 tag)
             return {le16(d, e + 2), le32(d, e + 4), le32(d, e + 8)};
     }
     return {};
+}
+
+// Whether the directory and every block an entry points to start on a word boundary.
+bool offsetsAreEven(const QByteArray &d)
+{
+    const quint32 ifd = le32(d, 4);
+    bool even = ifd % 2 == 0;
+    const int typeSize[] = {0, 1, 1, 2, 4, 8}; // none, BYTE, ASCII, SHORT, LONG, RATIONAL
+    for (qsizetype e = ifd + 2; e < ifd + 2 + 12 * le16(d, ifd); e += 12)
+        if (le16(d, e) == 273 || typeSize[std::min(le16(d, e + 2), quint16(5))] * le32(d, e + 4) > 4)
+            even = even && le32(d, e + 8) % 2 == 0;
+    return even;
 }
 
 QRgb colour(int i) { return qRgb((i * 53 + 17) % 256, (i * 101 + 90) % 256, (i * 29 + 200) % 256); }
@@ -60,19 +73,19 @@ TEST(TiffWrite, RgbFileHasTheFixedLayout)
     img.setPixel(0, 1, qRgb(7, 8, 9));
     img.setPixel(1, 1, qRgb(10, 11, 12));
     const QByteArray d = WriteTiff(Raster::fromImage(img, 24));
-    ASSERT_EQ(d.size(), 239);
+    ASSERT_EQ(d.size(), 240);
     EXPECT_EQ(d.left(4), bytes({'I', 'I', 42, 0}));
-    EXPECT_EQ(le32(d, 4), 53u);
+    EXPECT_EQ(le32(d, 4), 54u);
     EXPECT_EQ(le32(d, 8), 877u);
     EXPECT_EQ(le32(d, 12), 10u);
     EXPECT_EQ(le32(d, 16), 877u);
     EXPECT_EQ(le32(d, 20), 10u);
     EXPECT_EQ(d.mid(24, 6), bytes({8, 0, 8, 0, 8, 0}));
-    EXPECT_EQ(d.mid(30, 11), QByteArray("Velmo soft", 11)) << "with its closing zero";
-    EXPECT_EQ(d.mid(41, 12), bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
-    EXPECT_EQ(le16(d, 53), 15);
-    EXPECT_EQ(le32(d, 235), 0u) << "next-directory offset";
-    EXPECT_EQ(entry(d, 273).value, 41);
+    EXPECT_EQ(d.mid(30, 12), QByteArray("Velmo soft\0", 12)) << "with its closing zero and a pad byte";
+    EXPECT_EQ(d.mid(42, 12), bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(le16(d, 54), 15);
+    EXPECT_EQ(le32(d, 236), 0u) << "next-directory offset";
+    EXPECT_EQ(entry(d, 273).value, 42);
     EXPECT_EQ(entry(d, 279).value, 12);
     EXPECT_EQ(entry(d, 258).count, 3);
     EXPECT_EQ(entry(d, 258).value, 24);
@@ -84,7 +97,7 @@ TEST(TiffWrite, RgbFileHasTheFixedLayout)
     EXPECT_EQ(entry(d, 320).type, -1);
     int previous = 0;
     for (int i = 0; i < 15; ++i) {
-        const int tag = le16(d, 55 + 12 * i);
+        const int tag = le16(d, 56 + 12 * i);
         EXPECT_GT(tag, previous);
         previous = tag;
     }
@@ -117,17 +130,18 @@ TEST(TiffWrite, BilevelFileHasItsStripFirst)
     const uchar index = 0;
     const Raster black = Raster::fromIndices(1, 1, 1, {qRgb(0, 0, 0), qRgb(255, 255, 255)}, &index, 1);
     const QByteArray d = WriteTiff(black);
-    ASSERT_EQ(d.size(), 8 + 1 + 27 + 2 + 14 * 12 + 4);
+    ASSERT_EQ(d.size(), 8 + 1 + 1 + 28 + 2 + 14 * 12 + 4) << "a pad byte after the strip";
     EXPECT_EQ(uchar(d[8]) & 0x80, 0);
-    EXPECT_EQ(le32(d, 9), 877u);
-    EXPECT_EQ(le32(d, 17), 877u);
-    EXPECT_EQ(d.mid(25, 11), QByteArray("Velmo soft", 11));
-    EXPECT_EQ(le32(d, 4), 36u);
-    EXPECT_EQ(le16(d, 36), 14);
+    EXPECT_EQ(le32(d, 10), 877u);
+    EXPECT_EQ(le32(d, 18), 877u);
+    EXPECT_EQ(d.mid(26, 11), QByteArray("Velmo soft", 11));
+    EXPECT_EQ(le32(d, 4), 38u);
+    EXPECT_EQ(le16(d, 38), 14);
     EXPECT_EQ(entry(d, 262).value, 1);
     EXPECT_EQ(entry(d, 273).value, 8);
-    EXPECT_EQ(entry(d, 282).value, 9);
-    EXPECT_EQ(entry(d, 305).value, 25);
+    EXPECT_EQ(entry(d, 279).value, 1);
+    EXPECT_EQ(entry(d, 282).value, 10);
+    EXPECT_EQ(entry(d, 305).value, 26);
 }
 
 TEST(TiffWrite, BilevelFileShowsWhiteAsOneWhicheverIndexHoldsIt)
@@ -147,19 +161,19 @@ TEST(TiffWrite, PaletteFileHasColourMapThenConstantBlocksThenStrip)
     EXPECT_EQ(entry(d, 282).value, 1544);
     EXPECT_EQ(entry(d, 283).value, 1552);
     EXPECT_EQ(entry(d, 305).value, 1560);
-    EXPECT_EQ(entry(d, 273).value, 1571);
+    EXPECT_EQ(entry(d, 273).value, 1572);
     EXPECT_EQ(entry(d, 279).value, 6);
     EXPECT_EQ(entry(d, 262).value, 3);
     EXPECT_EQ(entry(d, 258).value, 8);
-    EXPECT_EQ(le32(d, 4), 1577u);
-    EXPECT_EQ(le16(d, 1577), 15);
+    EXPECT_EQ(le32(d, 4), 1578u);
+    EXPECT_EQ(le16(d, 1578), 15);
     EXPECT_EQ(d.mid(1560, 11), QByteArray("Velmo soft", 11));
     EXPECT_EQ(le32(d, 1544), 877u);
     // Entry 5: red, green and blue values at full 16-bit scale, the component times 257.
     EXPECT_EQ(le16(d, 8 + 2 * 5), qRed(colour(5)) * 257);
     EXPECT_EQ(le16(d, 8 + 512 + 2 * 5), qGreen(colour(5)) * 257);
     EXPECT_EQ(le16(d, 8 + 1024 + 2 * 5), qBlue(colour(5)) * 257);
-    EXPECT_EQ(d.mid(1571, 6), bytes({0, 7, 14, 3, 10, 17}));
+    EXPECT_EQ(d.mid(1572, 6), bytes({0, 7, 14, 3, 10, 17}));
 }
 
 TEST(TiffWrite, FourBitPicturesKeepTheirWholeWidth)
@@ -168,10 +182,10 @@ TEST(TiffWrite, FourBitPicturesKeepTheirWholeWidth)
     const QByteArray d = WriteTiff(source);
     EXPECT_EQ(entry(d, 256).value, 5);
     EXPECT_EQ(entry(d, 279).value, 6);
-    EXPECT_EQ(entry(d, 273).value, 8 + 96 + 27);
+    EXPECT_EQ(entry(d, 273).value, 8 + 96 + 28);
     // Row 0 indices 0 7 14 5 12, row 1 indices 3 10 1 8 15: the left pixel in the high
     // nibble, the last byte's low nibble 0.
-    EXPECT_EQ(d.mid(131, 6), bytes({0x07, 0xE5, 0xC0, 0x3A, 0x18, 0xF0}));
+    EXPECT_EQ(d.mid(132, 6), bytes({0x07, 0xE5, 0xC0, 0x3A, 0x18, 0xF0}));
     for (int width : {1, 3, 5, 37, 127}) {
         const Raster narrow = indexedPicture(4, width, 3);
         EXPECT_EQ(entry(WriteTiff(narrow), 258).value, 4);
@@ -193,10 +207,15 @@ TEST(TiffWrite, ColouredOneBitPicturesKeepTheirColoursInAColourMap)
 
 TEST(TiffWrite, EveryLayoutReadsBackToTheSamePixels)
 {
-    for (int bits : {1, 4, 8, 24, 32}) {
+    // 37 x 11 gives every layout a strip of odd length; bits 0 stands for a bilevel file.
+    for (int bits : {0, 1, 4, 8, 24, 32}) {
         SCOPED_TRACE(bits);
-        const Raster source = bits <= 8 ? indexedPicture(bits, 37, 11) : rgbTexture(bits, 37, 11);
-        const Raster back = read(WriteTiff(source));
+        const Raster source = bits == 0  ? indexedPicture(1, 37, 11, {qRgb(0, 0, 0), qRgb(255, 255, 255)})
+                              : bits <= 8 ? indexedPicture(bits, 37, 11)
+                                          : rgbTexture(bits, 37, 11);
+        const QByteArray d = WriteTiff(source);
+        EXPECT_TRUE(offsetsAreEven(d));
+        const Raster back = read(d);
         // 24 bits whatever the layout: written as BMP it takes three bytes a pixel, not four.
         EXPECT_EQ(back.bitCount(), 24);
         EXPECT_TRUE(back.samePixels(source));

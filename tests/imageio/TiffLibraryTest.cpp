@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <unistd.h>
 
@@ -180,6 +181,31 @@ TEST(TiffLibrary, AbsurdSizesAreRefusedBeforeDecoding)
         QStringList messages;
         EXPECT_TRUE(read(bytes, &messages).isEmpty());
         EXPECT_EQ(messages, QStringList(QLatin1String(c.message)));
+    }
+}
+
+TEST(TiffLibrary, StripsTooSmallForTheirRowsAreRefusedBeforeDecoding)
+{
+    // 100,000 zero bytes deflate to about 100 (deflate's limit is 1032 to 1): as 50 x 500 floats
+    // they read; as 8192 x 8192 floats (the samples path) or RGB (libtiff's RGBA reader) they
+    // are refused before anything is allocated for the image.
+    const QByteArray zeros = qCompress(QByteArray(100000, '\0'), 9).mid(4);
+    for (const quint32 side : {0u, 3u, 4u}) {
+        TiffBuilder b;
+        const quint32 bits = b.appendShorts({8, 8, 8}), strip = b.append(zeros);
+        auto f = imageFields(side ? 8192 : 50, side ? 8192 : 500, 32, side == 3 ? 2 : 1, strip, quint32(zeros.size()));
+        setField(f, {259, 3, 1, 8, {}});
+        setField(f, side == 3 ? TiffField{258, 3, 3, bits, {}} : TiffField{339, 3, 1, 3, {}});
+        if (side == 3)
+            setField(f, {277, 3, 1, 3, {}});
+        std::sort(f.begin(), f.end(), [](const TiffField &x, const TiffField &y) { return x.tag < y.tag; });
+        b.addDirectory(f);
+        QStringList messages;
+        EXPECT_EQ(read(b.bytes, side ? &messages : nullptr).width(), side ? 0 : 50);
+        const QString reason = QStringLiteral("Strip 0 has %1 bytes in the file, too few for the %2 bytes of its image data");
+        EXPECT_EQ(messages, side ? QStringList(QStringLiteral("Error reading image data\n\n") +
+                                               reason.arg(zeros.size()).arg(8192 * 8192 * side))
+                                 : QStringList());
     }
 }
 
