@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -203,6 +204,38 @@ TEST_F(Printing, PreviewPrintButtonRunsThePrintDialog)
     };
     engine.Preview();
     EXPECT_EQ(asked, 1);
+}
+
+TEST_F(Printing, ARangeBeyondTheNewLayoutPrintsNothingAndThePreviewShowsTheNewPages)
+{
+    // Laid out on Letter (no printer here); Legal, chosen in the dialog, holds it on fewer
+    // pages, and the range typed against the preview's pages begins after the last of them.
+    TPreviewPrinter engine;
+    paginate(engine, numberedLines(1, 400));
+    const int before = engine.PageCount();
+    const QString pdf = dir.filePath("kept.pdf");
+    writeWholeFile(pdf, "an earlier print");
+    dialogs.onPrinter = [&](QPrinter &printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageSize(QPageSize(QPageSize::Legal));
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(before, before);
+        return true;
+    };
+    QStringList pageLabels;
+    dialogs.onExec = [&](QDialog &dialog) {
+        auto &form = dynamic_cast<TPreviewForm &>(dialog);
+        form.PrintBut->click();
+        pageLabels << form.CurPageLabel->text();
+        return 0;
+    };
+    engine.Preview();
+    ASSERT_LT(engine.PageCount(), before);
+    ASSERT_EQ(dialogs.errors.size(), 1);
+    EXPECT_TRUE(dialogs.errors[0].contains(QString(" %1,").arg(engine.PageCount()))) << dialogs.errors[0].toStdString();
+    EXPECT_EQ(readWholeFile(pdf), "an earlier print");
+    EXPECT_EQ(pageLabels, QStringList{QString(" 1/%1").arg(engine.PageCount())});
 }
 
 TEST_F(Printing, CommandLinePrintsTheEnginesPages)
