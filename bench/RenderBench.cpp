@@ -204,6 +204,25 @@ void UndoStep(benchmark::State &state)
 }
 BENCHMARK(UndoStep)->Unit(benchmark::kMillisecond);
 
+// What the Undo and Redo buttons cost on each live redraw: twenty snapshots of one
+// full-HD picture redrawn in place, and a redraw that changes only its last corner, the
+// worst case for a comparison that stops at the first tile that differs.
+void UndoButtonsOnRedraw(benchmark::State &state)
+{
+    UndoHistory h;
+    Raster pic = renderedPicture(0);
+    for (int i = 0; i < 20; ++i) {
+        CopyPixels(renderedPicture(i % 4 * 5), pic);
+        h.push(pic, 1920, 1080);
+    }
+    int round = 0;
+    for (auto _ : state) {
+        pic.setPixel(1919, 1079, makeColor(++round % 256, 0, 0));
+        benchmark::DoNotOptimize(h.canUndo(pic) + h.canRedo(pic));
+    }
+}
+BENCHMARK(UndoButtonsOnRedraw)->Unit(benchmark::kMillisecond);
+
 // 101 snapshots of successive redraws, each moving one item: reports their memory.
 void HundredOneSnapshots(benchmark::State &state)
 {

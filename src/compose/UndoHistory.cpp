@@ -76,7 +76,7 @@ void UndoHistory::push(const Raster &picture, int width, int height)
     while (count() > 1 && memoryBytes() > MaxBytes)
         dropOldest();
     index_ = std::int8_t(count() - 1);
-    notifyChanged();
+    historyChanged();
 }
 
 void UndoHistory::dropOldest()
@@ -90,61 +90,59 @@ void UndoHistory::dropOldest()
     snapshots_.erase(snapshots_.begin());
 }
 
-int UndoHistory::stepTarget(const Raster &picture, int step, bool *changes) const
+int UndoHistory::stepTarget(const Raster &picture, int step) const
 {
-    const QImage pixels = picture.isEmpty() ? QImage() : picture.toRgb32();
+    if (isEmpty() || picture.isEmpty())
+        return -1;
+    TargetCache &cache = step < 0 ? undoTarget_ : redoTarget_;
+    const qint64 key = picture.image().cacheKey();
+    if (cache.valid && cache.pictureKey == key && cache.generation == generation_)
+        return cache.target;
+    const QImage pixels = picture.toRgb32();
     TileMatches known;
-    int i = qBound(0, index_ + step, lastIndex());
-    bool same = showsSame(i, pixels, known);
-    while (same && i + step >= 0 && i + step <= lastIndex()) {
-        i += step;
-        same = showsSame(i, pixels, known);
-    }
-    if (changes)
-        *changes = !same;
-    return i;
+    int target = -1;
+    for (int i = step < 0 ? index_ : index_ + 1; i >= 0 && i <= lastIndex(); i += step)
+        if (!showsSame(i, pixels, known)) {
+            target = i;
+            break;
+        }
+    cache = TargetCache{key, generation_, target, true};
+    return target;
 }
 
-bool UndoHistory::canUndo(const Raster &picture) const
-{
-    bool changes = false;
-    if (!isEmpty())
-        stepTarget(picture, -1, &changes);
-    return changes;
-}
-
-bool UndoHistory::canRedo(const Raster &picture) const
-{
-    bool changes = false;
-    if (!isEmpty())
-        stepTarget(picture, 1, &changes);
-    return changes;
-}
+bool UndoHistory::canUndo(const Raster &picture) const { return stepTarget(picture, -1) >= 0; }
+bool UndoHistory::canRedo(const Raster &picture) const { return stepTarget(picture, 1) >= 0; }
 
 void UndoHistory::undo(Raster &picture)
 {
-    if (isEmpty())
+    const int target = stepTarget(picture, -1);
+    if (target < 0)
         return;
-    index_ = std::int8_t(stepTarget(picture, -1));
+    index_ = std::int8_t(target);
     restore(index_, picture);
-    notifyChanged();
+    historyChanged();
 }
 
 void UndoHistory::redo(Raster &picture)
 {
-    if (isEmpty())
+    const int target = stepTarget(picture, 1);
+    if (target < 0)
         return;
-    index_ = std::int8_t(stepTarget(picture, 1));
+    index_ = std::int8_t(target);
     restore(index_, picture);
-    notifyChanged();
+    historyChanged();
 }
 
 bool UndoHistory::showsSame(int i, const QImage &picture, TileMatches &known) const
 {
-    if (i < 0 || i >= count() || picture.isNull())
-        return true;
     const Snapshot &s = snapshots_[size_t(i)];
-    std::vector<char> raw(size_t(T) * T * 4);
+    // The last snapshot's pixels are kept unpacked: a tile this snapshot shares with it is
+    // compared without unpacking. Only tiles that differ from the last snapshot's are
+    // unpacked, each once, and the first tile that differs ends the comparison.
+    const Snapshot &last = snapshots_.back();
+    const bool lastUnpacked = lastPixels_.width() == s.width && lastPixels_.height() == s.height &&
+                              last.tiles.size() == s.tiles.size();
+    std::vector<char> raw;
     size_t k = 0;
     for (int ty = 0; ty < s.height; ty += T) {
         for (int tx = 0; tx < s.width; tx += T, ++k) {
@@ -154,13 +152,17 @@ bool UndoHistory::showsSame(int i, const QImage &picture, TileMatches &known) co
             auto seen = known.find(tile);
             if (seen == known.end()) {
                 const int w = qMin(T, s.width - tx), h = qMin(T, s.height - ty);
+                const int cw = qMin(w, picture.width() - tx), ch = qMin(h, picture.height() - ty);
                 bool same = true;
-                if (LZ4_decompress_safe(tile->data.constData(), raw.data(), int(tile->data.size()), int(raw.size())) ==
-                    tile->rawSize) {
-                    const int cw = qMin(w, picture.width() - tx), ch = qMin(h, picture.height() - ty);
-                    for (int row = 0; row < ch && same; ++row)
-                        same = std::memcmp(picture.constScanLine(ty + row) + tx * 4, raw.data() + size_t(row) * w * 4,
-                                           size_t(cw) * 4) == 0;
+                if (lastUnpacked && last.tiles[k].get() == tile) {
+                    same = sameTile(picture, lastPixels_, tx, ty, cw, ch);
+                } else {
+                    raw.resize(size_t(T) * T * 4);
+                    if (LZ4_decompress_safe(tile->data.constData(), raw.data(), int(tile->data.size()),
+                                            int(raw.size())) == tile->rawSize)
+                        for (int row = 0; row < ch && same; ++row)
+                            same = std::memcmp(picture.constScanLine(ty + row) + tx * 4,
+                                               raw.data() + size_t(row) * w * 4, size_t(cw) * 4) == 0;
                 }
                 seen = known.emplace(tile, same).first;
             }
@@ -219,5 +221,5 @@ void UndoHistory::clear()
     tileBytes_ = 0;
     lastPixels_ = QImage();
     index_ = 0;
-    notifyChanged();
+    historyChanged();
 }

@@ -24,13 +24,16 @@ public:
     // size); the part of the snapshot the picture does not cover is white.
     void push(const Raster &picture, int width, int height);
     // Steps back or forward and copies the snapshot onto picture at (0, 0) without changing
-    // its size. Nothing happens when the history is empty.
+    // its size. Nothing happens when no step would change picture.
     //
-    // A step passes over snapshots that would leave picture as it is (a style click that
-    // changed nothing appends a copy of the picture shown), so every click shows another
-    // picture while one is left in that direction. Stepping over, rather than disabling
-    // the button at such a copy, keeps every older picture reachable: the pictures behind
-    // the copy are still reached by the same button.
+    // Undo looks from the snapshot last pushed or shown downwards, that snapshot included,
+    // for the nearest one that differs from picture; redo looks upwards from the one after
+    // it. A style click that changed nothing appends a copy of the picture shown, and such
+    // copies are stepped over, so every click shows another picture while one is left in
+    // that direction; stepping over them, rather than disabling the button at such a copy,
+    // keeps every older picture reachable by the same button. A picture shown that the
+    // history does not hold (pasted, opened, cleared, resized) is left by undo for the
+    // snapshot it replaced, and redo never shows that same snapshot again in its place.
     void undo(Raster &picture);
     void redo(Raster &picture);
 
@@ -69,10 +72,10 @@ private:
     // Tiles already compared with one picture, and whether they matched it: a tile shared
     // by many snapshots is unpacked and compared once.
     using TileMatches = std::unordered_map<const Tile *, bool>;
-    // The snapshot an undo (step -1) or a redo (+1) would show on picture: the next one in
-    // that direction that differs from picture, or the last one there when none differs;
-    // *changes tells whether showing it changes picture.
-    int stepTarget(const Raster &picture, int step, bool *changes = nullptr) const;
+    // The snapshot an undo (step -1) or a redo (+1) would show on picture: the nearest one
+    // in that direction (for undo from index_ itself, for redo from index_ + 1) that differs
+    // from picture, or -1 when none does.
+    int stepTarget(const Raster &picture, int step) const;
     // Whether copying snapshot i onto picture would leave its pixels as they are.
     bool showsSame(int i, const QImage &picture, TileMatches &known) const;
     void dropOldest();
@@ -86,4 +89,21 @@ private:
     std::int8_t index_ = 0;
     qint64 tileBytes_ = 0; // bytes of all distinct tiles, kept as tiles come and go
     QImage lastPixels_; // pixels of the last pushed snapshot, for sharing unchanged tiles
+    // The buttons ask on every change of the picture shown (every live redraw): the step
+    // targets are kept until the picture's pixels (its image's cache key) or the history
+    // (generation_) change.
+    struct TargetCache
+    {
+        qint64 pictureKey = 0;
+        quint64 generation = 0;
+        int target = -1;
+        bool valid = false;
+    };
+    mutable TargetCache undoTarget_, redoTarget_;
+    quint64 generation_ = 0;
+    void historyChanged()
+    {
+        ++generation_;
+        notifyChanged();
+    }
 };

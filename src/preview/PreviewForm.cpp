@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QToolButton>
@@ -225,6 +226,16 @@ void TPreviewForm::connectHandlers()
     connect(CloseBut, &QToolButton::clicked, this, &TPreviewForm::CloseButClick);
     for (TPageView *view : {PB1, PB2})
         connect(view, &TPageView::painting, this, &TPreviewForm::PBPaint);
+    // Page Up and Down, Home and End turn pages wherever the focus is in the window (after
+    // the zoom list or a button took it); the arrows stay with the page view, which scrolls
+    // with them when zoomed in.
+    for (int key : {Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End}) {
+        auto *turn = new QShortcut(QKeySequence(key), this);
+        turn->setContext(Qt::WindowShortcut);
+        connect(turn, &QShortcut::activated, this, [this, key] { TurnPageByKey(key); });
+    }
+    // A zoom chosen from the list gives the keys back to the page view.
+    connect(ZoomBox, &QComboBox::activated, ScrollBox1, [this] { ScrollBox1->setFocus(); });
     connect(PB1, &TPageView::mousePressed, this, &TPreviewForm::PB1MouseDown);
     connect(PB1, &TPageView::mouseMoved, this, &TPreviewForm::PB1MouseMove);
     connect(PB1, &TPageView::mouseReleased, this, &TPreviewForm::PB1MouseUp);

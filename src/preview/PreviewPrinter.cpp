@@ -2,6 +2,8 @@
 #include "preview/PreviewPrinter.h"
 
 #include "core/CommaText.h"
+#include "core/Errors.h"
+#include "core/MessageText.h"
 #include "preview/PreviewForm.h"
 #include "ui/DialogService.h"
 
@@ -98,9 +100,20 @@ std::unique_ptr<TPreviewForm> TPreviewPrinter::CreatePreviewForm()
     TPreviewForm *shown = form.get();
     QObject::connect(shown, &TPreviewForm::printRequested, shown,
                      [this, shown] { runGuarded(shown, [this, shown] {
-                         // A sheet chosen in the dialog lays the pages out anew: show them.
-                         if (PrintWithDialog())
-                             shown->PagesChanged();
+                         // A sheet chosen in the dialog lays the pages out anew: show them,
+                         // also when printing them then fails.
+                         const int layoutsBefore = layouts_;
+                         auto showNewPages = [&] {
+                             if (layouts_ != layoutsBefore)
+                                 shown->PagesChanged();
+                         };
+                         try {
+                             PrintWithDialog();
+                         } catch (...) {
+                             showNewPages();
+                             throw;
+                         }
+                         showNewPages();
                      }); });
     form->GridBut->setChecked(ShowGrid);
     if (ZoomOption == zoFitToPage) {
@@ -168,6 +181,12 @@ bool TPreviewPrinter::PrintWithDialog()
     LayOutOnPrinter();
     int first = 0, last = PageCount() - 1;
     if (range) {
+        // The range was typed against the pages the dialog opened on; laid out on another
+        // sheet the document may have fewer, and a range that begins past them prints nothing.
+        if (from > PageCount())
+            throw LetrafexError(
+                messageText("Laid out on the chosen sheet, the document ends on page %1, before the page range begins. Nothing was printed.")
+                    .arg(PageCount()));
         first = from - 1;
         last = std::min(to > 0 ? to : PageCount(), PageCount()) - 1;
     }
@@ -203,6 +222,7 @@ bool TPreviewPrinter::LayOutOnPrinter()
     if (laidOutOn(sheetOf(printer)))
         return false;
     printerChosen_ = true;
+    ++layouts_;
     TPageRecorder::PrintRichText(*source_);
     return true;
 }

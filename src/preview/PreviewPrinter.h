@@ -33,7 +33,9 @@ public:
     // The print dialog, opened on the sheet of the recorded pages; prints the chosen range
     // once per copy, each copy its own job. A sheet, orientation or paper changed in the
     // dialog lays the document out again on it first (LayOutOnPrinter), so all pages are
-    // every page of that layout and a range counts its pages. False when cancelled.
+    // every page of that layout and a range counts its pages; a range that begins after the
+    // last of them prints nothing and ends with an error naming the page count, one that
+    // ends after it ends at the last page. False when cancelled.
     bool PrintWithDialog();
     bool PrintAll();
     // Prints pages first..last (zero-based) of the recorded pages as one job named Title, on
@@ -65,4 +67,6 @@ private:
     // The printer was chosen in the print dialog or printed on: it is the reference device
     // from then on, also when the platform lists no printer (a PDF file).
     bool printerChosen_ = false;
+    // How often the document was laid out again on the printer's sheet.
+    int layouts_ = 0;
 };

@@ -315,8 +315,16 @@ QString ShowChoiceBox(const QString &prompt, const QString &items, const QString
 
 bool ConfirmReplaceFile(const QString &fileName)
 {
-    if (!QFileInfo::exists(fileName))
+    const QFileInfo file(fileName);
+    if (!file.exists())
         return true;
+    // A folder cannot be replaced by a file: nothing to ask, another name is needed.
+    if (file.isDir()) {
+        ShowMessageBox(messageText("\"%1\" is a folder, not a file. Please choose another name.")
+                           .arg(nativeFilePath(fileName)),
+                       QStringLiteral("w"));
+        return false;
+    }
     return ShowMessageBox(messageText("The file \"%1\" already exists. Do you want to replace it?")
                               .arg(nativeFilePath(fileName)),
                           QStringLiteral("c"));

@@ -57,5 +57,5 @@ QString ShowChoiceBox(const QString &prompt, const QString &items, const QString
 
 // The question every save asks before it replaces a file: true when fileName does not
 // exist or the user answers yes to "The file "PATH" already exists. Do you want to
-// replace it?".
+// replace it?". A folder of that name is told ("PATH" is a folder, not a file) and gives false.
 bool ConfirmReplaceFile(const QString &fileName);

@@ -11,6 +11,7 @@
 // an insertion that would make its text longer than the limit at once, before the field
 // lays out any of it: laying out a text of many megabytes takes the field minutes. The
 // refusal is told through the field's refusal handler with the length the text would have.
+#include <QDropEvent>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -51,11 +52,20 @@ protected:
         }
         if (!source->hasText())
             return;
+        // The field keeps one line break where the data may have "\r\n" or a lone "\r"
+        // (which the field would take as a break of its own): count and insert what it keeps.
+        QString text = source->text();
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         QMimeData plain;
-        plain.setText(source->text());
+        plain.setText(text);
         const qsizetype length =
-            this->document()->characterCount() - 1 - this->textCursor().selectedText().size() + plain.text().size();
-        if (length > limit_) {
+            this->document()->characterCount() - 1 - this->textCursor().selectedText().size() + text.size();
+        // Text moved within the field was taken out before it is inserted again: the move
+        // leaves the length as it was before the drop, which is never refused (typing and
+        // loading are not limited, so the text may already be over the limit).
+        if (length > limit_ && length > lengthBeforeDrop_) {
+            refusedInDrop_ = true;
             if (refused_)
                 refused_(length);
             return;
@@ -63,8 +73,24 @@ protected:
         TextEdit::insertFromMimeData(&plain);
     }
 
+    void dropEvent(QDropEvent *event) override
+    {
+        lengthBeforeDrop_ = this->document()->characterCount() - 1;
+        refusedInDrop_ = false;
+        TextEdit::dropEvent(event);
+        lengthBeforeDrop_ = -1;
+        // A refused drop takes nothing, so a move from another field must not remove the
+        // text there.
+        if (refusedInDrop_) {
+            event->setDropAction(Qt::IgnoreAction);
+            event->ignore();
+        }
+    }
+
 private:
     qsizetype limit_ = 0;
+    qsizetype lengthBeforeDrop_ = -1; // the text's length while a drop is handled
+    bool refusedInDrop_ = false;
     std::function<void(qsizetype)> refused_;
 };
 

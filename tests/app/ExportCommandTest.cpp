@@ -248,4 +248,15 @@ TEST_F(ExportCommand, AnExistingFileIsReplacedOnlyAfterTheSaveCommandsQuestion)
     EXPECT_EQ(saves, 2);
     const QString question = "The file \"" + QDir::toNativeSeparators(path) + "\" already exists. Do you want to replace it?";
     EXPECT_EQ(messages, QStringList({question, question, question}));
+    // A folder of that name is told as one, with no question, and the dialog comes back.
+    const QString folder = program.filePath("folder.png");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    messages.clear();
+    saves = 0;
+    answer = mrYes;
+    dialogs.onSave = [&](QString &name, int &index) { return name = folder, index = SavePng, ++saves == 1; };
+    control<QToolButton>(*window, "PicSaveButton")->click();
+    EXPECT_EQ(saves, 2);
+    EXPECT_EQ(messages, QStringList{"\"" + QDir::toNativeSeparators(folder) + "\" is a folder, not a file. Please choose another name."});
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }

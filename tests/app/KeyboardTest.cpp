@@ -258,6 +258,18 @@ TEST_F(Keyboard, UndoAndRedoAreEnabledOnlyWhenTheyShowAnotherPicture)
     control<QToolButton>(*window, "TextFlatButton")->click(); // [empty, drawn, drawn, empty, flat]
     EXPECT_EQ(window->composition().undo().index(), 4);
     EXPECT_EQ(states(), std::make_pair(true, false));
+    // A pasted picture is no snapshot: Redo has nothing to show, Undo shows the flat picture.
+    const Raster &shown = control<TImage>(*window, "TitleImage")->picture();
+    const QImage flat = shown.toRgb32().copy(0, 0, 60, 40);
+    QImage pasted = flat;
+    pasted.invertPixels();
+    QGuiApplication::clipboard()->setImage(pasted);
+    control<QToolButton>(*window, "GetClipboardButton")->click();
+    EXPECT_EQ(states(), std::make_pair(true, false));
+    QTest::keyClick(control<QToolButton>(*window, "PicLoadButton"), Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(shown.toRgb32(), pasted);
+    control<QToolButton>(*window, "UndoButton")->click();
+    EXPECT_EQ(shown.toRgb32(), flat);
 }
 
 TEST_F(Keyboard, EveryIconOnlyButtonIsNamedByItsHint)

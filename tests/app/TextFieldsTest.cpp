@@ -204,4 +204,9 @@ TEST_F(TextFields, ContentPastesPlainTextUpToItsLimitAndRefusesMoreAtOnce)
     paste(QString(MaxTextLength, QLatin1Char('y')));
     EXPECT_EQ(memo->toPlainText().size(), MaxTextLength);
     EXPECT_EQ(messages.size(), 1);
+    // "\r\n" and a lone "\r" are one line break each, as the field keeps them.
+    memo->selectAll();
+    paste(QString(MaxTextLength - 4, QLatin1Char('z')) + "\r\nb\rc");
+    EXPECT_EQ(memo->toPlainText(), QString(MaxTextLength - 4, QLatin1Char('z')) + "\nb\nc");
+    EXPECT_EQ(messages.size(), 1);
 }

@@ -16,6 +16,7 @@ TEST(UndoHistory, StepsBackAndForthWithinBounds)
     EXPECT_EQ(shown(pic), Colors::clWhite);
     for (TColor c : {makeColor(255, 0, 0), Colors::clGreen, Colors::clBlue})
         h.push(solid(c), 70, 50);
+    pic = solid(Colors::clBlue);
     EXPECT_EQ(h.index(), 2);
     h.undo(pic);
     EXPECT_EQ(shown(pic), Colors::clGreen);
@@ -77,7 +78,8 @@ TEST(UndoHistory, SmallerSnapshotCoversOnlyTheTopLeft)
     EXPECT_EQ(pic.pixel(29, 19), Colors::clYellow);
     // A larger snapshot is clipped to the picture.
     h.push(solid(Colors::clGreen, 40, 40), 40, 40);
-    h.redo(pic);
+    h.undo(pic); // the picture shown is not the snapshot pushed last: undo shows that one
+
     EXPECT_EQ(pic.width(), 30);
     EXPECT_EQ(pic.pixel(29, 19), Colors::clGreen);
 }
@@ -181,41 +183,63 @@ TEST(UndoHistory, MemoryFollowsTheSnapshotsThatAreKept)
 TEST(UndoHistory, EveryStepShowsTheNearestOtherPictureAndTheButtonsSayWhetherOneIsLeft)
 {
     // Random histories full of repeated pictures (a style click that changed nothing), with
-    // pictures replaced between steps (a loaded picture): a step shows the nearest snapshot
-    // in its direction that differs from the picture shown, or ends at the history's end
-    // when none does; a button is enabled exactly when such a snapshot exists.
-    const TColor colours[] = {makeColor(10, 0, 0), makeColor(20, 0, 0), makeColor(30, 0, 0)};
+    // pictures shown that the history does not hold (pasted, or redrawn live in place).
+    // Against a plain list: undo shows the nearest snapshot from the index downwards, the
+    // index included, that differs from the picture shown; redo the nearest one above the
+    // index; a button is enabled exactly when there is one, and does nothing otherwise.
+    // Pictures are three tiles across, each tile one of two colours, so snapshots share
+    // some tiles and differ in others.
+    const TColor colours[] = {makeColor(10, 0, 0), makeColor(20, 0, 0)};
+    auto picture = [&](int code) {
+        Raster r(150, 50);
+        for (int t = 0; t < 3; ++t)
+            CopyPixels(solid(colours[(code >> t) & 1], 64, 50), r, 64 * t, 0);
+        return r;
+    };
+    auto codeOf = [&](const Raster &r) {
+        int code = 0;
+        for (int t = 0; t < 3; ++t)
+            code |= (r.pixel(64 * t + 5, 7) == colours[1]) << t;
+        return code;
+    };
     quint32 seed = 27;
     auto next = [&seed](quint32 n) { return ((seed = seed * 1664525u + 1013904223u) >> 8) % n; };
     for (int run = 0; run < 150; ++run) {
         UndoHistory h;
-        std::vector<TColor> model;
-        Raster pic = solid(colours[0]);
+        std::vector<int> model;
+        int index = 0;
+        Raster pic = picture(0);
         for (int op = 0; op < 40; ++op) {
-            const quint32 kind = next(5);
+            const quint32 kind = next(6);
             if (kind == 0 || model.empty()) {
-                CopyPixels(solid(colours[next(3)]), pic); // drawn in place, tiles shared
-                h.push(pic, 70, 50);
-                model.push_back(shown(pic));
+                CopyPixels(picture(int(next(8))), pic); // drawn in place, tiles shared
+                h.push(pic, 150, 50);
+                model.push_back(codeOf(pic));
+                index = int(model.size()) - 1;
                 continue;
             }
             if (kind == 1) {
-                pic = solid(colours[next(3)]);
+                pic = picture(int(next(8))); // pasted
                 continue;
             }
-            const int step = kind < 4 ? -1 : 1;
-            const TColor before = shown(pic);
-            int expected = qBound(0, h.index() + step, int(model.size()) - 1);
-            for (int i = h.index() + step; i >= 0 && i < int(model.size()); i += step)
-                if (model[size_t(i)] != before || i + step < 0 || i + step >= int(model.size())) {
+            if (kind == 2) {
+                CopyPixels(picture(int(next(8))), pic); // redrawn live, nothing pushed
+                continue;
+            }
+            const int step = kind < 5 ? -1 : 1;
+            const int before = codeOf(pic);
+            int expected = -1;
+            for (int i = step < 0 ? index : index + 1; i >= 0 && i < int(model.size()); i += step)
+                if (model[size_t(i)] != before) {
                     expected = i;
                     break;
                 }
-            const bool changes = model[size_t(expected)] != before;
-            EXPECT_EQ(step < 0 ? h.canUndo(pic) : h.canRedo(pic), changes);
+            ASSERT_EQ(step < 0 ? h.canUndo(pic) : h.canRedo(pic), expected >= 0) << run << " " << op;
             step < 0 ? h.undo(pic) : h.redo(pic);
-            ASSERT_EQ(h.index(), expected) << run << " " << op;
-            EXPECT_EQ(shown(pic), model[size_t(expected)]);
+            if (expected >= 0)
+                index = expected;
+            ASSERT_EQ(h.index(), index) << run << " " << op;
+            ASSERT_EQ(codeOf(pic), expected >= 0 ? model[size_t(expected)] : before) << run << " " << op;
         }
     }
 }

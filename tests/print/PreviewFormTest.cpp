@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -130,6 +131,19 @@ TEST_F(PreviewWindow, KeysAndTheWheelTurnPages)
     form->ZoomBoxChange();
     EXPECT_EQ(key(Qt::Key_Down) + wheel(-120), 0);
     EXPECT_GT(form->ScrollBox1->verticalScrollBar()->value(), 0);
+    // After the zoom list took the focus: "Fit To Page" chosen with an arrow gives the arrows
+    // back to the page view; the page keys turn pages wherever the focus is.
+    QApplication::setActiveWindow(form.get());
+    form->ZoomBox->setCurrentIndex(1);
+    form->ZoomBox->setFocus();
+    QTest::keyClick(form->ZoomBox, Qt::Key_Up);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(form->CurrentPage, 1);
+    form->ZoomBox->setFocus();
+    QTest::keyClick(form->ZoomBox, Qt::Key_End);
+    QTest::keyClick(form->FitWidthBut, Qt::Key_PageUp);
+    EXPECT_EQ(form->CurrentPage, engine.PageCount() - 2);
+    EXPECT_EQ(form->ZoomBox->currentIndex(), 0);
 }
 
 TEST_F(PreviewWindow, LayoutFitsTheSheetAndFixedZoomsShowRealSize)

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QLabel>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -205,6 +206,34 @@ TEST_F(Printing, PreviewPrintButtonRunsThePrintDialog)
     };
     engine.Preview();
     EXPECT_EQ(asked, 1);
+}
+
+TEST_F(Printing, ARangeBeyondTheNewLayoutPrintsNothingAndThePreviewShowsTheNewPages)
+{
+    // Laid out on Letter (no printer here), on fewer pages on the Legal sheet chosen.
+    TPreviewPrinter engine;
+    paginate(engine, numberedLines(1, 400));
+    const int before = engine.PageCount();
+    const QString pdf = dir.filePath("kept.pdf");
+    writeWholeFile(pdf, "an earlier print");
+    dialogs.onPrinter = [&](QPrinter &printer) {
+        toPdf(printer, pdf, 300, 0.25);
+        printer.setPageSize(QPageSize(QPageSize::Legal));
+        printer.setPrintRange(QPrinter::PageRange);
+        printer.setFromTo(before, before);
+        return true;
+    };
+    QString pageLabel;
+    dialogs.onExec = [&](QDialog &dialog) {
+        dynamic_cast<TPreviewForm &>(dialog).PrintBut->click();
+        return pageLabel = dynamic_cast<TPreviewForm &>(dialog).CurPageLabel->text(), 0;
+    };
+    engine.Preview();
+    ASSERT_LT(engine.PageCount(), before);
+    EXPECT_EQ(dialogs.errors, QStringList{QString("Laid out on the chosen sheet, the document ends on page %1, before the "
+                                                  "page range begins. Nothing was printed.").arg(engine.PageCount())});
+    EXPECT_EQ(readWholeFile(pdf), "an earlier print");
+    EXPECT_EQ(pageLabel, QString(" 1/%1").arg(engine.PageCount()));
 }
 
 TEST_F(Printing, CommandLinePrintsTheEnginesPages)
