@@ -203,6 +203,49 @@ void HintedTextLine::draw(QPainter &painter, int x, int y) const
     drawOutlines(painter, x, y);
 }
 
+std::vector<OutlineContour> outlineContours(const QPainterPath &outline)
+{
+    std::vector<OutlineContour> contours;
+    for (int i = 0; i < outline.elementCount(); ++i) {
+        const QPainterPath::Element e = outline.elementAt(i);
+        if (e.isMoveTo() || contours.empty()) {
+            contours.push_back({i, i + 1, e.x, e.x});
+            continue;
+        }
+        OutlineContour &c = contours.back();
+        const int count = e.isCurveTo() && i + 2 < outline.elementCount() ? 3 : 1;
+        for (int k = i; k < i + count; ++k) {
+            c.left = std::min(c.left, outline.elementAt(k).x);
+            c.right = std::max(c.right, outline.elementAt(k).x);
+        }
+        i += count - 1;
+        c.end = i + 1;
+    }
+    return contours;
+}
+
+QPainterPath contourPath(const QPainterPath &outline, const OutlineContour &contour)
+{
+    QPainterPath path(QPointF(outline.elementAt(contour.begin).x, outline.elementAt(contour.begin).y));
+    path.setFillRule(outline.fillRule());
+    for (int i = contour.begin + 1; i < contour.end; ++i) {
+        const QPainterPath::Element e = outline.elementAt(i);
+        if (e.isCurveTo() && i + 2 < contour.end) {
+            const QPainterPath::Element c2 = outline.elementAt(i + 1), to = outline.elementAt(i + 2);
+            path.cubicTo(e.x, e.y, c2.x, c2.y, to.x, to.y);
+            i += 2;
+        } else {
+            path.lineTo(e.x, e.y);
+        }
+    }
+    return path;
+}
+
+bool contourReaches(const OutlineContour &contour, int margin, int first, int last)
+{
+    return std::ceil(contour.right) + margin >= first && std::floor(contour.left) - margin <= last;
+}
+
 namespace {
 
 // Room around a glyph's design bounds for what hinting and rasterising add.
@@ -233,46 +276,6 @@ QGlyphRun glyphsReaching(const QGlyphRun &run, int first, int last)
     return part;
 }
 
-// The contours of outline whose columns, widened by two pixels, meet first to last.
-QPainterPath contoursReaching(const QPainterPath &outline, int first, int last)
-{
-    QPainterPath part;
-    part.setFillRule(outline.fillRule());
-    int begin = 0;
-    qreal left = 0, right = 0;
-    const auto take = [&](int end) {
-        if (end <= begin || std::ceil(right) + 2 < first || std::floor(left) - 2 > last)
-            return;
-        for (int i = begin; i < end; ++i) {
-            const QPainterPath::Element e = outline.elementAt(i);
-            if (i == begin) {
-                part.moveTo(e.x, e.y);
-            } else if (e.isCurveTo() && i + 2 < end) {
-                const QPainterPath::Element c2 = outline.elementAt(i + 1), to = outline.elementAt(i + 2);
-                part.cubicTo(e.x, e.y, c2.x, c2.y, to.x, to.y);
-                i += 2;
-            } else {
-                part.lineTo(e.x, e.y);
-            }
-        }
-    };
-    for (int i = 0; i < outline.elementCount(); ++i) {
-        const QPainterPath::Element e = outline.elementAt(i);
-        if (e.isMoveTo() && i > 0) {
-            take(i);
-            begin = i;
-            left = right = e.x;
-        } else if (i == 0) {
-            left = right = e.x;
-        } else {
-            left = std::min(left, e.x);
-            right = std::max(right, e.x);
-        }
-    }
-    take(outline.elementCount());
-    return part;
-}
-
 } // namespace
 
 void HintedTextLine::draw(QPainter &painter, int x, int y, QRect area) const
@@ -284,7 +287,12 @@ void HintedTextLine::draw(QPainter &painter, int x, int y, QRect area) const
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, antialias_);
     painter.translate(x, y);
-    painter.fillPath(contoursReaching(outlines_, area.left(), area.right()), painter.pen().color());
+    QPainterPath part;
+    part.setFillRule(outlines_.fillRule());
+    for (const OutlineContour &c : outlineContours(outlines_))
+        if (contourReaches(c, 2, area.left(), area.right()))
+            part.addPath(contourPath(outlines_, c));
+    painter.fillPath(part, painter.pen().color());
     painter.restore();
 }
 

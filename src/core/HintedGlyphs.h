@@ -21,6 +21,8 @@
 #include <QRect>
 #include <QString>
 
+#include <vector>
+
 class QPainter;
 
 // Largest pixel size that Qt's FreeType engine hints and caches.
@@ -49,6 +51,20 @@ private:
 QList<qreal> horizontalEdges(const QPainterPath &outline);
 // The outline with every y coordinate moved by the hints of its own edges.
 QPainterPath hintVertically(const QPainterPath &outline);
+
+// A contour of an outline: its elements [begin, end) and the columns its points span.
+struct OutlineContour
+{
+    int begin = 0, end = 0;
+    qreal left = 0, right = 0;
+};
+// The outline's contours, in their order.
+std::vector<OutlineContour> outlineContours(const QPainterPath &outline);
+// The contour as a path of its own, with the outline's fill rule.
+QPainterPath contourPath(const QPainterPath &outline, const OutlineContour &contour);
+// Whether the contour's columns, widened by margin, meet the columns first to last: a
+// closed contour puts no pixel beyond them.
+bool contourReaches(const OutlineContour &contour, int margin, int first, int last);
 
 // One line of text shaped once, drawn many times with its top-left corner at (x, y) of a
 // box as high as the font's ascent plus descent, in the painter's pen colour. The font's

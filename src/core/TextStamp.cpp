@@ -46,55 +46,24 @@ QGlyphRun oneGlyph(const QGlyphRun &run, qsizetype i)
 // they put no pixel there.
 std::vector<QPainterPath> separateColumns(const QPainterPath &outline, int margin, int first, int last)
 {
-    // Each contour's elements and columns first, so that a left-out contour costs no copy.
-    struct Contour { int begin, end; qreal left, right; };
-    std::vector<Contour> contours;
-    for (int i = 0; i < outline.elementCount(); ++i) {
-        const QPainterPath::Element e = outline.elementAt(i);
-        if (e.isMoveTo() || contours.empty()) {
-            contours.push_back({i, i + 1, e.x, e.x});
-            continue;
-        }
-        Contour &c = contours.back();
-        const int count = e.isCurveTo() && i + 2 < outline.elementCount() ? 3 : 1;
-        for (int k = i; k < i + count; ++k) {
-            c.left = std::min(c.left, outline.elementAt(k).x);
-            c.right = std::max(c.right, outline.elementAt(k).x);
-        }
-        i += count - 1;
-        c.end = i + 1;
-    }
-    const auto outside = [&](const Contour &c) {
-        return int(std::ceil(c.right)) + margin < first || int(std::floor(c.left)) - margin > last;
-    };
-    contours.erase(std::remove_if(contours.begin(), contours.end(), outside), contours.end());
-    const auto pathOf = [&](const Contour &c) {
-        QPainterPath path(QPointF(outline.elementAt(c.begin).x, outline.elementAt(c.begin).y));
-        path.setFillRule(outline.fillRule());
-        for (int i = c.begin + 1; i < c.end; ++i) {
-            const QPainterPath::Element e = outline.elementAt(i);
-            if (e.isCurveTo() && i + 2 < c.end) {
-                const QPainterPath::Element c2 = outline.elementAt(i + 1), end = outline.elementAt(i + 2);
-                path.cubicTo(e.x, e.y, c2.x, c2.y, end.x, end.y);
-                i += 2;
-            } else {
-                path.lineTo(e.x, e.y);
-            }
-        }
-        return path;
-    };
+    // The contours' elements and columns first, so that a left-out contour costs no copy.
+    std::vector<OutlineContour> contours = outlineContours(outline);
+    contours.erase(std::remove_if(contours.begin(), contours.end(),
+                                  [&](const OutlineContour &c) { return !contourReaches(c, margin, first, last); }),
+                   contours.end());
     // Contours whose columns (widened by a pixel for the rounding of their points) meet
     // are filled together; the others in the order of their left edges.
-    std::stable_sort(contours.begin(), contours.end(), [](const Contour &a, const Contour &b) { return a.left < b.left; });
+    std::stable_sort(contours.begin(), contours.end(),
+                     [](const OutlineContour &a, const OutlineContour &b) { return a.left < b.left; });
     std::vector<QPainterPath> groups;
     qreal reach = 0;
-    for (const Contour &c : contours) {
+    for (const OutlineContour &c : contours) {
         if (groups.empty() || std::floor(c.left) - 1 > reach) {
-            groups.push_back(pathOf(c));
+            groups.push_back(contourPath(outline, c));
             reach = std::ceil(c.right) + 1;
             continue;
         }
-        groups.back().addPath(pathOf(c));
+        groups.back().addPath(contourPath(outline, c));
         reach = std::max(reach, std::ceil(c.right) + 1);
     }
     return groups;
