@@ -4,13 +4,16 @@
 // 32-bit RGB, and the transparent raster. The bytes of a fuzz input, or of a random
 // generator, choose the palette and the pixels; what a reference decoder reads back from a
 // written file is compared with the picture's pixels.
+#include "core/Errors.h"
 #include "core/Raster.h"
+#include "imageio/PictureFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QString>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <random>
 #include <vector>
@@ -102,6 +105,39 @@ inline QString scratchFile(const char *extension)
 {
     const QString folder = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
     return QStringLiteral("%1/writer-fuzz-%2.%3").arg(folder).arg(QCoreApplication::applicationPid()).arg(extension);
+}
+
+// The fuzz input's picture, saved as the save command saves it with the writer of filter
+// into this process's scratch file (named by extension); a writer that refuses a picture
+// of a kind the program holds is a finding.
+inline Raster savedPicture(const uint8_t *data, size_t size, int filter, const char *extension, QString &file)
+{
+    Input in{data, size};
+    const Raster picture = writerfuzz::picture(in);
+    file = scratchFile(extension);
+    try {
+        savePictureFile(file, filter, picture);
+    } catch (const LetrafexError &e) {
+        std::fprintf(stderr, "%s writer refused a %d-bit picture: %s\n", extension, picture.bitCount(), qPrintable(e.text()));
+        std::abort();
+    }
+    return picture;
+}
+
+// Ends the run when the pixels a reference decoder read back (null when it could not)
+// differ from the picture's.
+inline void expectSamePixels(const Raster &picture, const QImage &read, const char *extension)
+{
+    if (read.width() != picture.width() || read.height() != picture.height()) {
+        std::fprintf(stderr, "%s: the reference decoder read %dx%d of a %d-bit %dx%d picture\n", extension, read.width(),
+                     read.height(), picture.bitCount(), picture.width(), picture.height());
+        std::abort();
+    }
+    if (largestDifference(picture, read) > tolerance(picture)) {
+        std::fprintf(stderr, "%s: a %d-bit %dx%d picture reads back other pixels\n", extension, picture.bitCount(),
+                     picture.width(), picture.height());
+        std::abort();
+    }
 }
 
 } // namespace writerfuzz
