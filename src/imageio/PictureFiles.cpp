@@ -27,8 +27,8 @@
 const QStringList PictureExtensions = QString(QStringLiteral(".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX,.WEBP")).split(QLatin1Char(','));
 
 namespace {
-const char *const saveExtensions[] = {".BMP", ".JPG", ".EMF", ".PNG", ".TIF", ".PCX", ".TGA", ".WEBP", ".LFX"};
-// The reader each save filter's format is read back with.
+// The reader each save filter's format is read back with; its extension in
+// PictureExtensions is the one a name without the format's extension gets.
 const int saveReaders[] = {ReaderBmp, ReaderJpeg, ReaderEmf, ReaderPng, ReaderTiff, ReaderPcx, ReaderTga, ReaderWebp, ReaderProject};
 
 // Every spelling of a format's extension in common use, upper-cased, for the reader of
@@ -125,7 +125,7 @@ QString pictureSaveName(const QString &fileName, int filterIndex)
         return fileName;
     // Any spelling of the format's extension is kept: photo.jpeg stays photo.jpeg.
     if (pictureReaderFor(fileName) != saveReaders[filterIndex - 1])
-        return fileName + QString::fromLatin1(saveExtensions[filterIndex - 1]).toLower();
+        return fileName + PictureExtensions[saveReaders[filterIndex - 1]].toLower();
     return fileName;
 }
 
@@ -194,13 +194,13 @@ QString runReader(const QString &fileName, int reader, Raster &picture)
     }
 }
 
-// The first bytes of the file, as many as the signatures need; empty when it cannot be
-// read (the reader then reports why). Only regular files are looked into: opening a pipe
-// waits for a writer, and reading it or a device takes bytes no one gets back.
+// The first bytes of a regular file, as many as the signatures need; empty when it cannot
+// be read (the reader then reports why). Only regular files are looked into: opening a
+// pipe waits for a writer, and reading it or a device takes bytes no one gets back.
 QByteArray fileStart(const QString &fileName)
 {
     QFile file(fileName);
-    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         return {};
     return file.read(64);
 }
@@ -245,11 +245,11 @@ PictureRead readPictureFile(const QString &fileName, int reader, const Raster &b
     const QString path = QFileInfo(fileName).absoluteFilePath();
     // A picture is read by what it holds when that is a format with a signature; a PNG
     // named .bmp is read as a PNG.
-    if (reader >= 0 && reader != ReaderProject)
+    const QFileInfo info(path);
+    if (reader >= 0 && reader != ReaderProject && info.isFile())
         reader = pictureReaderForContent(fileStart(path), reader);
     PictureRead result{base, {}};
     QString reason;
-    const QFileInfo info(path);
     try {
         // A pipe or a device would keep the reader waiting or reading for ever.
         if (info.exists() && !info.isFile() && !info.isDir())

@@ -5,9 +5,9 @@
 #include "core/ImageBox.h"
 
 #include <QString>
+#include <QStringList>
 
 class QMimeData;
-#include <QStringList>
 
 // ".BMP,.JPG,.EMF,.WMF,.PNG,.TIF,.PCX,.TGA,.LFX,.WEBP": the position selects the reader.
 extern const QStringList PictureExtensions;
