@@ -158,8 +158,7 @@ bool UndoHistory::showsSame(int i, const QImage &picture, TileMatches &known) co
                     same = sameTile(picture, lastPixels_, tx, ty, cw, ch);
                 } else {
                     raw.resize(size_t(T) * T * 4);
-                    if (LZ4_decompress_safe(tile->data.constData(), raw.data(), int(tile->data.size()),
-                                            int(raw.size())) == tile->rawSize)
+                    if (tile->unpack(raw))
                         for (int row = 0; row < ch && same; ++row)
                             same = std::memcmp(picture.constScanLine(ty + row) + tx * 4,
                                                raw.data() + size_t(row) * w * 4, size_t(cw) * 4) == 0;
@@ -171,6 +170,11 @@ bool UndoHistory::showsSame(int i, const QImage &picture, TileMatches &known) co
         }
     }
     return true;
+}
+
+bool UndoHistory::Tile::unpack(std::vector<char> &raw) const
+{
+    return LZ4_decompress_safe(data.constData(), raw.data(), int(data.size()), int(raw.size())) == rawSize;
 }
 
 void UndoHistory::restore(int i, Raster &picture) const
@@ -187,8 +191,7 @@ void UndoHistory::restore(int i, Raster &picture) const
             if (tx >= dst.width() || ty >= dst.height())
                 continue;
             const Tile &tile = *s.tiles[k];
-            if (LZ4_decompress_safe(tile.data.constData(), raw.data(), int(tile.data.size()), int(raw.size())) !=
-                tile.rawSize)
+            if (!tile.unpack(raw))
                 continue;
             const int cw = qMin(w, dst.width() - tx), ch = qMin(h, dst.height() - ty);
             for (int row = 0; row < ch; ++row)

@@ -61,6 +61,8 @@ private:
     {
         QByteArray data; // LZ4 block of the tile's 32-bit pixels
         int rawSize = 0;
+        // The pixels into raw (room for a whole tile); false when the block is damaged.
+        bool unpack(std::vector<char> &raw) const;
     };
     struct Snapshot
     {
